@@ -1,0 +1,22 @@
+#pragma once
+// Pitch to frequency conversion. Pitches are integers in 1/128 of a semitone, pitch 0 being
+// MIDI note 0 (8.176 Hz) and pitch n * 128 MIDI note n. Between semitones the frequency is
+// interpolated linearly from two tables of 136 entries, one for positive and one for negative
+// pitches; beyond +-17279 the result is held at the last entry.
+
+namespace pitch {
+
+constexpr int kTableSize = 136;       // entries of each table, semitones 0 .. 135
+constexpr int kUnitsPerSemitone = 128;
+constexpr int kMaxPitch = 17279;      // last pitch interpolated; above it the top entry
+constexpr double kNote0Hz = 8.176;
+
+// Semitone n above note 0: 440 * 2^((n - 69) / 12) Hz rounded to three decimals.
+const double* midi2HzTable();
+// Semitone n below note 0: 8.176 * 2^(-n / 12) Hz rounded to ten decimals.
+const double* antiMidi2HzTable();
+
+// Frequency in Hz of a pitch in 1/128 semitone.
+double toHz(int pitch);
+
+}  // namespace pitch

@@ -1,0 +1,234 @@
+#include "dsp/sg.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <mutex>
+#include <vector>
+
+#include "dsp/pitch.h"
+
+struct SG::FreqTable {
+  double rate;
+  int inc[kFreqTableSize];
+};
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586476925286766559;
+constexpr double kCycle = double(1u << SG::kPhaseBits);
+
+// Both wavetable sets, built once per process on first use.
+struct Wavetables {
+  double saw[SG::kTableCount * SG::kTableLength];
+  double tri[SG::kTableCount * SG::kTableLength];
+
+  Wavetables() {
+    constexpr int L = SG::kTableLength;
+    // sin and cos of 2 pi k / L; harmonic h at sample i reads entry (h * i) mod L, which is
+    // sin(h * 2 pi i / L) without the argument growing with h.
+    std::vector<double> sine(L), cosine(L);
+    for (int k = 0; k < L; ++k) {
+      sine[size_t(k)] = std::sin(kTwoPi * k / L);
+      cosine[size_t(k)] = std::cos(kTwoPi * k / L);
+    }
+    std::vector<double> sawGain, triGain;
+    for (int t = 0; t < SG::kTableCount; ++t) {
+      const int harmonics = 1 << (10 - t);
+      // Sawtooth partials 0.5 / h with a taper from 1 at the fundamental down to 0.54 at the
+      // top harmonic; triangle partials 0.5 / h^2 on odd harmonics only.
+      sawGain.assign(size_t(harmonics) + 1, 0.0);
+      triGain.assign(size_t(harmonics) + 1, 0.0);
+      for (int h = 1; h <= harmonics; ++h) {
+        double w = 1.0;
+        if (h >= 2) w = 0.54 + 0.46 * std::cos(double(h - 1) / double(harmonics - 1) * (kTwoPi / 4));
+        sawGain[size_t(h)] = w * (0.5 / h);
+        if (h & 1) triGain[size_t(h)] = 0.5 / (double(h) * h);
+      }
+      double* s = saw + t * L;
+      double* c = tri + t * L;
+      for (int i = 0; i < L; ++i) {
+        double ys = 0.0, yc = 0.0;
+        for (int h = 1; h <= harmonics; ++h) {
+          const size_t k = size_t((h * i) & (L - 1));
+          ys += sawGain[size_t(h)] * sine[k];
+          if (h & 1) yc += triGain[size_t(h)] * cosine[k];
+        }
+        s[i] = ys;
+        c[i] = yc;
+      }
+    }
+  }
+};
+
+const Wavetables& wavetables() {
+  static const Wavetables* tables = new Wavetables;  // never freed: shared for the process lifetime
+  return *tables;
+}
+
+// One immutable phase-increment table per sample rate, shared by every generator at that rate
+// and freed with the last of them. Looked up only when a rate is set, never on the audio path.
+struct FreqTableRegistry {
+  std::mutex mutex;
+  std::vector<std::weak_ptr<const SG::FreqTable>> tables;
+};
+
+FreqTableRegistry& registry() {
+  static FreqTableRegistry* r = new FreqTableRegistry;  // outlives every generator
+  return *r;
+}
+
+}  // namespace
+
+std::shared_ptr<const SG::FreqTable> SG::acquireFreqTable(double rate) {
+  FreqTableRegistry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  for (size_t i = 0; i < r.tables.size();) {
+    std::shared_ptr<const FreqTable> t = r.tables[i].lock();
+    if (!t) {
+      r.tables.erase(r.tables.begin() + long(i));
+      continue;
+    }
+    if (t->rate == rate) return t;
+    ++i;
+  }
+  auto table = std::make_shared<FreqTable>();
+  table->rate = rate;
+  constexpr double kLimit = double(std::numeric_limits<int>::max());
+  for (int i = 0; i < kFreqTableSize; ++i) {
+    // Increments at or above 2^31 only occur far above half the sample rate at rates below
+    // about 2.5 kHz; they are held at the largest int (the phase still wraps correctly).
+    const double inc = pitch::toHz(i - kPitchIndexOffset) * kCycle / rate;
+    table->inc[i] = inc < kLimit ? int(inc) : std::numeric_limits<int>::max();
+  }
+  r.tables.push_back(table);
+  return table;
+}
+
+SG::SG() {
+  const Wavetables& w = wavetables();
+  saw = w.saw;
+  tri = w.tri;
+}
+
+const double* SG::sawTables() { return wavetables().saw; }
+const double* SG::triTables() { return wavetables().tri; }
+
+void SG::setSampleRate(float rate, const int* pitchModulation) {
+  if (!(rate >= 1.0f)) return;
+  pitchMod = pitchModulation;
+  if (!freqTable || freqTable->rate != double(rate)) {
+    freqTable = acquireFreqTable(double(rate));
+    freq2PhInc = freqTable->inc;
+  }
+  for (int k = 0; k < 12; ++k) {
+    phase[k] = 0;
+    increment[k] = 0;
+  }
+}
+
+void SG::setWaveForm(int w) {
+  waveform = w;
+  useTriangle = (w == kTriangle);
+  isPulse = (w >= kSquare);
+  switch (w) {
+    case kSquare: width = 0.5; break;
+    case kRect: width = 0.3; break;
+    case kPulse: width = 0.1; break;
+    default: width = 0.0; break;  // "PWM" takes its width at the next update
+  }
+}
+
+void SG::calcOffset() {
+  for (int k = 0; k < 12; ++k) offset[k] = tune[k] + coarse + fine;
+}
+
+int SG::lookup(long long index) const {
+  if (!freq2PhInc) return 0;
+  if (index < 0) index = 0;
+  if (index > kFreqTableSize - 1) index = kFreqTableSize - 1;
+  return freq2PhInc[index];
+}
+
+void SG::update(double pwm) {
+  if (waveform == kPWM) width = pwm + 0.5;
+  const long long mod = pitchMod ? pitchMod[0] : 0;
+  for (int k = 0; k < 12; ++k) increment[k] = lookup(offset[k] + kMasterIndex + mod + kUnitsPerSemitone * k);
+}
+
+namespace {
+
+// Wavetable for an increment: log2 of the table steps per sample, so that table t (with
+// 2^(10 - t) harmonics) keeps its top harmonic below half the sample rate.
+inline int tableFor(int inc) {
+  const unsigned steps = unsigned(inc) >> (SG::kPhaseBits - SG::kTableBits);
+  if (steps < 2) return 0;
+  const int t = 31 - __builtin_clz(steps);
+  return t < SG::kTableCount - 1 ? t : SG::kTableCount - 1;
+}
+
+constexpr int kReadShift = SG::kPhaseBits - SG::kTableBits;
+
+}  // namespace
+
+void SG::process(double* buffer, int n, int octave, int pitchClass, int framePos) const {
+  if (n <= 0) return;
+  int o;
+  switch (octaveSwitch) {
+    case k16ft: o = octave - 2; break;
+    case k4ft: o = octave; break;
+    case k2ft: o = octave + 1; break;
+    default: o = octave - 1; break;
+  }
+  if (o < 0 || !freq2PhInc || !pitchMod || pitchClass < 0 || pitchClass > 11) {
+    std::memset(buffer, 0, sizeof(double) * size_t(n));
+    return;
+  }
+  const int pc = pitchClass;
+  uint32_t ph = o < kPhaseBits ? (phase[pc] << o) & kPhaseMask : 0;
+  const long long base = (long long)offset[pc] + (long long)kUnitsPerOctave * o + kUnitsPerSemitone * pc + kMasterIndex;
+  const int* mod = pitchMod + framePos;
+  const int* f2i = freq2PhInc;
+  const double* tables = useTriangle ? tri : saw;
+
+  // The pitch offsets change rarely within a stretch: redo the lookup and the table choice
+  // only when the offset moves.
+  long long lastMod = (long long)mod[0] + 1;
+  int inc = 0;
+  const double* T = tables;
+
+  if (!isPulse) {
+    for (int j = 0; j < n; ++j) {
+      const long long m = mod[j];
+      if (m != lastMod) {
+        lastMod = m;
+        long long i = m + base;
+        i = i < 0 ? 0 : i;
+        i = i > kFreqTableSize - 1 ? kFreqTableSize - 1 : i;
+        inc = f2i[i];
+        T = tables + (tableFor(inc) << kTableBits);
+      }
+      ph = (ph + uint32_t(inc)) & kPhaseMask;
+      buffer[j] = T[ph >> kReadShift];
+    }
+    return;
+  }
+
+  // Second read a pulse width ahead; guard the conversion against absurd widths.
+  const double ahead = width * kCycle + double(ph);
+  uint32_t ph2 = (ahead > -1e18 && ahead < 1e18) ? uint32_t((long long)ahead) & kPhaseMask : ph;
+  for (int j = 0; j < n; ++j) {
+    const long long m = mod[j];
+    if (m != lastMod) {
+      lastMod = m;
+      long long i = m + base;
+      i = i < 0 ? 0 : i;
+      i = i > kFreqTableSize - 1 ? kFreqTableSize - 1 : i;
+      inc = f2i[i];
+      T = tables + (tableFor(inc) << kTableBits);
+    }
+    ph = (ph + uint32_t(inc)) & kPhaseMask;
+    ph2 = (ph2 + uint32_t(inc)) & kPhaseMask;
+    buffer[j] = T[ph >> kReadShift] - T[ph2 >> kReadShift];
+  }
+}
