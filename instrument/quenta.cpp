@@ -1,7 +1,149 @@
 #include "instrument/quenta.h"
 
+#include <cstdlib>
+
 Quenta::Quenta(IPlugInstanceInfo instanceInfo)
-    : Synth(instanceInfo, kQuentaNumParams, "0-1 0-2", kQuentaNumPrograms, "Quenta", "", "Amberfold Ziziz",
-            kQuentaVersion, kQuentaUniqueID, kQuentaMfrID, kQuentaLatency, true, true, true) {}
+    : Synth(instanceInfo, kNumParams, "0-1 0-2", kQuentaNumPrograms, "Quenta", "", "Amberfold Ziziz", kQuentaVersion,
+            kQuentaUniqueID, kQuentaMfrID, kQuentaLatency, true, true, true),
+      mSH(&mClock) {
+  mBlockA.setParents(this, &mClock);
+  mBlockB.setParents(this, &mClock);
+  mBlockC.setParents(this, &mClock);
+  initParameters();
+}
+
+Quenta::~Quenta() {
+  std::free(mMixL);
+  std::free(mMixR);
+  std::free(mTotalVca);
+}
 
 IPlugVST* MakePlug(IPlugInstanceInfo instanceInfo) { return new Quenta(instanceInfo); }
+
+void Quenta::Reset() {
+  WDL_MutexLock lock(&mMutex);
+  Synth::Reset();
+  const double rate = GetSampleRate();
+  if (mSamplesPerFrame != mLastFrameLength) {
+    mLastFrameLength = mSamplesPerFrame;
+    std::free(mMixL);
+    std::free(mMixR);
+    std::free(mTotalVca);
+    mMixL = mMixR = mTotalVca = nullptr;
+    if (mSamplesPerFrame > 0) {
+      mMixL = static_cast<double*>(std::calloc((size_t)mSamplesPerFrame, sizeof(double)));
+      mMixR = static_cast<double*>(std::calloc((size_t)mSamplesPerFrame, sizeof(double)));
+      mTotalVca = static_cast<double*>(std::calloc((size_t)mSamplesPerFrame, sizeof(double)));
+      if (!mMixL || !mMixR || !mTotalVca) {
+        // Without its buffers the engine stays silent until a later reset succeeds.
+        std::free(mMixL);
+        std::free(mMixR);
+        std::free(mTotalVca);
+        mMixL = mMixR = mTotalVca = nullptr;
+        mLastFrameLength = -1;
+      }
+    }
+  }
+  // A new rate re-tunes the modules even when the frame length stays the same.
+  if (mSamplesPerFrame > 0 && rate != mLastSampleRate) {
+    mLastSampleRate = rate;
+    mBlockA.setSampleRate(rate, mSamplesPerFrame);
+    mBlockB.setSampleRate(rate, mSamplesPerFrame);
+    mBlockC.setSampleRate(rate, mSamplesPerFrame);
+    mGEG.setSampleRate(rate);
+    mClock.setSampleRate(rate);
+    mLag1.setSampleRate(1000.0f);
+    mLag1.setCutOff(500.0);
+    mLag2.setSampleRate(1000.0f);
+    mLag2.setCutOff(500.0);
+  }
+  mNoteSerial = 0;
+  allNotesOff();
+}
+
+void Quenta::OnActivate(bool active) {
+  WDL_MutexLock lock(&mMutex);
+  Synth::OnActivate(active);
+  // The editor's activity lamp follows here once an editor is attached.
+}
+
+void Quenta::ProcessMidiMsg(IMidiMsg* pMsg) {
+  if (!pMsg) return;
+  if (mMidiThru) SendMidiMsg(pMsg);
+  switch (pMsg->StatusMsg()) {
+    case IMidiMsg::kNoteOff:
+    case IMidiMsg::kNoteOn:
+    case IMidiMsg::kPitchWheel:
+      mMidiQueue.Add(pMsg);
+      break;
+    case IMidiMsg::kControlChange: {
+      int cc = pMsg->ControlChangeIdx();
+      if (cc == IMidiMsg::kAllSoundOff || cc == IMidiMsg::kAllNotesOff) {
+        allNotesOff();
+      } else if (cc < 120) {
+        if (mMidiLearn)
+          setMidiLearnCC(cc);
+        else
+          mMidiQueue.Add(pMsg);
+      }
+      break;
+    }
+    case IMidiMsg::kProgramChange:
+      if (!mIgnoreProgramChange) RestorePreset(pMsg->Program());
+      break;
+    default:
+      break;
+  }
+}
+
+void Quenta::setNoteOn(int note, int velocity) {
+  addPressedKey(note, velocity);
+  ++mNoteSerial;
+  mTriggers[kTrigMlt - 1] = true;
+  const int held = numPressedKeys();
+  if (held == 1) mTriggers[kTrigSng - 1] = true;
+  if (mKbdTrigCount > 0) mTriggers[kTrigKBD - 1] = held == mKbdTrigCount;
+  mCellKey = note * 2.0 / 127.0 - 1.0;
+  mBlockA.setNoteOn(note, mNoteSerial);
+  mBlockB.setNoteOn(note, mNoteSerial);
+  mBlockC.setNoteOn(note, mNoteSerial);
+}
+
+void Quenta::setNoteOff(int note) {
+  removePressedKey(note);
+  mBlockA.setNoteOff(note);
+  mBlockB.setNoteOff(note);
+  mBlockC.setNoteOff(note);
+  if (numPressedKeys() == 0) mGEG.stop();
+}
+
+void Quenta::allNotesOff() {
+  clearKeyBuffer();
+  mBlockA.allNotesOff();
+  mBlockB.allNotesOff();
+  mBlockC.allNotesOff();
+}
+
+void Quenta::RedrawParamControls() {
+  IPlugBase::RedrawParamControls();
+  // The editor's program menu is marked for redraw here once an editor is attached.
+}
+
+void Quenta::computeLedStates(bool states[kNumLeds]) const {
+  const Block* blocks[3] = {&mBlockA, &mBlockB, &mBlockC};
+  for (int b = 0; b < 3; ++b) {
+    Block* blk = const_cast<Block*>(blocks[b]);
+    states[2 * b] = blk->getMG1().displayOutput() > 0.0;
+    states[2 * b + 1] = blk->getMG2().displayOutput() > 0.0;
+  }
+  states[6] = mSH.displayOn();
+  states[7] = mGEG.isOn();
+}
+
+void Quenta::OnIdle() {
+  // The lamps live in the editor; without an open editor there is nothing to drive.
+  if (!GetGUI()) return;
+  bool states[kNumLeds];
+  computeLedStates(states);
+  for (int i = 0; i < kNumLeds; ++i) mLedState[i] = states[i];
+}

@@ -1,11 +1,19 @@
 #pragma once
-// Quenta: three Blocks of 64 voices and the global modules, as one VST 2 instrument.
+// Quenta: three Blocks of 64 voices and the global modules (general envelope, clock,
+// sample-and-hold, lags, voltage processors, attenuators, total VCA), patched by selector
+// parameters, as one VST 2 instrument.
+#include "dsp/block.h"
+#include "dsp/clock.h"
+#include "dsp/geg.h"
+#include "dsp/lowpass.h"
+#include "dsp/sh.h"
+#include "instrument/params.h"
 #include "instrument/synth.h"
 
-#define QUENTA_FOURCC(a, b, c, d) ((int)(((unsigned)(a) << 24) | ((unsigned)(b) << 16) | ((unsigned)(c) << 8) | (unsigned)(d)))
+#define QUENTA_FOURCC(a, b, c, d) \
+  ((int)(((unsigned)(a) << 24) | ((unsigned)(b) << 16) | ((unsigned)(c) << 8) | (unsigned)(d)))
 
 enum {
-  kQuentaNumParams = 229,
   kQuentaNumPrograms = 64,
   kQuentaVersion = 0x10204,
   kQuentaUniqueID = QUENTA_FOURCC('q', 'n', 't', 'a'),
@@ -13,7 +21,112 @@ enum {
   kQuentaLatency = 0,
 };
 
+// Version tag at the start of every state the instrument writes.
+extern const char versionMagic[];
+
 class Quenta : public Synth {
  public:
   explicit Quenta(IPlugInstanceInfo instanceInfo);
+  ~Quenta() override;
+
+  // Framework entry points.
+  void Reset() override;
+  void OnParamChange(int paramIdx) override;
+  void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
+  void OnIdle() override;
+  void OnActivate(bool active) override;
+  void ProcessMidiMsg(IMidiMsg* pMsg) override;
+  bool SerializeState(ByteChunk* pChunk) override;
+  int UnserializeState(ByteChunk* pChunk, int startPos) override;
+  void RedrawParamControls() override;
+  void PresetsChangedByHost() override { RedrawParamControls(); }
+  void allNotesOff() override;
+  void initParameters() override;
+
+  // Notes and the render loop's steps.
+  void setNoteOn(int note, int velocity);
+  void setNoteOff(int note);
+  void handleMidiEvents();
+  void update(int nSamples);
+  void handleSync2Host();
+
+  // Routing.
+  const double* getModSource(int index) const;
+  const bool* getTrigger(int index) const;
+  void setCCSources(int controller, double value);
+
+  // State helpers.
+  bool isNewVersion_1_2_2(ByteChunk* pChunk, int pos) const;
+  void runUtilCommand(int block, int command);
+  void copyBlock(int from, int to);
+  void initBlock(int block);
+
+  // Indicator states in the order MG1 A, MG2 A, MG1 B, MG2 B, MG1 C, MG2 C, S&H, GEG.
+  enum { kNumLeds = 8 };
+  void computeLedStates(bool states[kNumLeds]) const;
+
+  Block* getBlock(int b) { return b == 0 ? &mBlockA : b == 1 ? &mBlockB : b == 2 ? &mBlockC : nullptr; }
+  const GEG& getGEG() const { return mGEG; }
+  const Clock& getClock() const { return mClock; }
+  const SH& getSH() const { return mSH; }
+  double getOutputGain() const { return mOutputGain; }
+  double getBendRange() const { return mBendRange; }
+  int getNoteSerial() const { return mNoteSerial; }
+
+ private:
+  Block mBlockA, mBlockB, mBlockC;
+  GEG mGEG;
+  Clock mClock;
+  SH mSH;
+  LowPass mLag1, mLag2;
+  double* mMixL = nullptr;
+  double* mMixR = nullptr;
+  double* mTotalVca = nullptr;
+  int mLastFrameLength = -1;
+  double mLastSampleRate = -1.0;
+  bool mSyncStarted = false;
+  bool mTransportRunning = false;
+
+  // Routing state.
+  bool mSHNoise = false;
+  bool mVP2OwnInput = true;
+  double mBendRange = 0.0;
+  double mOutputGain = 0.5;
+  double mSHFreq = 0.2;
+  double mVP1A = 0.0, mVP1B = 0.0, mVP2A = 0.0, mVP2B = 0.0;
+  double mAtnFactor[3] = {0.0, 0.0, 0.0};
+  int mClockRate[4] = {0, 0, 0, 0};
+  int mKbdTrigCount = 0;
+  int mTrgCC[2] = {0, 0};
+  int mVCCC[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  bool mTriggers[16] = {};
+  int mNoteSerial = 0;
+  // Source cells.
+  double mCell5V = 1.0;
+  double mCellKey = 0.0;
+  double mCellPB = 0.0;
+  double mCellPBPlus = 0.0;
+  double mCellMW = -1.0;
+  double mCellMWPlus = 0.0;
+  double mCellVP1 = 0.0;
+  double mCellVP2 = 0.0;
+  double mCellLag1 = 0.0;
+  double mCellLag2 = 0.0;
+  double mCellAtn[3] = {0.0, 0.0, 0.0};
+  double mCellVC[8] = {};
+  bool mCCGate[2] = {false, false};
+  bool mCCGatePrev[2] = {false, false};
+  // Patched inputs (null = not patched).
+  const double* mLag1Input = nullptr;
+  const double* mLag2Input = nullptr;
+  const double* mAtnInput[3] = {nullptr, nullptr, nullptr};
+  const double* mTotalVcaInput = nullptr;
+  const double* mSHInput = nullptr;
+  const double* mVP1Input = nullptr;
+  const double* mVP2Input = nullptr;
+  const bool* mGEGTrigger[2] = {nullptr, nullptr};
+  // Seed of the white noise the sample and hold can sample.
+  int32_t mNoiseSeed = MG::kNoiseSeedStart;
+  // Cached indicator states (the editor draws them).
+  bool mLedState[kNumLeds] = {};
 };

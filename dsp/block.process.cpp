@@ -1,0 +1,103 @@
+// The Block's per-sample modulation and its audio.
+#include <cstring>
+
+#include "dsp/block.h"
+
+void Block::update(int i, double pitchOffset) {
+  if (i < 0 || i >= frameLength) return;
+
+  if (mg1FreqSource) {
+    double x = 0.5 * *mg1FreqSource + mg1FreqNorm;
+    if (!(x >= 0.0)) x = 0.0;
+    if (x > 1.0) x = 1.0;
+    double x2 = x * x;
+    mg1.setPeriod((int)(sampleRate / (1499.95 * (x2 * x2 * x2) + 0.05)));
+  }
+
+  mg1.update();
+  const double mg1Out = mg1.getOutput();
+  amSignal[i] = mg1Out;
+  double level = mg1Out;
+  if (mg1AmountSource) level *= *mg1AmountSource > 0.0 ? *mg1AmountSource : 0.0;
+  mg1Level = level;
+
+  double fm = 0.0;
+  if (fmOn) {
+    fm = fmMg1 * mg1Level + fmGeg * *fmSource;
+    if (fmReverse) fm = -fm;
+  }
+  pitchMod[i] = (int)(fm + pitchOffset);
+  cutoffMod[i] = fcModOn ? (int)((fcMg1 * mg1Level + fcGeg * *fcSource) * 10753.0) : 0;
+
+  if (i == 0) {
+    mg2.update();
+    const double p = pwmSource ? *pwmSource : mg2.getOutput();
+    sg.update((p * 0.25 + 0.25) * pwmDepth);
+    if (cutoffSteps > 0) {
+      --cutoffSteps;
+      cutoffCur += cutoffStep;
+    }
+    cutoffInt = (int)(cutoffCur * 17280.0);
+    for (Voice& v : voices)
+      if (v.isActive()) v.update(cutoffInt);
+    if (resonatorOn) {
+      double m = (rfcSource ? *rfcSource : 0.0) + (rsModOn ? mg2.getOutput() : 0.0);
+      double r = 0.5 * m + 0.5;
+      for (Resonator& res : resonators) res.update(r * r);
+    }
+  }
+
+  if (channelOn && (!gateSource || *gateSource > 0.5)) {
+    gainLeft = (1.0 - pan) * volume;
+    gainRight = pan * volume;
+    vcaGain[i] = !vcaSource ? 1.0 : (*vcaSource > 0.0 ? *vcaSource : 0.0);
+  } else {
+    vcaGain[i] = 0.0;
+  }
+}
+
+void Block::process(double* left, double* right, int n, int offset) {
+  if (n <= 0 || offset < 0 || offset + n > frameLength) return;
+  std::memset(voiceSum, 0, (size_t)n * sizeof(double));
+
+  // Render every active voice's waveform, run their filters side by side, then add them up
+  // in voice order: the same sum, sample for sample, as one voice after another.
+  int count = 0;
+  for (Voice& v : voices) {
+    if (!v.isActive()) continue;
+    v.render(n, offset);
+    activeFilters[count] = v.getFilter();
+    activeBuffers[count] = v.getBuffer();
+    ++count;
+  }
+  Korg35::processMany(activeFilters, activeBuffers, count, n, offset);
+  bool anyActive = false;
+  for (Voice& v : voices) {
+    if (!v.isActive()) continue;
+    v.mix(voiceSum, n, offset);
+    anyActive = anyActive || v.isActive();
+  }
+  sg.next(n);
+
+  if (!channelOn || !anyActive) return;
+  const double* section = voiceSum;
+  if (resonatorOn) {
+    std::memset(sectionBuf, 0, (size_t)n * sizeof(double));
+    for (Resonator& r : resonators) r.process(voiceSum, sectionBuf, n);
+    section = sectionBuf;
+  }
+  if (amOn) {
+    if (section != sectionBuf) {
+      std::memcpy(sectionBuf, voiceSum, (size_t)n * sizeof(double));
+      section = sectionBuf;
+    }
+    for (int j = 0; j < n; ++j) sectionBuf[j] *= (amSignal[offset + j] - 1.0) * amDepth + 1.0;
+  }
+  const double* vca = vcaGain + offset;
+  const double gl = gainLeft, gr = gainRight;
+  for (int j = 0; j < n; ++j) {
+    double s = section[j] * vca[j];
+    left[j] += s * gl;
+    right[j] += s * gr;
+  }
+}

@@ -1,0 +1,34 @@
+#include "instrument/synth.h"
+
+#include "dsp/pitch.h"
+#include "plugin/PluginPath.h"
+
+Synth::Synth(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets,
+             const char* effectName, const char* productName, const char* mfrName, int vendorVersion, int uniqueID,
+             int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst)
+    : IPlugVST(instanceInfo, nParams, channelIOStr, nPresets, effectName, productName, mfrName, vendorVersion,
+               uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInst),
+      mMidiQueue(1024) {
+  GetPluginPath(&mPluginPath);
+}
+
+void Synth::Reset() {
+  WDL_MutexLock lock(&mMutex);
+  mMidiQueue.Resize(GetBlockSize());
+  clearKeyBuffer();
+  double rate = GetSampleRate();
+  // Rates that are not numbers or do not fit an int give no frames (the engine then stays silent).
+  int intRate = rate >= 0.0 && rate < 2147483647.0 ? (int)rate : 0;
+  mSamplesPerFrame = intRate / 1000;
+  mFrameRemaining = 0;
+  mMidiLearn = false;
+}
+
+void Synth::OnParamChange(int /*paramIdx*/) { WDL_MutexLock lock(&mMutex); }
+
+void Synth::OnActivate(bool active) {
+  WDL_MutexLock lock(&mMutex);
+  if (active) OnParamReset();
+}
+
+double Synth::convert2Hz(int pitch) { return pitch::toHz(pitch); }
