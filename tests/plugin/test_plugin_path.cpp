@@ -1,0 +1,28 @@
+// Where the plug-in finds its bundle: the folder holding "Quenta.vst", with a trailing "/".
+#include <gtest/gtest.h>
+
+#include "plugin/PluginPath.h"
+
+TEST(PluginPath, BundleModuleGivesTheFolderHoldingTheBundle) {
+  WDL_String path;
+  PluginPathFromModulePath("/home/u/.vst/Quenta.vst/Contents/x86_64-linux/Quenta.so", &path);
+  EXPECT_STREQ(path.Get(), "/home/u/.vst/");
+  PluginPathFromModulePath("/Quenta.vst/Contents/x86_64-linux/Quenta.so", &path);
+  EXPECT_STREQ(path.Get(), "/");
+}
+
+TEST(PluginPath, ModuleOutsideABundleGivesItsOwnFolder) {
+  WDL_String path;
+  PluginPathFromModulePath("/opt/tests/quenta_plugin_tests", &path);
+  EXPECT_STREQ(path.Get(), "/opt/tests/");
+  // A folder merely named like a bundle deeper up does not count.
+  PluginPathFromModulePath("/a/Quenta.vst/Contents/x86_64-linux/deeper/lib.so", &path);
+  EXPECT_STREQ(path.Get(), "/a/Quenta.vst/Contents/x86_64-linux/deeper/");
+}
+
+TEST(PluginPath, TheRunningCodeIsFound) {
+  WDL_String path;
+  ASSERT_TRUE(GetPluginPath(&path));
+  EXPECT_EQ(path.Get()[0], '/');
+  EXPECT_EQ(path.Get()[path.GetLength() - 1], '/');
+}
