@@ -1,0 +1,65 @@
+// The whole instrument at full load (64 held keys: all 192 voices sound) through the host's
+// process callback in blocks of 512, and its frame step.
+#include "bench_common.h"
+
+namespace quenta_bench {
+namespace {
+
+constexpr int kVoices = kNumBlocks * kHeldKeys;
+
+// Holds the keys and renders past the 100 ms cut-off glide and the attacks.
+void WarmUp(Instrument& inst, benchmark::State& state) {
+  inst.HoldKeys();
+  for (int i = 0; i < 20; ++i) inst.Render(kHostBlock);
+  if (inst.ActiveVoices() != kVoices) state.SkipWithError("not every voice sounds");
+}
+
+// (a) modulated: MG1 at 300 Hz moves pitch and cut-off of every voice every sample, AM on.
+// (b) the same patch without pitch, cut-off and amplitude modulation.
+void BM_FullLoad(benchmark::State& state) {
+  Instrument inst(state.range(0) != 0);
+  WarmUp(inst, state);
+  for (auto _ : state) inst.Render(kHostBlock);
+  SetRateCounters(state, kHostBlock, double(kHostBlock) * kVoices);
+}
+BENCHMARK(BM_FullLoad)->ArgName("modulated")->Arg(1)->Arg(0)->MinTime(2.0);
+
+// Quenta::update: the modulation step of one control frame (clock, triggers, GEG, the
+// per-sample update of the three Blocks and each Block's per-frame voice updates).
+void BM_FrameStep(benchmark::State& state) {
+  Instrument inst(state.range(0) != 0);
+  WarmUp(inst, state);
+  for (auto _ : state) inst.Plug().update(kFrameLength);
+  SetRateCounters(state, kFrameLength, double(kFrameLength) * kVoices);
+}
+BENCHMARK(BM_FrameStep)->ArgName("modulated")->Arg(1)->Arg(0);
+
+// Block::update for every sample of a frame, one Block of 64 voices.
+void BM_BlockUpdate(benchmark::State& state) {
+  Instrument inst(state.range(0) != 0);
+  WarmUp(inst, state);
+  Block& block = *inst.Plug().getBlock(kBlockA);
+  for (auto _ : state)
+    for (int i = 0; i < kFrameLength; ++i) block.update(i, 0.0);
+  SetRateCounters(state, kFrameLength, double(kFrameLength) * kHeldKeys);
+}
+BENCHMARK(BM_BlockUpdate)->ArgName("modulated")->Arg(1)->Arg(0);
+
+// Block::process over a whole frame, one Block of 64 voices: waveforms, filters, envelopes,
+// resonators, AM and VCA (the modulation of the frame computed once beforehand).
+void BM_BlockProcess(benchmark::State& state) {
+  Instrument inst(state.range(0) != 0);
+  WarmUp(inst, state);
+  Block& block = *inst.Plug().getBlock(kBlockA);
+  for (int i = 0; i < kFrameLength; ++i) block.update(i, 0.0);
+  std::vector<double> left(kFrameLength), right(kFrameLength);
+  for (auto _ : state) {
+    block.process(left.data(), right.data(), kFrameLength, 0);
+    benchmark::DoNotOptimize(left.data());
+  }
+  SetRateCounters(state, kFrameLength, double(kFrameLength) * kHeldKeys);
+}
+BENCHMARK(BM_BlockProcess)->ArgName("modulated")->Arg(1)->Arg(0);
+
+}  // namespace
+}  // namespace quenta_bench
