@@ -1,0 +1,213 @@
+// The Standard MIDI File reader: timing through the tempo map, running status, merging of
+// format 1 tracks, and refusal of broken files with a message that names the fault.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "smf_bytes.h"
+#include "tools/quenta_render/midi_file.h"
+
+using qrender::MidiFile;
+using qrender::parseMidiFile;
+using smf::Bytes;
+
+namespace {
+
+constexpr int kPpq = 96;
+constexpr uint32_t k120Bpm = 500000, k60Bpm = 1000000, k150Bpm = 400000;
+
+MidiFile parseOk(const Bytes& b) {
+  MidiFile m;
+  std::string error;
+  EXPECT_TRUE(parseMidiFile(b.data(), b.size(), m, error)) << error;
+  return m;
+}
+
+std::string parseError(const Bytes& b) {
+  MidiFile m;
+  std::string error;
+  EXPECT_FALSE(parseMidiFile(b.data(), b.size(), m, error));
+  return error;
+}
+
+std::vector<int> statusBytes(const MidiFile& m) {
+  std::vector<int> s;
+  for (const auto& e : m.events) s.push_back(e.data[0]);
+  return s;
+}
+
+TEST(MidiFile, RunningStatusRepeatsTheLastChannelStatus) {
+  MidiFile m = parseOk(smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 100}},
+                                                        {10, {62, 90}},         // running note-on
+                                                        {10, {60, 0}},          // running, velocity 0
+                                                        {0, {0xC3, 5}},         // one data byte
+                                                        {0, {7}},               // running program change
+                                                        {5, {0xE0, 0x00, 0x40}},
+                                                        {0, {0x7F, 0x7F}}})}));  // running bend
+  ASSERT_EQ(m.events.size(), 7u);
+  EXPECT_EQ(statusBytes(m), (std::vector<int>{0x90, 0x90, 0x90, 0xC3, 0xC3, 0xE0, 0xE0}));
+  EXPECT_EQ(m.events[1].data[1], 62);
+  EXPECT_EQ(m.events[1].data[2], 90);
+  EXPECT_EQ(m.events[2].data[2], 0);
+  EXPECT_EQ(m.events[4].size, 2);
+  EXPECT_EQ(m.events[4].data[1], 7);
+  EXPECT_EQ(m.events[6].data[1], 0x7F);
+  EXPECT_EQ(m.events[6].tick, 25);
+}
+
+TEST(MidiFile, RunningStatusSurvivesMetaAndSysExEvents) {
+  MidiFile m = parseOk(smf::file(0, kPpq, {smf::track({{0, {0x91, 60, 100}},
+                                                        {0, {0xFF, 0x01, 0x02, 'h', 'i'}},
+                                                        {0, {0xF0, 0x02, 0x7E, 0xF7}},
+                                                        {1, {64, 80}}})}));
+  ASSERT_EQ(m.events.size(), 2u);  // the text and the SysEx are not passed on
+  EXPECT_EQ(m.events[1].data[0], 0x91);
+  EXPECT_EQ(m.events[1].data[1], 64);
+}
+
+TEST(MidiFile, TempoChangesTimeLaterEvents) {
+  // 96 ticks at 120 bpm = 0.5 s, then 96 ticks at 60 bpm = 1 s, then 96 at 150 bpm = 0.4 s.
+  MidiFile m = parseOk(smf::file(0, kPpq, {smf::track({{0, smf::tempo(k120Bpm)},
+                                                        {0, {0x90, 60, 100}},
+                                                        {96, smf::tempo(k60Bpm)},
+                                                        {0, {0x90, 62, 100}},
+                                                        {48, {0x90, 64, 100}},
+                                                        {48, smf::tempo(k150Bpm)},
+                                                        {96, {0x90, 65, 100}}})}));
+  ASSERT_EQ(m.events.size(), 4u);
+  EXPECT_DOUBLE_EQ(m.events[0].seconds, 0.0);
+  EXPECT_DOUBLE_EQ(m.events[1].seconds, 0.5);
+  EXPECT_DOUBLE_EQ(m.events[2].seconds, 1.0);
+  EXPECT_DOUBLE_EQ(m.events[3].seconds, 1.9);
+  EXPECT_DOUBLE_EQ(m.lengthSeconds, 1.9);
+  EXPECT_TRUE(m.hasTempo);
+  EXPECT_DOUBLE_EQ(m.firstTempoBpm, 120.0);
+}
+
+TEST(MidiFile, WithoutTempoEventsTheTempoIs120) {
+  MidiFile m = parseOk(smf::file(0, kPpq, {smf::track({{192, {0x90, 60, 100}}})}));
+  EXPECT_FALSE(m.hasTempo);
+  EXPECT_DOUBLE_EQ(m.firstTempoBpm, 120.0);
+  EXPECT_DOUBLE_EQ(m.events[0].seconds, 1.0);
+}
+
+TEST(MidiFile, TempoMapOfTheFirstTrackTimesTheOtherTracks) {
+  Bytes conductor = smf::track({{0, smf::tempo(k60Bpm)}, {192, smf::tempo(k120Bpm)}});
+  Bytes notes = smf::track({{96, {0x90, 60, 100}}, {192, {0x80, 60, 0}}});
+  MidiFile m = parseOk(smf::file(1, kPpq, {conductor, notes}));
+  ASSERT_EQ(m.events.size(), 2u);
+  EXPECT_DOUBLE_EQ(m.events[0].seconds, 1.0);        // tick 96 at 60 bpm
+  EXPECT_DOUBLE_EQ(m.events[1].seconds, 2.0 + 0.5);  // 192 ticks at 60, 96 at 120
+  EXPECT_DOUBLE_EQ(m.firstTempoBpm, 60.0);
+  EXPECT_EQ(m.format, 1);
+  EXPECT_EQ(m.trackCount, 2);
+}
+
+TEST(MidiFile, Format1MergeOrdersByTimeThenTrackThenFileOrder) {
+  Bytes t1 = smf::track({{10, {0x90, 1, 1}}, {0, {0x90, 2, 1}}, {20, {0x90, 3, 1}}});
+  Bytes t2 = smf::track({{0, {0x91, 4, 1}}, {10, {0x91, 5, 1}}, {10, {0x91, 6, 1}}});
+  Bytes t3 = smf::track({{10, {0x92, 7, 1}}});
+  MidiFile m = parseOk(smf::file(1, kPpq, {t1, t2, t3}));
+  std::vector<int> keys;
+  for (const auto& e : m.events) keys.push_back(e.data[1]);
+  // tick 0: 4; tick 10: 1, 2 (track 1), 5 (track 2), 7 (track 3); tick 20: 6; tick 30: 3.
+  EXPECT_EQ(keys, (std::vector<int>{4, 1, 2, 5, 7, 6, 3}));
+  EXPECT_EQ(m.events[4].track, 2);
+}
+
+TEST(MidiFile, LengthIncludesTheEndOfTrackDelta) {
+  Bytes body = smf::trackBody({{0, {0x90, 60, 100}}, {96, {0x80, 60, 0}}}, false);
+  smf::append(body, {0x83, 0x00, 0xFF, 0x2F, 0x00});  // End of Track 384 ticks later
+  MidiFile m = parseOk(smf::file(0, kPpq, {smf::chunk("MTrk", body)}));
+  EXPECT_DOUBLE_EQ(m.lengthSeconds, 0.5 + 2.0);
+}
+
+TEST(MidiFile, TimeSignatureAndSmpteDivision) {
+  MidiFile sig = parseOk(smf::file(0, kPpq, {smf::track({{0, {0xFF, 0x58, 0x04, 6, 3, 24, 8}}})}));
+  EXPECT_EQ(sig.timeSigNumerator, 6);
+  EXPECT_EQ(sig.timeSigDenominator, 8);
+
+  // 25 frames per second, 40 ticks per frame: 1000 ticks per second whatever the tempo.
+  int division = ((256 - 25) << 8) | 40;
+  MidiFile m = parseOk(smf::file(0, division, {smf::track({{0, smf::tempo(k60Bpm)}, {250, {0x90, 60, 1}}})}));
+  EXPECT_EQ(m.ticksPerQuarter, 0);
+  EXPECT_DOUBLE_EQ(m.events[0].seconds, 0.25);
+}
+
+TEST(MidiFile, TrackWithoutEndOfTrackEndsWithItsChunk) {
+  MidiFile m = parseOk(smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 100}}, {96, {0x80, 60, 0}}}, false)}));
+  EXPECT_EQ(m.events.size(), 2u);
+  EXPECT_DOUBLE_EQ(m.lengthSeconds, 0.5);
+}
+
+TEST(MidiFile, UnknownChunksAreSkipped) {
+  Bytes f = smf::header(0, 1, kPpq);
+  smf::append(f, smf::chunk("XFIH", {1, 2, 3}));
+  smf::append(f, smf::track({{0, {0x90, 60, 100}}}));
+  EXPECT_EQ(parseOk(f).events.size(), 1u);
+}
+
+TEST(MidiFile, BrokenFilesAreRefusedWithTheirFault) {
+  Bytes good = smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 100}}, {96, {0x80, 60, 0}}})});
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    const char* message;
+  };
+  Bytes truncated(good.begin(), good.end() - 5);
+  Bytes missingTrack = smf::header(1, 2, kPpq);
+  smf::append(missingTrack, smf::track({{0, {0x90, 60, 100}}}));
+  Bytes cutHeader(good.begin(), good.begin() + 10);
+  std::vector<Case> cases = {
+      {"text file", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!'}, "no MThd header"},
+      {"cut in the header", cutHeader, "no MThd header"},
+      {"cut in a track", truncated, "track 1 is truncated"},
+      {"missing track", missingTrack, "announces 2 tracks, the file holds 1"},
+      {"format 2", smf::file(2, kPpq, {smf::track({})}), "format 2"},
+      {"format 7", smf::file(7, kPpq, {smf::track({})}), "format 7"},
+      {"division 0", smf::file(0, 0, {smf::track({})}), "time division"},
+      {"data byte first", smf::file(0, kPpq, {smf::track({{0, {60, 100}}})}), "without a preceding status"},
+      {"status in data", smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 0x90}}})}), "where a data byte belongs"},
+      {"event cut", smf::file(0, kPpq, {smf::track({{0, {0x90, 60}}}, false)}), "ends inside an event"},
+      {"long delta", smf::file(0, kPpq, {smf::track({{0, {}}}, false)}), ""},
+      {"SysEx too long", smf::file(0, kPpq, {smf::track({{0, {0xF0, 0x40, 1}}}, false)}), "SysEx"},
+      {"tempo length", smf::file(0, kPpq, {smf::track({{0, {0xFF, 0x51, 0x02, 1, 2}}})}), "tempo event"},
+      {"tempo zero", smf::file(0, kPpq, {smf::track({{0, smf::tempo(0)}})}), "tempo of 0"},
+      {"system message", smf::file(0, kPpq, {smf::track({{0, {0xF2, 1, 2}}})}), "system message 0xF2"},
+  };
+  // A variable-length number of five bytes.
+  cases[10].bytes = smf::file(0, kPpq, {smf::chunk("MTrk", {0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 1})});
+  cases[10].message = "longer than 4 bytes";
+  for (const Case& c : cases) {
+    std::string error = parseError(c.bytes);
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << c.what;
+  }
+}
+
+TEST(MidiFile, LoadReportsUnreadableFiles) {
+  MidiFile m;
+  std::string error;
+  EXPECT_FALSE(qrender::loadMidiFile("/nonexistent/dir/song.mid", m, error));
+  EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+  EXPECT_FALSE(qrender::loadMidiFile("/", m, error));
+
+  char path[] = "/tmp/quenta-render-test-XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  EXPECT_FALSE(qrender::loadMidiFile(path, m, error));
+  EXPECT_EQ(error, "empty file");
+  std::remove(path);
+}
+
+TEST(MidiFile, SecondsRoundToTheNearestFrame) {
+  EXPECT_EQ(qrender::secondsToFrame(0.5, 48000), 24000);
+  EXPECT_EQ(qrender::secondsToFrame(1.0 / 3.0, 44100), 14700);
+  EXPECT_EQ(qrender::secondsToFrame(0.00001, 48000), 0);   // 0.48 frames
+  EXPECT_EQ(qrender::secondsToFrame(0.000011, 48000), 1);  // 0.528 frames
+}
+
+}  // namespace

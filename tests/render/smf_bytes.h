@@ -1,0 +1,65 @@
+#pragma once
+// Builds Standard MIDI File images byte by byte for the render tests.
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace smf {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes varLen(uint32_t v) {
+  Bytes rev = {(uint8_t)(v & 0x7F)};
+  while (v >>= 7) rev.push_back((uint8_t)((v & 0x7F) | 0x80));
+  return Bytes(rev.rbegin(), rev.rend());
+}
+
+inline void append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
+
+inline Bytes be32(uint32_t v) { return {(uint8_t)(v >> 24), (uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v}; }
+
+// One delta-timed event: the bytes are written as given (leave out the status for running status).
+struct Ev {
+  uint32_t delta;
+  Bytes bytes;
+};
+
+inline Bytes trackBody(std::initializer_list<Ev> events, bool endOfTrack = true) {
+  Bytes body;
+  for (const Ev& e : events) {
+    append(body, varLen(e.delta));
+    append(body, e.bytes);
+  }
+  if (endOfTrack) append(body, {0x00, 0xFF, 0x2F, 0x00});
+  return body;
+}
+
+inline Bytes chunk(const char* tag, const Bytes& body) {
+  Bytes c(tag, tag + 4);
+  append(c, be32((uint32_t)body.size()));
+  append(c, body);
+  return c;
+}
+
+inline Bytes track(std::initializer_list<Ev> events, bool endOfTrack = true) {
+  return chunk("MTrk", trackBody(events, endOfTrack));
+}
+
+inline Bytes header(int format, int tracks, int division) {
+  return chunk("MThd", {(uint8_t)(format >> 8), (uint8_t)format, (uint8_t)(tracks >> 8), (uint8_t)tracks,
+                        (uint8_t)(division >> 8), (uint8_t)division});
+}
+
+inline Bytes tempo(uint32_t microsPerQuarter) {
+  return {0xFF, 0x51, 0x03, (uint8_t)(microsPerQuarter >> 16), (uint8_t)(microsPerQuarter >> 8),
+          (uint8_t)microsPerQuarter};
+}
+
+inline Bytes file(int format, int division, std::initializer_list<Bytes> tracks) {
+  Bytes f = header(format, (int)tracks.size(), division);
+  for (const Bytes& t : tracks) append(f, t);
+  return f;
+}
+
+}  // namespace smf

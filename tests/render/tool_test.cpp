@@ -1,0 +1,232 @@
+// quenta-render as a user runs it, with the built Quenta.so: a render of the demo piece, the
+// parameter list, and the error paths (one line on stderr, non-zero exit, no file left behind).
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+#include "smf_bytes.h"
+#include "tools/quenta_render/midi_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/quenta-render-tool-XXXXXX";
+    mPath = mkdtemp(pattern);
+  }
+  ~TempDir() { fs::remove_all(mPath); }
+  std::string file(const std::string& name) const { return mPath + "/" + name; }
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(mPath)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::string mPath;
+};
+
+struct ToolRun {
+  int status = -1;
+  std::string out, err;
+  std::vector<std::string> errLines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(err);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+  }
+};
+
+std::string quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+// Runs the tool with the built plug-in; stdout and stderr are captured through files.
+ToolRun runTool(const std::vector<std::string>& args, bool withPlugin = true) {
+  TempDir io;
+  std::string cmd = quote(QUENTA_RENDER_EXE);
+  if (withPlugin) cmd += " --plugin " + quote(QUENTA_SO_PATH);
+  for (const std::string& a : args) cmd += " " + quote(a);
+  cmd += " >" + quote(io.file("out")) + " 2>" + quote(io.file("err")) + " </dev/null";
+  ToolRun r;
+  int rc = std::system(cmd.c_str());
+  r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  r.out = slurp(io.file("out"));
+  r.err = slurp(io.file("err"));
+  return r;
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream f(path, std::ios::binary);
+  f.write((const char*)bytes.data(), (std::streamsize)bytes.size());
+}
+
+SF_INFO wavInfo(const std::string& path) {
+  SF_INFO info;
+  std::memset(&info, 0, sizeof(info));
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  EXPECT_NE(f, nullptr) << path;
+  if (f) sf_close(f);
+  return info;
+}
+
+// A bad run: exit code 1 (2 for command-line errors), exactly one line on stderr containing what.
+void expectOneLineError(const ToolRun& r, const std::string& what, int status = 1) {
+  EXPECT_EQ(r.status, status);
+  ASSERT_EQ(r.errLines().size(), 1u) << r.err;
+  EXPECT_EQ(r.err.rfind("quenta-render: error: ", 0), 0u) << r.err;
+  EXPECT_NE(r.err.find(what), std::string::npos) << r.err;
+  EXPECT_TRUE(r.out.empty()) << r.out;
+}
+
+const smf::Bytes kShortSong =
+    smf::file(0, 96, {smf::track({{0, {0x90, 60, 100}}, {0, {0x90, 64, 100}}, {96, {0x80, 60, 0}}, {0, {64, 0}}})});
+
+TEST(Tool, RendersTheDemoPieceToItsLengthPlusTheTail) {
+  qrender::MidiFile demo;
+  std::string error;
+  ASSERT_TRUE(qrender::loadMidiFile(QUENTA_DEMO_MIDI, demo, error)) << error;
+  EXPECT_GE(demo.lengthSeconds, 20.0);
+  EXPECT_LE(demo.lengthSeconds, 30.0);
+
+  TempDir dir;
+  ToolRun r = runTool({QUENTA_DEMO_MIDI, "-o", dir.file("demo.wav"), "-r", "44100", "-b", "300", "--tail", "0.5",
+                   "--bench"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  SF_INFO info = wavInfo(dir.file("demo.wav"));
+  EXPECT_EQ(info.frames, qrender::secondsToFrame(demo.lengthSeconds, 44100) + 22050);
+  EXPECT_EQ(info.samplerate, 44100);
+  EXPECT_EQ(info.channels, 2);
+  EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  EXPECT_NE(r.out.find("peak level: "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" dBFS"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("realtime factor: "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("ns per sample"), std::string::npos) << r.out;
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"demo.wav"});
+}
+
+TEST(Tool, Pcm24QuietAndTheDefaultOutputName) {
+  TempDir dir;
+  writeFile(dir.file("short.mid"), kShortSong);
+  ToolRun r = runTool({dir.file("short.mid"), "--format", "pcm24", "--tail", "0.1", "-q"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.empty()) << r.out;
+  EXPECT_TRUE(r.err.empty()) << r.err;
+  SF_INFO info = wavInfo(dir.file("short.wav"));
+  EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+  EXPECT_EQ(info.frames, 24000 + 4800);  // 0.5 s of song at 48000 Hz, 0.1 s of tail
+}
+
+TEST(Tool, ListParamsPrintsAllParameters) {
+  ToolRun r = runTool({"--list-params"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::istringstream in(r.out);
+  int n = 0;
+  for (std::string line; std::getline(in, line); ++n) {
+    int index = -1;
+    char where[16] = {0};
+    ASSERT_EQ(std::sscanf(line.c_str(), "%d %15s", &index, where), 2) << line;
+    EXPECT_EQ(index, n);
+    std::string expected = n < 183 ? std::string(1, (char)('A' + n / 61)) : "global";
+    EXPECT_EQ(where, expected) << line;
+  }
+  EXPECT_EQ(n, 229);
+}
+
+TEST(Tool, BadInputGivesOneLineAndNoFile) {
+  TempDir dir;
+  std::string out = dir.file("out.wav");
+  writeFile(dir.file("short.mid"), kShortSong);
+  smf::Bytes broken(kShortSong.begin(), kShortSong.end() - 6);
+  writeFile(dir.file("broken.mid"), broken);
+  writeFile(dir.file("text.mid"), {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'd', 'i', ' ', 'f', 'i', 'l', 'e'});
+  std::vector<uint8_t> foreign(160, 0);
+  std::memcpy(foreign.data(), "CcnK\0\0\0\0FBCh\0\0\0\2xxxx", 20);
+  foreign[159] = 4;  // chunk size 4
+  foreign.insert(foreign.end(), {1, 2, 3, 4});
+  writeFile(dir.file("foreign.fxb"), foreign);
+
+  expectOneLineError(runTool({dir.file("missing.mid"), "-o", out}), "missing.mid: No such file or directory");
+  expectOneLineError(runTool({dir.file("broken.mid"), "-o", out}), "broken.mid: track 1 is truncated");
+  expectOneLineError(runTool({dir.file("text.mid"), "-o", out}), "text.mid: not a Standard MIDI File");
+  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--set", "No Such Param=1"}),
+                     "unknown parameter \"No Such Param\"");
+  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--bank", dir.file("none.fxb")}),
+                     "none.fxb: No such file or directory");
+  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--bank", dir.file("foreign.fxb")}),
+                     "foreign bank: made for plug-in ID 'xxxx', this plug-in is 'qnta'");
+  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--program", dir.file("short.mid")}),
+                     "not a VST program file");
+  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "-p", "64"}), "program number 64 out of range (0 to 63)");
+  expectOneLineError(runTool({dir.file("short.mid"), "-o", dir.file("no/such/dir/out.wav")}), "no/such/dir");
+  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--plugin", dir.file("short.mid")}, false),
+                     "cannot load plug-in");
+  expectOneLineError(runTool({dir.file("short.mid"), "-r", "22"}), "sample rate", 2);
+  expectOneLineError(runTool({"--list-params", "--wrong"}), "unknown option --wrong", 2);
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"broken.mid", "foreign.fxb", "short.mid", "text.mid"}));
+}
+
+TEST(Tool, FailedRunKeepsAnExistingOutput) {
+  TempDir dir;
+  writeFile(dir.file("short.mid"), kShortSong);
+  writeFile(dir.file("out.wav"), {'o', 'l', 'd'});
+  ToolRun r = runTool({dir.file("short.mid"), "-o", dir.file("out.wav"), "--set", "Final=not a number"});
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(slurp(dir.file("out.wav")), "old");
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"out.wav", "short.mid"}));
+}
+
+// Needs the instrument's parameter names; skipped while the plug-in leaves them empty.
+TEST(Tool, SetsParametersByNameAndRefusesBadValues) {
+  ToolRun list = runTool({"--list-params"});
+  if (list.out.find("Final") == std::string::npos) GTEST_SKIP() << "the plug-in does not name its parameters yet";
+  ToolRun r = runTool({"--list-params", "--set", "A:Cutoff=0.4", "--set", "TVCA Src=GE3+", "--set", "B:Waveform=Square",
+                   "--set", "PB Range=-12"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::istringstream in(r.out);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  ASSERT_EQ(lines.size(), 229u);
+  auto value = [&](int index) {
+    std::string line = lines[(size_t)index];
+    return line.substr(line.find_last_of(' ', line.size() - 2) + 1);
+  };
+  EXPECT_NE(lines[23].find("Cutoff"), std::string::npos);
+  EXPECT_EQ(value(23), "0.40");
+  EXPECT_NE(lines[184].find("GE3+"), std::string::npos) << lines[184];
+  EXPECT_NE(lines[61 + 12].find("Square"), std::string::npos) << lines[73];
+  EXPECT_EQ(value(186), "-12");
+
+  TempDir dir;
+  writeFile(dir.file("short.mid"), kShortSong);
+  std::string out = dir.file("out.wav");
+  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--set", "A:Cutoff=1.5"}),
+                     "1.5 is out of range (0.00 to 1.00)");
+  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--set", "Cutoff=0.5"}), "is a Block parameter");
+  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--set", "TVCA Src=GE9+"}), "not a value of TVCA Src");
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"short.mid"});
+}
+
+}  // namespace

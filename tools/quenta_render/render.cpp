@@ -1,0 +1,267 @@
+#include "tools/quenta_render/render.h"
+
+#include <fcntl.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+namespace qrender {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The temporary file being written, for the signal handler to remove.
+char sTempPath[PATH_MAX];
+volatile sig_atomic_t sHaveTemp = 0;
+
+extern "C" void removeTempAndDie(int sig) {
+  if (sHaveTemp) unlink(sTempPath);
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// A file created next to its final name and renamed over it on commit; removed otherwise.
+class TempOutput {
+ public:
+  ~TempOutput() { discard(); }
+
+  bool create(const std::string& finalPath, std::string& error) {
+    mFinal = finalPath;
+    size_t slash = finalPath.find_last_of('/');
+    std::string dir = slash == std::string::npos ? "." : finalPath.substr(0, slash == 0 ? 1 : slash);
+    std::string base = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
+    std::string pattern = dir + "/." + base + ".partial-XXXXXX";
+    if (pattern.size() >= sizeof(sTempPath)) {
+      error = "output path too long: " + finalPath;
+      return false;
+    }
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    mFd = mkstemp(buf.data());
+    if (mFd < 0) {
+      error = "cannot create the output file in " + dir + ": " + std::strerror(errno);
+      return false;
+    }
+    mPath = buf.data();
+    // mkstemp makes the file private; the finished file gets the usual permissions.
+    mode_t mask = umask(0);
+    umask(mask);
+    if (fchmod(mFd, 0666 & ~mask) != 0) { /* keep the private mode */
+    }
+    std::memcpy(sTempPath, mPath.c_str(), mPath.size() + 1);
+    sHaveTemp = 1;
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof(sa));
+    sa.sa_handler = removeTempAndDie;
+    sigemptyset(&sa.sa_mask);
+    for (size_t i = 0; i < sizeof(kCleanupSignals) / sizeof(kCleanupSignals[0]); ++i)
+      sigaction(kCleanupSignals[i], &sa, &mOldActions[i]);
+    mHandlersSet = true;
+    return true;
+  }
+
+  int fd() const { return mFd; }
+
+  bool commit(std::string& error) {
+    if (mFd >= 0 && ::close(mFd) != 0) {
+      mFd = -1;
+      error = std::string("cannot write ") + mFinal + ": " + std::strerror(errno);
+      return false;
+    }
+    mFd = -1;
+    if (std::rename(mPath.c_str(), mFinal.c_str()) != 0) {
+      error = "cannot write " + mFinal + ": " + std::strerror(errno);
+      return false;
+    }
+    mPath.clear();
+    release();
+    return true;
+  }
+
+  void discard() {
+    if (mFd >= 0) ::close(mFd);
+    mFd = -1;
+    if (!mPath.empty()) unlink(mPath.c_str());
+    mPath.clear();
+    release();
+  }
+
+ private:
+  void release() {
+    sHaveTemp = 0;
+    if (mHandlersSet) {
+      for (size_t i = 0; i < sizeof(kCleanupSignals) / sizeof(kCleanupSignals[0]); ++i)
+        sigaction(kCleanupSignals[i], &mOldActions[i], nullptr);
+      mHandlersSet = false;
+    }
+  }
+
+  std::string mFinal, mPath;
+  int mFd = -1;
+  bool mHandlersSet = false;
+  struct sigaction mOldActions[sizeof(kCleanupSignals) / sizeof(kCleanupSignals[0])];
+};
+
+// A one-line bar on stderr, drawn only once a render has taken a moment.
+class ProgressBar {
+ public:
+  explicit ProgressBar(bool enabled) : mEnabled(enabled), mStart(Clock::now()), mLast(mStart) {}
+
+  void update(int64_t done, int64_t total) {
+    if (!mEnabled || total <= 0) return;
+    Clock::time_point now = Clock::now();
+    if (now - mStart < std::chrono::milliseconds(500) || now - mLast < std::chrono::milliseconds(100)) return;
+    mLast = now;
+    constexpr int kWidth = 40;
+    int filled = (int)(kWidth * done / total);
+    char bar[kWidth + 1];
+    for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '.';
+    bar[kWidth] = '\0';
+    std::fprintf(stderr, "\rrendering [%s] %3d%%", bar, (int)(100 * done / total));
+    std::fflush(stderr);
+    mDrawn = true;
+  }
+
+  void finish() {
+    if (mDrawn) std::fprintf(stderr, "\r\033[K");
+    mDrawn = false;
+  }
+
+  ~ProgressBar() { finish(); }
+
+ private:
+  bool mEnabled;
+  bool mDrawn = false;
+  Clock::time_point mStart, mLast;
+};
+
+}  // namespace
+
+int64_t renderLength(const MidiFile& song, int sampleRate, double tailSeconds) {
+  return secondsToFrame(song.lengthSeconds, sampleRate) + secondsToFrame(tailSeconds, sampleRate);
+}
+
+std::vector<TimedEvent> scheduleEvents(const MidiFile& song, int sampleRate, int64_t endFrame) {
+  std::vector<TimedEvent> out;
+  out.reserve(song.events.size());
+  for (const MidiEvent& ev : song.events) {
+    int64_t frame = secondsToFrame(ev.seconds, sampleRate);
+    if (frame >= endFrame) continue;
+    TimedEvent t;
+    t.frame = frame;
+    std::memset(&t.event, 0, sizeof(t.event));
+    t.event.type = kVstMidiType;
+    t.event.byteSize = sizeof(VstMidiEvent);
+    for (int i = 0; i < ev.size; ++i) t.event.midiData[i] = (char)ev.data[i];
+    out.push_back(t);
+  }
+  return out;
+}
+
+std::string peakText(double peak) {
+  if (!(peak > 0.0)) return "-inf dBFS";
+  char buf[32];
+  std::snprintf(buf, sizeof(buf), "%.2f dBFS", 20.0 * std::log10(peak));
+  return buf;
+}
+
+bool renderToFile(PluginHost& host, const MidiFile& song, const RenderSettings& settings,
+                  const std::string& outputPath, RenderResult& result, std::string& error) {
+  result = RenderResult();
+  const int rate = host.sampleRate();
+  const int blockSize = host.blockSize();
+  const int64_t total = renderLength(song, rate, settings.tailSeconds);
+  std::vector<TimedEvent> events = scheduleEvents(song, rate, total);
+
+  TempOutput out;
+  if (!out.create(outputPath, error)) return false;
+  SF_INFO info;
+  std::memset(&info, 0, sizeof(info));
+  info.samplerate = rate;
+  info.channels = 2;
+  info.format = SF_FORMAT_WAV | (settings.format == SampleFormat::Pcm24 ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT);
+  SNDFILE* snd = sf_open_fd(out.fd(), SFM_WRITE, &info, SF_FALSE);
+  if (!snd) {
+    error = std::string("cannot write ") + outputPath + ": " + sf_strerror(nullptr);
+    return false;
+  }
+  sf_command(snd, SFC_SET_CLIPPING, nullptr, SF_TRUE);  // integer output clips instead of wrapping
+
+  Transport& transport = host.transport();
+  transport.tempo = settings.tempo;
+  transport.numerator = settings.numerator;
+  transport.denominator = settings.denominator;
+  transport.samplePos = 0;
+  transport.playing = true;
+  transport.changed = true;
+  host.resume();
+
+  std::vector<float> left((size_t)blockSize), right((size_t)blockSize), frames(2 * (size_t)blockSize);
+  std::vector<VstMidiEvent> blockEvents;
+  ProgressBar progress(settings.progress);
+  Clock::duration inPlugin{0};
+  size_t next = 0;
+  double peak = 0.0;
+  bool writeFailed = false;
+  for (int64_t pos = 0; pos < total; pos += blockSize) {
+    int n = (int)std::min<int64_t>(blockSize, total - pos);
+    transport.samplePos = pos;
+    blockEvents.clear();
+    while (next < events.size() && events[next].frame < pos + n) {
+      VstMidiEvent e = events[next].event;
+      e.deltaFrames = (VstInt32)(events[next].frame - pos);
+      blockEvents.push_back(e);
+      ++next;
+    }
+    Clock::time_point t0 = Clock::now();
+    host.sendMidi(blockEvents);
+    host.process(left.data(), right.data(), n);
+    inPlugin += Clock::now() - t0;
+    transport.changed = false;
+
+    for (int i = 0; i < n; ++i) {
+      float l = left[(size_t)i], r = right[(size_t)i];
+      if (!std::isfinite(l) || !std::isfinite(r)) ++result.nonFinite;
+      peak = std::max(peak, (double)std::max(std::fabs(l), std::fabs(r)));
+      frames[2 * (size_t)i] = l;
+      frames[2 * (size_t)i + 1] = r;
+    }
+    if (sf_writef_float(snd, frames.data(), n) != n) {
+      writeFailed = true;
+      break;
+    }
+    progress.update(pos + n, total);
+  }
+  progress.finish();
+  transport.playing = false;
+  transport.changed = true;
+  host.suspend();
+
+  if (writeFailed) {
+    error = std::string("cannot write ") + outputPath + ": " + sf_strerror(snd);
+    sf_close(snd);
+    return false;
+  }
+  if (sf_close(snd) != 0) {
+    error = std::string("cannot write ") + outputPath;
+    return false;
+  }
+  if (!out.commit(error)) return false;
+  result.frames = total;
+  result.peak = peak;
+  result.processSeconds = std::chrono::duration<double>(inPlugin).count();
+  return true;
+}
+
+}  // namespace qrender
