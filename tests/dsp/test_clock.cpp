@@ -1,0 +1,232 @@
+// Tempo clock: grids measured from its triggers while it is driven like the instrument drives
+// it (host transport record at every block, one tick per sample).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "dsp/clock.h"
+
+namespace {
+
+constexpr double kRate44 = 44100.0;
+constexpr double kRate48 = 48000.0;
+constexpr int kHostBlock = 512;
+
+// The host side: tempo and song position, advanced by the blocks it asks for.
+struct Transport {
+  double sampleRate = kRate44;
+  double tempo = 120.0;
+  double samplePos = 0.0;
+  bool running = true;
+  bool hasPosition = true;
+
+  double ppq() const { return samplePos / (60.0 / tempo * sampleRate); }
+};
+
+// Drives a clock as the instrument's render loop does and records, per rate, the index of
+// every sample whose tick raised a trigger (asked after every tick to see exact timing).
+class ClockRig {
+ public:
+  explicit ClockRig(double rate) { clock.setSampleRate(rate); }
+
+  void block(Transport& t, int n) {
+    ITimeInfo ti;
+    ti.mTempo = t.tempo;
+    if (t.hasPosition) {
+      ti.mSamplePos = t.samplePos;
+      ti.mPPQPos = t.ppq();
+    }
+    ti.mTransportIsRunning = t.running;
+
+    if (!syncStarted) {
+      syncStarted = true;
+      clock.synchronize(&ti);
+    } else {
+      if (ti.mTransportIsRunning != transportRunning) {
+        transportRunning = ti.mTransportIsRunning;
+        if (transportRunning) clock.reset();
+      }
+      if (transportRunning)
+        clock.synchronize(&ti);
+      else
+        clock.calculateMarkers();
+    }
+    for (int i = 0; i < n; ++i, ++sample) {
+      clock.tick();
+      for (int r = 0; r <= Clock::kNumRates; ++r)
+        if (clock.isTrigger(r)) triggers[r].push_back(sample);
+    }
+    if (t.running) t.samplePos += n;
+  }
+
+  void run(Transport& t, double seconds) {
+    const long long end = sample + (long long)(seconds * t.sampleRate);
+    while (sample < end) block(t, kHostBlock);
+  }
+
+  // Triggers of a rate from sample `from` on.
+  std::vector<long long> since(int rate, long long from) const {
+    std::vector<long long> out;
+    for (long long s : triggers[rate])
+      if (s >= from) out.push_back(s);
+    return out;
+  }
+
+  Clock clock;
+  long long sample = 0;
+  std::vector<long long> triggers[Clock::kNumRates + 1];
+
+ private:
+  bool syncStarted = false;
+  bool transportRunning = false;
+};
+
+// Distance of x to the nearest multiple of step.
+double offGrid(double x, double step) {
+  const double d = std::fmod(x, step);
+  return std::fmin(d, step - d);
+}
+
+}  // namespace
+
+TEST(Clock, GridsAt120BpmFollowTheHostPosition) {
+  Transport host;
+  ClockRig rig(kRate44);
+  const double seconds = 17.0;
+  rig.run(host, seconds);
+  const long long total = rig.sample;
+
+  EXPECT_EQ(rig.clock.getInterval(Clock::kRate1_4), 22050.0);
+  EXPECT_EQ(rig.clock.getPeriod(Clock::kRate1_16T), 3675);
+
+  for (int r = 1; r < Clock::kNumRates; ++r) {
+    SCOPED_TRACE(r);
+    const double step = 22050.0 * Clock::beatsOfRate(r);
+    const std::vector<long long>& t = rig.triggers[r];
+    ASSERT_GE(t.size(), 2u);
+    EXPECT_EQ(t.front(), 0);
+    // A grid point is seen by the tick of the sample that reaches it, one sample early at most.
+    for (long long s : t) EXPECT_LE(offGrid(double(s + 1), step), 1.0) << "trigger at " << s;
+    EXPECT_NEAR(double(t.size()), std::floor(double(total) / step) + 1.0, 1.0);
+    // Each gap within a sample of the interval (the host's quarter-note position carries
+    // rounding noise), their mean exactly the interval.
+    for (size_t i = 2; i < t.size(); ++i) EXPECT_NEAR(double(t[i] - t[i - 1]), step, 1.0);
+    if (t.size() > 2) {
+      EXPECT_NEAR(double(t.back() - t[1]) / double(t.size() - 2), step, 2.0 / double(t.size()));
+    }
+  }
+  EXPECT_TRUE(rig.triggers[Clock::kRateOff].empty());
+  EXPECT_TRUE(rig.triggers[Clock::kNumRates].empty());
+}
+
+TEST(Clock, TempoIsRoundedAndNonsenseMeans120) {
+  EXPECT_EQ(roundTempo(119.9996), 120.0);
+
+  Clock clock;
+  clock.setSampleRate(kRate44);
+  for (double tempo : {119.9996, 0.0, -40.0, std::nan(""), HUGE_VAL}) {
+    ITimeInfo ti;
+    ti.mTempo = tempo;
+    clock.synchronize(&ti);
+    EXPECT_EQ(clock.getPeriod(Clock::kRate1_4), 22050) << tempo;
+  }
+
+  Transport host;
+  host.sampleRate = kRate48;
+  host.tempo = 90.0;
+  ClockRig rig(kRate48);
+  rig.run(host, 10.0);
+  const std::vector<long long>& t = rig.triggers[Clock::kRate1_1Dotted];
+  ASSERT_EQ(t.size(), 3u);
+  EXPECT_EQ(t[2] - t[1], 192000);
+}
+
+TEST(Clock, StandsStillWithoutHostPosition) {
+  Transport host;
+  host.hasPosition = false;
+  host.running = false;
+  ClockRig rig(kRate44);
+  rig.run(host, 3.0);
+  EXPECT_LT(rig.clock.getPosition(), 0.0);
+  for (int r = 0; r <= Clock::kNumRates; ++r) EXPECT_TRUE(rig.triggers[r].empty()) << r;
+}
+
+TEST(Clock, TransportStartPlacesTheGridAtTheHostPosition) {
+  // Loaded with the song at its start, stopped for a while: the clock runs on by itself.
+  Transport host;
+  host.running = false;
+  ClockRig rig(kRate44);
+  rig.run(host, 3.3);  // stops in the second half of a quarter, so the restart is an edge
+  EXPECT_FALSE(rig.triggers[Clock::kRate1_4].empty());
+
+  // Play from the start: every rate restarts at once, then the grid follows the song.
+  host.running = true;
+  long long start = rig.sample;
+  rig.run(host, 2.0);
+  std::vector<long long> t = rig.since(Clock::kRate1_4, start);
+  ASSERT_GE(t.size(), 3u);
+  EXPECT_EQ(t[0], start);
+  EXPECT_EQ(t[1], start + 22049);
+  EXPECT_EQ(t[2], start + 44099);
+  EXPECT_EQ(rig.since(Clock::kRate1_16T, start).front(), start);
+
+  // Stop, then play from quarter-note position 2.25: restart now, next quarter at 3.
+  host.running = false;
+  rig.run(host, 0.8);
+  host.samplePos = 2.25 * 22050.0;
+  host.running = true;
+  start = rig.sample;
+  rig.run(host, 1.0);
+  t = rig.since(Clock::kRate1_4, start);
+  ASSERT_GE(t.size(), 2u);
+  EXPECT_EQ(t[0], start);
+  EXPECT_EQ(t[1], start + 16537);  // 0.75 quarter later, half a sample into 16537
+}
+
+TEST(Clock, LoopJumpRestartsTheCountersAndReanchorsTheGrid) {
+  Transport host;
+  ClockRig rig(kRate44);
+  // Play to just before quarter-note position 8, then loop back to 3.25.
+  const long long beforeLoop = 8 * 22050 - 300;
+  while (rig.sample + kHostBlock <= beforeLoop) rig.block(host, kHostBlock);
+  rig.block(host, int(beforeLoop - rig.sample));
+  const long long jump = rig.sample;
+  host.samplePos = 3.25 * 22050.0;
+  rig.run(host, 1.0);
+
+  for (int r : {Clock::kRate1_4, Clock::kRate1_16, Clock::kRate1_1}) {
+    SCOPED_TRACE(r);
+    const std::vector<long long> t = rig.since(r, jump);
+    ASSERT_FALSE(t.empty());
+    EXPECT_EQ(t[0], jump);  // restarted at the jump
+  }
+  // The next block brings the host position: the quarter grid continues at position 4.
+  const std::vector<long long> q = rig.since(Clock::kRate1_4, jump);
+  ASSERT_GE(q.size(), 2u);
+  EXPECT_EQ(q[1], jump + 16537);
+  const std::vector<long long> s = rig.since(Clock::kRate1_16, jump);
+  ASSERT_GE(s.size(), 2u);
+  EXPECT_EQ(s[1], jump + 5512);  // quarter-note position 3.5
+}
+
+TEST(Clock, StoppedClockKeepsItsTempoAcrossASampleRateChange) {
+  Transport host;
+  ClockRig rig(kRate44);
+  rig.run(host, 1.0);
+  host.running = false;
+  long long from = rig.sample;
+  rig.run(host, 2.0);
+  std::vector<long long> t = rig.since(Clock::kRate1_4, from);
+  ASSERT_GE(t.size(), 3u);
+  EXPECT_EQ(t[2] - t[1], 22050);
+
+  // The instrument's reset hands over the new rate; the transport stays stopped.
+  rig.clock.setSampleRate(kRate48);
+  from = rig.sample;
+  rig.run(host, 2.0);
+  t = rig.since(Clock::kRate1_4, from);
+  ASSERT_GE(t.size(), 3u);
+  EXPECT_EQ(t[2] - t[1], 24000);
+  EXPECT_EQ(t[1] - t[0], 24000);
+}

@@ -1,0 +1,379 @@
+// Modulation generators and the sample-and-hold, measured from their output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+#include "support/audio_measure.h"
+#include "dsp/clock.h"
+#include "dsp/mg.h"
+#include "dsp/sh.h"
+
+namespace {
+
+constexpr double kRate = 48000.0;
+constexpr int kFrame = 48;  // control frame at 48 kHz
+constexpr double kSamplesPerQuarter = 24000.0;  // at 120 bpm
+
+std::vector<double> render(MG& mg, int n) {
+  std::vector<double> out(size_t(n), 0.0);
+  for (double& v : out) {
+    mg.update();
+    v = mg.getOutput();
+  }
+  return out;
+}
+
+// A clock locked to a running host at 120 bpm from song position 0.
+void startClock(Clock& clock) {
+  clock.setSampleRate(kRate);
+  ITimeInfo ti;
+  ti.mSamplePos = 0.0;
+  ti.mPPQPos = 0.0;
+  ti.mTransportIsRunning = true;
+  clock.synchronize(&ti);
+}
+
+// Steps where the output falls by more than one (the wrap of a rising ramp).
+std::vector<int> wraps(const std::vector<double>& x) {
+  std::vector<int> at;
+  for (size_t i = 1; i < x.size(); ++i)
+    if (x[i] < x[i - 1] - 1.0) at.push_back(int(i));
+  return at;
+}
+
+// Slope in dB per octave of a noise power spectrum between lo and hi hertz: the mean power
+// of each octave band, fitted by a straight line over the band number.
+double octaveSlope(const std::vector<double>& x, double lo, double hi) {
+  const int n = 4096;
+  const int segments = int(x.size()) / n;
+  std::vector<double> power(size_t(n / 2 + 1), 0.0);
+  for (int s = 0; s < segments; ++s) {
+    const std::vector<double> p = audio::powerSpectrum(x.data() + size_t(s) * n, n);
+    for (size_t k = 0; k < p.size(); ++k) power[k] += p[k];
+  }
+  std::vector<double> octave, level;
+  for (double f = lo; f * 2.0 <= hi; f *= 2.0) {
+    double sum = 0.0;
+    int count = 0;
+    for (int k = int(std::ceil(f * n / kRate)); k < int(2.0 * f * n / kRate); ++k, ++count) sum += power[size_t(k)];
+    octave.push_back(double(octave.size()));
+    level.push_back(10.0 * std::log10(sum / count));
+  }
+  const double mo = std::accumulate(octave.begin(), octave.end(), 0.0) / double(octave.size());
+  const double ml = std::accumulate(level.begin(), level.end(), 0.0) / double(level.size());
+  double sxy = 0.0, sxx = 0.0;
+  for (size_t i = 0; i < octave.size(); ++i) {
+    sxy += (octave[i] - mo) * (level[i] - ml);
+    sxx += (octave[i] - mo) * (octave[i] - mo);
+  }
+  return sxy / sxx;
+}
+
+}  // namespace
+
+TEST(MG, WaveformsHaveTheirShapeAndPeriod) {
+  const int period = 481;  // about 100 Hz at 48 kHz; odd, so the triangle reaches +1
+  const double step = 2.0 / (period - 1);
+  for (int w : {MG::kTriangle, MG::kSawDown, MG::kSawUp, MG::kSquare}) {
+    SCOPED_TRACE(w);
+    MG mg;
+    mg.setWaveForm(w);
+    mg.setPeriod(period);
+    const std::vector<double> x = render(mg, 20 * period);
+    EXPECT_NEAR(audio::crossingFrequency(x, kRate, w != MG::kSawDown), kRate / period, 0.01);
+    EXPECT_NEAR(audio::fractionAbove(x.data(), int(x.size()), 0.0), 0.5, 0.01);
+    EXPECT_DOUBLE_EQ(*std::max_element(x.begin(), x.end()), 1.0);
+    EXPECT_DOUBLE_EQ(*std::min_element(x.begin(), x.end()), -1.0);
+    // Even steps within one cycle (x[0] ends the cycle before): the ramps all the way, the
+    // triangle but for its turn, the square but for its flip.
+    const double slope = w == MG::kSawUp ? step : w == MG::kSawDown ? -step : w == MG::kTriangle ? 2.0 * step : 0.0;
+    int uneven = 0;
+    for (int i = 2; i <= period; ++i) {
+      const double d = x[size_t(i)] - x[size_t(i - 1)];
+      const double expect = (w == MG::kTriangle && i > (period + 1) / 2) ? -slope : slope;
+      uneven += std::fabs(d - expect) > 1e-12;
+    }
+    EXPECT_EQ(uneven, w == MG::kSquare ? 1 : 0);
+  }
+  // The triangle peaks in the middle of its cycle, -1 at its start.
+  MG tri;
+  tri.setPeriod(period);
+  const std::vector<double> t = render(tri, 1 + period);
+  EXPECT_DOUBLE_EQ(t[1], -1.0);
+  EXPECT_DOUBLE_EQ(t[1 + period / 2], 1.0);
+}
+
+TEST(MG, ShortPeriodsAndTheCycleTrigger) {
+  MG mg;
+  mg.setWaveForm(MG::kSawUp);
+  mg.setPeriod(4);
+  std::vector<double> out;
+  std::vector<bool> trig;
+  for (int i = 0; i < 9; ++i) {
+    mg.update();
+    out.push_back(mg.getOutput());
+    trig.push_back(mg.isTrigger());
+  }
+  const std::vector<double> expect = {1.0, -1.0, -1.0 / 3, 1.0 / 3, 1.0, -1.0, -1.0 / 3, 1.0 / 3, 1.0};
+  for (size_t i = 0; i < out.size(); ++i) {
+    EXPECT_DOUBLE_EQ(out[i], expect[i]) << i;
+    EXPECT_EQ(trig[i], out[i] == 1.0) << i;  // fires between the +1 and the -1
+  }
+
+  // Asked once per control frame, the trigger fires once per cycle, in the frame whose steps
+  // include the end of a cycle.
+  MG lfo;
+  lfo.setWaveForm(MG::kSawUp);
+  lfo.setPeriod(10 * kFrame);
+  int lastEnd = -1000000, fired = 0;
+  for (int frame = 0, i = 0; frame < 200; ++frame) {
+    for (int j = 0; j < kFrame; ++j, ++i) {
+      lfo.update();
+      if (lfo.getOutput() == 1.0) lastEnd = i;
+    }
+    if (lfo.isTrigger()) {
+      ++fired;
+      EXPECT_GT(lastEnd, i - kFrame - 1) << frame;
+    }
+  }
+  EXPECT_EQ(fired, 20);
+}
+
+TEST(MG, NewPeriodKeepsThePhase) {
+  MG mg;
+  mg.setWaveForm(MG::kSawUp);
+  mg.setPeriod(100);
+  const std::vector<double> a = render(mg, 40);
+  mg.setPeriod(400);
+  const std::vector<double> b = render(mg, 2000);
+  EXPECT_NEAR(b[0], a.back() + 2.0 / 99, 2.0 / 99);  // the same place in the cycle, finer steps
+  EXPECT_NEAR(b[1] - b[0], 2.0 / 399, 1e-12);
+  const std::vector<int> w = wraps(b);
+  ASSERT_GE(w.size(), 3u);
+  EXPECT_EQ(w[2] - w[1], 400);
+}
+
+TEST(MG, PlainNoiseIsUniformAndUncorrelated) {
+  int32_t seed = MG::kNoiseSeedStart;
+  EXPECT_EQ(MG::getNoise(seed), 16807 * 4.6566129e-10);
+
+  MG mg;
+  mg.setWaveForm(MG::kNoisePlain);
+  const int n = 1 << 18;
+  const std::vector<double> x = render(mg, n);
+  const double mean = std::accumulate(x.begin(), x.end(), 0.0) / n;
+  double var = 0.0, lag1 = 0.0;
+  for (int i = 0; i < n; ++i) {
+    var += (x[size_t(i)] - mean) * (x[size_t(i)] - mean);
+    if (i > 0) lag1 += (x[size_t(i)] - mean) * (x[size_t(i - 1)] - mean);
+  }
+  var /= n;
+  EXPECT_NEAR(mean, 0.0, 0.005);
+  EXPECT_NEAR(var, 1.0 / 3.0, 0.005);  // uniform over -1 .. +1
+  EXPECT_NEAR(lag1 / n / var, 0.0, 0.01);
+  EXPECT_LE(audio::peak(x), 1.0 + 1e-8);
+  EXPECT_GT(audio::peak(x), 0.999);
+  EXPECT_NEAR(octaveSlope(x, 93.75, 24000.0), 0.0, 0.3);  // white
+
+  // Deterministic from init, per generator.
+  MG other;
+  other.setWaveForm(MG::kNoisePlain);
+  EXPECT_EQ(render(other, 1000), std::vector<double>(x.begin(), x.begin() + 1000));
+  mg.init();
+  mg.setWaveForm(MG::kNoisePlain);
+  EXPECT_EQ(render(mg, 1000), std::vector<double>(x.begin(), x.begin() + 1000));
+}
+
+TEST(MG, GeneratorsSharingASeedDrawFromOneSequence) {
+  int32_t seed = MG::kNoiseSeedStart;
+  MG a, b;
+  a.setNoiseSeed(&seed);
+  b.setNoiseSeed(&seed);
+  a.setWaveForm(MG::kNoisePlain);
+  b.setWaveForm(MG::kNoisePlain);
+  int32_t reference = MG::kNoiseSeedStart;
+  for (int i = 0; i < 100; ++i) {
+    MG& g = (i % 3 == 0) ? b : a;
+    g.update();
+    EXPECT_EQ(g.getOutput(), MG::getNoise(reference)) << i;
+  }
+  EXPECT_EQ(seed, reference);
+}
+
+TEST(MG, FilteredNoiseFallsThreeDecibelsPerOctave) {
+  MG mg;
+  mg.setWaveForm(MG::kNoiseFiltered);
+  render(mg, 20000);  // let the slowest filter settle
+  const std::vector<double> x = render(mg, 1 << 18);
+  EXPECT_NEAR(octaveSlope(x, 93.75, 12000.0), -3.01, 0.3);
+  const double level = audio::rms(x);
+  EXPECT_GT(level, 0.2);
+  EXPECT_LT(level, 1.0);
+  EXPECT_EQ(mg.displayOutput(), mg.getOutput());
+}
+
+TEST(MG, SyncedGeneratorFollowsTheClockGrid) {
+  Clock clock;
+  startClock(clock);
+  MG mg;
+  mg.setClock(&clock);
+  mg.setWaveForm(MG::kSawUp);
+  mg.setPeriod(1000);
+  mg.setSyncRate(Clock::kRate1_4);
+  std::vector<double> x(size_t(4 * kSamplesPerQuarter));
+  for (double& v : x) {
+    clock.tick();
+    mg.update();
+    v = mg.getOutput();
+  }
+  EXPECT_EQ(mg.getPeriod(), 24000);
+  // A cycle starts on every quarter note, a step or two after the clock has seen it.
+  const std::vector<int> w = wraps(x);
+  ASSERT_EQ(w.size(), 4u);
+  for (size_t i = 0; i < w.size(); ++i) EXPECT_NEAR(w[i], double(i) * kSamplesPerQuarter, 2.0);
+  EXPECT_EQ(w[3] - w[2], 24000);
+  // Rising over the whole beat.
+  EXPECT_NEAR(x[size_t(w[0]) + 12000], 0.0, 1e-3);
+
+  // Free again: the clock's period stays until a period is set.
+  mg.setSyncRate(Clock::kRateOff);
+  render(mg, 10);
+  EXPECT_EQ(mg.getPeriod(), 24000);
+  mg.setPeriod(480);
+  EXPECT_EQ(mg.getPeriod(), 480);
+
+  // Only the clock's rates sync.
+  mg.setSyncRate(Clock::kNumRates);
+  EXPECT_FALSE(mg.isSynced());
+  mg.setSyncRate(-1);
+  EXPECT_FALSE(mg.isSynced());
+}
+
+TEST(MG, DegeneratePeriodsStayInRange) {
+  // Leaving sync before the clock has a grid (its periods are still 0), and periods below one
+  // step: a period set afterwards starts cleanly.
+  Clock clock;
+  MG mg;
+  mg.setClock(&clock);
+  mg.setWaveForm(MG::kSawUp);
+  mg.setPeriod(100);
+  mg.setSyncRate(Clock::kRate1_8);
+  render(mg, 5);
+  mg.setSyncRate(Clock::kRateOff);
+  mg.setPeriod(0);
+  render(mg, 3);
+  mg.setPeriod(-5);
+  render(mg, 3);
+  mg.setPeriod(50);
+  const std::vector<double> x = render(mg, 200);
+  for (double v : x) ASSERT_LE(std::fabs(v), 1.0);
+  const std::vector<int> w = wraps(x);
+  ASSERT_GE(w.size(), 2u);
+  EXPECT_EQ(w[1] - w[0], 50);
+}
+
+namespace {
+
+// Feeds a sample-and-hold one input per control frame; records the held value and the
+// trigger of every frame.
+struct SHRun {
+  std::vector<double> held;
+  std::vector<int> triggerFrames;
+  std::vector<int> changeFrames;
+};
+
+template <typename Input>
+SHRun runSH(SH& sh, int frames, Input input, Clock* clock = nullptr) {
+  SHRun run;
+  double last = sh.getOutput();
+  for (int f = 0; f < frames; ++f) {
+    sh.sample(input(f));
+    if (clock)
+      for (int j = 0; j < kFrame; ++j) clock->tick();
+    if (sh.isTrigger()) run.triggerFrames.push_back(f);
+    if (sh.getOutput() != last) run.changeFrames.push_back(f);
+    last = sh.getOutput();
+    run.held.push_back(last);
+  }
+  return run;
+}
+
+std::vector<int> gaps(const std::vector<int>& at) {
+  std::vector<int> d;
+  for (size_t i = 1; i < at.size(); ++i) d.push_back(at[i] - at[i - 1]);
+  return d;
+}
+
+}  // namespace
+
+TEST(SH, HoldsTheValueTakenAtEachCycleStart) {
+  SH sh;
+  sh.setPeriod(50);  // "S/H Freq" 20 Hz
+  const auto ramp = [](int f) { return -1.0 + f / 1000.0; };
+  const SHRun run = runSH(sh, 1000, ramp);
+  ASSERT_GE(run.changeFrames.size(), 18u);
+  for (int d : gaps(run.changeFrames)) EXPECT_EQ(d, 50);
+  // Held from the very frame it was taken in.
+  for (int f : run.changeFrames) EXPECT_EQ(run.held[size_t(f)], ramp(f));
+  // The trigger comes with the counter's wrap, the value with the next frame.
+  ASSERT_EQ(run.triggerFrames.size(), run.changeFrames.size());
+  for (size_t i = 0; i < run.changeFrames.size(); ++i) EXPECT_EQ(run.changeFrames[i], run.triggerFrames[i] + 1);
+}
+
+TEST(SH, SyncStretchesTheNextCycleByTheValueTaken) {
+  for (auto [input, length] : {std::pair<double, int>{1.0, 75}, {-1.0, 25}, {0.0, 50}}) {
+    SCOPED_TRACE(input);
+    SH sh;
+    sh.setPeriod(50);
+    sh.setSynchro(true);
+    const SHRun run = runSH(sh, 600, [input = input](int) { return input; });
+    const std::vector<int> d = gaps(run.triggerFrames);
+    ASSERT_GE(d.size(), 4u);
+    for (size_t i = 1; i < d.size(); ++i) EXPECT_EQ(d[i], length);
+  }
+
+  // Off again: back to the period set.
+  SH sh;
+  sh.setPeriod(50);
+  sh.setSynchro(true);
+  runSH(sh, 300, [](int) { return 1.0; });
+  sh.setSynchro(false);
+  const std::vector<int> d = gaps(runSH(sh, 300, [](int) { return 1.0; }).triggerFrames);
+  ASSERT_GE(d.size(), 3u);
+  for (int g : d) EXPECT_EQ(g, 50);
+
+  // Values far below -1 shrink the cycle but never stop the sampling.
+  SH low;
+  low.setPeriod(50);
+  low.setSynchro(true);
+  const SHRun run = runSH(low, 200, [](int f) { return -3.0 - f; });
+  EXPECT_GE(run.changeFrames.size(), 50u);
+}
+
+TEST(SH, SyncedToTheClockSamplesOnTheGrid) {
+  Clock clock;
+  startClock(clock);
+  SH sh(&clock);
+  sh.setPeriod(50);
+  sh.setSyncRate(Clock::kRate1_16);  // 6000 samples = 125 frames
+  const SHRun run = runSH(sh, 1000, [](int f) { return f / 1000.0; }, &clock);
+  ASSERT_GE(run.changeFrames.size(), 7u);
+  for (int d : gaps(run.changeFrames)) EXPECT_EQ(d, 125);
+  // The trigger comes in the first frame that starts after a grid point (a multiple of 6000
+  // samples), the value taken in the frame after it.
+  ASSERT_EQ(run.triggerFrames.size(), run.changeFrames.size());
+  for (size_t i = 0; i < run.triggerFrames.size(); ++i) {
+    const int f = run.triggerFrames[i];
+    EXPECT_LE(f * kFrame % 6000, kFrame) << f;
+    EXPECT_EQ(run.changeFrames[i], f + 1);
+  }
+
+  // Free again: the period set with "S/H Freq" returns when it is set again.
+  sh.setSyncRate(Clock::kRateOff);
+  sh.setPeriod(50);
+  const SHRun free = runSH(sh, 400, [](int f) { return f / 400.0; });
+  for (int d : gaps(free.changeFrames)) EXPECT_EQ(d, 50);
+}
