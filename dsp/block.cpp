@@ -27,6 +27,10 @@ void Block::setParents(Quenta* o, Clock* clock) {
   owner = o;
   mg1.setClock(clock);
   mg2.setClock(clock);
+  // Every generator of the instrument draws its noise from one sequence.
+  int32_t* seed = owner ? owner->getNoiseSeedCell() : nullptr;
+  mg1.setNoiseSeed(seed);
+  mg2.setNoiseSeed(seed);
 }
 
 void Block::setSampleRate(double rate, int length) {

@@ -63,6 +63,9 @@ void Quenta::Reset() {
 
 void Quenta::OnActivate(bool active) {
   WDL_MutexLock lock(&mMutex);
+  // A host that activates without ever setting rate or block size still gets a working
+  // engine at the current (default) rate.
+  if (active && mLastFrameLength < 0) Reset();
   Synth::OnActivate(active);
   // The editor's activity lamp follows here once an editor is attached.
 }

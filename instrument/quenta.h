@@ -72,6 +72,7 @@ class Quenta : public Synth {
   double getOutputGain() const { return mOutputGain; }
   double getBendRange() const { return mBendRange; }
   int getNoteSerial() const { return mNoteSerial; }
+  int32_t* getNoiseSeedCell() { return &mNoiseSeed; }
 
  private:
   Block mBlockA, mBlockB, mBlockC;
