@@ -1,0 +1,142 @@
+#include "alloc_hooks.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QUENTA_ALLOC_HOOKS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define QUENTA_ALLOC_HOOKS 0
+#endif
+#endif
+#ifndef QUENTA_ALLOC_HOOKS
+#define QUENTA_ALLOC_HOOKS 1
+#endif
+
+namespace alloc_hooks {
+namespace {
+
+// Plain static TLS in the executable: reading it never allocates.
+thread_local bool tCounting = false;
+std::atomic<long> gMallocs{0}, gFrees{0}, gNews{0}, gDeletes{0};
+
+}  // namespace
+
+bool Available() { return QUENTA_ALLOC_HOOKS != 0; }
+
+void Begin() {
+  gMallocs = gFrees = gNews = gDeletes = 0;
+  tCounting = true;
+}
+
+Counts End() {
+  tCounting = false;
+  Counts c;
+  c.mallocs = gMallocs;
+  c.frees = gFrees;
+  c.news = gNews;
+  c.deletes = gDeletes;
+  return c;
+}
+
+}  // namespace alloc_hooks
+
+#if QUENTA_ALLOC_HOOKS
+
+using alloc_hooks::gDeletes;
+using alloc_hooks::gFrees;
+using alloc_hooks::gMallocs;
+using alloc_hooks::gNews;
+using alloc_hooks::tCounting;
+
+// glibc's own allocator entry points, which its malloc and friends are aliases of. Forwarding
+// to them (rather than looking up the next malloc with dlsym, which may itself allocate) keeps
+// one allocator underneath everything.
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* p, size_t size);
+void* __libc_memalign(size_t alignment, size_t size);
+void __libc_free(void* p);
+
+void* malloc(size_t size) {
+  if (tCounting) ++gMallocs;
+  return __libc_malloc(size);
+}
+
+void* calloc(size_t count, size_t size) {
+  if (tCounting) ++gMallocs;
+  return __libc_calloc(count, size);
+}
+
+void* realloc(void* p, size_t size) {
+  if (tCounting) ++gMallocs;
+  return __libc_realloc(p, size);
+}
+
+void free(void* p) {
+  if (p && tCounting) ++gFrees;
+  __libc_free(p);
+}
+
+void* memalign(size_t alignment, size_t size) {
+  if (tCounting) ++gMallocs;
+  return __libc_memalign(alignment, size);
+}
+
+void* aligned_alloc(size_t alignment, size_t size) {
+  if (tCounting) ++gMallocs;
+  return __libc_memalign(alignment, size);
+}
+
+int posix_memalign(void** out, size_t alignment, size_t size) {
+  if (tCounting) ++gMallocs;
+  if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0) return 22;  // EINVAL
+  void* p = __libc_memalign(alignment, size);
+  if (!p) return 12;  // ENOMEM
+  *out = p;
+  return 0;
+}
+
+void* valloc(size_t size) {
+  if (tCounting) ++gMallocs;
+  return __libc_memalign(4096, size);
+}
+}  // extern "C"
+
+namespace {
+
+void* CountedNew(size_t size) {
+  if (tCounting) ++gNews;
+  void* p = __libc_malloc(size ? size : 1);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+
+void* CountedNewNoThrow(size_t size) noexcept {
+  if (tCounting) ++gNews;
+  return __libc_malloc(size ? size : 1);
+}
+
+void CountedDelete(void* p) noexcept {
+  if (p && tCounting) ++gDeletes;
+  __libc_free(p);
+}
+
+}  // namespace
+
+void* operator new(size_t size) { return CountedNew(size); }
+void* operator new[](size_t size) { return CountedNew(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedNewNoThrow(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return CountedNewNoThrow(size); }
+void operator delete(void* p) noexcept { CountedDelete(p); }
+void operator delete[](void* p) noexcept { CountedDelete(p); }
+void operator delete(void* p, size_t) noexcept { CountedDelete(p); }
+void operator delete[](void* p, size_t) noexcept { CountedDelete(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { CountedDelete(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { CountedDelete(p); }
+
+#endif  // QUENTA_ALLOC_HOOKS

@@ -1,0 +1,29 @@
+#pragma once
+// Counts heap allocations of the calling thread between Begin() and End().
+//
+// This test program replaces malloc, calloc, realloc, free, the aligned allocators and the
+// global operator new and delete. The plug-in is a shared object loaded with dlopen; its calls
+// to malloc and operator new are undefined symbols bound at load time, and the definitions in
+// the executable come first in the lookup, so the plug-in's allocations pass through here too
+// (the tests check that with allocations it is known to make).
+//
+// Sanitizers bring their own allocator and replace the same functions; in such builds the
+// hooks are left out and Available() is false.
+
+namespace alloc_hooks {
+
+struct Counts {
+  long mallocs = 0;  // malloc, calloc, realloc, posix_memalign, aligned_alloc, memalign, valloc
+  long frees = 0;    // free of a non-null pointer
+  long news = 0;     // operator new and new[], every form
+  long deletes = 0;  // operator delete and delete[] of a non-null pointer
+  long total() const { return mallocs + frees + news + deletes; }
+};
+
+bool Available();
+// Starts counting on this thread from zero.
+void Begin();
+// Stops counting on this thread and returns what was counted since Begin().
+Counts End();
+
+}  // namespace alloc_hooks

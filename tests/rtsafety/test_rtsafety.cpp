@@ -1,0 +1,255 @@
+// Real-time safety: once warmed up, the plug-in makes no heap allocation on the audio thread
+// while a busy MIDI stream keeps all 192 voices sounding, through the float and the double
+// process callbacks, nor while the host automates parameters or changes programs from the
+// audio thread.
+//
+// The allocations are counted by hooks in this test program (alloc_hooks.h); everything is
+// driven through the exported entry point as a host drives it. The host side of each counted
+// call (the effect's callbacks, the event list, the host callback answering the time request)
+// is prepared beforehand and allocates nothing itself.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "alloc_hooks.h"
+#include "instrument/params.h"
+#include "support/test_host.h"
+
+using quenta_test::TestHost;
+
+namespace {
+
+constexpr float kRate = 48000.0f;
+constexpr int kBlock = 512;
+constexpr int kMaxEvents = 256;
+
+#define SKIP_WITHOUT_HOOKS() \
+  if (!alloc_hooks::Available()) GTEST_SKIP() << "allocation hooks are left out of sanitizer builds"
+
+::testing::AssertionResult NoAllocation(const char* what, const alloc_hooks::Counts& c) {
+  if (c.total() == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << what << ": " << c.mallocs << " malloc-family calls, " << c.frees
+                                       << " frees, " << c.news << " operator new, " << c.deletes
+                                       << " operator delete on the audio thread";
+}
+
+// A host's audio thread: a transport that runs, an event list and output buffers made once,
+// MIDI and audio calls going straight to the effect's function pointers.
+class AudioThread {
+ public:
+  explicit AudioThread(TestHost& host) : mHost(host), mEffect(host.Effect()) {
+    mEvents.resize(kMaxEvents);
+    mEventList.resize(sizeof(VstEvents) + sizeof(VstEvent*) * kMaxEvents);
+    for (auto* b : {&mLeftF, &mRightF}) b->assign(kBlock, 0.0f);
+    for (auto* b : {&mLeftD, &mRightD}) b->assign(kBlock, 0.0);
+    quenta_test::HostAnswers& a = host.Answers();
+    a.hasTimeInfo = true;
+    a.timeInfo = VstTimeInfo{};
+    a.timeInfo.sampleRate = kRate;
+    a.timeInfo.tempo = 123.0;
+    a.timeInfo.timeSigNumerator = 4;
+    a.timeInfo.timeSigDenominator = 4;
+    a.timeInfo.flags = kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid | kVstBarsValid | kVstTimeSigValid;
+  }
+
+  void Add(int offset, uint8_t status, uint8_t data1, uint8_t data2) {
+    if (mCount >= kMaxEvents) return;
+    mEvents[size_t(mCount++)] = TestHost::Midi(offset, status, data1, data2);
+  }
+
+  // Delivers the queued events, then renders one block, counting both calls.
+  alloc_hooks::Counts Block(bool useDouble) {
+    VstEvents* list = reinterpret_cast<VstEvents*>(mEventList.data());
+    list->numEvents = mCount;
+    for (int i = 0; i < mCount; ++i) list->events[i] = reinterpret_cast<VstEvent*>(&mEvents[size_t(i)]);
+    float* outF[2] = {mLeftF.data(), mRightF.data()};
+    double* outD[2] = {mLeftD.data(), mRightD.data()};
+
+    alloc_hooks::Begin();
+    if (mCount > 0) mEffect->dispatcher(mEffect, effProcessEvents, 0, 0, list, 0.0f);
+    if (useDouble)
+      mEffect->processDoubleReplacing(mEffect, nullptr, outD, kBlock);
+    else
+      mEffect->processReplacing(mEffect, nullptr, outF, kBlock);
+    const alloc_hooks::Counts counts = alloc_hooks::End();
+
+    mCount = 0;
+    VstTimeInfo& t = mHost.Answers().timeInfo;
+    t.samplePos += kBlock;
+    t.ppqPos = t.samplePos / kRate * t.tempo / 60.0;
+    t.barStartPos = double(int(t.ppqPos / 4.0) * 4);
+    for (int i = 0; i < kBlock; ++i) {
+      const double s = useDouble ? mLeftD[size_t(i)] : double(mLeftF[size_t(i)]);
+      if (s > mPeak) mPeak = s;
+    }
+    return counts;
+  }
+
+  // Counts one automation step of a parameter, as hosts send it from the audio thread.
+  alloc_hooks::Counts Automate(int index, float normalized) {
+    alloc_hooks::Begin();
+    mEffect->setParameter(mEffect, index, normalized);
+    return alloc_hooks::End();
+  }
+
+  double Peak() const { return mPeak; }
+
+ private:
+  TestHost& mHost;
+  AEffect* mEffect;
+  std::vector<VstMidiEvent> mEvents;
+  std::vector<char> mEventList;
+  int mCount = 0;
+  std::vector<float> mLeftF, mRightF;
+  std::vector<double> mLeftD, mRightD;
+  double mPeak = 0.0;
+};
+
+// Sets up a patch that runs every part of the engine: audio-rate MG1 on pitch and cut-off,
+// resonators, AM, a resonant filter, noise into the sample and hold.
+void BusyPatch(TestHost& host) {
+  struct Setting {
+    int k;
+    const char* text;
+  };
+  const Setting block[] = {{kFMMod, "on"},  {kFMMG1, "100"}, {kFCMod, "on"},     {kFCMG1, "0.2"},
+                           {kMG1Freq, "300"}, {kRSInt, "0.5"}, {kAMMod, "on"},   {kAMInt, "0.5"},
+                           {kPeak, "0.4"},  {kCutoff, "0.6"}, {kEMRel, "Release"}, {kFCSrc, "S/H"}};
+  for (int b = 0; b < kNumBlocks; ++b)
+    for (const Setting& s : block)
+      ASSERT_EQ(host.Dispatch(effString2Parameter, BlockParam(b, s.k), 0, const_cast<char*>(s.text)), 1) << s.text;
+  ASSERT_EQ(host.Dispatch(effString2Parameter, kSHIn, 0, const_cast<char*>("Rnd")), 1);
+  ASSERT_EQ(host.Dispatch(effString2Parameter, kPBRange, 0, const_cast<char*>("12")), 1);
+}
+
+// Plays block number `n` of a busy stream: 64 keys held from the start, then every block
+// eight of them released (some by velocity-0 note-ons) and eight others pressed, keys beyond
+// the 64 voices of a Block forcing steals, pitch bend and controllers on every block, the
+// sustain pedal every 16 blocks and "all notes off" every 64.
+void BusyStream(AudioThread& audio, int n, std::vector<bool>& held) {
+  if (n == 0) {
+    for (int k = 0; k < 64; ++k) {
+      audio.Add(k, 0x90, uint8_t(32 + k), 100);
+      held[size_t(32 + k)] = true;
+    }
+    return;
+  }
+  for (int i = 0; i < 8; ++i) {
+    const int offset = i * 60;
+    const int off = (n * 37 + i * 13) % 128;
+    const int on = (n * 53 + i * 29 + 7) % 128;
+    if (held[size_t(off)]) {
+      if (i % 2)
+        audio.Add(offset, 0x80 | (i & 15), uint8_t(off), 0);
+      else
+        audio.Add(offset, 0x90 | (i & 15), uint8_t(off), 0);
+      held[size_t(off)] = false;
+    }
+    audio.Add(offset + 1, 0x90 | (i & 15), uint8_t(on), uint8_t(40 + i * 10));
+    held[size_t(on)] = true;
+  }
+  const int bend = (n * 997) % 16384;
+  audio.Add(100, 0xE0, uint8_t(bend & 127), uint8_t(bend >> 7));
+  audio.Add(200, 0xB0, 1, uint8_t((n * 7) % 128));  // modulation wheel
+  audio.Add(300, 0xB1, 74, uint8_t((n * 11) % 128));
+  audio.Add(301, 0xB2, 7, uint8_t((n * 5) % 128));
+  if (n % 16 == 0) audio.Add(400, 0xB0, 64, (n / 16) % 2 ? 0 : 127);  // sustain pedal
+  if (n % 64 == 63) {
+    audio.Add(511, 0xB0, 123, 0);
+    for (size_t k = 0; k < held.size(); ++k) held[k] = false;
+  }
+}
+
+TEST(RealTimeSafety, HooksSeeThePluginsAllocations) {
+  SKIP_WITHOUT_HOOKS();
+  // Positive controls: the plug-in is known to allocate here, so the hooks must count it.
+  TestHost host;
+  alloc_hooks::Begin();
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  const alloc_hooks::Counts creation = alloc_hooks::End();
+  EXPECT_GT(creation.news, 0) << "operator new inside the plug-in is not seen";
+  host.Open();
+  host.SetBlockSize(kBlock);
+  alloc_hooks::Begin();
+  host.SetSampleRate(kRate);  // a new frame length: the frame buffers are made
+  const alloc_hooks::Counts reset = alloc_hooks::End();
+  EXPECT_GT(reset.mallocs, 0) << "malloc inside the plug-in is not seen";
+}
+
+TEST(RealTimeSafety, BusyStreamAtFullPolyphonyAllocatesNothing) {
+  SKIP_WITHOUT_HOOKS();
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.SetRecording(false);
+  host.StartSession(kRate, kBlock);
+  BusyPatch(host);
+  if (HasFatalFailure()) return;
+  AudioThread audio(host);
+  std::vector<bool> held(128, false);
+
+  // Warm-up: both callbacks once, and the first blocks of the stream.
+  int n = 0;
+  for (; n < 4; ++n) {
+    BusyStream(audio, n, held);
+    audio.Block(n % 2 == 1);
+  }
+  for (; n < 4 + 256; ++n) {
+    BusyStream(audio, n, held);
+    const bool useDouble = n % 2 == 1;
+    const alloc_hooks::Counts c = audio.Block(useDouble);
+    ASSERT_TRUE(NoAllocation(useDouble ? "double block" : "float block", c)) << "block " << n;
+  }
+  EXPECT_GT(audio.Peak(), 0.05) << "the stream should be sounding";
+}
+
+TEST(RealTimeSafety, AutomationFromTheAudioThreadAllocatesNothing) {
+  SKIP_WITHOUT_HOOKS();
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.SetRecording(false);
+  host.StartSession(kRate, kBlock);
+  AudioThread audio(host);
+  std::vector<bool> held(128, false);
+  BusyStream(audio, 0, held);
+  audio.Block(false);
+
+  // Continuous parameters a host typically automates, in every Block, and the globals.
+  std::vector<int> automated = {kFinal, kGEGAtk, kGEGRel, kVP1A, kAtn1, kLag1, kSHFreq};
+  for (int b = 0; b < kNumBlocks; ++b)
+    for (int k : {kCutoff, kPeak, kExpand, kFCBal, kEMAtk, kEMDcy, kEMSus, kMG1Freq, kMG2Freq, kVolume, kPan,
+                  kRSInt, kRSFreq1, kAMInt, kTuneA, kFine, kCoarse, kFMMG1, kPWMInt})
+      automated.push_back(BlockParam(b, k));
+  // Warm-up: one change of each.
+  for (int index : automated) audio.Automate(index, 0.5f);
+  for (int step = 0; step < 16; ++step) {
+    for (size_t i = 0; i < automated.size(); ++i) {
+      const float value = float((step * 7 + int(i) * 3) % 17) / 16.0f;
+      ASSERT_TRUE(NoAllocation("setParameter", audio.Automate(automated[i], value)))
+          << "parameter " << automated[i] << " to " << value;
+    }
+    const alloc_hooks::Counts c = audio.Block(step % 2 == 0);
+    ASSERT_TRUE(NoAllocation("block after automation", c)) << "step " << step;
+  }
+}
+
+TEST(RealTimeSafety, ProgramChangesAllocateNothing) {
+  SKIP_WITHOUT_HOOKS();
+  // A program change arrives with the MIDI of a block and is applied at once.
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.SetRecording(false);
+  host.StartSession(kRate, kBlock);
+  AudioThread audio(host);
+  std::vector<bool> held(128, false);
+  BusyStream(audio, 0, held);
+  audio.Add(10, 0xC0, 1, 0);  // warm-up, also of the host's own records of new requests
+  audio.Block(false);
+  for (int n = 1; n < 32; ++n) {
+    BusyStream(audio, n, held);
+    audio.Add(n * 7 % kBlock, uint8_t(0xC0 | (n & 15)), uint8_t(n % 8), 0);
+    ASSERT_TRUE(NoAllocation("program change", audio.Block(n % 2 == 0))) << "block " << n;
+  }
+}
+
+}  // namespace
