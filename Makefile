@@ -1,17 +1,20 @@
 # Quenta build entry points. CMake does the work; this file only drives it.
 #   make demo     install what is missing, build, run the demo job
-#   make test     install what is missing, build and run the suite (optimised, then ASan+UBSan)
+#   make test     install what is missing, build and run the suite (optimised, then ASan+UBSan,
+#                 then the thread stress test under ThreadSanitizer)
+#   make bench    build optimised and run the benchmarks
 #   make install  copy the plug-in bundle to ~/.vst/
 #   make fuzz     build the libFuzzer targets with clang and run each for FUZZ_SECONDS
 
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD       ?= build
 ASAN_BUILD  ?= build-asan
+TSAN_BUILD  ?= build-tsan
 FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-release test-asan demo install fuzz clean
+.PHONY: all deps build build-asan test test-release test-asan test-tsan bench demo install fuzz clean
 
 all: build
 
@@ -37,7 +40,19 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
-test: test-release test-asan
+# ThreadSanitizer: only the plug-in and the thread stress test are built and run.
+$(TSAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENTA_SANITIZE=thread $(CMAKE_FLAGS)
+
+test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target Quenta quenta_threads_tests
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/tests/quenta_threads_tests
+
+test: test-release test-asan test-tsan
+
+bench: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target quenta_bench
+	$(BUILD)/bench/quenta_bench
 
 # The demo piece's sound: Block A a filtered sawtooth, Block B a square an octave down, Block C
 # a soft triangle two octaves up; the modulation wheel brings in vibrato, pitch bend spans two
@@ -74,4 +89,4 @@ fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

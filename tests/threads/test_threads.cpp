@@ -1,0 +1,138 @@
+// Threads: a host's audio thread renders while its user-interface thread automates parameters,
+// switches programs, reads displays and exchanges program and bank chunks, all through the
+// exported entry point; and two instances at different sample rates render side by side while
+// one of them keeps changing its rate. Meant to run under ThreadSanitizer (`make test` runs it
+// in the TSan build), where any data race fails it; in the other builds it checks that the
+// output stays finite and the chunks stay whole.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "instrument/params.h"
+#include "support/test_host.h"
+
+using quenta_test::TestHost;
+
+namespace {
+
+constexpr int kBlock = 256;
+
+// Renders blocks with a few notes coming and going, alternating the float and double
+// callbacks; counts the non-finite samples it sees.
+void RenderBlocks(TestHost& host, int blocks, std::atomic<int>& rendered, std::atomic<int>& nonFinite) {
+  for (int n = 0; n < blocks; ++n) {
+    const uint8_t key = uint8_t(48 + (n * 5) % 24);
+    std::vector<VstMidiEvent> midi = {TestHost::Midi(0, 0x90, key, 100), TestHost::Midi(kBlock / 2, 0x80, uint8_t(48 + ((n + 20) * 5) % 24), 0)};
+    if (n % 8 == 0) midi.push_back(TestHost::Midi(kBlock - 1, 0xE0, 0, uint8_t(n % 128)));
+    if (n % 16 == 0) midi.push_back(TestHost::Midi(3, 0xB0, 1, uint8_t(n % 128)));
+    host.SendMidi(midi);
+    int bad = 0;
+    if (n % 2) {
+      host.ProcessDoubleReplacing(kBlock);
+      for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < kBlock; ++i) bad += std::isfinite(host.OutputD(c)[size_t(i)]) ? 0 : 1;
+    } else {
+      host.ProcessReplacing(kBlock);
+      for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < kBlock; ++i) bad += std::isfinite(host.OutputF(c)[size_t(i)]) ? 0 : 1;
+    }
+    nonFinite += bad;
+    ++rendered;
+  }
+}
+
+TEST(Threads, RenderWhileTheUserInterfaceAutomatesSwitchesProgramsAndExchangesChunks) {
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.SetRecording(false);
+  host.StartSession(48000.0f, kBlock);
+  // Something for every program slot to switch between: a few programs with their own sound.
+  for (int p = 0; p < 4; ++p) {
+    host.SetProgram(p);
+    host.SetParameter(BlockParam(kBlockA, kWaveform), float(p) / 5.0f);
+    host.SetParameter(BlockParam(kBlockA, kCutoff), 0.3f + 0.2f * float(p));
+  }
+  host.SetProgram(0);
+  const std::vector<uint8_t> program = host.GetChunk(false);
+  const std::vector<uint8_t> bank = host.GetChunk(true);
+  ASSERT_FALSE(program.empty());
+  ASSERT_FALSE(bank.empty());
+
+  constexpr int kBlocks = 300;
+  std::atomic<int> rendered{0}, nonFinite{0};
+  std::thread audio([&] { RenderBlocks(host, kBlocks, rendered, nonFinite); });
+
+  // The user-interface thread, until the audio thread is done.
+  const int automated[] = {BlockParam(kBlockA, kCutoff), BlockParam(kBlockB, kPeak),   BlockParam(kBlockC, kMG1Freq),
+                           BlockParam(kBlockA, kFMMod),  BlockParam(kBlockA, kFMMG1),  BlockParam(kBlockB, kRSInt),
+                           BlockParam(kBlockC, kEMAtk),  BlockParam(kBlockA, kMG1Host), kFinal, kSHFreq, kSHIn,
+                           kGEGSrc1, kVP1Src, kPBRange};
+  int step = 0;
+  size_t shortChunks = 0;
+  while (rendered < kBlocks) {
+    for (int index : automated) {
+      host.SetParameter(index, float((step * 7 + index) % 11) / 10.0f);
+      (void)host.GetParameter(index);
+      (void)host.ParamDisplay(index);
+    }
+    switch (step % 4) {
+      case 0: host.SetProgram(step / 4 % 4); break;
+      case 1: host.SetChunk(program, false); break;
+      case 2: shortChunks += host.GetChunk(step % 8 == 2).size() < program.size() ? 1 : 0; break;
+      default: host.SetChunk(bank, true); break;
+    }
+    (void)host.ProgramName();
+    ++step;
+  }
+  audio.join();
+
+  EXPECT_EQ(nonFinite.load(), 0);
+  EXPECT_EQ(shortChunks, 0u);
+  EXPECT_GT(step, 4);
+  // The state still makes the round trip after all this.
+  host.SetProgram(0);
+  host.SetChunk(program, false);
+  EXPECT_EQ(host.GetChunk(false), program);
+}
+
+TEST(Threads, TwoInstancesAtDifferentRatesRenderSideBySide) {
+  // Each instance renders on its own thread; the second keeps switching between rates (a
+  // reset each time, with the rate-dependent tables of its filters and oscillators) while the
+  // first renders at its own rate, so the tables shared per rate are looked up and built
+  // while another instance reads its own.
+  TestHost first, second;
+  ASSERT_TRUE(first.Instantiate()) << first.Error();
+  ASSERT_TRUE(second.Instantiate()) << second.Error();
+  first.SetRecording(false);
+  second.SetRecording(false);
+  first.StartSession(48000.0f, kBlock);
+  second.StartSession(44100.0f, kBlock);
+  for (TestHost* h : {&first, &second})
+    h->Dispatch(effString2Parameter, kSHIn, 0, const_cast<char*>("Rnd"));  // noise on both
+
+  constexpr int kBlocks = 200;
+  std::atomic<int> renderedA{0}, renderedB{0}, nonFinite{0};
+  std::thread a([&] { RenderBlocks(first, kBlocks, renderedA, nonFinite); });
+  std::thread b([&] {
+    const float rates[] = {44100.0f, 32000.0f, 96000.0f, 22050.0f};
+    for (int round = 0; round < 8; ++round) {
+      second.MainsChanged(false);
+      second.SetSampleRate(rates[round % 4]);
+      second.MainsChanged(true);
+      std::atomic<int> dummy{0};
+      RenderBlocks(second, kBlocks / 8, dummy, nonFinite);
+      renderedB += kBlocks / 8;
+    }
+  });
+  a.join();
+  b.join();
+  EXPECT_EQ(renderedA.load(), kBlocks);
+  EXPECT_EQ(renderedB.load(), kBlocks);
+  EXPECT_EQ(nonFinite.load(), 0);
+}
+
+}  // namespace
