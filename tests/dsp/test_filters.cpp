@@ -1,0 +1,401 @@
+// Voice filter and lag filter, measured with sine input: cut-off tracking, resonance, the
+// cut-off at the top of its range at several rates, and the guards against denormals and
+// values that are not numbers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "support/audio_measure.h"
+#include "dsp/k35.h"
+#include "dsp/lowpass.h"
+#include "dsp/pitch.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793238462643383279;
+constexpr int kSemitone = 128;  // pitch units per semitone
+constexpr int kOctave = 12 * kSemitone;
+constexpr double kRates[] = {32000.0, 44100.0, 48000.0, 96000.0};
+constexpr double kHuge = std::numeric_limits<double>::max();
+
+double dB(double gain) { return 20.0 * std::log10(gain); }
+
+std::vector<double> sine(double freq, double rate, int n, double amplitude = 1.0) {
+  std::vector<double> x(size_t(n), 0.0);
+  for (int i = 0; i < n; ++i) x[size_t(i)] = amplitude * std::sin(2.0 * kPi * freq * i / rate);
+  return x;
+}
+
+// A voice filter driven as a voice drives it: update once per control frame, then the
+// frame's samples with the Block's cut-off offsets.
+struct FilterRig {
+  double rate;
+  int frame;
+  std::vector<int> offsets;
+  Korg35 filter;
+
+  explicit FilterRig(double sampleRate, double peak = 0.0)
+      : rate(sampleRate), frame(int(sampleRate) / 1000), offsets(size_t(frame), 0) {
+    filter.setSampleRate(rate);
+    filter.cutoffMod = offsets.data();
+    filter.peak = peak;
+  }
+
+  void run(std::vector<double>& x, int cutoff) {
+    const int total = int(x.size());
+    for (int pos = 0; pos < total; pos += frame) {
+      filter.update(cutoff);
+      filter.process(x.data() + pos, std::min(frame, total - pos), 0);
+    }
+  }
+
+  // Steady-state gain for a sine at freq, measured over the second half of 0.25 s.
+  double gain(int cutoff, double freq) {
+    std::vector<double> x = sine(freq, rate, int(0.25 * rate));
+    run(x, cutoff);
+    const int half = int(x.size()) / 2;
+    return audio::toneAmplitude(x.data() + half, half, freq, rate);
+  }
+};
+
+bool allFinite(const std::vector<double>& x) {
+  for (double v : x)
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+
+}  // namespace
+
+// With "Peak" 0 the two one-pole stages each take 3 dB at the cut-off: -6 dB there, flat far
+// below, 12 dB per octave above. The cut-off follows the pitch index, one octave per 1536.
+TEST(Korg35, CutoffTracksPitchIndex) {
+  FilterRig rig(48000.0);
+  for (int note : {45, 69, 93}) {
+    const int cutoff = note * kSemitone;
+    const double fc = pitch::toHz(cutoff);
+    SCOPED_TRACE(fc);
+    EXPECT_NEAR(dB(rig.gain(cutoff, fc)), -6.0, 0.3);
+    EXPECT_GT(dB(rig.gain(cutoff, fc / 4)), -0.8);
+    EXPECT_NEAR(dB(rig.gain(cutoff, fc * 0.6436)), -3.0, 0.4);  // -3 dB of two equal poles
+    const double octaveAbove = dB(rig.gain(cutoff, 2 * fc));
+    const double twoOctavesAbove = dB(rig.gain(cutoff, 4 * fc));
+    EXPECT_LT(twoOctavesAbove, -22.0);
+    EXPECT_NEAR(octaveAbove - twoOctavesAbove, 10.5, 1.5);  // approaching 12 dB/octave
+    // One octave up in pitch units moves the response with it.
+    EXPECT_NEAR(dB(rig.gain(cutoff + kOctave, 2 * fc)), -6.0, 0.3);
+  }
+}
+
+// "Peak" raises the response around the cut-off: K = 0.01 at 0 (no bump), a strong
+// resonance at 1, centred on the cut-off.
+TEST(Korg35, PeakRaisesResponseAtCutoff) {
+  const int cutoff = 81 * kSemitone;  // 880 Hz
+  const double fc = pitch::toHz(cutoff);
+  double atCutoff[3];
+  const double peaks[3] = {0.0, 0.5, 1.0};
+  for (int p = 0; p < 3; ++p) {
+    FilterRig rig(48000.0, peaks[p]);
+    atCutoff[p] = dB(rig.gain(cutoff, fc));
+  }
+  EXPECT_LT(atCutoff[0], atCutoff[1] - 4.0);
+  EXPECT_LT(atCutoff[1], atCutoff[2] - 10.0);
+  EXPECT_GT(atCutoff[2], 12.0);
+
+  FilterRig full(48000.0, 1.0);
+  EXPECT_GT(atCutoff[2], dB(full.gain(cutoff, fc * 0.8)) + 5.0);
+  EXPECT_GT(atCutoff[2], dB(full.gain(cutoff, fc * 1.25)) + 8.0);
+  // Far above, the resonance does not lift the stop band.
+  EXPECT_LT(dB(full.gain(cutoff, fc * 4)), -20.0);
+}
+
+// Positive feedback is boosted by 1.17, an asymmetric shaping: with resonance a sine comes out
+// with a second harmonic and a positive offset; without it the filter stays linear.
+TEST(Korg35, BoostedPositiveFeedbackAddsEvenHarmonics) {
+  const int cutoff = 81 * kSemitone;
+  const double tone = pitch::toHz(cutoff) / 2;  // its second harmonic lands on the cut-off
+  auto measure = [&](double peak) {
+    FilterRig rig(48000.0, peak);
+    std::vector<double> x = sine(tone, 48000.0, 24000);
+    rig.run(x, cutoff);
+    const double* tail = x.data() + 12000;
+    double mean = 0.0;
+    for (int i = 0; i < 12000; ++i) mean += tail[i] / 12000;
+    const double second = audio::toneAmplitude(tail, 12000, 2 * tone, 48000.0);
+    return std::make_pair(dB(second / audio::toneAmplitude(tail, 12000, tone, 48000.0)), mean);
+  };
+  const auto [linear, noOffset] = measure(0.0);
+  const auto [shaped, offset] = measure(1.0);
+  EXPECT_LT(linear, -60.0);
+  EXPECT_NEAR(noOffset, 0.0, 0.002);
+  EXPECT_GT(shaped, -20.0);
+  EXPECT_GT(offset, 0.02);
+}
+
+// The voice sets "Peak" directly; it reaches the filter at the next frame's update.
+TEST(Korg35, PeakTakesEffectAtUpdate) {
+  const int cutoff = 69 * kSemitone;
+  std::vector<double> a = sine(440.0, 48000.0, 480), b = a;
+  Korg35 plain, changed;
+  plain.setSampleRate(48000.0);
+  changed.setSampleRate(48000.0);
+  plain.update(cutoff);
+  changed.update(cutoff);
+  changed.peak = 1.0;  // not yet applied
+  plain.process(a.data(), 240, 0);
+  changed.process(b.data(), 240, 0);
+  EXPECT_EQ(std::vector<double>(a.begin(), a.begin() + 240),
+            std::vector<double>(b.begin(), b.begin() + 240));
+  plain.update(cutoff);
+  changed.update(cutoff);
+  plain.process(a.data() + 240, 240, 0);
+  changed.process(b.data() + 240, 240, 0);
+  EXPECT_GT(audio::rms(b.data() + 240, 240), 1.5 * audio::rms(a.data() + 240, 240));
+}
+
+// Offsets are read from the frame position on, so a frame split into stretches renders the
+// same samples as a whole one; an offset acts like the same change of the base cut-off.
+TEST(Korg35, CutoffOffsetsFollowFramePosition) {
+  const double rate = 48000.0;
+  std::vector<int> offsets(48);
+  for (int i = 0; i < 48; ++i) offsets[size_t(i)] = (i * 997) % 3000 - 1500;
+  std::vector<double> whole = sine(1234.0, rate, 48), split = whole;
+  Korg35 a, b;
+  a.cutoffMod = b.cutoffMod = offsets.data();
+  a.update(8000);
+  b.update(8000);
+  a.process(whole.data(), 48, 0);
+  b.process(split.data(), 17, 0);
+  b.process(split.data() + 17, 31, 17);
+  EXPECT_EQ(whole, split);
+
+  std::vector<int> raised(48, kOctave);
+  std::vector<double> viaOffset = sine(1234.0, rate, 480), viaBase = viaOffset;
+  Korg35 c, d;
+  c.cutoffMod = raised.data();
+  for (int pos = 0; pos < 480; pos += 48) {
+    c.update(60 * kSemitone);
+    d.update(60 * kSemitone + kOctave);
+    c.process(viaOffset.data() + pos, 48, 0);
+    d.process(viaBase.data() + pos, 48, 0);
+  }
+  EXPECT_EQ(viaOffset, viaBase);
+}
+
+// Indices outside the table take its ends: 8.176 Hz below 0, 19912.127 Hz above 17280.
+TEST(Korg35, IndexOutsideTableTakesNearestEnd) {
+  for (auto [outside, end] : {std::pair<int, int>{-5000, 0}, {Korg35::kMaxIndex + 4000, Korg35::kMaxIndex}}) {
+    std::vector<double> a = sine(300.0, 44100.0, 441), b = a;
+    Korg35 f, g;
+    f.update(outside);
+    g.update(end);
+    f.process(a.data(), 441, 0);
+    g.process(b.data(), 441, 0);
+    EXPECT_EQ(a, b) << outside;
+  }
+}
+
+// The top of the range must stay stable at every rate: below about 40 kHz the highest pitches
+// lie above half the rate and used to turn the tangent negative or infinite. Nothing changes
+// where they fit.
+TEST(Korg35, TopCutoffStableAtEveryRate) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> noise(-1.0, 1.0);
+  for (double rate : kRates) {
+    SCOPED_TRACE(rate);
+    Korg35 probe;
+    probe.setSampleRate(rate);
+    const double* table = probe.getTangentTable();
+    for (int i = 0; i < Korg35::kTableSize; ++i) {
+      ASSERT_TRUE(std::isfinite(table[i]) && table[i] > 0.0) << i;
+      if (i > 0) {
+        ASSERT_GE(table[i], table[i - 1]) << i;
+      }
+      if (rate >= 44100.0) {
+        ASSERT_EQ(table[i], std::tan(kPi * pitch::toHz(i) / rate)) << i;
+      }
+    }
+    EXPECT_LT(std::atan(table[Korg35::kMaxIndex]) / kPi * rate, 0.5 * rate);
+
+    for (double peak : {0.0, 1.0}) {
+      FilterRig rig(rate, peak);
+      std::vector<double> x(size_t(rate / 4));
+      for (double& v : x) v = noise(rng);
+      rig.run(x, Korg35::kMaxIndex + 1000);
+      EXPECT_TRUE(allFinite(x)) << peak;
+      EXPECT_LT(audio::peak(x), 20.0) << peak;
+      // Wide open: a 1 kHz tone passes almost untouched.
+      FilterRig open(rate, peak);
+      EXPECT_NEAR(dB(open.gain(Korg35::kMaxIndex, 1000.0)), 0.0, 0.5) << peak;
+    }
+  }
+}
+
+// Tables are shared per rate and never change under a running filter: a voice at 48 kHz keeps
+// its tuning while another instance switches to 32 kHz.
+TEST(Korg35, FiltersAtDifferentRatesKeepTheirTuning) {
+  const int cutoff = 100 * kSemitone;
+  FilterRig alone(48000.0, 0.5), shared(48000.0, 0.5);
+  Korg35 other;
+  other.setSampleRate(48000.0);
+  EXPECT_EQ(other.getTangentTable(), shared.filter.getTangentTable());
+  other.setSampleRate(32000.0);
+  EXPECT_NE(other.getTangentTable(), shared.filter.getTangentTable());
+  EXPECT_EQ(shared.filter.getSampleRate(), 48000.0);
+  std::vector<double> a = sine(2500.0, 48000.0, 4800), b = a;
+  alone.run(a, cutoff);
+  shared.run(b, cutoff);
+  EXPECT_EQ(a, b);
+}
+
+// A sample that is not a number yields a finite output and disturbs nothing else.
+TEST(Korg35, NotANumberGuards) {
+  const int cutoff = 90 * kSemitone;
+  std::vector<double> clean = sine(700.0, 48000.0, 4800), dirty = clean;
+  clean[1000] = 0.0;
+  dirty[1000] = std::numeric_limits<double>::quiet_NaN();
+  FilterRig a(48000.0, 0.8), b(48000.0, 0.8);
+  a.run(clean, cutoff);
+  b.run(dirty, cutoff);
+  ASSERT_TRUE(allFinite(dirty));
+  for (size_t i = 0; i < clean.size(); ++i) ASSERT_NEAR(clean[i], dirty[i], 1e-9) << i;
+
+  // Values near the top of the range overflow the states to infinity; they are cleared and the
+  // filter recovers.
+  std::vector<double> hit = sine(700.0, 48000.0, 9600);
+  for (int i = 1000; i < 1008; ++i) hit[size_t(i)] = (i % 2 ? 1 : -1) * kHuge;
+  FilterRig c(48000.0, 0.8);
+  c.run(hit, cutoff);
+  for (size_t i = 1020; i < hit.size(); ++i) ASSERT_TRUE(std::isfinite(hit[i])) << i;
+  EXPECT_GT(audio::rms(hit.data() + 4800, 4800), 0.3);
+}
+
+// After a sound dies away the states carry the tiny alternating offset, never subnormal
+// values that would slow the processor down.
+TEST(Korg35, SilenceNeverTurnsSubnormal) {
+  FilterRig rig(44100.0, 0.0);
+  std::vector<double> x = sine(300.0, 44100.0, 88200);
+  std::fill(x.begin() + 2205, x.end(), 0.0);
+  rig.run(x, 70 * kSemitone);
+  for (size_t i = 2205; i < x.size(); ++i) ASSERT_NE(std::fpclassify(x[i]), FP_SUBNORMAL) << i;
+  EXPECT_LT(audio::peak(x.data() + 44100, 44100), 1e-10);
+}
+
+// Several voices filtered side by side give exactly the samples of one by one, whatever their
+// count, cut-off, resonance and offsets.
+TEST(Korg35, ProcessManyMatchesSingleFilters) {
+  constexpr int kVoices = 7, kFrame = 48;
+  std::vector<int> offsets(kFrame);
+  for (int i = 0; i < kFrame; ++i) offsets[size_t(i)] = int(900 * std::sin(0.3 * i));
+  Korg35 one[kVoices], many[kVoices];
+  Korg35* group[kVoices];
+  std::vector<double> a[kVoices], b[kVoices];
+  double* buffers[kVoices];
+  for (int v = 0; v < kVoices; ++v) {
+    for (Korg35* f : {&one[v], &many[v]}) {
+      f->setSampleRate(48000.0);
+      f->peak = v / 6.0;
+      f->cutoffMod = v == 5 ? nullptr : offsets.data();
+    }
+    group[v] = &many[v];
+  }
+  for (int frame = 0; frame < 20; ++frame) {
+    for (int v = 0; v < kVoices; ++v) {
+      const std::vector<double> input = sine(200.0 * (v + 1), 48000.0, kFrame * 20);
+      a[v].assign(input.begin() + frame * kFrame, input.begin() + (frame + 1) * kFrame);
+      b[v] = a[v];
+      buffers[v] = b[v].data();
+      one[v].update(6000 + 1000 * v + 37 * frame);
+      many[v].update(6000 + 1000 * v + 37 * frame);
+      one[v].process(a[v].data(), kFrame, 0);
+    }
+    Korg35::processMany(group, buffers, kVoices, kFrame, 0);
+    for (int v = 0; v < kVoices; ++v) ASSERT_EQ(a[v], b[v]) << "voice " << v << " frame " << frame;
+  }
+}
+
+// The lag filter is a Butterworth low-pass: -3 dB at its cut-off, flat well below it.
+TEST(LowPass, ButterworthResponse) {
+  for (double rate : {44100.0, 96000.0}) {
+    LowPass lp;
+    lp.setSampleRate(float(rate));
+    EXPECT_EQ(lp.getCutOff(), 7000.0);  // the cut-off survives a rate change
+    auto gain = [&](double freq) {
+      lp.setSampleRate(float(rate));
+      std::vector<double> x = sine(freq, rate, int(rate / 5));
+      lp.process(x.data(), int(x.size()));
+      const int half = int(x.size()) / 2;
+      return dB(audio::toneAmplitude(x.data() + half, half, freq, rate));
+    };
+    EXPECT_NEAR(gain(7000.0), -3.01, 0.05) << rate;
+    EXPECT_NEAR(gain(700.0), 0.0, 0.05) << rate;
+    EXPECT_LT(gain(14000.0), -12.0) << rate;
+  }
+}
+
+// As a lag at 1000 steps per second: a step settles at its level, faster for a higher cut-off;
+// with cut-off 0 the input is ignored, a settled output stays and a moving one keeps its slope.
+TEST(LowPass, LagBehaviour) {
+  auto stepsToHalf = [](double hz) {
+    LowPass lag;
+    lag.setSampleRate(1000.0f);
+    lag.setCutOff(hz);
+    for (int i = 0; i < 100000; ++i)
+      if (lag.process(1.0) >= 0.5) return i;
+    return -1;
+  };
+  const int fast = stepsToHalf(250.0), slow = stepsToHalf(2.0);
+  EXPECT_LE(fast, 2);
+  EXPECT_GT(slow, 50);
+  EXPECT_LT(slow, 200);
+
+  LowPass held;
+  held.setSampleRate(1000.0f);
+  held.setCutOff(50.0);
+  double y = 0.0;
+  for (int i = 0; i < 500; ++i) y = held.process(0.7);
+  EXPECT_NEAR(y, 0.7, 1e-9);
+  held.setCutOff(0.0);
+  for (int i = 0; i < 1000; ++i) y = held.process(-1.0);
+  EXPECT_NEAR(y, 0.7, 1e-9);
+
+  LowPass moving;
+  moving.setSampleRate(1000.0f);
+  moving.setCutOff(50.0);
+  double prev = 0.0, cur = 0.0;
+  for (int i = 0; i < 500; ++i) {
+    prev = cur;
+    cur = moving.process(0.001 * i);
+  }
+  const double slope = cur - prev;
+  moving.setCutOff(0.0);
+  for (int i = 0; i < 100; ++i) y = moving.process(0.0);
+  EXPECT_NEAR(y, cur + 100 * slope, 1e-6);
+}
+
+TEST(LowPass, GuardsAndReset) {
+  LowPass lp;
+  lp.setSampleRate(1000.0f);
+  lp.setCutOff(100.0);
+  for (int i = 0; i < 50; ++i) lp.process(1.0);
+  const double afterNaN = lp.process(std::numeric_limits<double>::quiet_NaN());
+  EXPECT_TRUE(std::isfinite(afterNaN));
+  double y = 0.0;
+  for (int i = 0; i < 200; ++i) y = lp.process(1.0);
+  EXPECT_NEAR(y, 1.0, 1e-9);
+
+  // Infinite input is dropped; huge input overflows the history, which is then cleared.
+  EXPECT_TRUE(std::isfinite(lp.process(std::numeric_limits<double>::infinity())));
+  for (int i = 0; i < 4; ++i) lp.process(kHuge);
+  for (int i = 0; i < 5000; ++i) {
+    y = lp.process(0.25);
+    ASSERT_TRUE(std::isfinite(y)) << i;
+  }
+  EXPECT_NEAR(y, 0.25, 1e-9);
+
+  // A new rate clears the history: silence in, (almost) silence out.
+  lp.setSampleRate(1000.0f);
+  EXPECT_LT(std::fabs(lp.process(0.0)), 1e-12);
+}

@@ -1,0 +1,207 @@
+// Resonator peaks measured from their responses: centre frequencies along the position curve,
+// gain at the centre, the dry path, modulation smoothing and the guards.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <algorithm>
+#include <complex>
+#include <limits>
+#include <vector>
+
+#include "support/audio_measure.h"
+#include "dsp/resonator.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793238462643383279;
+constexpr double kNoModulation = 0.25;  // what the Block passes when nothing modulates
+constexpr int kSettleFrames = 200;
+constexpr int kImpulseLength = 8192;
+
+// Impulse response of one resonator at full intensity (its output is then 2/3 of the peak).
+std::vector<double> impulseResponse(Resonator& r) {
+  std::vector<double> in(size_t(kImpulseLength), 0.0), out(size_t(kImpulseLength), 0.0);
+  in[0] = 1.0;
+  r.process(in.data(), out.data(), kImpulseLength);
+  return out;
+}
+
+double magnitudeAt(const std::vector<double>& h, double freq, double rate) {
+  std::complex<double> s = 0.0;
+  const std::complex<double> step = std::polar(1.0, -2.0 * kPi * freq / rate);
+  std::complex<double> w = 1.0;
+  for (double v : h) {
+    s += v * w;
+    w *= step;
+  }
+  return std::abs(s);
+}
+
+struct Peak {
+  double hz;
+  double magnitude;
+};
+
+// The frequency of largest response between 20 Hz and just below half the rate: a coarse
+// logarithmic scan, then a golden-section search around the best point.
+Peak findPeak(const std::vector<double>& h, double rate) {
+  const double lo = 20.0, hi = 0.49 * rate;
+  const int steps = 120;
+  double best = lo, bestMag = 0.0;
+  for (int i = 0; i <= steps; ++i) {
+    const double f = lo * std::pow(hi / lo, double(i) / steps);
+    const double m = magnitudeAt(h, f, rate);
+    if (m > bestMag) {
+      bestMag = m;
+      best = f;
+    }
+  }
+  const double ratio = std::pow(hi / lo, 1.0 / steps);
+  double a = std::max(lo, best / ratio), b = std::min(hi, best * ratio);
+  const double g = (std::sqrt(5.0) - 1.0) / 2.0;
+  for (int i = 0; i < 60; ++i) {
+    const double c = b - g * (b - a), d = a + g * (b - a);
+    if (magnitudeAt(h, c, rate) > magnitudeAt(h, d, rate)) {
+      b = d;
+    } else {
+      a = c;
+    }
+  }
+  const double f = 0.5 * (a + b);
+  return {f, magnitudeAt(h, f, rate)};
+}
+
+Resonator makeResonator(double rate, double position, double intensity = 1.0) {
+  Resonator r;
+  r.setSampleRate(float(rate));
+  r.position = position;
+  r.intensity = intensity;
+  return r;
+}
+
+Peak settledPeak(double rate, double position, double mod = kNoModulation) {
+  Resonator r = makeResonator(rate, position);
+  for (int i = 0; i < kSettleFrames; ++i) r.update(mod);
+  return findPeak(impulseResponse(r), rate);
+}
+
+}  // namespace
+
+// The default positions 0.2, 0.5 and 0.8 with no modulation sit at about 487, 3219 and
+// 10000 Hz, at every rate; the peak has gain 2, of which a full-intensity section keeps 2/3.
+TEST(Resonator, DefaultPeaksAt487And3219And10000Hz) {
+  const double positions[3] = {0.2, 0.5, 0.8};
+  const double expected[3] = {487.0, 3219.0, 10000.0};
+  for (double rate : {44100.0, 48000.0, 96000.0}) {
+    for (int i = 0; i < 3; ++i) {
+      const Peak p = settledPeak(rate, positions[i]);
+      EXPECT_NEAR(p.hz, expected[i], expected[i] * 0.002) << rate << " Hz, position " << positions[i];
+      EXPECT_NEAR(p.magnitude, 4.0 / 3.0, 0.01) << rate << " Hz, position " << positions[i];
+    }
+  }
+}
+
+// Q = 2: the response falls to -3 dB a quarter of the centre frequency either side.
+TEST(Resonator, BandwidthOfQ2) {
+  Resonator r = makeResonator(48000.0, 0.5);
+  for (int i = 0; i < kSettleFrames; ++i) r.update(kNoModulation);
+  const std::vector<double> h = impulseResponse(r);
+  const Peak p = findPeak(h, 48000.0);
+  // Bilinear band-pass: the -3 dB edges sit at frequencies whose geometric mean is the centre
+  // and whose spacing is centre / Q.
+  const double half = p.hz / 4.0;
+  const double upper = half + std::sqrt(half * half + p.hz * p.hz);
+  EXPECT_NEAR(magnitudeAt(h, upper, 48000.0) / p.magnitude, std::sqrt(0.5), 0.03);
+  EXPECT_NEAR(magnitudeAt(h, p.hz * p.hz / upper, 48000.0) / p.magnitude, std::sqrt(0.5), 0.03);
+}
+
+// Position plus modulation is limited to 0 .. 1: 1 or more gives 10000 Hz, 0 or less 80 Hz,
+// including the very first update of a fresh resonator at exactly 0.
+TEST(Resonator, CentreLimitedTo80To10000Hz) {
+  EXPECT_NEAR(settledPeak(44100.0, 1.4).hz, 10000.0, 20.0);
+  EXPECT_NEAR(settledPeak(44100.0, -0.3).hz, 80.0, 0.5);
+  Resonator fresh = makeResonator(44100.0, 0.0);
+  fresh.update(0.0);
+  EXPECT_NEAR(findPeak(impulseResponse(fresh), 44100.0).hz, 80.0, 0.5);
+}
+
+// The modulation is smoothed once per frame: a step reaches about 25 % after one frame and
+// about 76 % after five at 44100 Hz (read back from the centre frequency, x^4 curve).
+TEST(Resonator, ModulationIsSmoothedPerFrame) {
+  auto controlAfter = [](int frames) {
+    Resonator r = makeResonator(44100.0, 0.0);
+    for (int i = 0; i < frames; ++i) r.update(1.0);
+    const double hz = findPeak(impulseResponse(r), 44100.0).hz;
+    return std::pow((hz - 80.0) / 9920.0, 0.25);
+  };
+  EXPECT_NEAR(controlAfter(1), 0.25, 0.01);
+  EXPECT_NEAR(controlAfter(5), 0.76, 0.01);
+  EXPECT_NEAR(controlAfter(100), 1.0, 0.01);
+}
+
+// Three resonators adding into a cleared buffer: at "RS Int" 0 the dry sum passes unchanged;
+// at 1 only the peaks remain, so a tone on a peak comes through and one between them is cut.
+TEST(Resonator, SectionMixOfDryAndPeaks) {
+  constexpr double rate = 48000.0;
+  constexpr int n = 4800;
+  auto section = [&](double intensity, double freq) {
+    std::vector<double> in(n), out(n, 0.0);
+    for (int i = 0; i < n; ++i) in[size_t(i)] = std::sin(2.0 * kPi * freq * i / rate);
+    Resonator bank[3] = {makeResonator(rate, 0.2, intensity), makeResonator(rate, 0.5, intensity),
+                         makeResonator(rate, 0.8, intensity)};
+    for (Resonator& r : bank) {
+      for (int i = 0; i < kSettleFrames; ++i) r.update(kNoModulation);
+      r.process(in.data(), out.data(), n);
+    }
+    return std::make_pair(in, out);
+  };
+  const auto [in, dry] = section(0.0, 1200.0);
+  for (int i = 0; i < n; ++i) ASSERT_NEAR(dry[size_t(i)], in[size_t(i)], 1e-12) << i;
+
+  auto level = [&](const std::vector<double>& out, double freq) {
+    return audio::toneAmplitude(out.data() + n / 2, n / 2, freq, rate);
+  };
+  EXPECT_GT(level(section(1.0, 3219.0).second, 3219.0), 1.0);
+  EXPECT_LT(level(section(1.0, 1200.0).second, 1200.0), 0.5);
+  // Half way: the dry tone and the peaks blend.
+  const double half = level(section(0.5, 1200.0).second, 1200.0);
+  EXPECT_GT(half, level(section(1.0, 1200.0).second, 1200.0));
+  EXPECT_LT(half, 1.0);
+}
+
+TEST(Resonator, GuardsAndRateReset) {
+  constexpr double rate = 44100.0;
+  constexpr int n = 44100;
+  Resonator r = makeResonator(rate, 0.5);
+  for (int i = 0; i < kSettleFrames; ++i) r.update(kNoModulation);
+  std::vector<double> in(n), out(n, 0.0);
+  for (int i = 0; i < n; ++i) in[size_t(i)] = std::sin(2.0 * kPi * 3219.0 * i / rate);
+  const std::vector<double> tone = in;
+  const auto ringsAtPeak = [&] {
+    return audio::toneAmplitude(out.data() + n / 2, n / 2, 3219.0, rate);
+  };
+  in[100] = std::numeric_limits<double>::quiet_NaN();
+  r.process(in.data(), out.data(), n);
+  for (double v : out) ASSERT_TRUE(std::isfinite(v));
+  EXPECT_NEAR(ringsAtPeak(), 4.0 / 3.0, 0.02);
+
+  // Infinite input is dropped; huge input overflows the history, which is then cleared and the
+  // peak rings again.
+  in = tone;
+  std::fill(out.begin(), out.end(), 0.0);
+  in[100] = std::numeric_limits<double>::infinity();
+  for (int i = 101; i < 109; ++i) in[size_t(i)] = (i / 2 % 2 ? 1 : -1) * std::numeric_limits<double>::max();
+  r.process(in.data(), out.data(), n);
+  for (int i = 120; i < n; ++i) ASSERT_TRUE(std::isfinite(out[size_t(i)])) << i;
+  EXPECT_NEAR(ringsAtPeak(), 4.0 / 3.0, 0.02);
+
+  // A modulation that is not a number is dropped instead of freezing the centre.
+  Resonator m = makeResonator(44100.0, 0.5);
+  m.update(std::numeric_limits<double>::quiet_NaN());
+  for (int i = 0; i < kSettleFrames; ++i) m.update(kNoModulation);
+  EXPECT_NEAR(findPeak(impulseResponse(m), 44100.0).hz, 3219.0, 7.0);
+
+  r.setSampleRate(48000.0f);
+  EXPECT_EQ(r.position, 0.5);
+  EXPECT_EQ(r.intensity, 0.0);
+}
