@@ -1,0 +1,477 @@
+// Program and bank chunks as hosts store and restore them: exact headers, round trips between
+// instances, the bank-requesting-host rule, and truncated or hostile data.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/test_host.h"
+
+using namespace quenta_test;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr size_t kHeaderSize = sizeof kChunkHeader;
+constexpr size_t kParamBytes = kQuentaNumParams * sizeof(double);  // the plain values in a state
+
+// Programs given their own names and sounds before a transfer, and the program left current.
+const std::vector<int> kEditedPrograms = {0, 3, 17, 40, 63};
+constexpr int kCurrentAfterEdit = 17;
+
+std::string EditedName(int program) { return "Edited program " + std::to_string(program); }
+
+// Gives some programs distinct names and parameter values, through the host's own calls.
+void EditPrograms(TestHost& host) {
+  for (int p : kEditedPrograms) {
+    host.SetProgram(p);
+    for (int i = 0; i < kQuentaNumParams; ++i)
+      host.SetParameter(i, static_cast<float>((p * 31 + i * 17) % 101) / 100.0f);
+    host.SetProgramName(EditedName(p));
+  }
+  host.SetProgram(kCurrentAfterEdit);
+}
+
+struct ProgramSnapshot {
+  std::string name;
+  std::vector<float> params;
+  bool operator==(const ProgramSnapshot& o) const { return name == o.name && params == o.params; }
+};
+
+// Names and values of every program, visited with effSetProgram; the current program is kept.
+std::vector<ProgramSnapshot> Snapshot(TestHost& host) {
+  const int current = host.Program();
+  std::vector<ProgramSnapshot> all;
+  for (int p = 0; p < kQuentaNumPrograms; ++p) {
+    host.SetProgram(p);
+    all.push_back({host.ProgramName(), host.AllParameters()});
+  }
+  host.SetProgram(current);
+  return all;
+}
+
+bool StartsWithHeader(const Bytes& chunk) {
+  return chunk.size() >= kHeaderSize && std::memcmp(chunk.data(), kChunkHeader, kHeaderSize) == 0;
+}
+
+// A program chunk ends with the program name as a 32-bit length and the characters.
+bool EndsWithName(const Bytes& chunk, const std::string& name) {
+  if (chunk.size() < kHeaderSize + 4 + name.size()) return false;
+  const size_t at = chunk.size() - name.size() - 4;
+  return ReadLE32(chunk, at) == static_cast<int32_t>(name.size()) &&
+         std::memcmp(chunk.data() + at + 4, name.data(), name.size()) == 0;
+}
+
+// Offset of the parameter values in a program chunk: they are the last values of the state,
+// right before the trailing name.
+size_t ParamValuesOffset(const Bytes& chunk, const std::string& name) {
+  return chunk.size() - 4 - name.size() - kParamBytes;
+}
+
+void WriteDouble(Bytes& chunk, size_t pos, double v) { std::memcpy(chunk.data() + pos, &v, sizeof v); }
+
+// Finds where each program's record (name length, name, initialised byte) starts in a bank
+// chunk, given the program names in order. The states in between have no length, so the next
+// record is found by its exact bytes.
+std::vector<size_t> FindBankRecords(const Bytes& bank, const std::vector<std::string>& names) {
+  std::vector<size_t> at;
+  size_t pos = kHeaderSize;
+  for (const std::string& name : names) {
+    Bytes pattern;
+    AppendLE32(pattern, static_cast<int32_t>(name.size()));
+    pattern.insert(pattern.end(), name.begin(), name.end());
+    pattern.push_back(1);
+    auto it = std::search(bank.begin() + static_cast<long>(pos), bank.end(), pattern.begin(), pattern.end());
+    if (it == bank.end()) return {};
+    at.push_back(static_cast<size_t>(it - bank.begin()));
+    pos = at.back() + pattern.size();
+  }
+  return at;
+}
+
+std::vector<std::string> ProgramNames(TestHost& host) {
+  std::vector<std::string> names;
+  for (int p = 0; p < kQuentaNumPrograms; ++p) names.push_back(host.ProgramNameIndexed(p));
+  return names;
+}
+
+void ExpectSaneParameters(TestHost& host) {
+  for (int i = 0; i < kQuentaNumParams; ++i) {
+    const float v = host.GetParameter(i);
+    ASSERT_TRUE(std::isfinite(v) && v >= 0.0f && v <= 1.0f) << "param " << i << " = " << v;
+  }
+}
+
+class Chunks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(a.Instantiate()) << a.Error();
+    ASSERT_TRUE(b.Instantiate()) << b.Error();
+    a.Open();
+    b.Open();
+  }
+  TestHost a, b;
+};
+
+}  // namespace
+
+TEST_F(Chunks, ExactHeadersAndLayout) {
+  EditPrograms(a);
+  const Bytes program = a.GetChunk(false);
+  ASSERT_TRUE(StartsWithHeader(program));
+  EXPECT_TRUE(EndsWithName(program, EditedName(kCurrentAfterEdit)));
+  EXPECT_GE(program.size(), kHeaderSize + kParamBytes + 4);
+
+  VstIntPtr size = 0;
+  const Bytes bank = a.GetChunk(true, &size);
+  EXPECT_EQ(size, static_cast<VstIntPtr>(bank.size()));
+  ASSERT_TRUE(StartsWithHeader(bank));
+  // Every program is in the bank in order: its name and the initialised flag before its state.
+  const std::vector<size_t> records = FindBankRecords(bank, ProgramNames(a));
+  ASSERT_EQ(records.size(), static_cast<size_t>(kQuentaNumPrograms));
+  EXPECT_EQ(records[0], kHeaderSize);
+  // The current program's record holds the same state the program chunk carries.
+  const std::string current = EditedName(kCurrentAfterEdit);
+  const size_t state = records[kCurrentAfterEdit] + 4 + current.size() + 1;
+  const size_t stateSize = program.size() - kHeaderSize - 4 - current.size();
+  ASSERT_LE(state + stateSize, bank.size());
+  EXPECT_EQ(std::memcmp(bank.data() + state, program.data() + kHeaderSize, stateSize), 0);
+}
+
+TEST_F(Chunks, GetChunkIsRepeatable) {
+  const Bytes first = a.GetChunk(false);
+  EXPECT_EQ(a.GetChunk(false), first);
+  const Bytes bank = a.GetChunk(true);
+  EXPECT_EQ(a.GetChunk(true), bank);
+  EXPECT_EQ(a.GetChunk(false), first);
+}
+
+TEST_F(Chunks, ProgramChunkRoundTripBetweenInstances) {
+  EditPrograms(a);
+  const std::vector<std::string> namesBefore = ProgramNames(b);
+  const int bProgram = b.Program();
+  EXPECT_EQ(b.SetChunk(a.GetChunk(false), false), 1);
+  EXPECT_EQ(b.AllParameters(), a.AllParameters());
+  // The state goes into b's current program, which takes the name; b stays on its program.
+  EXPECT_EQ(b.Program(), bProgram);
+  EXPECT_EQ(b.ProgramName(), EditedName(kCurrentAfterEdit));
+  std::vector<std::string> namesAfter = ProgramNames(b);
+  namesAfter[bProgram] = namesBefore[bProgram];
+  EXPECT_EQ(namesAfter, namesBefore);
+  // And it was stored: leaving and coming back keeps it.
+  b.SetProgram((bProgram + 1) % kQuentaNumPrograms);
+  b.SetProgram(bProgram);
+  EXPECT_EQ(b.AllParameters(), a.AllParameters());
+}
+
+TEST_F(Chunks, BankChunkRoundTripBetweenInstances) {
+  EditPrograms(a);
+  const int bProgram = b.Program();
+  EXPECT_EQ(b.SetChunk(a.GetChunk(true), true), 1);
+  EXPECT_EQ(b.Program(), bProgram);
+  const std::vector<ProgramSnapshot> inA = Snapshot(a);
+  const std::vector<ProgramSnapshot> inB = Snapshot(b);
+  ASSERT_EQ(inA.size(), inB.size());
+  for (size_t p = 0; p < inA.size(); ++p) {
+    EXPECT_EQ(inB[p].name, inA[p].name) << "program " << p;
+    EXPECT_EQ(inB[p].params, inA[p].params) << "program " << p;
+  }
+  // The live sound is b's current program from the bank.
+  a.SetProgram(bProgram);
+  EXPECT_EQ(b.AllParameters(), a.AllParameters());
+  // A bank saved again from b carries the same names.
+  EXPECT_EQ(FindBankRecords(b.GetChunk(true), ProgramNames(a)).size(), static_cast<size_t>(kQuentaNumPrograms));
+}
+
+TEST_F(Chunks, ProgramChunkEndingAfterTheStateKeepsTheName) {
+  EditPrograms(a);
+  Bytes chunk = a.GetChunk(false);
+  const std::string name = EditedName(kCurrentAfterEdit);
+  chunk.resize(chunk.size() - 4 - name.size());
+  const std::string bName = b.ProgramName();
+  EXPECT_EQ(b.SetChunk(chunk, false), 1);
+  EXPECT_EQ(b.AllParameters(), a.AllParameters());
+  EXPECT_EQ(b.ProgramName(), bName);
+  // An empty trailing name keeps it as well.
+  AppendLE32(chunk, 0);
+  EXPECT_EQ(b.SetChunk(chunk, false), 1);
+  EXPECT_EQ(b.ProgramName(), bName);
+}
+
+TEST_F(Chunks, ProgramChunkWithoutHeaderIsReadFromItsStart) {
+  EditPrograms(a);
+  Bytes chunk = a.GetChunk(false);
+  chunk.erase(chunk.begin(), chunk.begin() + kHeaderSize);
+  EXPECT_EQ(b.SetChunk(chunk, false), 1);
+  EXPECT_EQ(b.AllParameters(), a.AllParameters());
+  EXPECT_EQ(b.ProgramName(), EditedName(kCurrentAfterEdit));
+}
+
+TEST_F(Chunks, StoredValuesAreLimitedToTheRange) {
+  const std::string name = a.ProgramName();
+  Bytes chunk = a.GetChunk(false);
+  const size_t values = ParamValuesOffset(chunk, name);
+  const double kNaN = std::numeric_limits<double>::quiet_NaN();
+  const double kInf = std::numeric_limits<double>::infinity();
+  for (int i = 0; i < kQuentaNumParams; ++i) WriteDouble(chunk, values + 8 * i, i % 2 ? 1e300 : -1e300);
+  EXPECT_EQ(b.SetChunk(chunk, false), 1);
+  for (int i = 0; i < kQuentaNumParams; ++i) {
+    // A negated display does not change the stored range: huge is the maximum, -huge the minimum.
+    EXPECT_EQ(b.GetParameter(i), i % 2 ? 1.0f : 0.0f) << "param " << i;
+  }
+  // Values that are not numbers or are infinite must not reach the parameters as such.
+  for (int i = 0; i < kQuentaNumParams; ++i) WriteDouble(chunk, values + 8 * i, i % 3 == 0 ? kNaN : i % 3 == 1 ? kInf : -kInf);
+  b.SetChunk(chunk, false);
+  ExpectSaneParameters(b);
+  b.StartSession();
+  b.ProcessReplacing(512);
+  for (int ch = 0; ch < 2; ++ch)
+    for (float s : b.OutputF(ch)) ASSERT_TRUE(std::isfinite(s));
+}
+
+TEST_F(Chunks, TruncatedProgramChunks) {
+  EditPrograms(a);
+  const Bytes full = a.GetChunk(false);
+  const std::string name = EditedName(kCurrentAfterEdit);
+  const size_t stateEnd = full.size() - 4 - name.size();
+  const std::string bName = b.ProgramName();
+  for (size_t n = 0; n < full.size(); ++n) {
+    const Bytes part(full.begin(), full.begin() + static_cast<long>(n));
+    const VstIntPtr r = b.SetChunk(part, false);
+    if (n < stateEnd) {
+      ASSERT_EQ(r, 0) << "truncated to " << n << " bytes";
+    } else if (n == stateEnd) {
+      ASSERT_EQ(r, 1) << "ends after the state";
+    } else if (n < stateEnd + 4) {
+      ASSERT_EQ(r, 0) << "cut inside the name length";
+    } else {
+      ASSERT_EQ(r, 1) << "cut inside the name";  // the name cannot be read and is not used
+    }
+    ASSERT_EQ(b.ProgramName(), bName) << "truncated to " << n << " bytes";
+  }
+  EXPECT_EQ(b.SetChunk(full, false), 1);
+  EXPECT_EQ(b.ProgramName(), name);
+  EXPECT_EQ(b.AllParameters(), a.AllParameters());
+}
+
+TEST_F(Chunks, ProgramChunkNameLengthsThatLie) {
+  const std::string name = a.ProgramName();
+  const Bytes full = a.GetChunk(false);
+  const size_t at = full.size() - 4 - name.size();
+  const std::string bName = b.ProgramName();
+  for (int32_t length : {-1, -4, -8, -static_cast<int32_t>(full.size()), INT_MIN}) {
+    Bytes chunk = full;
+    std::memcpy(chunk.data() + at, &length, 4);
+    EXPECT_EQ(b.SetChunk(chunk, false), 0) << "name length " << length;
+    EXPECT_EQ(b.ProgramName(), bName);
+  }
+  for (int32_t length : {INT_MAX, INT_MAX - 3, 0x7FFFFFF0, 1 << 30}) {
+    Bytes chunk = full;
+    std::memcpy(chunk.data() + at, &length, 4);
+    const VstIntPtr r = b.SetChunk(chunk, false);
+    EXPECT_TRUE(r == 0 || r == 1) << r;
+    EXPECT_EQ(b.ProgramName(), bName) << "name length " << length;
+  }
+}
+
+TEST_F(Chunks, TruncatedBankChunks) {
+  EditPrograms(a);
+  const Bytes full = a.GetChunk(true);
+  const std::vector<size_t> records = FindBankRecords(full, ProgramNames(a));
+  ASSERT_EQ(records.size(), static_cast<size_t>(kQuentaNumPrograms));
+  std::vector<size_t> cuts;
+  for (size_t n = 0; n < 64; ++n) cuts.push_back(n);
+  for (size_t r : records)
+    for (size_t d : {0, 1, 3, 4, 5, 6}) cuts.push_back(r + d);
+  for (size_t n = 64; n < full.size(); n += 997) cuts.push_back(n);
+  cuts.push_back(full.size() - 1);
+  for (size_t n : cuts) {
+    if (n >= full.size()) continue;
+    const Bytes part(full.begin(), full.begin() + static_cast<long>(n));
+    ASSERT_EQ(b.SetChunk(part, true), 0) << "bank truncated to " << n << " of " << full.size() << " bytes";
+  }
+  EXPECT_EQ(b.SetChunk(full, true), 1);
+  EXPECT_EQ(ProgramNames(b), ProgramNames(a));
+}
+
+TEST_F(Chunks, BankReadStopsAtABadRecordKeepingWhatCameBefore) {
+  EditPrograms(a);
+  const Bytes full = a.GetChunk(true);
+  const std::vector<std::string> aNames = ProgramNames(a);
+  const std::vector<size_t> records = FindBankRecords(full, aNames);
+  ASSERT_EQ(records.size(), static_cast<size_t>(kQuentaNumPrograms));
+  constexpr int kBadRecord = 20;
+  for (int32_t length : {-1, -5, -100000, INT_MIN, INT_MAX, 0x7FFFFFF0}) {
+    SCOPED_TRACE(length);
+    TestHost fresh;
+    ASSERT_TRUE(fresh.Instantiate()) << fresh.Error();
+    const std::vector<std::string> before = ProgramNames(fresh);
+    Bytes bank = full;
+    std::memcpy(bank.data() + records[kBadRecord], &length, 4);
+    EXPECT_EQ(fresh.SetChunk(bank, true), 0);
+    const std::vector<std::string> after = ProgramNames(fresh);
+    for (int p = 0; p < kBadRecord; ++p) EXPECT_EQ(after[p], aNames[p]) << "program " << p;
+    for (int p = kBadRecord + 1; p < kQuentaNumPrograms; ++p) EXPECT_EQ(after[p], before[p]) << "program " << p;
+    ExpectSaneParameters(fresh);
+  }
+}
+
+TEST_F(Chunks, ChunksOfTheOtherKind) {
+  // A bank offered as a program and a program offered as a bank: whatever the result, the
+  // instance stays sound and usable.
+  EditPrograms(a);
+  const Bytes bank = a.GetChunk(true);
+  const Bytes program = a.GetChunk(false);
+  b.SetChunk(bank, false);
+  ExpectSaneParameters(b);
+  b.SetChunk(program, true);
+  ExpectSaneParameters(b);
+  Bytes headerless(bank.begin() + kHeaderSize, bank.end());
+  b.SetChunk(headerless, true);
+  ExpectSaneParameters(b);
+  EXPECT_EQ(b.SetChunk(bank, true), 1);
+  EXPECT_EQ(ProgramNames(b), ProgramNames(a));
+}
+
+TEST_F(Chunks, GarbageNeverCrashes) {
+  std::mt19937 rng(20240517);
+  const Bytes bank = a.GetChunk(true);
+  const Bytes program = a.GetChunk(false);
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (int round = 0; round < 200; ++round) {
+    const bool asBank = round % 2 == 0;
+    Bytes chunk;
+    if (round % 4 < 2) {
+      // Random bytes behind a valid header.
+      chunk.assign(kChunkHeader, kChunkHeader + kHeaderSize);
+      const size_t n = std::uniform_int_distribution<size_t>(0, 5000)(rng);
+      for (size_t i = 0; i < n; ++i) chunk.push_back(static_cast<uint8_t>(byte(rng)));
+    } else {
+      // A valid chunk with a few bytes changed, most often in the first records.
+      chunk = asBank ? bank : program;
+      const int flips = 1 + round % 8;
+      for (int f = 0; f < flips; ++f) {
+        const size_t limit = (f % 2 == 0) ? std::min<size_t>(chunk.size(), 4000) : chunk.size();
+        chunk[std::uniform_int_distribution<size_t>(0, limit - 1)(rng)] = static_cast<uint8_t>(byte(rng));
+      }
+    }
+    const VstIntPtr r = b.SetChunk(chunk, asBank);
+    ASSERT_TRUE(r == 0 || r == 1) << "round " << round;
+  }
+  // Still a working instrument afterwards.
+  EXPECT_EQ(b.SetChunk(bank, true), 1);
+  ExpectSaneParameters(b);
+  b.StartSession();
+  b.ProcessReplacing(512);
+  for (int ch = 0; ch < 2; ++ch)
+    for (float s : b.OutputF(ch)) ASSERT_TRUE(std::isfinite(s));
+}
+
+// ---- Hosts that ask for a bank but store it as a program ---------------------------------
+
+class BankRequestingHost : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BankRequestingHost, GetsProgramChunksForBankRequests) {
+  TestHost host;
+  host.Answers().vendorString = GetParam();
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.Open();
+  EXPECT_EQ(host.CountCalls(audioMasterGetVendorString), 0u);
+  EditPrograms(host);
+  const Bytes asBank = host.GetChunk(true);
+  EXPECT_EQ(host.CountCalls(audioMasterGetVendorString), 1u);
+  const Bytes asProgram = host.GetChunk(false);
+  EXPECT_EQ(asBank, asProgram);
+  EXPECT_TRUE(EndsWithName(asBank, EditedName(kCurrentAfterEdit)));
+
+  // Such a host gives the chunk back with idx 0 as well: it is applied as a program.
+  TestHost other;
+  other.Answers().vendorString = GetParam();
+  ASSERT_TRUE(other.Instantiate()) << other.Error();
+  other.Open();
+  EXPECT_EQ(other.SetChunk(asBank, true), 1);
+  EXPECT_EQ(other.AllParameters(), host.AllParameters());
+  EXPECT_EQ(other.ProgramName(), EditedName(kCurrentAfterEdit));
+  EXPECT_EQ(other.CountCalls(audioMasterGetVendorString), 1u);
+
+  // A real bank delivered with idx 0 is recognised as a bank after all.
+  TestHost plain;
+  ASSERT_TRUE(plain.Instantiate()) << plain.Error();
+  EditPrograms(plain);
+  plain.SetProgramName("bank marker");
+  EXPECT_EQ(other.SetChunk(plain.GetChunk(true), true), 1);
+  EXPECT_EQ(ProgramNames(other), ProgramNames(plain));
+  host.GetChunk(true);
+  host.SetChunk(asBank, true);
+  EXPECT_EQ(host.CountCalls(audioMasterGetVendorString), 1u);  // asked once per instance
+}
+
+INSTANTIATE_TEST_SUITE_P(Vendors, BankRequestingHost,
+                         ::testing::Values("Native Instruments", "NATIVE INSTRUMENTS", "native instruments",
+                                           "JUCE VST Host", "juce vst host", "Juce Vst Host"));
+
+TEST(BankRequestingHostTest, OtherVendorsGetBanks) {
+  for (const char* vendor : {"", "Native Instruments GmbH", "Native Instruments ", "JUCE", "REAPER", "Cockos",
+                             "native  instruments", "JUCE VST Host 2"}) {
+    SCOPED_TRACE(vendor);
+    TestHost host;
+    host.Answers().vendorString = vendor;
+    host.Answers().stringLimit = 256;
+    ASSERT_TRUE(host.Instantiate()) << host.Error();
+    host.Open();
+    const Bytes bank = host.GetChunk(true);
+    const Bytes program = host.GetChunk(false);
+    EXPECT_NE(bank, program);
+    EXPECT_EQ(FindBankRecords(bank, ProgramNames(host)).size(), static_cast<size_t>(kQuentaNumPrograms));
+    EXPECT_EQ(host.CountCalls(audioMasterGetVendorString), 1u);
+  }
+}
+
+TEST(BankRequestingHostTest, FirstDeliveryAlsoAsksAndLongVendorStringsAreSafe) {
+  TestHost source;
+  ASSERT_TRUE(source.Instantiate()) << source.Error();
+  const Bytes program = source.GetChunk(false);
+
+  TestHost host;
+  host.Answers().vendorString = std::string(255, 'v');  // fills the plug-in's whole buffer
+  host.Answers().stringLimit = 256;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  EXPECT_EQ(host.SetChunk(program, false), 1);
+  EXPECT_EQ(host.CountCalls(audioMasterGetVendorString), 1u);
+
+  // A host that answers without writing anything.
+  TestHost silent;
+  silent.SetScript([](const HostCall& call, void*, VstIntPtr& answer) {
+    answer = 0;
+    return call.opcode == audioMasterGetVendorString;
+  });
+  ASSERT_TRUE(silent.Instantiate()) << silent.Error();
+  EXPECT_NE(silent.GetChunk(true), silent.GetChunk(false));
+}
+
+// DISABLED until a bank-requesting host's chunk that is neither a program nor a bank is
+// refused: short data without the version header fails as a program and is then "loaded" as a
+// bank without any bank being read, so effSetChunk answers 1 where any other host gets 0.
+TEST(BankRequestingHostTest, DISABLED_DataThatIsNeitherProgramNorBankIsRefused) {
+  for (size_t n : {0, 1, 3, 5, 9, 100, 1000}) {
+    SCOPED_TRACE(n);
+    const Bytes garbage(n, 0x41);
+    TestHost plain;
+    ASSERT_TRUE(plain.Instantiate()) << plain.Error();
+    ASSERT_EQ(plain.SetChunk(garbage, true), 0);
+    ASSERT_EQ(plain.SetChunk(garbage, false), 0);
+    TestHost host;
+    host.Answers().vendorString = "Native Instruments";
+    ASSERT_TRUE(host.Instantiate()) << host.Error();
+    host.Open();
+    EXPECT_EQ(host.SetChunk(garbage, true), 0);
+    EXPECT_EQ(host.SetChunk(garbage, false), 0);
+  }
+}

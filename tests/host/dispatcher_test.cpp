@@ -1,0 +1,465 @@
+// The dispatcher as a host drives it: every opcode's result, the strings it writes into host
+// buffers, and the opcodes that must do nothing.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "support/test_host.h"
+
+using namespace quenta_test;
+
+namespace {
+
+// Stage of the plug-in these expectations describe: no editor is attached yet and the
+// framework's default MidiNoteName (no key names) is in place.
+constexpr bool kHasEditor = false;
+constexpr bool kProvidesMidiKeyNames = false;
+
+// Most bytes the plug-in writes into a host's string buffer, terminator included: parameter
+// texts 32, program names the published 24 characters, effect name 32 characters, vendor and
+// product 64 characters.
+constexpr size_t kParamTextBytes = 32;
+constexpr size_t kProgramNameBytes = kVstMaxProgNameLen + 1;
+constexpr size_t kEffectNameBytes = kVstMaxEffectNameLen + 1;
+constexpr size_t kVendorBytes = kVstMaxVendorStrLen + 1;
+
+constexpr VstIntPtr kCockosAnswer = static_cast<VstIntPtr>(0xBEEF0000);
+constexpr VstIntPtr kVendorSpecificAnswer = 0xBEEF;
+constexpr int kVendorSpecificParamDisplay = 7;  // effVendorSpecific idx: display of a value
+constexpr int kVendorSpecificParamStepped = 8;  // effVendorSpecific idx: is the parameter stepped
+
+// Opcodes up to 69 that the plug-in answers with 0 and nothing else.
+const std::vector<VstInt32> kNoOpOpcodes = {
+    effGetVu, effEditDraw, effEditMouse, effEditKey, effEditTop, effEditSleep, effGetNumProgramCategories,
+    effCopyProgram, effConnectInput, effConnectOutput, effGetCurrentPosition, effGetDestinationBuffer,
+    effOfflineNotify, effOfflinePrepare, effOfflineRun, effProcessVarIo, effSetBlockSizeAndSampleRate,
+    effSetBypass, effGetErrorText, effGetIcon, effSetViewPosition, effGetParameterProperties, effKeysRequired,
+    effEditKeyDown, effEditKeyUp, effSetEditKnobMode, effGetMidiProgramName, effGetCurrentMidiProgram,
+    effGetMidiProgramCategory, effHasMidiProgramsChanged, effBeginSetProgram, effEndSetProgram};
+
+const std::vector<VstInt32> kInvalidParamIndices = {-1, kQuentaNumParams, kQuentaNumParams + 1, INT_MAX, INT_MIN};
+
+class Dispatcher : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.Instantiate()) << host.Error();
+    host.Open();
+  }
+  // Runs an opcode with a canary-filled buffer and tells whether the buffer was left alone.
+  bool LeavesBufferAlone(VstInt32 opcode, VstInt32 index, VstIntPtr value, VstIntPtr* result, float opt = 0.0f) {
+    std::vector<unsigned char> buffer(2048, TestHost::kCanary);
+    *result = host.Dispatch(opcode, index, value, buffer.data(), opt);
+    for (unsigned char c : buffer)
+      if (c != TestHost::kCanary) return false;
+    return true;
+  }
+  TestHost host;
+};
+
+// Runs an opcode on a canary-filled buffer and checks that the text written is terminated
+// within limit bytes and that nothing was written after it.
+::testing::AssertionResult WritesWithin(TestHost& host, VstInt32 opcode, VstInt32 index, size_t limit,
+                                        VstIntPtr value = 0, float opt = 0.0f) {
+  std::vector<unsigned char> buffer(1024, TestHost::kCanary);
+  host.Dispatch(opcode, index, value, buffer.data(), opt);
+  const void* nul = std::memchr(buffer.data(), 0, limit);
+  if (!nul) return ::testing::AssertionFailure() << "no terminator within " << limit << " bytes";
+  for (size_t k = static_cast<size_t>(static_cast<unsigned char*>(const_cast<void*>(nul)) - buffer.data()) + 1;
+       k < buffer.size(); ++k)
+    if (buffer[k] != TestHost::kCanary) return ::testing::AssertionFailure() << "byte " << k << " written";
+  return ::testing::AssertionSuccess();
+}
+
+bool IsNumber(const std::string& s) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  std::strtod(s.c_str(), &end);
+  return *end == '\0';
+}
+
+}  // namespace
+
+TEST_F(Dispatcher, FixedAnswers) {
+  EXPECT_EQ(host.Dispatch(effIdentify), FourCC('N', 'v', 'E', 'f'));
+  EXPECT_EQ(host.Dispatch(effIdentify), 0x4E764566);
+  EXPECT_EQ(host.Dispatch(effGetPlugCategory), kPlugCategSynth);
+  EXPECT_EQ(host.Dispatch(effGetVstVersion), 2400);
+  EXPECT_EQ(host.Dispatch(effGetVendorVersion), kQuentaVersion);
+  EXPECT_EQ(host.Dispatch(effGetTailSize), 0);
+  EXPECT_EQ(host.Dispatch(effIdle), 0);
+  EXPECT_EQ(host.Dispatch(effEditIdle), 0);
+  EXPECT_EQ(host.Dispatch(effOpen), 0);
+  EXPECT_EQ(host.Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f), 0);
+  EXPECT_EQ(host.Dispatch(effSetBlockSize, 0, 256), 0);
+  EXPECT_EQ(host.Dispatch(effMainsChanged, 0, 1), 0);
+  EXPECT_EQ(host.Dispatch(effMainsChanged, 0, 0), 0);
+  EXPECT_EQ(host.Dispatch(effProcessEvents, 0, 0, nullptr), 0);
+  EXPECT_EQ(host.Dispatch(effGetChunk, 0, 0, nullptr), 0);
+  EXPECT_EQ(host.Dispatch(effGetChunk, 1, 0, nullptr), 0);
+  EXPECT_EQ(host.Dispatch(effSetChunk, 0, 100, nullptr), 0);
+  EXPECT_EQ(host.Dispatch(effSetChunk, 1, 100, nullptr), 0);
+  EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, 0, nullptr), 1);
+  EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, 0, nullptr), 1);
+  for (int i = 0; i < kQuentaNumParams; ++i) EXPECT_EQ(host.Dispatch(effCanBeAutomated, i), 1) << i;
+  EXPECT_EQ(host.Close(), 0);
+}
+
+TEST_F(Dispatcher, NoOpOpcodesAnswerZeroAndTouchNothing) {
+  const std::vector<float> before = host.AllParameters();
+  const int program = host.Program();
+  for (VstInt32 opcode : kNoOpOpcodes) {
+    for (VstInt32 index : {0, 1, 5}) {
+      VstIntPtr result = -1;
+      EXPECT_TRUE(LeavesBufferAlone(opcode, index, 1, &result, 0.5f)) << "opcode " << opcode;
+      EXPECT_EQ(result, 0) << "opcode " << opcode;
+    }
+  }
+  EXPECT_EQ(host.AllParameters(), before);
+  EXPECT_EQ(host.Program(), program);
+}
+
+TEST_F(Dispatcher, OpcodesBeyondTheTableAnswerZero) {
+  for (VstInt32 opcode : {70, 71, 72, 73, 74, 75, 76, 77, 78, 79, 80, 100, 1000, 0x7FFFFFFF, -1, -100, INT_MIN}) {
+    VstIntPtr result = -1;
+    EXPECT_TRUE(LeavesBufferAlone(opcode, 1, 1, &result, 1.0f)) << "opcode " << opcode;
+    EXPECT_EQ(result, 0) << "opcode " << opcode;
+    EXPECT_EQ(host.Dispatch(opcode, 0, 0, nullptr), 0) << "opcode " << opcode;
+  }
+}
+
+TEST_F(Dispatcher, IdentityStrings) {
+  VstIntPtr r = 0;
+  EXPECT_EQ(host.GetString(effGetEffectName, 0, 256, &r), kQuentaEffectName);
+  EXPECT_EQ(r, 1);
+  EXPECT_EQ(host.GetString(effGetVendorString, 0, 256, &r), kQuentaVendor);
+  EXPECT_EQ(r, 1);
+  EXPECT_EQ(host.GetString(effGetProductString, 0, 256, &r), "");
+  EXPECT_EQ(r, 1);
+  for (VstInt32 opcode : {effGetEffectName, effGetVendorString, effGetProductString})
+    EXPECT_EQ(host.Dispatch(opcode, 0, 0, nullptr), 0) << "opcode " << opcode;
+  // The names fit the buffers the interface documents for them.
+  EXPECT_TRUE(WritesWithin(host, effGetEffectName, 0, kEffectNameBytes));
+  EXPECT_TRUE(WritesWithin(host, effGetVendorString, 0, kVendorBytes));
+  EXPECT_TRUE(WritesWithin(host, effGetProductString, 0, kVendorBytes));
+}
+
+TEST_F(Dispatcher, CanDo) {
+  auto canDo = [&](const char* s) { return host.Dispatch(effCanDo, 0, 0, const_cast<char*>(s)); };
+  EXPECT_EQ(canDo("receiveVstTimeInfo"), 1);
+  EXPECT_EQ(canDo("sendVstEvents"), 1);
+  EXPECT_EQ(canDo("sendVstMidiEvent"), 1);
+  EXPECT_EQ(canDo("receiveVstEvents"), 1);
+  EXPECT_EQ(canDo("receiveVstMidiEvent"), 1);
+  EXPECT_EQ(canDo("hasCockosExtensions"), kCockosAnswer);
+  EXPECT_EQ(canDo("hasCockosViewAsConfig"), kCockosAnswer);
+  // Exact comparison: no prefixes, no case folding, nothing unknown.
+  for (const char* s : {"", "receiveVstEvent", "ReceiveVstEvents", "receiveVstEvents ", "offline", "bypass",
+                        "midiProgramNames", "plugAsChannelInsert", "2in2out", "0in2out", "hasCockos"})
+    EXPECT_EQ(canDo(s), 0) << '"' << s << '"';
+  EXPECT_EQ(host.Dispatch(effCanDo, 0, 0, nullptr), 0);
+}
+
+TEST_F(Dispatcher, ParameterStringsForInvalidIndicesLeaveTheBufferAlone) {
+  for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay}) {
+    for (VstInt32 index : kInvalidParamIndices) {
+      VstIntPtr result = -1;
+      EXPECT_TRUE(LeavesBufferAlone(opcode, index, 0, &result)) << "opcode " << opcode << " index " << index;
+      EXPECT_EQ(result, 0);
+    }
+  }
+}
+
+TEST_F(Dispatcher, ParameterStringsAreTerminatedAndBounded) {
+  for (int i = 0; i < kQuentaNumParams; ++i) {
+    for (float v : {0.0f, 0.5f, 1.0f}) {
+      host.SetParameter(i, v);
+      for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
+        ASSERT_TRUE(WritesWithin(host, opcode, i, kParamTextBytes)) << "opcode " << opcode << " param " << i;
+      ASSERT_TRUE(WritesWithin(host, effVendorSpecific, kVendorSpecificParamDisplay, kParamTextBytes, i, v))
+          << "param " << i;
+    }
+  }
+}
+
+TEST_F(Dispatcher, VendorSpecificParameterDisplay) {
+  // idx 7: the display of a normalised value, without changing the parameter. At the ends of
+  // the range it must read exactly as effGetParamDisplay does after the host set that value.
+  for (int i = 0; i < kQuentaNumParams; ++i) {
+    for (float normalized : {0.0f, 1.0f}) {
+      const float before = host.GetParameter(i);
+      VstIntPtr r = 0;
+      const std::string shown = host.GetString(effVendorSpecific, kVendorSpecificParamDisplay, 256, &r, i, normalized);
+      EXPECT_EQ(r, kVendorSpecificAnswer);
+      EXPECT_EQ(host.GetParameter(i), before) << "param " << i;
+      host.SetParameter(i, normalized);
+      EXPECT_EQ(shown, host.ParamDisplay(i)) << "param " << i << " at " << normalized;
+    }
+  }
+}
+
+TEST_F(Dispatcher, VendorSpecificEdges) {
+  // idx 7 with an invalid parameter index still answers 0xBEEF but writes nothing.
+  for (VstInt32 index : kInvalidParamIndices) {
+    VstIntPtr r = 0;
+    EXPECT_TRUE(LeavesBufferAlone(effVendorSpecific, kVendorSpecificParamDisplay, index, &r, 0.5f));
+    EXPECT_EQ(r, kVendorSpecificAnswer) << index;
+    EXPECT_EQ(host.Dispatch(effVendorSpecific, kVendorSpecificParamStepped, index), 0) << index;
+  }
+  EXPECT_EQ(host.Dispatch(effVendorSpecific, kVendorSpecificParamDisplay, 0, nullptr, 0.5f), 0);
+  for (VstInt32 idx : {0, 1, 6, 9, 0x12345, -7}) {
+    VstIntPtr r = -1;
+    EXPECT_TRUE(LeavesBufferAlone(effVendorSpecific, idx, 0, &r, 0.5f));
+    EXPECT_EQ(r, 0) << "idx " << idx;
+  }
+}
+
+TEST_F(Dispatcher, VendorSpecificSteppedMatchesHowValuesAreStored) {
+  // idx 8 answers 0xBEEF for parameters whose values are rounded to a step, 0 for continuous
+  // ones; a continuous parameter keeps any normalised value the host sets.
+  int continuous = 0;
+  for (int i = 0; i < kQuentaNumParams; ++i) {
+    const VstIntPtr r = host.Dispatch(effVendorSpecific, kVendorSpecificParamStepped, i);
+    ASSERT_TRUE(r == 0 || r == kVendorSpecificAnswer) << "param " << i << " answered " << r;
+    if (r != 0) continue;
+    ++continuous;
+    for (float v : {0.37f, 0.5f, 0.91f}) {
+      host.SetParameter(i, v);
+      EXPECT_NEAR(host.GetParameter(i), v, 1e-5) << "param " << i;
+    }
+  }
+  RecordProperty("continuous_parameters", continuous);
+}
+
+TEST_F(Dispatcher, String2ParameterEdges) {
+  for (VstInt32 index : kInvalidParamIndices) {
+    EXPECT_EQ(host.Dispatch(effString2Parameter, index, 0, const_cast<char*>("0.5")), 0) << index;
+    EXPECT_EQ(host.Dispatch(effString2Parameter, index, 0, nullptr), 0) << index;
+  }
+  // A null string asks whether conversion is supported.
+  for (int i = 0; i < kQuentaNumParams; ++i) EXPECT_EQ(host.Dispatch(effString2Parameter, i, 0, nullptr), 1);
+}
+
+TEST_F(Dispatcher, String2ParameterAcceptsWhatItDisplays) {
+  for (int i = 0; i < kQuentaNumParams; ++i) {
+    for (float normalized : {0.0f, 0.3f, 1.0f}) {
+      host.SetParameter(i, normalized);
+      const float before = host.GetParameter(i);
+      const std::string shown = host.ParamDisplay(i);
+      const VstIntPtr r = host.Dispatch(effString2Parameter, i, 0, const_cast<char*>(shown.c_str()));
+      if (r == 1) {
+        EXPECT_EQ(host.ParamDisplay(i), shown) << "param " << i;
+      } else {
+        // Only a parameter with display texts may refuse a plain number it shows for a value
+        // without a text; a shown text must always be accepted.
+        EXPECT_EQ(r, 0);
+        EXPECT_TRUE(IsNumber(shown)) << "param " << i << " refused its own text \"" << shown << '"';
+        EXPECT_EQ(host.GetParameter(i), before);
+      }
+    }
+  }
+}
+
+TEST_F(Dispatcher, String2ParameterClampsToTheRange) {
+  for (int i = 0; i < kQuentaNumParams; ++i) {
+    host.SetParameter(i, 0.5f);
+    const float before = host.GetParameter(i);
+    for (const char* text : {"nan", "inf", "-inf", "1e400", "", "   ", "x"}) {
+      host.Dispatch(effString2Parameter, i, 0, const_cast<char*>(text));
+      const float v = host.GetParameter(i);
+      ASSERT_TRUE(std::isfinite(v) && v >= 0.0f && v <= 1.0f) << "param " << i << " from \"" << text << "\": " << v;
+    }
+    host.SetParameter(i, 0.5f);
+    const VstIntPtr high = host.Dispatch(effString2Parameter, i, 0, const_cast<char*>("1e9"));
+    const float highValue = host.GetParameter(i);
+    const VstIntPtr low = host.Dispatch(effString2Parameter, i, 0, const_cast<char*>("-1e9"));
+    const float lowValue = host.GetParameter(i);
+    EXPECT_EQ(high, low) << "param " << i;
+    if (high == 1) {
+      // One end of the range each (a negated display swaps them).
+      EXPECT_TRUE((highValue == 1.0f && lowValue == 0.0f) || (highValue == 0.0f && lowValue == 1.0f))
+          << "param " << i << ": " << highValue << ' ' << lowValue;
+    } else {
+      EXPECT_EQ(high, 0);
+      EXPECT_EQ(lowValue, before) << "param " << i;
+    }
+  }
+}
+
+TEST_F(Dispatcher, ProgramsAndTheirNames) {
+  for (int p = 0; p < kQuentaNumPrograms; ++p) {
+    VstIntPtr r = 0;
+    const std::string name = host.ProgramNameIndexed(p, &r);
+    EXPECT_FALSE(name.empty()) << "program " << p;
+    EXPECT_EQ(r, 1) << "program " << p;
+  }
+  for (VstInt32 p : {-1, kQuentaNumPrograms, INT_MAX}) {
+    VstIntPtr r = -1;
+    host.ProgramNameIndexed(p, &r);
+    EXPECT_EQ(r, 0) << "program " << p;
+  }
+  EXPECT_EQ(host.Dispatch(effGetProgramNameIndexed, 0, 0, nullptr), 0);
+
+  EXPECT_EQ(host.Dispatch(effSetProgram, 0, 5), 0);
+  EXPECT_EQ(host.Program(), 5);
+  EXPECT_EQ(host.ProgramName(), host.ProgramNameIndexed(5));
+  // Out-of-range programs are refused and leave the current one.
+  for (VstIntPtr p : {VstIntPtr{-1}, VstIntPtr{kQuentaNumPrograms}, VstIntPtr{1} << 40}) {
+    EXPECT_EQ(host.Dispatch(effSetProgram, 0, p), 0);
+    EXPECT_EQ(host.Program(), 5);
+  }
+
+  EXPECT_EQ(host.Dispatch(effSetProgramName, 0, 0, const_cast<char*>("Renamed")), 0);
+  EXPECT_EQ(host.ProgramName(), "Renamed");
+  EXPECT_EQ(host.ProgramNameIndexed(5), "Renamed");
+  EXPECT_NE(host.ProgramNameIndexed(4), "Renamed");
+  EXPECT_EQ(host.Dispatch(effSetProgramName, 0, 0, nullptr), 0);
+  EXPECT_EQ(host.ProgramName(), "Renamed");
+  EXPECT_EQ(host.Dispatch(effGetProgramName, 0, 0, nullptr), 0);
+}
+
+TEST_F(Dispatcher, LongProgramNamesAreCutNotOverflowed) {
+  std::string longName;
+  for (int i = 0; longName.size() < 1000; ++i) longName += static_cast<char>('a' + i % 26);
+  host.SetProgramName(longName);
+  EXPECT_TRUE(WritesWithin(host, effGetProgramName, 0, kProgramNameBytes));
+  EXPECT_TRUE(WritesWithin(host, effGetProgramNameIndexed, host.Program(), kProgramNameBytes));
+  const std::string shown = host.ProgramName();
+  EXPECT_EQ(shown, longName.substr(0, kProgramNameBytes - 1));
+  EXPECT_EQ(host.ProgramNameIndexed(host.Program()), shown);
+  // The cut name survives a program chunk round trip.
+  const std::vector<uint8_t> chunk = host.GetChunk(false);
+  ASSERT_FALSE(chunk.empty());
+  TestHost other;
+  ASSERT_TRUE(other.Instantiate()) << other.Error();
+  EXPECT_EQ(other.SetChunk(chunk, false), 1);
+  EXPECT_EQ(other.ProgramName(), shown);
+}
+
+// DISABLED until the plug-in keeps program names the host sets in full: effSetProgramName now
+// reads at most 24 characters of the host's string, so a longer name loses its tail in the
+// program itself (chunks, banks and program files keep up to 255 and 28 characters).
+TEST_F(Dispatcher, DISABLED_HostProgramNamesAreStoredWhole) {
+  const std::string name = "A forty character long program name 1234";
+  host.SetProgramName(name);
+  const std::vector<uint8_t> chunk = host.GetChunk(false);
+  ASSERT_GE(chunk.size(), name.size() + 4);
+  EXPECT_EQ(ReadLE32(chunk, chunk.size() - name.size() - 4), static_cast<int32_t>(name.size()));
+  EXPECT_EQ(std::string(chunk.end() - static_cast<long>(name.size()), chunk.end()), name);
+  // Only what is handed back to the host is cut to its buffer.
+  EXPECT_EQ(host.ProgramName(), name.substr(0, kProgramNameBytes - 1));
+}
+
+TEST_F(Dispatcher, SwitchingProgramsKeepsTheEditsOfEach) {
+  // effSetProgram first stores the live state into the program being left.
+  const int param = 0;
+  host.SetProgram(1);
+  const std::vector<float> second = host.AllParameters();
+  host.SetProgram(0);
+  const float original = host.GetParameter(param);
+  const float edited = original == 1.0f ? 0.0f : 1.0f;
+  host.SetParameter(param, edited);
+  host.SetProgram(1);
+  EXPECT_EQ(host.AllParameters(), second);
+  host.SetProgram(0);
+  EXPECT_EQ(host.GetParameter(param), edited);
+  EXPECT_EQ(host.Program(), 0);
+}
+
+TEST_F(Dispatcher, PinProperties) {
+  VstPinProperties pin{};
+  std::memset(&pin, TestHost::kCanary, sizeof pin);
+  EXPECT_EQ(host.Dispatch(effGetOutputProperties, 0, 0, &pin), 1);
+  EXPECT_EQ(pin.flags, kVstPinIsActive | kVstPinIsStereo);
+  EXPECT_STREQ(pin.label, "Output 1");
+  std::memset(&pin, TestHost::kCanary, sizeof pin);
+  EXPECT_EQ(host.Dispatch(effGetOutputProperties, 1, 0, &pin), 1);
+  EXPECT_EQ(pin.flags, kVstPinIsActive);
+  EXPECT_STREQ(pin.label, "Output 2");
+
+  for (VstInt32 index : {2, -1, 100}) {
+    VstIntPtr r = -1;
+    EXPECT_TRUE(LeavesBufferAlone(effGetOutputProperties, index, 0, &r)) << index;
+    EXPECT_EQ(r, 0);
+  }
+  for (VstInt32 index : {0, 1, -1}) {  // no inputs at all
+    VstIntPtr r = -1;
+    EXPECT_TRUE(LeavesBufferAlone(effGetInputProperties, index, 0, &r)) << index;
+    EXPECT_EQ(r, 0);
+  }
+  EXPECT_EQ(host.Dispatch(effGetOutputProperties, 0, 0, nullptr), 0);
+  EXPECT_EQ(host.Dispatch(effGetInputProperties, 0, 0, nullptr), 0);
+}
+
+TEST_F(Dispatcher, SpeakerArrangements) {
+  VstSpeakerArrangement* in = nullptr;
+  VstSpeakerArrangement* out = nullptr;
+  EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&in), &out), 1);
+  ASSERT_NE(in, nullptr);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(in->numChannels, 0);
+  EXPECT_EQ(in->type, kSpeakerArrEmpty);
+  EXPECT_EQ(out->numChannels, 2);
+  EXPECT_EQ(out->type, kSpeakerArrStereo);
+  // Only the side asked for is given.
+  VstSpeakerArrangement* onlyOut = nullptr;
+  EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, 0, &onlyOut), 1);
+  EXPECT_EQ(onlyOut, out);
+  VstSpeakerArrangement* onlyIn = nullptr;
+  EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&onlyIn), nullptr), 1);
+  EXPECT_EQ(onlyIn, in);
+
+  VstSpeakerArrangement stereo{};
+  stereo.type = kSpeakerArrStereo;
+  stereo.numChannels = 2;
+  VstSpeakerArrangement empty{};
+  empty.type = kSpeakerArrEmpty;
+  EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&empty), &stereo), 1);
+  EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, 0, &stereo), 1);
+  EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&empty), nullptr), 1);
+  // Hosts asking for more channels than exist: nothing beyond the real ones is touched.
+  VstSpeakerArrangement many{};
+  many.type = kSpeakerArrUserDefined;
+  many.numChannels = 8;
+  EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&many), &many), 1);
+  host.SetSampleRate(48000.0f);
+  host.SetBlockSize(64);
+  host.MainsChanged(true);
+  host.ProcessReplacing(64);
+  for (int ch = 0; ch < 2; ++ch)
+    for (float s : host.OutputF(ch)) ASSERT_NE(s, TestHost::kUnwrittenSample);
+}
+
+TEST_F(Dispatcher, MidiKeyName) {
+  MidiKeyName key{};
+  key.thisKeyNumber = 60;
+  std::memset(key.keyName, 'x', sizeof key.keyName);
+  const VstIntPtr r = host.Dispatch(effGetMidiKeyName, 0, 0, &key);
+  if (kProvidesMidiKeyNames) {
+    EXPECT_EQ(r, 1);
+  } else {
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(key.keyName[0], '\0');  // cleared before asking for a name
+  }
+  ASSERT_NE(std::memchr(key.keyName, 0, sizeof key.keyName), nullptr);
+  for (VstInt32 n : {-1, 128, 100000}) {
+    key.thisKeyNumber = n;
+    host.Dispatch(effGetMidiKeyName, 0, 0, &key);
+    ASSERT_NE(std::memchr(key.keyName, 0, sizeof key.keyName), nullptr);
+  }
+  EXPECT_EQ(host.Dispatch(effGetMidiKeyName, 0, 0, nullptr), 0);
+}
+
+TEST_F(Dispatcher, EditorOpcodesWithoutAnEditor) {
+  if (kHasEditor) GTEST_SKIP() << "the editor is attached";
+  EXPECT_EQ(host.Effect()->flags & effFlagsHasEditor, 0);
+  void* rect = reinterpret_cast<void*>(0x1234);
+  EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, &rect), 0);
+  EXPECT_EQ(rect, reinterpret_cast<void*>(0x1234));
+  EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, nullptr), 0);
+  EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, nullptr), 0);
+  EXPECT_EQ(host.Dispatch(effEditClose), 0);
+}

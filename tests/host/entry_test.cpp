@@ -1,0 +1,156 @@
+// The exported entry points and the AEffect record a host receives from them.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "support/test_host.h"
+
+using namespace quenta_test;
+
+namespace {
+
+constexpr VstInt32 kInstrumentFlags =
+    effFlagsCanReplacing | effFlagsCanDoubleReplacing | effFlagsProgramChunks | effFlagsIsSynth;  // 0x1130
+
+void ExpectQuentaIdentity(const AEffect* e) {
+  EXPECT_EQ(e->magic, 0x56737450);
+  EXPECT_EQ(e->magic, kEffectMagic);
+  EXPECT_EQ(e->flags, kInstrumentFlags);
+  EXPECT_EQ(e->flags, 0x1130);
+  EXPECT_EQ(e->numParams, kQuentaNumParams);
+  EXPECT_EQ(e->numPrograms, kQuentaNumPrograms);
+  EXPECT_EQ(e->numInputs, kQuentaNumInputs);
+  EXPECT_EQ(e->numOutputs, kQuentaNumOutputs);
+  EXPECT_EQ(e->uniqueID, kQuentaUniqueId);
+  EXPECT_EQ(e->uniqueID, 0x716E7461);
+  EXPECT_EQ(e->version, kQuentaVersion);
+  EXPECT_EQ(e->ioRatio, 1.0f);
+  EXPECT_EQ(e->initialDelay, 0);
+}
+
+}  // namespace
+
+TEST(Entry, AEffectAfterVSTPluginMain) {
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  const AEffect* e = host.Effect();
+  ExpectQuentaIdentity(e);
+  EXPECT_NE(e->dispatcher, nullptr);
+  EXPECT_NE(e->process, nullptr);
+  EXPECT_NE(e->processReplacing, nullptr);
+  EXPECT_NE(e->processDoubleReplacing, nullptr);
+  EXPECT_NE(e->setParameter, nullptr);
+  EXPECT_NE(e->getParameter, nullptr);
+  EXPECT_NE(e->object, nullptr);
+  // Everything not named above is zero.
+  EXPECT_EQ(e->user, nullptr);
+  EXPECT_EQ(e->resvd1, 0);
+  EXPECT_EQ(e->resvd2, 0);
+  EXPECT_EQ(e->realQualities, 0);
+  EXPECT_EQ(e->offQualities, 0);
+  for (char c : e->future) EXPECT_EQ(c, 0);
+}
+
+TEST(Entry, FieldsStayAfterOpenAndHostIdentification) {
+  // effOpen identifies the host and copies the channel counts again; nothing may change.
+  for (const char* product : {"", "REAPER", "Forte", "Audition", "Orion", "SAWStudio"}) {
+    SCOPED_TRACE(product);
+    TestHost host;
+    host.Answers().productString = product;
+    host.Answers().vendorVersion = 60123;
+    ASSERT_TRUE(host.Instantiate()) << host.Error();
+    host.Open();
+    ExpectQuentaIdentity(host.Effect());
+  }
+}
+
+TEST(Entry, MainIsTheSameEntryPoint) {
+  TestHost viaMain;
+  void* mainSym = viaMain.Symbol("main");
+  ASSERT_NE(mainSym, nullptr);
+  // The symbol must be the plug-in's own, not the test program's main.
+  Dl_info info{};
+  ASSERT_NE(dladdr(mainSym, &info), 0);
+  EXPECT_NE(std::strstr(info.dli_fname, "Quenta.so"), nullptr) << info.dli_fname;
+
+  ASSERT_TRUE(viaMain.Instantiate(Entry::Main)) << viaMain.Error();
+  ExpectQuentaIdentity(viaMain.Effect());
+  TestHost viaPluginMain;
+  ASSERT_TRUE(viaPluginMain.Instantiate()) << viaPluginMain.Error();
+  // A new, independent instance each time.
+  EXPECT_NE(viaMain.Effect(), viaPluginMain.Effect());
+  EXPECT_NE(viaMain.Effect()->object, viaPluginMain.Effect()->object);
+  EXPECT_EQ(viaMain.EffectName(), viaPluginMain.EffectName());
+  EXPECT_EQ(viaMain.Close(), 0);
+  EXPECT_EQ(viaPluginMain.Close(), 0);
+}
+
+TEST(Entry, EveryHostRequestCarriesTheInstancesAEffect) {
+  TestHost host;
+  host.Answers().productString = "REAPER";
+  host.Answers().vendorVersion = 60123;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.StartSession();
+  host.GetChunk(true);
+  host.SendMidi({TestHost::Midi(0, 0x90, 60, 100)});
+  host.ProcessReplacing(64);
+  host.MainsChanged(false);
+  const AEffect* effect = host.Effect();
+  for (const HostCall& call : host.Calls()) EXPECT_EQ(call.effect, effect) << "opcode " << call.opcode;
+  EXPECT_EQ(TestHost::OrphanCalls(), 0);
+}
+
+TEST(Entry, OnlyTheEntryPointsAreExported) {
+  const std::string command = std::string("nm -D --defined-only '") + QUENTA_SO_PATH + "' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) GTEST_SKIP() << "nm is not available";
+  std::set<std::string> names;
+  char line[1024];
+  while (std::fgets(line, sizeof line, pipe)) {
+    std::istringstream in(line);
+    std::string address, type, name;
+    if (!(in >> address >> type >> name)) continue;
+    // Symbols the linker defines for every shared object are not the project's own.
+    if (name.rfind("_", 0) == 0) continue;
+    names.insert(name.substr(0, name.find('@')));
+  }
+  const int status = pclose(pipe);
+  if (names.empty() && status != 0) GTEST_SKIP() << "nm failed";
+  EXPECT_EQ(names, (std::set<std::string>{"VSTPluginMain", "main"}));
+}
+
+TEST(Entry, InstancesAreIndependent) {
+  TestHost a, b;
+  ASSERT_TRUE(a.Instantiate()) << a.Error();
+  ASSERT_TRUE(b.Instantiate()) << b.Error();
+  a.Open();
+  b.Open();
+  a.SetProgram(7);
+  a.SetProgramName("only in a");
+  EXPECT_EQ(a.Program(), 7);
+  EXPECT_EQ(b.Program(), 0);
+  EXPECT_EQ(a.ProgramName(), "only in a");
+  EXPECT_NE(b.ProgramNameIndexed(7), "only in a");
+  a.SetParameter(0, 1.0f);
+  b.SetParameter(0, 0.0f);
+  EXPECT_EQ(a.GetParameter(0), 1.0f);
+  EXPECT_EQ(b.GetParameter(0), 0.0f);
+}
+
+TEST(Entry, ManyInstancesOpenAndCloseInAnyOrder) {
+  std::vector<std::unique_ptr<TestHost>> hosts;
+  for (int i = 0; i < 6; ++i) {
+    hosts.push_back(std::make_unique<TestHost>());
+    ASSERT_TRUE(hosts.back()->Instantiate()) << hosts.back()->Error();
+    hosts.back()->StartSession(44100.0f, 256);
+  }
+  for (int i : {3, 0, 5}) EXPECT_EQ(hosts[i]->Close(), 0);
+  for (auto& h : hosts) h->ProcessReplacing(256);
+  hosts.clear();  // the rest close in their destructors
+  EXPECT_EQ(TestHost::OrphanCalls(), 0);
+}

@@ -1,0 +1,232 @@
+// The audio callbacks as hosts call them: a whole session, float, double and accumulating
+// blocks, uneven block sizes and disconnected outputs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "support/test_host.h"
+
+using namespace quenta_test;
+
+namespace {
+
+// No notes have been played: the output must be silent (below -120 dBFS) and finite.
+constexpr double kSilenceLimit = 1e-6;
+constexpr int kBlock = 512;
+constexpr int kSessionBlocks = 1000;
+
+template <typename T>
+::testing::AssertionResult IsSilent(const std::vector<T>& samples, int frames) {
+  for (int i = 0; i < frames; ++i) {
+    const T s = samples[static_cast<size_t>(i)];
+    if (!std::isfinite(s) || std::fabs(static_cast<double>(s)) > kSilenceLimit)
+      return ::testing::AssertionFailure() << "sample " << i << " is " << s;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+template <typename T>
+::testing::AssertionResult IsFinite(const std::vector<T>& samples, int frames) {
+  for (int i = 0; i < frames; ++i) {
+    const T s = samples[static_cast<size_t>(i)];
+    if (!std::isfinite(s) || s == static_cast<T>(TestHost::kUnwrittenSample))
+      return ::testing::AssertionFailure() << "sample " << i << " is " << s;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// A short phrase played into every instance the same way, so outputs can be compared.
+void PlayPhrase(TestHost& host, int block) {
+  if (block == 0) host.SendMidi({TestHost::Midi(10, 0x90, 60, 100), TestHost::Midi(200, 0x90, 67, 90)});
+  if (block == 3) host.SendMidi({TestHost::Midi(0, 0xE0, 0, 80), TestHost::Midi(100, 0xB0, 1, 64)});
+  if (block == 6) host.SendMidi({TestHost::Midi(5, 0x80, 60, 0), TestHost::Midi(6, 0x90, 67, 0)});
+}
+
+}  // namespace
+
+TEST(Process, WholeSession) {
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.SetRecording(false);
+  host.Open();
+  host.SetSampleRate(48000.0f);
+  host.SetBlockSize(kBlock);
+  host.MainsChanged(true);
+  for (int b = 0; b < kSessionBlocks; ++b) {
+    host.ProcessReplacing(kBlock);
+    for (int ch = 0; ch < host.NumOutputBuffers(); ++ch)
+      ASSERT_TRUE(IsSilent(host.OutputF(ch), kBlock)) << "float block " << b << " channel " << ch;
+  }
+  for (int b = 0; b < kSessionBlocks; ++b) {
+    host.ProcessDoubleReplacing(kBlock);
+    for (int ch = 0; ch < host.NumOutputBuffers(); ++ch)
+      ASSERT_TRUE(IsSilent(host.OutputD(ch), kBlock)) << "double block " << b << " channel " << ch;
+  }
+  // Every audio callback asks the host for MIDI once.
+  EXPECT_EQ(host.CountCalls(audioMasterWantMidi), static_cast<size_t>(2 * kSessionBlocks));
+
+  const std::vector<uint8_t> program = host.GetChunk(false);
+  ASSERT_FALSE(program.empty());
+  EXPECT_EQ(host.SetChunk(program, false), 1);
+  const std::vector<uint8_t> bank = host.GetChunk(true);
+  ASSERT_FALSE(bank.empty());
+  EXPECT_EQ(host.SetChunk(bank, true), 1);
+  host.ProcessReplacing(kBlock);
+  EXPECT_TRUE(IsSilent(host.OutputF(0), kBlock));
+  host.MainsChanged(false);
+  EXPECT_EQ(host.Close(), 0);
+  EXPECT_FALSE(host.IsOpen());
+}
+
+TEST(Process, FloatDoubleAndAccumulatingAgree) {
+  // Three instances play the same phrase through the three callbacks. The float output is the
+  // double output converted; the accumulating output is the float output added to what the
+  // host's buffers held.
+  constexpr float kPrefill = 0.25f;
+  constexpr int kBlocks = 40;
+  TestHost f, d, acc;
+  for (TestHost* h : {&f, &d, &acc}) {
+    ASSERT_TRUE(h->Instantiate()) << h->Error();
+    h->StartSession(48000.0f, kBlock);
+  }
+  float peak = 0.0f;
+  for (int b = 0; b < kBlocks; ++b) {
+    for (TestHost* h : {&f, &d, &acc}) PlayPhrase(*h, b);
+    f.ProcessReplacing(kBlock);
+    d.ProcessDoubleReplacing(kBlock);
+    acc.FillOutputs(kPrefill, kBlock);
+    acc.ProcessAccumulating(kBlock);
+    for (int ch = 0; ch < 2; ++ch) {
+      ASSERT_TRUE(IsFinite(f.OutputF(ch), kBlock));
+      for (int i = 0; i < kBlock; ++i) {
+        const float expected = f.OutputF(ch)[i];
+        peak = std::max(peak, std::fabs(expected));
+        ASSERT_EQ(static_cast<float>(d.OutputD(ch)[i]), expected) << "block " << b << " ch " << ch << " at " << i;
+        ASSERT_EQ(acc.OutputF(ch)[i], kPrefill + expected) << "block " << b << " ch " << ch << " at " << i;
+      }
+    }
+  }
+  EXPECT_GT(peak, 1e-3f) << "the phrase must be heard for the comparison to mean anything";
+}
+
+TEST(Process, AccumulatingKeepsTheHostsSignal) {
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.StartSession(44100.0f, 256);
+  for (float prefill : {0.5f, -0.75f, 1e-3f}) {
+    host.FillOutputs(prefill, 256);
+    host.ProcessAccumulating(256);
+    for (int ch = 0; ch < 2; ++ch)
+      for (float s : host.OutputF(ch)) ASSERT_EQ(s, prefill);
+  }
+  // The replacing call overwrites the same buffers.
+  host.ProcessReplacing(256);
+  for (int ch = 0; ch < 2; ++ch) EXPECT_TRUE(IsSilent(host.OutputF(ch), 256));
+}
+
+TEST(Process, UnevenBlockSizes) {
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.StartSession(44100.0f, kBlock);
+  const std::vector<int> sizes = {kBlock, 1, 7, 0, 511, 13, 44, 45, 256, kBlock, 3, 100, 88, 2, kBlock};
+  for (int round = 0; round < 3; ++round) {
+    for (int n : sizes) {
+      host.ProcessReplacing(n);
+      for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsSilent(host.OutputF(ch), n)) << n;
+      host.ProcessDoubleReplacing(n);
+      for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsSilent(host.OutputD(ch), n)) << n;
+      host.FillOutputs(0.0f, n);
+      host.ProcessAccumulating(n);
+      for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsSilent(host.OutputF(ch), n)) << n;
+    }
+  }
+}
+
+TEST(Process, BlockSizeAndSampleRateChangesWhileActive) {
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.StartSession(44100.0f, kBlock);
+  for (int size : {64, 4096, 1, 128, 8192, kBlock}) {
+    host.SetBlockSize(size);
+    host.ProcessReplacing(size);
+    for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsSilent(host.OutputF(ch), size)) << size;
+  }
+  for (float rate : {22050.0f, 96000.0f, 192000.0f, 8000.0f, 44100.0f, 48000.0f}) {
+    host.SetSampleRate(rate);
+    host.ProcessDoubleReplacing(kBlock);
+    for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsSilent(host.OutputD(ch), kBlock)) << rate;
+  }
+}
+
+TEST(Process, NullInputArray) {
+  // Hosts may hand a plug-in without inputs a null input array.
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.StartSession(48000.0f, kBlock);
+  host.SetNullInputs(true);
+  host.ProcessReplacing(kBlock);
+  EXPECT_TRUE(IsSilent(host.OutputF(0), kBlock));
+  host.ProcessDoubleReplacing(kBlock);
+  EXPECT_TRUE(IsSilent(host.OutputD(1), kBlock));
+  host.ProcessAccumulating(kBlock);
+  EXPECT_TRUE(IsSilent(host.OutputF(1), kBlock));
+}
+
+TEST(Process, DisconnectedOutputsNeverReachTheHost) {
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.StartSession(48000.0f, kBlock);
+  auto arrange = [&](int outputs) {
+    VstSpeakerArrangement out{};
+    out.type = outputs == 1 ? kSpeakerArrMono : outputs == 2 ? kSpeakerArrStereo : kSpeakerArrEmpty;
+    out.numChannels = outputs;
+    EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, 0, &out), 1);
+  };
+  auto untouched = [](const auto& samples) {
+    for (auto s : samples)
+      if (s != TestHost::kUnwrittenSample) return false;
+    return true;
+  };
+
+  arrange(1);
+  host.ProcessReplacing(kBlock);
+  EXPECT_TRUE(IsSilent(host.OutputF(0), kBlock));
+  EXPECT_TRUE(untouched(host.OutputF(1)));
+  host.ProcessDoubleReplacing(kBlock);
+  EXPECT_TRUE(IsSilent(host.OutputD(0), kBlock));
+  EXPECT_TRUE(untouched(host.OutputD(1)));
+  host.FillOutputs(TestHost::kUnwrittenSample, kBlock);
+  host.ProcessAccumulating(kBlock);
+  EXPECT_TRUE(untouched(host.OutputF(1)));
+
+  arrange(0);
+  host.ProcessReplacing(kBlock);
+  EXPECT_TRUE(untouched(host.OutputF(0)));
+  EXPECT_TRUE(untouched(host.OutputF(1)));
+  host.ProcessDoubleReplacing(kBlock);
+  EXPECT_TRUE(untouched(host.OutputD(0)));
+
+  arrange(2);
+  host.ProcessReplacing(kBlock);
+  EXPECT_TRUE(IsSilent(host.OutputF(0), kBlock));
+  EXPECT_TRUE(IsSilent(host.OutputF(1), kBlock));
+}
+
+TEST(Process, AutomationBetweenBlocksStaysFinite) {
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.StartSession(48000.0f, 256);
+  PlayPhrase(host, 0);
+  uint32_t seed = 12345;
+  for (int b = 0; b < 60; ++b) {
+    for (int k = 0; k < 20; ++k) {
+      seed = seed * 1664525u + 1013904223u;
+      const int param = static_cast<int>(seed % kQuentaNumParams);
+      host.SetParameter(param, static_cast<float>((seed >> 8) % 1001) / 1000.0f);
+    }
+    host.ProcessReplacing(256);
+    for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsFinite(host.OutputF(ch), 256)) << "block " << b;
+  }
+}
