@@ -54,11 +54,11 @@ class TempOutput {
       return false;
     }
     mPath = buf.data();
-    // mkstemp makes the file private; the finished file gets the usual permissions.
+    // mkstemp makes the file private; the finished file gets the usual permissions (should
+    // that fail, a private file is still a correct result).
     mode_t mask = umask(0);
     umask(mask);
-    if (fchmod(mFd, 0666 & ~mask) != 0) { /* keep the private mode */
-    }
+    (void)fchmod(mFd, 0666 & ~mask);
     std::memcpy(sTempPath, mPath.c_str(), mPath.size() + 1);
     sHaveTemp = 1;
     struct sigaction sa;

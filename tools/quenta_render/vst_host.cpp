@@ -51,7 +51,9 @@ PluginHost::~PluginHost() { close(); }
 
 bool PluginHost::load(const std::string& path, std::string& error) {
   close();
-  mLibrary = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // RTLD_NODELETE: the library stays mapped after dlclose, as its process-wide tables and any
+  // late report about its code (sanitizers at exit) may still refer to it.
+  mLibrary = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!mLibrary) {
     const char* why = dlerror();
     error = "cannot load plug-in " + path + ": " + (why ? why : "unknown error");
