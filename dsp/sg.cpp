@@ -62,8 +62,10 @@ struct Wavetables {
 };
 
 const Wavetables& wavetables() {
-  static const Wavetables* tables = new Wavetables;  // never freed: shared for the process lifetime
-  return *tables;
+  // Built on first use; destroyed when the plug-in is unloaded, so hosts that load and unload
+  // it (scanners) get their memory back.
+  static const Wavetables tables;
+  return tables;
 }
 
 // One immutable phase-increment table per sample rate, shared by every generator at that rate
@@ -74,8 +76,10 @@ struct FreqTableRegistry {
 };
 
 FreqTableRegistry& registry() {
-  static FreqTableRegistry* r = new FreqTableRegistry;  // outlives every generator
-  return *r;
+  // Generators hold their tables themselves, so the registry (weak references only) may go
+  // away at unload before any of them.
+  static FreqTableRegistry r;
+  return r;
 }
 
 }  // namespace

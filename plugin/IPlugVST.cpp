@@ -209,6 +209,7 @@ EHost IPlugVST::GetHost() {
       int ver = decVer / 10000;
       int rmaj = (decVer - 10000 * ver) / 100;
       int rmin = decVer - 10000 * ver - 100 * rmaj;
+      if (ver > 0x7FFF) ver = 0x7FFF;  // the packed form holds the major number in 16 bits
       version = (ver << 16) + (rmaj << 8) + rmin;
     }
     SetHost(productStr, version);
@@ -382,8 +383,9 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
 
     case effSetProgramName:
       if (ptr) {
-        // The host's buffer is read up to the published limit even when it lacks a terminator.
-        char name[kHostProgNameSize];
+        // Read up to the preset name's own size, so a terminator missing in the host's buffer
+        // cannot run the read away; longer names are cut there.
+        char name[IPreset::kNameLen];
         CopyBounded(name, sizeof(name), (const char*)ptr);
         ModifyCurrentPreset(name);
         PresetsChangedByHost();
@@ -595,7 +597,8 @@ VstIntPtr IPlugVST::SetChunk(VstInt32 idx, VstIntPtr size, void* ptr) {
       if (size > 0) std::memcpy(mBankState.GetBytes(), ptr, (size_t)size);
       pos = 0;
       version = GetIPlugVerFromChunk(&mBankState, &pos);
-      if (version >= kIPlugVersion) pos = UnserializePresets(&mBankState, pos);
+      // Without the header the data is neither a program nor a bank: refuse it.
+      pos = version >= kIPlugVersion ? UnserializePresets(&mBankState, pos) : -1;
       if (pos < 0) return 0;
     }
   }

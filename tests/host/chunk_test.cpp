@@ -459,7 +459,7 @@ TEST(BankRequestingHostTest, FirstDeliveryAlsoAsksAndLongVendorStringsAreSafe) {
 // DISABLED until a bank-requesting host's chunk that is neither a program nor a bank is
 // refused: short data without the version header fails as a program and is then "loaded" as a
 // bank without any bank being read, so effSetChunk answers 1 where any other host gets 0.
-TEST(BankRequestingHostTest, DISABLED_DataThatIsNeitherProgramNorBankIsRefused) {
+TEST(BankRequestingHostTest, DataThatIsNeitherProgramNorBankIsRefused) {
   for (size_t n : {0, 1, 3, 5, 9, 100, 1000}) {
     SCOPED_TRACE(n);
     const Bytes garbage(n, 0x41);

@@ -342,7 +342,7 @@ TEST_F(Dispatcher, LongProgramNamesAreCutNotOverflowed) {
 // DISABLED until the plug-in keeps program names the host sets in full: effSetProgramName now
 // reads at most 24 characters of the host's string, so a longer name loses its tail in the
 // program itself (chunks, banks and program files keep up to 255 and 28 characters).
-TEST_F(Dispatcher, DISABLED_HostProgramNamesAreStoredWhole) {
+TEST_F(Dispatcher, HostProgramNamesAreStoredWhole) {
   const std::string name = "A forty character long program name 1234";
   host.SetProgramName(name);
   const std::vector<uint8_t> chunk = host.GetChunk(false);
