@@ -11,10 +11,12 @@
 
 #include "fake_plugin.h"
 #include "smf_bytes.h"
+#include "test_files.h"
 #include "tools/quenta_render/render.h"
 #include "tools/quenta_render/vst_host.h"
 
 namespace fs = std::filesystem;
+using testfiles::TempDir;
 using qrender::MidiFile;
 using qrender::PluginHost;
 
@@ -23,24 +25,6 @@ namespace {
 constexpr int kRate = 48000;
 constexpr int kBlock = 512;
 constexpr VstInt32 kTimeFlags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/quenta-render-test-XXXXXX";
-    mPath = mkdtemp(pattern);
-  }
-  ~TempDir() { fs::remove_all(mPath); }
-  std::string file(const std::string& name) const { return mPath + "/" + name; }
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(mPath)) names.push_back(e.path().filename().string());
-    return names;
-  }
-
- private:
-  std::string mPath;
-};
 
 MidiFile song(const smf::Bytes& bytes) {
   MidiFile m;

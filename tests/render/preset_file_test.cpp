@@ -5,19 +5,16 @@
 #include <cstring>
 
 #include "fake_plugin.h"
+#include "test_files.h"
 #include "tools/quenta_render/preset_file.h"
 
 using qrender::PresetFile;
 using Bytes = std::vector<uint8_t>;
+using testfiles::put32;
+using testfiles::putTag;
 
 namespace {
 
-void put32(Bytes& b, uint32_t v) {
-  for (int s = 24; s >= 0; s -= 8) b.push_back((uint8_t)(v >> s));
-}
-void putTag(Bytes& b, const char* tag) {
-  for (int i = 0; i < 4; ++i) b.push_back((uint8_t)tag[i]);
-}
 void putName(Bytes& b, const std::string& name, size_t size) {
   Bytes field(size, 0);
   std::memcpy(field.data(), name.data(), std::min(name.size(), size));

@@ -7,28 +7,23 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <sys/wait.h>
 
 #include "smf_bytes.h"
+#include "test_files.h"
 #include "tools/quenta_render/render.h"
 #include "tools/quenta_render/vst_host.h"
 
-namespace fs = std::filesystem;
+using testfiles::put32;
+using testfiles::putTag;
+using testfiles::TempDir;
+using testfiles::writeFile;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
 
 constexpr int kFinal = 183;  // global output level
-
-void put32(Bytes& b, uint32_t v) {
-  for (int s = 24; s >= 0; s -= 8) b.push_back((uint8_t)(v >> s));
-}
-void putTag(Bytes& b, const char* tag) {
-  for (int i = 0; i < 4; ++i) b.push_back((uint8_t)tag[i]);
-}
 
 // The file header of a program (fxMagic "FPCh"/"FxCk") up to and including the name.
 Bytes programHeader(const char* tag, AEffect* e, const char* name) {
@@ -61,34 +56,14 @@ std::string listLine(const std::string& listing, int index) {
   return line;
 }
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/quenta-render-real-XXXXXX";
-    mPath = mkdtemp(pattern);
-  }
-  ~TempDir() { fs::remove_all(mPath); }
-  std::string file(const std::string& name) const { return mPath + "/" + name; }
-
- private:
-  std::string mPath;
-};
-
 std::string listWith(const std::vector<std::string>& args, const TempDir& dir) {
   std::string cmd = std::string(QUENTA_RENDER_EXE) + " --plugin '" + QUENTA_SO_PATH + "' --list-params";
   for (const std::string& a : args) cmd += " '" + a + "'";
   cmd += " >'" + dir.file("list.txt") + "' 2>&1";
   int rc = std::system(cmd.c_str());
-  std::ifstream f(dir.file("list.txt"));
-  std::stringstream s;
-  s << f.rdbuf();
-  EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << s.str();
-  return s.str();
-}
-
-void writeFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write((const char*)bytes.data(), (std::streamsize)bytes.size());
+  std::string out = testfiles::slurp(dir.file("list.txt"));
+  EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << out;
+  return out;
 }
 
 class RealPlugin : public ::testing::Test {

@@ -8,36 +8,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <sys/wait.h>
 
 #include "smf_bytes.h"
+#include "test_files.h"
 #include "tools/quenta_render/midi_file.h"
 
-namespace fs = std::filesystem;
+using testfiles::slurp;
+using testfiles::TempDir;
+using testfiles::writeFile;
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/quenta-render-tool-XXXXXX";
-    mPath = mkdtemp(pattern);
-  }
-  ~TempDir() { fs::remove_all(mPath); }
-  std::string file(const std::string& name) const { return mPath + "/" + name; }
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(mPath)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  std::string mPath;
-};
 
 struct ToolRun {
   int status = -1;
@@ -56,13 +38,6 @@ std::string quote(const std::string& s) {
   return q + "'";
 }
 
-std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
 // Runs the tool with the built plug-in; stdout and stderr are captured through files.
 ToolRun runTool(const std::vector<std::string>& args, bool withPlugin = true) {
   TempDir io;
@@ -76,11 +51,6 @@ ToolRun runTool(const std::vector<std::string>& args, bool withPlugin = true) {
   r.out = slurp(io.file("out"));
   r.err = slurp(io.file("err"));
   return r;
-}
-
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write((const char*)bytes.data(), (std::streamsize)bytes.size());
 }
 
 SF_INFO wavInfo(const std::string& path) {

@@ -1,0 +1,62 @@
+#pragma once
+// Files for the render tests: a temporary folder removed with its contents, whole-file reads and
+// writes, and the big-endian fields of program and bank files.
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace testfiles {
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/quenta-render-test-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    mPath = made ? made : "/tmp";
+  }
+  ~TempDir() {
+    if (mPath != "/tmp") std::filesystem::remove_all(mPath);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  std::string file(const std::string& name) const { return mPath + "/" + name; }
+  // The names in the folder, sorted.
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(mPath)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::string mPath;
+};
+
+inline std::string slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream f(path, std::ios::binary);
+  f.write((const char*)bytes.data(), (std::streamsize)bytes.size());
+}
+
+inline void put32(std::vector<uint8_t>& b, uint32_t v) {
+  for (int s = 24; s >= 0; s -= 8) b.push_back((uint8_t)(v >> s));
+}
+
+inline void putTag(std::vector<uint8_t>& b, const char* tag) {
+  for (int i = 0; i < 4; ++i) b.push_back((uint8_t)tag[i]);
+}
+
+}  // namespace testfiles
