@@ -46,18 +46,30 @@ struct Korg35::Table {
 };
 
 namespace {
-// The tables of every rate used so far, newest first. They are never freed: a host uses a
-// handful of rates, and a filter may keep its table as long as the process lives.
+// The tables of every rate used so far, newest first. A filter keeps its table as long as it
+// lives; the list itself is freed when the plug-in is unloaded, so hosts that load and unload
+// it (scanners) get the memory back.
+struct TableList {
+  std::mutex lock;
+  const Korg35::Table* head = nullptr;
+  ~TableList() {
+    while (head) {
+      const Korg35::Table* t = head;
+      head = t->next;
+      delete t;
+    }
+  }
+};
+
 const Korg35::Table* findOrBuildTable(double rate) {
-  static std::mutex lock;
-  static const Korg35::Table* head = nullptr;
-  std::lock_guard<std::mutex> guard(lock);
-  for (const Korg35::Table* t = head; t; t = t->next) {
+  static TableList tables;
+  std::lock_guard<std::mutex> guard(tables.lock);
+  for (const Korg35::Table* t = tables.head; t; t = t->next) {
     if (t->sampleRate == rate) return t;
   }
   Korg35::Table* t = new Korg35::Table(rate);
-  t->next = head;
-  head = t;
+  t->next = tables.head;
+  tables.head = t;
   return t;
 }
 }  // namespace

@@ -113,7 +113,7 @@ TEST(RealHosts, ScannerInItsOwnProcessUnloadsAndReloads) {
 // wavetables (dsp/sg.cpp, wavetables()) and the filter tables (dsp/k35.cpp, findOrBuildTable)
 // are heap blocks owned by nothing, 1,273,904 bytes lost per load (LeakSanitizer in the
 // sanitizer build). A normal exit runs the leak check in the child process.
-TEST(RealHosts, DISABLED_ScannerUnloadLeavesNothingBehind) {
+TEST(RealHosts, ScannerUnloadLeavesNothingBehind) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
