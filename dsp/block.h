@@ -91,7 +91,9 @@ class Block {
   double amDepth = 0.0;
   bool resonatorOn = false;
   double gainLeft = 0.0, gainRight = 0.0;
-  // Voices rendered in the current stretch, gathered so their filters run side by side.
+  // Voices rendered in the current stretch, gathered so their filters and envelopes run side
+  // by side.
   Korg35* activeFilters[kNumVoices];
   double* activeBuffers[kNumVoices];
+  Voice* activeVoices[kNumVoices];
 };

@@ -68,15 +68,12 @@ void Block::process(double* left, double* right, int n, int offset) {
     v.render(n, offset);
     activeFilters[count] = v.getFilter();
     activeBuffers[count] = v.getBuffer();
+    activeVoices[count] = &v;
     ++count;
   }
   Korg35::processMany(activeFilters, activeBuffers, count, n, offset);
-  bool anyActive = false;
-  for (Voice& v : voices) {
-    if (!v.isActive()) continue;
-    v.mix(voiceSum, n, offset);
-    anyActive = anyActive || v.isActive();
-  }
+  Voice::mixMany(activeVoices, count, voiceSum, n, offset);
+  const bool anyActive = count > 0;  // mixing leaves a voice's activity as update() set it
   sg.next(n);
 
   if (!channelOn || !anyActive) return;

@@ -1,6 +1,7 @@
 #include "dsp/voice.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -80,19 +81,73 @@ void Voice::update(int cutoffInt) {
   active = !envelope.isIdle();
 }
 
+namespace {
+
+// The same double, to the last bit (0.0 and -0.0 differ).
+inline bool sameBits(double a, double b) {
+  uint64_t x, y;
+  std::memcpy(&x, &a, sizeof x);
+  std::memcpy(&y, &b, sizeof y);
+  return x == y;
+}
+
+}  // namespace
+
 void Voice::mix(double* out, int n, int offset) {
-  // The envelope steps after every sample whose position in the control frame is at least 1;
-  // with the step of update() at the frame start that makes one step per sample of the frame
-  // however the host splits it, and samples 0 and 1 share the first value.
-  const double g = getGain();
-  const double* in = buffer;
+  Voice* self = this;
+  mixGroup<1>(&self, out, n, offset);
+}
+
+void Voice::mixMany(Voice* const* voices, int count, double* out, int n, int offset) {
+  int i = 0;
+  for (; i + kMixGroupSize <= count; i += kMixGroupSize) mixGroup<kMixGroupSize>(voices + i, out, n, offset);
+  for (; i < count; ++i) mixGroup<1>(voices + i, out, n, offset);
+}
+
+// The envelope steps after every sample whose position in the control frame is at least 1;
+// with the step of update() at the frame start that makes one step per sample of the frame
+// however the host splits it, and samples 0 and 1 share the first value.
+//
+// A step that leaves value, segment and hold exactly as they were (a sustain level reached to
+// the last bit, or an idle envelope) changes nothing the next step reads: every further step
+// of the stretch is the same no-op, so from there on the voice's level is a constant.
+template <int N>
+void Voice::mixGroup(Voice* const* voices, double* out, int n, int offset) {
+  double g[N], level[N];
+  const double* in[N];
+  EM* env[N];
+  bool steady[N];
+  for (int v = 0; v < N; ++v) {
+    g[v] = voices[v]->getGain();
+    in[v] = voices[v]->buffer;
+    env[v] = &voices[v]->envelope;
+    level[v] = 0.0;
+    steady[v] = false;
+  }
   int j = 0;
   if (offset == 0 && n > 0) {
-    out[0] += in[0] * envelope.getValue() * g;
+    for (int v = 0; v < N; ++v) out[0] += in[v][0] * env[v]->getValue() * g[v];
     j = 1;
   }
-  for (; j < n; ++j) {
-    out[j] += in[j] * envelope.getValue() * g;
-    envelope.update();
+  int moving = N;
+  for (; j < n && moving > 0; ++j) {
+    for (int v = 0; v < N; ++v) {
+      if (steady[v]) {
+        out[j] += in[v][j] * level[v] * g[v];
+        continue;
+      }
+      const double e = env[v]->getValue();
+      out[j] += in[v][j] * e * g[v];
+      const int state = env[v]->getState();
+      const bool holding = env[v]->isHolding();
+      env[v]->update();
+      if (sameBits(env[v]->getValue(), e) && env[v]->getState() == state && env[v]->isHolding() == holding) {
+        steady[v] = true;
+        level[v] = e;
+        --moving;
+      }
+    }
   }
+  for (; j < n; ++j)
+    for (int v = 0; v < N; ++v) out[j] += in[v][j] * level[v] * g[v];
 }

@@ -41,6 +41,10 @@ class Voice {
   // render writes the raw waveform into the voice's buffer, mix adds the filtered buffer.
   void render(int n, int offset) const { sg->process(buffer, n, octave, pitchClass, offset); }
   void mix(double* out, int n, int offset);
+  // Adds count voices' filtered buffers to out exactly as mix() of each in turn would (every
+  // sample still receives the voices in order, so the sums are the same bit for bit), several
+  // voices at a time so that their envelope steps overlap.
+  static void mixMany(Voice* const* voices, int count, double* out, int n, int offset);
 
   bool isActive() const { return active; }
   int getNote() const { return note; }
@@ -52,6 +56,10 @@ class Voice {
   double* getBuffer() const { return buffer; }
 
  private:
+  static constexpr int kMixGroupSize = 4;  // voices whose envelopes mixMany steps side by side
+  template <int N>
+  static void mixGroup(Voice* const* voices, double* out, int n, int offset);
+
   const SG* sg = nullptr;
   Korg35 filter;
   EM envelope;

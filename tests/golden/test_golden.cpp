@@ -117,6 +117,16 @@ std::vector<Patch> Patches() {
         {A(kFMGEG), "300"}},
        {{0, 0x90, 62, 100}, {300, 0xE0, 0x00, 0x60}, {500, 0xB0, 1, 100}, {600, 0x91, 69, 80},
         {800, 0x80, 62, 0}}},
+      // Nine keys coming and going over a decaying envelope with a slow release, with the
+      // cut-off following the envelope and the keyboard, in host blocks of 333: voices in
+      // every segment at once, several of them side by side.
+      {"nine_keys", 48000.0f, 333, 1536,
+       {{kFinal, "0.1"}, {A(kEMAtk), "0.1"}, {A(kEMDcy), "0.15"}, {A(kEMSus), "0.5"}, {A(kEMRel), "Halp Damp"},
+        {A(kExpand), "0.3"}, {A(kFCBal), "0.5"}, {A(kCutoff), "0.4"}, {A(kPeak), "0.3"},
+        {B(kWaveform), "Square"}, {B(kEMDcy), "0"}, {B(kEMSus), "0"}, {C(kEMAtk), "0.05"}, {C(kOctave), "2'"}},
+       {{0, 0x90, 36, 100}, {0, 0x90, 43, 100}, {0, 0x90, 48, 100}, {0, 0x90, 52, 100}, {0, 0x90, 55, 100},
+        {200, 0x90, 60, 90}, {250, 0x90, 64, 90}, {300, 0x90, 67, 90}, {500, 0x80, 48, 0},
+        {700, 0x90, 71, 80}, {900, 0x80, 36, 0}, {900, 0x80, 60, 0}, {1100, 0x90, 48, 70}, {1300, 0x80, 43, 0}}},
   };
 }
 
