@@ -1,0 +1,21 @@
+// effSetChunk with a bank chunk (idx 0), as a host restores all programs from its project.
+#include "fuzz_common.h"
+
+using namespace quenta_fuzz;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Instance& q = Instance::Fresh("");
+  // The plug-in must only read the host's buffer; libFuzzer notices any write to it.
+  q.Dispatch(effSetChunk, 0, (VstIntPtr)size, const_cast<uint8_t*>(data));
+  // Every program the bank left behind can be selected and played.
+  const int nPrograms = q.Plug()->NPresets();
+  for (int p : {nPrograms - 1, 1, 0}) {
+    if (p < 0 || p >= nPrograms) continue;
+    q.Dispatch(effSetProgram, 0, p);
+    char name[kVstMaxProgNameLen + 1];
+    q.Dispatch(effGetProgramName, 0, 0, name);
+  }
+  q.CheckBankRoundTrip();
+  q.RenderAndCheck();
+  return 0;
+}
