@@ -1,0 +1,399 @@
+// Control frames and MIDI intake, observed through the exported entry point: when notes
+// start, what host block sizes change, the controllers that act at delivery, the sustain
+// pedal, program changes and MIDI thru; and the queue that keeps the timed messages.
+#include <gtest/gtest.h>
+
+#include "instrument/instrument_helpers.h"
+#include "instrument/midiqueue.h"
+
+using namespace qtest;
+
+namespace {
+
+constexpr double kRate = 48000.0;
+constexpr int kFrame = 48;  // samples per control frame at 48000 Hz
+
+// Level in consecutive windows, for comparing envelopes.
+std::vector<double> WindowRms(const std::vector<double>& x, int window) {
+  std::vector<double> r;
+  for (int i = 0; i + window <= int(x.size()); i += window) r.push_back(Rms(x, i, window));
+  return r;
+}
+
+int LastNonZero(const std::vector<double>& x) {
+  for (int i = int(x.size()) - 1; i >= 0; --i)
+    if (x[size_t(i)] != 0.0) return i;
+  return -1;
+}
+
+// A patch with per-sample modulation inside every frame: MG1 sweeps the cut-off, the
+// envelope decays to a sustain level, the resonators are on.
+void ModulatedPatch(Session& s) {
+  s.SetBlocks(kCutoff, 0.6);
+  s.SetBlocks(kPeak, 0.4);
+  s.SetBlocks(kFCMod, "on");
+  s.SetBlocks(kFCMG1, 0.3);
+  s.SetBlocks(kMG1Freq, 7.0);
+  s.SetBlocks(kEMDcy, 0.3);
+  s.SetBlocks(kEMSus, 0.5);
+  s.Set(BlockParam(kBlockB, kRSInt), 0.5);
+}
+
+TEST(FrameLogic, NoteAtOffset100SoundsFromTheThirdFrame) {
+  Session s(kRate, 512);
+  ASSERT_TRUE(s.ok);
+  s.Midi({NoteOn(100, 69)});
+  std::vector<double> out = s.Render(512);
+  // The block starts on a frame boundary; offset 100 lies in the frame that starts at 96.
+  EXPECT_TRUE(AllZero(out, 0, 96));
+  EXPECT_EQ(FirstNonZero(out), 96);
+  EXPECT_GT(Peak(out, 96, 400), 0.0);
+}
+
+TEST(FrameLogic, BlockSizesThatKeepFramesWholeGiveIdenticalSamples) {
+  // Events in the middle of frames, a bend and a controller: all of it must land on the same
+  // frame whatever the host block size, as long as blocks do not cut frames.
+  const std::vector<TimedEvent> events = {
+      {100, NoteOn(0, 60)},   {1000, NoteOn(0, 67)},    {1500, CC(0, 1, 90)},
+      {2222, Bend(0, 12000)}, {3000, NoteOff(0, 60)}, {4100, NoteOff(0, 67)},
+  };
+  const int frames = 9600;
+  std::vector<std::vector<double>> left, right;
+  for (int block : {48, 96, 480}) {
+    Session s(kRate, 512);
+    ASSERT_TRUE(s.ok);
+    ModulatedPatch(s);
+    s.Set(kPBRange, 2.0);
+    left.push_back(s.RenderStream(events, frames, block, 0));
+    right.push_back(s.other);
+  }
+  ASSERT_GT(Peak(left[0], 0, frames), 0.01);
+  for (size_t k = 1; k < left.size(); ++k) {
+    int differing = 0;
+    for (int i = 0; i < frames; ++i) {
+      differing += left[k][size_t(i)] != left[0][size_t(i)];
+      differing += right[k][size_t(i)] != right[0][size_t(i)];
+    }
+    EXPECT_EQ(differing, 0) << "block size " << (k == 1 ? 96 : 480);
+  }
+}
+
+TEST(FrameLogic, BlockSizesThatSplitFramesKeepOnsetsAndEnvelopes) {
+  // Events on frame boundaries are acted on at their own sample whatever the host block size;
+  // the level follows the same envelope. (Single samples may differ a little where a piece
+  // restarts a voice's phase from its master oscillator.)
+  const std::vector<TimedEvent> events = {
+      {96, NoteOn(0, 60)},
+      {960, NoteOn(0, 64)},
+      {4800, NoteOff(0, 60)},
+      {7200, NoteOff(0, 64)},
+  };
+  const int frames = 9600;
+  auto render = [&](int block) {
+    Session s(kRate, 512);
+    EXPECT_TRUE(s.ok);
+    ModulatedPatch(s);
+    s.SetBlocks(kEMRel, "Halp Damp");
+    s.SetBlocks(kOverRel, "on");
+    s.SetBlocks(kEMORel, 0.2);  // a release of about 40 ms
+    return s.RenderStream(events, frames, block);
+  };
+  const std::vector<double> ref = render(kFrame);
+  const std::vector<double> refLevel = WindowRms(ref, 240);
+  const double loud = *std::max_element(refLevel.begin(), refLevel.end());
+  ASSERT_GT(loud, 0.01);
+  EXPECT_EQ(FirstNonZero(ref), 96);
+  const int refEnd = LastNonZero(ref);
+  EXPECT_GT(refEnd, 7200);
+  EXPECT_LT(refEnd, 7200 + 3000);
+
+  for (int block : {1, 64, 100, 512}) {
+    SCOPED_TRACE(block);
+    const std::vector<double> out = render(block);
+    EXPECT_EQ(FirstNonZero(out), 96);
+    // The voices fall silent in the same frame.
+    EXPECT_EQ(LastNonZero(out) / kFrame, refEnd / kFrame);
+    const std::vector<double> level = WindowRms(out, 240);
+    ASSERT_EQ(level.size(), refLevel.size());
+    for (size_t w = 0; w < level.size(); ++w) {
+      if (refLevel[w] < 1e-3 * loud) {
+        EXPECT_LT(level[w], 2e-3 * loud) << "window " << w;
+      } else {
+        EXPECT_NEAR(level[w] / refLevel[w], 1.0, 0.01) << "window " << w;
+      }
+    }
+  }
+}
+
+TEST(FrameLogic, EventsInsideAFrameShiftByLessThanAFrame) {
+  // When a frame began in the previous host block, an offset is compared against the frame's
+  // own start: the note lands on a frame boundary less than one frame from its time.
+  const int t = 100;
+  for (int block : {1, 64, 100, 512}) {
+    SCOPED_TRACE(block);
+    Session s(kRate, 512);
+    ASSERT_TRUE(s.ok);
+    std::vector<double> out = s.RenderStream({{t, NoteOn(0, 69)}}, 1024, block);
+    const int onset = FirstNonZero(out);
+    EXPECT_EQ(onset % kFrame, 0);
+    EXPECT_GT(onset, t - kFrame);
+    EXPECT_LT(onset, t + kFrame);
+  }
+}
+
+TEST(FrameLogic, EventsDeliveredOutOfOrderAreSortedByOffset) {
+  // A note-off at 300 delivered before its note-on at 100 still ends the note.
+  Session sorted(kRate, 512), reversed(kRate, 512);
+  ASSERT_TRUE(sorted.ok && reversed.ok);
+  sorted.Midi({NoteOn(100, 69), NoteOff(300, 69)});
+  reversed.Midi({NoteOff(300, 69), NoteOn(100, 69)});
+  std::vector<double> a = sorted.Render(4800), b = reversed.Render(4800);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(FirstNonZero(b), 96);
+  // Released at 288 with "Damp" (8.4 ms): silent well before the end.
+  EXPECT_TRUE(AllZero(b, 288 + 480, 4800));
+}
+
+TEST(MidiIntake, AllNotesOffReleasesAtDeliveryNotAtItsOffset) {
+  for (int controller : {120, 123}) {
+    SCOPED_TRACE(controller);
+    Session s(kRate, 512);
+    ASSERT_TRUE(s.ok);
+    s.Midi({NoteOn(0, 60), NoteOn(0, 67)});
+    s.Render(4800);
+    // Sent on channel 6 at the end of the block: it acts before the block is rendered, so the
+    // "Damp" release (8.4 ms, 403 samples) is over before the controller's offset.
+    s.Midi({CC(480, controller, 0, 5)});
+    std::vector<double> out = s.Render(512);
+    EXPECT_GT(Peak(out, 0, 48), 0.01);
+    EXPECT_TRUE(AllZero(out, 420, 512));
+  }
+}
+
+TEST(MidiIntake, NoteOnsQueuedWithAllNotesOffStillSound) {
+  for (int controller : {120, 123}) {
+    SCOPED_TRACE(controller);
+    Session s(kRate, 512);
+    ASSERT_TRUE(s.ok);
+    s.Midi({NoteOn(0, 60)});
+    s.Render(2400);
+    // The note-on is queued first and the controller follows in the same delivery.
+    s.Midi({NoteOn(10, 69), CC(20, controller, 0)});
+    std::vector<double> out = s.Render(24000);
+    EXPECT_NEAR(CrossingHz(out, 4800, 19200, kRate), 440.0, 0.5);
+    EXPECT_GT(Rms(out, 4800, 19200), 0.05);
+  }
+}
+
+TEST(MidiIntake, VelocityZeroNoteOnEndsTheNoteLikeANoteOff) {
+  Session a(kRate, 512), b(kRate, 512);
+  ASSERT_TRUE(a.ok && b.ok);
+  std::vector<double> off = a.RenderStream({{0, NoteOn(0, 64)}, {2400, NoteOff(0, 64)}}, 4800);
+  std::vector<double> zero = b.RenderStream({{0, NoteOn(0, 64)}, {2400, NoteOn(0, 64, 0)}}, 4800);
+  EXPECT_EQ(off, zero);
+  EXPECT_GT(Peak(zero, 2000, 400), 0.01);
+  EXPECT_TRUE(AllZero(zero, 2400 + 480, 4800));
+}
+
+TEST(MidiIntake, SustainPedalHoldsReleasedKeysUntilItIsLifted) {
+  Session s(kRate, 512);
+  ASSERT_TRUE(s.ok);
+  const std::vector<TimedEvent> events = {
+      {0, NoteOn(0, 64)}, {480, CC(0, 64, 127)}, {2400, NoteOff(0, 64)}, {12000, CC(0, 64, 0)}};
+  std::vector<double> out = s.RenderStream(events, 14400);
+  const double held = Rms(out, 1200, 960);
+  ASSERT_GT(held, 0.01);
+  // The key is up but the pedal is down: the sustain level stays.
+  EXPECT_NEAR(Rms(out, 10800, 960) / held, 1.0, 0.02);
+  // Lifting the pedal releases the note ("Damp").
+  EXPECT_TRUE(AllZero(out, 12000 + 480, 14400));
+
+  // A pedal that goes down after the key is up does not bring it back.
+  Session late(kRate, 512);
+  std::vector<double> o2 = late.RenderStream({{0, NoteOn(0, 64)}, {2400, NoteOff(0, 64)}, {4800, CC(0, 64, 127)}}, 9600);
+  EXPECT_TRUE(AllZero(o2, 2400 + 480, 9600));
+}
+
+TEST(MidiIntake, ProgramChangeRestoresTheProgramAtDelivery) {
+  Session s(kRate, 512);
+  ASSERT_TRUE(s.ok);
+  // Program 3 plays every Block at "4'"; program 0 keeps the defaults.
+  s.host.SetProgram(3);
+  s.SetBlocks(kOctave, "4'");
+  s.host.SetProgram(0);
+  ASSERT_EQ(s.host.ParamDisplay(BlockParam(kBlockA, kOctave)), "8'");
+
+  s.Midi({NoteOn(0, 69)});
+  std::vector<double> before = s.Render(12000);
+  EXPECT_NEAR(CrossingHz(before, 2400, 9600, kRate), 440.0, 0.5);
+
+  // Any channel will do.
+  s.Midi({ProgramChange(0, 3, 9)});
+  EXPECT_EQ(s.host.Program(), 3);
+  EXPECT_EQ(s.host.ParamDisplay(BlockParam(kBlockC, kOctave)), "4'");
+  std::vector<double> after = s.Render(12000);
+  EXPECT_NEAR(CrossingHz(after, 2400, 9600, kRate), 880.0, 1.0);
+
+  // A program that does not exist changes nothing.
+  s.Midi({ProgramChange(0, 100)});
+  EXPECT_EQ(s.host.Program(), 3);
+}
+
+TEST(MidiIntake, IgnoredProgramChangesAreStillForwardedByMidiThru) {
+  Direct d;
+  d.q().setMidiThru(true);
+  d.q().setIgnoreProgramChange(true);
+  ASSERT_EQ(d.q().GetCurrentPresetIdx(), 0);
+  d.Midi(0xC2, 7, 0, 33);
+  EXPECT_EQ(d.q().GetCurrentPresetIdx(), 0);
+  ASSERT_EQ(Log().sent.size(), 1u);
+  EXPECT_EQ(uint8_t(Log().sent[0].midiData[0]), 0xC2);
+  EXPECT_EQ(Log().sent[0].midiData[1], 7);
+  EXPECT_EQ(Log().sent[0].deltaFrames, 33);
+
+  d.q().setIgnoreProgramChange(false);
+  d.Midi(0xC2, 7, 0);
+  EXPECT_EQ(d.q().GetCurrentPresetIdx(), 7);
+  EXPECT_EQ(Log().sent.size(), 2u);
+}
+
+TEST(MidiIntake, MidiThruForwardsEveryMessageUnchanged) {
+  Direct d;
+  const IMidiMsg msgs[] = {
+      {5, 0x91, 60, 100},  // note on
+      {6, 0x81, 60, 0},    // note off
+      {7, 0xB3, 123, 0},   // all notes off (acted on at once, forwarded too)
+      {8, 0xB3, 121, 0},   // dropped by the instrument, forwarded
+      {9, 0xA0, 60, 50},   // poly aftertouch
+      {10, 0xD0, 40, 0},   // channel aftertouch
+      {11, 0xE5, 0, 64},   // pitch wheel
+      {12, 0xB0, 7, 99},   // controller
+  };
+  d.q().setMidiThru(false);
+  for (IMidiMsg m : msgs) d.q().ProcessMidiMsg(&m);
+  EXPECT_TRUE(Log().sent.empty());
+
+  d.q().setMidiThru(true);
+  for (IMidiMsg m : msgs) d.q().ProcessMidiMsg(&m);
+  ASSERT_EQ(Log().sent.size(), std::size(msgs));
+  for (size_t i = 0; i < std::size(msgs); ++i) {
+    const VstMidiEvent& e = Log().sent[i];
+    EXPECT_EQ(e.deltaFrames, msgs[i].mOffset);
+    EXPECT_EQ(uint8_t(e.midiData[0]), msgs[i].mStatus);
+    EXPECT_EQ(uint8_t(e.midiData[1]), msgs[i].mData1);
+    EXPECT_EQ(uint8_t(e.midiData[2]), msgs[i].mData2);
+  }
+}
+
+TEST(MidiIntake, LearnCapturesControllersInsteadOfQueueingThem) {
+  Direct d;
+  d.Set(kVC1Src, 7);
+  d.q().setMidiLearn(true);
+  d.Midi(0xB0, 7, 127);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcVC1), 0.0);
+  d.q().setMidiLearn(false);
+  d.Midi(0xB0, 7, 127);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcVC1), 1.0);
+}
+
+// ---- The queue of timed messages ---------------------------------------------------------
+
+std::vector<int> Drain(IMidiQueue& q) {
+  std::vector<int> tags;
+  while (!q.Empty()) {
+    tags.push_back(q.Peek()->mData1);
+    q.Remove();
+  }
+  return tags;
+}
+
+TEST(MidiQueue, KeepsOffsetOrderAndArrivalOrderOfEqualOffsets) {
+  IMidiQueue q;
+  const int offsets[] = {5, 3, 3, 7, 0, 3, 7, 1};
+  for (int i = 0; i < 8; ++i) {
+    IMidiMsg m(offsets[i], 0x90, uint8_t(i), 1);
+    q.Add(&m);
+  }
+  EXPECT_EQ(Drain(q), (std::vector<int>{4, 7, 1, 2, 5, 0, 3, 6}));
+}
+
+TEST(MidiQueue, GrowsByItsGranuleAndCompactsBeforeGrowing) {
+  IMidiQueue q;
+  ASSERT_EQ(q.GetSize(), 1024);
+  for (int i = 0; i < 1024; ++i) {
+    IMidiMsg m(i, 0x90, uint8_t(i & 127), 1);
+    q.Add(&m);
+  }
+  EXPECT_EQ(q.GetSize(), 1024);
+  // Room at the front: the next message moves the queue down instead of growing it.
+  for (int i = 0; i < 10; ++i) q.Remove();
+  IMidiMsg extra(5000, 0x90, 1, 1);
+  q.Add(&extra);
+  EXPECT_EQ(q.GetSize(), 1024);
+  EXPECT_EQ(q.ToDo(), 1015);
+  EXPECT_EQ(q.Peek()->mOffset, 10);
+  // Full from the front: it grows by one granule of 1024.
+  for (int i = 0; i < 9; ++i) q.Add(&extra);
+  ASSERT_EQ(q.ToDo(), 1024);
+  EXPECT_EQ(q.GetSize(), 1024);
+  IMidiMsg more(6000, 0x90, 2, 1);
+  q.Add(&more);
+  EXPECT_EQ(q.GetSize(), 2048);
+  EXPECT_EQ(q.ToDo(), 1025);
+  int last = -1;
+  while (!q.Empty()) {
+    EXPECT_GE(q.Peek()->mOffset, last);
+    last = q.Peek()->mOffset;
+    q.Remove();
+  }
+  EXPECT_EQ(last, 6000);
+}
+
+TEST(MidiQueue, ResizeUsesWholeGranulesAndKeepsQueuedMessages) {
+  EXPECT_EQ(IMidiQueue::Granulize(1), 512);
+  EXPECT_EQ(IMidiQueue::Granulize(512), 512);
+  EXPECT_EQ(IMidiQueue::Granulize(513), 1024);
+  EXPECT_EQ(IMidiQueue::Granulize(4096), 4096);
+
+  IMidiQueue q;
+  q.Resize(512);
+  EXPECT_EQ(q.GetSize(), 512);
+  q.Resize(513);
+  EXPECT_EQ(q.GetSize(), 1024);
+  q.Resize(64);
+  EXPECT_EQ(q.GetSize(), 512);
+  // More queued than a block needs: the capacity keeps them all.
+  for (int i = 0; i < 1500; ++i) {
+    IMidiMsg m(i, 0x90, uint8_t(i & 127), 1);
+    q.Add(&m);
+  }
+  q.Remove();
+  q.Resize(64);
+  EXPECT_EQ(q.GetSize(), 1536);
+  EXPECT_EQ(q.ToDo(), 1499);
+  EXPECT_EQ(q.Peek()->mOffset, 1);
+  // The granule is the block's: growing from here adds 512 messages.
+  for (int i = 0; i < 40; ++i) {
+    IMidiMsg m(9999, 0x90, 0, 1);
+    q.Add(&m);
+  }
+  EXPECT_EQ(q.GetSize(), 2048);
+}
+
+TEST(MidiQueue, FlushMovesOffsetsToTheNextFrame) {
+  IMidiQueue q;
+  for (int off : {10, 50, 100}) {
+    IMidiMsg m(off, 0x90, uint8_t(off), 1);
+    q.Add(&m);
+  }
+  q.Remove();
+  q.Flush(48);
+  ASSERT_EQ(q.ToDo(), 2);
+  EXPECT_EQ(q.Peek()->mOffset, 2);
+  q.Remove();
+  EXPECT_EQ(q.Peek()->mOffset, 52);
+}
+
+}  // namespace

@@ -1,0 +1,440 @@
+// The filter and the resonators measured on the spectrum of a sawtooth; the modulation
+// generators and the sample-and-hold as they reach the patch panel; the clock locked to the
+// host's transport, firing the general envelope.
+#include <gtest/gtest.h>
+
+#include "instrument/instrument_helpers.h"
+
+using namespace qtest;
+
+namespace {
+
+constexpr double kRate = 48000.0;
+
+// Amplitudes of the first `count` harmonics of a sawtooth key, after the cut-off glide
+// (100 frames) has settled: the root of the power within four bins of each harmonic.
+template <typename Setup>
+std::vector<double> Harmonics(int note, int count, Setup setup) {
+  Session s(kRate, 512);
+  EXPECT_TRUE(s.ok);
+  setup(s);
+  s.Midi({NoteOn(0, note)});
+  const int skip = 5280, n = 16384;
+  std::vector<double> out = s.Render(skip + n);
+  const std::vector<double> power = audio::powerSpectrum(out.data() + skip, n);
+  const double f0 = NoteTableHz(note);
+  std::vector<double> a(size_t(count + 1), 0.0);
+  for (int h = 1; h <= count; ++h) {
+    const int bin = int(std::lround(h * f0 * n / kRate));
+    double sum = 0.0;
+    for (int k = std::max(0, bin - 4); k <= std::min(n / 2, bin + 4); ++k) sum += power[size_t(k)];
+    a[size_t(h)] = std::sqrt(sum);
+  }
+  return a;
+}
+
+// Gain per harmonic of a patch against the open filter.
+template <typename Setup>
+std::vector<double> HarmonicGain(int note, int count, Setup setup) {
+  std::vector<double> open = Harmonics(note, count, [](Session&) {});
+  std::vector<double> g = Harmonics(note, count, setup);
+  for (int h = 1; h <= count; ++h) g[size_t(h)] /= open[size_t(h)];
+  return g;
+}
+
+TEST(Filter, CutoffShapesTheSawtoothSpectrum) {
+  // "Cutoff" 0.5: index int(sqrt(0.5) * 17280) = 12218, 2028.8 Hz. Below it the harmonics
+  // pass, at it they are halved (two poles with almost no feedback), two octaves above it
+  // they are down by more than 20 dB.
+  const double fc = PitchHz(12218);
+  EXPECT_NEAR(fc, 2028.8, 0.1);
+  std::vector<double> g = HarmonicGain(45, 80, [](Session& s) { s.SetBlocks(kCutoff, 0.5); });
+  EXPECT_NEAR(g[2], 1.0, 0.03);  // 220 Hz
+  EXPECT_NEAR(g[4], 1.0, 0.06);  // 440 Hz
+  EXPECT_NEAR(g[18], 0.5, 0.08);  // 1980 Hz
+  EXPECT_LT(g[73], 0.1);          // 8030 Hz
+  for (int h = 2; h < 80; ++h) EXPECT_LE(g[size_t(h + 1)], g[size_t(h)] * 1.02) << "harmonic " << h;
+}
+
+TEST(Filter, PeakRaisesTheHarmonicsAroundTheCutoff) {
+  auto patch = [](double peak) {
+    return [=](Session& s) {
+      s.SetBlocks(kCutoff, 0.5);
+      s.SetBlocks(kPeak, peak);
+    };
+  };
+  std::vector<double> flat = HarmonicGain(45, 40, patch(0.0));
+  std::vector<double> peaked = HarmonicGain(45, 40, patch(1.0));
+  // The strongest boost sits next to the cut-off (1980 Hz is harmonic 18).
+  int best = 1;
+  for (int h = 1; h <= 40; ++h)
+    if (peaked[size_t(h)] > peaked[size_t(best)]) best = h;
+  EXPECT_NEAR(best, 18, 2);
+  EXPECT_GT(peaked[18], 3.0 * flat[18]);
+  EXPECT_GT(peaked[18], 1.5);
+  // Far below the cut-off the resonance changes little.
+  EXPECT_NEAR(peaked[2] / flat[2], 1.0, 0.25);
+}
+
+TEST(Filter, ExpandOpensTheFilterWithTheEnvelope) {
+  // "Cutoff" 0 closes the filter (8 Hz); "Expand" 1 at full envelope adds 84 semitones:
+  // index 10752, note 84, 1046.5 Hz.
+  std::vector<double> closed = HarmonicGain(45, 40, [](Session& s) { s.SetBlocks(kCutoff, 0.0); });
+  std::vector<double> expanded = HarmonicGain(45, 40, [](Session& s) {
+    s.SetBlocks(kCutoff, 0.0);
+    s.SetBlocks(kExpand, 1.0);
+  });
+  EXPECT_LT(closed[1], 0.01);
+  EXPECT_NEAR(expanded[2], 1.0, 0.1);
+  EXPECT_NEAR(expanded[10], 0.5, 0.08);  // 1100 Hz
+  EXPECT_LT(expanded[32], 0.1);
+}
+
+TEST(Filter, BalanceMakesTheCutoffFollowTheKeys) {
+  // "fC Bal" 1 moves the cut-off one semitone per key around note 48: an octave up, the
+  // same harmonic number passes alike; without it the higher key loses its harmonics.
+  auto patch = [](double bal) {
+    return [=](Session& s) {
+      s.SetBlocks(kCutoff, 0.4);
+      s.SetBlocks(kFCBal, bal);
+    };
+  };
+  std::vector<double> lowTracked = HarmonicGain(48, 12, patch(1.0));
+  std::vector<double> highTracked = HarmonicGain(60, 12, patch(1.0));
+  std::vector<double> highFixed = HarmonicGain(60, 12, patch(0.0));
+  EXPECT_NEAR(highTracked[10] / lowTracked[10], 1.0, 0.1);
+  EXPECT_LT(highFixed[10], 0.6 * highTracked[10]);
+}
+
+TEST(Resonator, PeaksSitAtTheirPositions) {
+  // "RS Int" 1: only the three peaks, at about 487 Hz, 3219 Hz and 10000 Hz for the default
+  // positions 0.2, 0.5 and 0.8.
+  const int note = 33;  // 55 Hz
+  const int count = 200;
+  std::vector<double> g = HarmonicGain(note, count, [](Session& s) { s.SetBlocks(kRSInt, 1.0); });
+  const double f0 = NoteTableHz(note);
+  auto peakIn = [&](double lo, double hi) {
+    int best = -1;
+    for (int h = 1; h <= count; ++h) {
+      const double f = h * f0;
+      if (f >= lo && f <= hi && (best < 0 || g[size_t(h)] > g[size_t(best)])) best = h;
+    }
+    return best * f0;
+  };
+  EXPECT_NEAR(peakIn(150.0, 1500.0), 487.0, 487.0 * 0.12);
+  EXPECT_NEAR(peakIn(1500.0, 6000.0), 3219.0, 3219.0 * 0.12);
+  EXPECT_NEAR(peakIn(6000.0, 10900.0), 10000.0, 10000.0 * 0.12);
+  // "RS Int" 0 with the resonators on passes the voices unchanged.
+  std::vector<double> dry = HarmonicGain(note, 20, [](Session& s) {
+    s.SetBlocks(kRSInt, 1.0);
+    s.SetBlocks(kRSInt, 0.0);
+  });
+  for (int h = 1; h <= 20; ++h) EXPECT_NEAR(dry[size_t(h)], 1.0, 1e-6);
+}
+
+// ---- Modulation generators ----------------------------------------------------------------
+
+TEST(ModulationGenerators, MG1SquareGatesABlockThroughThePatchPanel) {
+  // "Ch Gate" = "MG1A" with MG1 a 10 Hz square: Block A sounds for the first half of every
+  // 4800-sample cycle.
+  Session s(kRate, 512);
+  ASSERT_TRUE(s.ok);
+  s.SoloBlockA();
+  s.Set(BlockParam(kBlockA, kMG1Wave), "Square");
+  s.Set(BlockParam(kBlockA, kMG1Freq), 10.0);
+  s.Set(BlockParam(kBlockA, kChGate), "MG1A");
+  s.Midi({NoteOn(0, 69)});
+  std::vector<double> out = s.Render(4 * 4800 + 960);
+  std::vector<int> rises;
+  bool was = Peak(out, 960 - 48, 48) > 0.0;
+  int onFrames = 0, frames = 0;
+  for (int f = 960 / 48; f * 48 < int(out.size()); ++f, ++frames) {
+    const bool on = Peak(out, f * 48, 48) > 0.0;
+    onFrames += on;
+    if (on && !was) rises.push_back(f * 48);
+    was = on;
+  }
+  ASSERT_GE(rises.size(), 3u);
+  for (size_t i = 1; i < rises.size(); ++i) EXPECT_NEAR(rises[i] - rises[i - 1], 4800, 48);
+  EXPECT_NEAR(double(onFrames) / frames, 0.5, 0.03);
+}
+
+// MG1A (and MG2A) per frame on a directly made instance.
+std::vector<double> SourcePerFrame(Direct& d, int source, int frames) {
+  std::vector<double> v;
+  for (int i = 0; i < frames; ++i) {
+    d.Frame();
+    v.push_back(d.Source(source));
+  }
+  return v;
+}
+
+TEST(ModulationGenerators, MG1WaveformsReachTheirSource) {
+  // MG1 at 1 Hz: 48000 samples per cycle, read once per frame (the last sample's value).
+  auto wave = [](int w) {
+    Direct d;
+    d.Set(BlockParam(kBlockA, kMG1Freq), 1.0);
+    d.Set(BlockParam(kBlockA, kMG1Wave), w);
+    return SourcePerFrame(d, kSrcMG1A, 2500);
+  };
+  auto range = [](const std::vector<double>& v) {
+    return std::make_pair(*std::min_element(v.begin(), v.end()), *std::max_element(v.begin(), v.end()));
+  };
+  const double step = 2.0 * 48 / 47999.0;  // ramp change per frame
+  std::vector<double> up = wave(2), down = wave(1), tri = wave(0), sq = wave(3);
+  std::vector<size_t> wraps;
+  for (size_t i = 1; i < up.size(); ++i) {
+    const double d = up[i] - up[i - 1];
+    if (d < 0) {
+      wraps.push_back(i);
+      EXPECT_LT(d, -1.9);
+    } else {
+      EXPECT_NEAR(d, step, 1e-9);
+    }
+    EXPECT_EQ(down[i], -up[i]);
+  }
+  ASSERT_EQ(wraps.size(), 2u);  // one per 1000 frames
+  EXPECT_EQ(wraps[1] - wraps[0], 1000u);
+  EXPECT_NEAR(range(up).first, -1.0, step);
+  EXPECT_NEAR(range(up).second, 1.0, step);
+  // Triangle: between -1 and +1, changing by twice the ramp's step.
+  EXPECT_NEAR(range(tri).first, -1.0, 2 * step);
+  EXPECT_NEAR(range(tri).second, 1.0, 2 * step);
+  for (size_t i = 1; i < tri.size(); ++i) EXPECT_NEAR(std::fabs(tri[i] - tri[i - 1]), 2 * step, 2 * step + 1e-9);
+  // Square: +1 for half the cycle, -1 for the other half.
+  int high = 0;
+  for (size_t i = 0; i < 2000; ++i) {  // two whole cycles
+    EXPECT_TRUE(sq[i] == 1.0 || sq[i] == -1.0);
+    high += sq[i] > 0;
+  }
+  EXPECT_NEAR(high, 1000, 2);
+}
+
+double LagCorrelation(const std::vector<double>& v) {
+  double s = 0, s0 = 0;
+  for (size_t i = 1; i < v.size(); ++i) {
+    s += v[i] * v[i - 1];
+    s0 += v[i] * v[i];
+  }
+  return s / s0;
+}
+
+TEST(ModulationGenerators, NoiseEntriesKeepTheirStoredMeaning) {
+  // Entry 5 ("Pink Noise") is the plain noise, entry 4 ("White Noise") the filtered one:
+  // stored programs depend on the entries, not on the texts.
+  auto noise = [](int entry, const char* text) {
+    Direct d;
+    const int index = BlockParam(kBlockA, kMG1Wave);
+    EXPECT_STREQ(d.q().GetParam(index)->GetDisplayText(entry), text);
+    d.Set(index, entry);
+    return SourcePerFrame(d, kSrcMG1A, 1000);
+  };
+  std::vector<double> plain = noise(5, "Pink Noise"), filtered = noise(4, "White Noise");
+  for (double v : plain) EXPECT_LE(std::fabs(v), 1.0);
+  EXPECT_LT(std::fabs(LagCorrelation(plain)), 0.1);
+  EXPECT_GT(LagCorrelation(filtered), 0.3);
+}
+
+TEST(ModulationGenerators, MG1AmountSourceScalesTheSource) {
+  Direct d;
+  d.Set(BlockParam(kBlockA, kMG1Wave), 3);  // square: +-1
+  d.Set(BlockParam(kBlockA, kMG1MSrc), kSrcMWPlus);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcMG1A), 0.0);  // wheel at 0
+  d.Midi(0xB0, 1, 127);
+  d.Frame();
+  EXPECT_EQ(std::fabs(d.Source(kSrcMG1A)), 1.0);
+  d.Midi(0xB0, 1, 64);
+  d.Frame();
+  EXPECT_DOUBLE_EQ(std::fabs(d.Source(kSrcMG1A)), 64.0 / 127.0);
+}
+
+TEST(ModulationGenerators, MG2StepsOncePerFrame) {
+  // MG2 at 20 Hz: 50 frames per cycle, triangle, trigger once per cycle.
+  Direct d;
+  d.Set(BlockParam(kBlockB, kMG2Freq), 20.0);
+  std::vector<int> triggers;
+  std::vector<double> v;
+  for (int f = 0; f < 200; ++f) {
+    d.Frame();
+    v.push_back(d.Source(kSrcMG2B));
+    if (d.Trigger(kTrigMG2B)) triggers.push_back(f);
+  }
+  ASSERT_GE(triggers.size(), 3u);
+  for (size_t i = 1; i < triggers.size(); ++i) EXPECT_EQ(triggers[i] - triggers[i - 1], 50);
+  // An even period never meets the top exactly: 1 - 2 / 49 at best.
+  EXPECT_NEAR(*std::max_element(v.begin(), v.end()), 1.0, 2.0 / 49.0 + 1e-12);
+  EXPECT_EQ(*std::min_element(v.begin(), v.end()), -1.0);
+  // MG1 at 100 Hz (480 samples): its trigger comes every 10 frames.
+  d.Set(BlockParam(kBlockC, kMG1Freq), 100.0);
+  std::vector<int> t1;
+  for (int f = 0; f < 100; ++f) {
+    d.Frame();
+    if (d.Trigger(kTrigMG1C)) t1.push_back(f);
+  }
+  ASSERT_GE(t1.size(), 3u);
+  for (size_t i = 1; i < t1.size(); ++i) EXPECT_EQ(t1[i] - t1[i - 1], 10);
+}
+
+// ---- Sample and hold -----------------------------------------------------------------
+
+// Frames between the S&H triggers over `frames` frames.
+std::vector<int> ShIntervals(Direct& d, int frames) {
+  std::vector<int> at;
+  for (int f = 0; f < frames; ++f) {
+    d.Frame();
+    if (d.Trigger(kTrigSH)) at.push_back(f);
+  }
+  std::vector<int> iv;
+  for (size_t i = 1; i < at.size(); ++i) iv.push_back(at[i] - at[i - 1]);
+  return iv;
+}
+
+TEST(SampleAndHold, HoldsNoiseForEachCycle) {
+  // "S/H Freq" 20 Hz: 50 frames per cycle; "Rnd" samples white noise at each cycle start.
+  Direct d;
+  d.Set(kSHIn, kSHInputNoise);
+  d.Set(kSHFreq, 20.0);
+  std::vector<int> changes;
+  double last = d.Source(kSrcSH);
+  std::vector<double> held;
+  for (int f = 0; f < 400; ++f) {
+    d.Frame();
+    const double v = d.Source(kSrcSH);
+    if (v != last) {
+      changes.push_back(f);
+      held.push_back(v);
+    }
+    last = v;
+  }
+  ASSERT_GE(changes.size(), 6u);
+  for (size_t i = 1; i < changes.size(); ++i) EXPECT_EQ(changes[i] - changes[i - 1], 50);
+  for (double v : held) EXPECT_LE(std::fabs(v), 1.0);
+}
+
+TEST(SampleAndHold, SyncStretchesTheNextCycleByTheSample) {
+  // With "S/H Sync" the sampled value x sets the next cycle to 50 * ((x + 1) / 2 + 0.5)
+  // frames: 75 for +1, 25 for -1; without it every cycle is 50 frames.
+  struct Case {
+    bool sync;
+    int note;  // the "Key" source: note 127 is +1, note 0 is -1
+    int expected;
+  } cases[] = {{false, 127, 50}, {true, 127, 75}, {true, 0, 25}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    Direct d;
+    d.Set(kSHIn, kSrcKey);
+    d.Set(kSHFreq, 20.0);
+    d.Set(kSHSync, c.sync ? 1.0 : 0.0);
+    d.q().setNoteOn(c.note, 100);
+    std::vector<int> iv = ShIntervals(d, 500);
+    ASSERT_GE(iv.size(), 4u);
+    // The S&H starts unarmed: it first samples at the start of its second cycle, and that
+    // cycle still runs with the period it started with.
+    for (size_t i = 2; i < iv.size(); ++i) EXPECT_EQ(iv[i], c.expected);
+    EXPECT_DOUBLE_EQ(d.Source(kSrcSH), c.note * 2.0 / 127.0 - 1.0);
+  }
+}
+
+TEST(SampleAndHold, HostRateOffRestoresTheFreePeriod) {
+  // Synchronised, the S&H takes its period from the (stopped) clock; back at "off" it runs at
+  // the last "S/H Freq" again without the host moving that parameter.
+  Direct d;
+  d.Set(kSHFreq, 20.0);
+  EXPECT_EQ(ShIntervals(d, 200), std::vector<int>(3, 50));
+  d.Set(kSHHost, 16);  // "1/16"
+  ShIntervals(d, 50);
+  d.Set(kSHHost, 0);
+  EXPECT_EQ(d.Get(kSHFreq), 20.0);
+  std::vector<int> iv = ShIntervals(d, 260);
+  ASSERT_GE(iv.size(), 3u);
+  for (int i : iv) EXPECT_EQ(i, 50);
+}
+
+// ---- Clock ----------------------------------------------------------------------------
+
+TEST(Clock, HostTempoTriggersTheGeneralEnvelope) {
+  // 120 bpm at 44100 Hz: 22050 samples per quarter, 11025 per eighth. "Clk1" at "1/8" starts
+  // the GEG (automatic release), which opens the total VCA for a short burst on every eighth.
+  const double rate = 44100.0;
+  Session s(rate, 441);
+  ASSERT_TRUE(s.ok);
+  s.host.Answers().hasTimeInfo = true;
+  VstTimeInfo& ti = s.host.Answers().timeInfo;
+  ti = VstTimeInfo{};
+  ti.tempo = 120.0;
+  ti.sampleRate = rate;
+  ti.timeSigNumerator = 4;
+  ti.timeSigDenominator = 4;
+  ti.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid | kVstTimeSigValid;
+  s.beforeBlock = [&](int start, int) {
+    ti.samplePos = start;
+    ti.ppqPos = start / 22050.0;
+  };
+  s.Set(kClk1Src, "1/8");
+  s.Set(kGEGSrc1, "Clk1");
+  s.Set(kGEGAuto, "on");
+  s.Set(kTVCASrc, "GE3+");
+  const int eighths = 6;
+  std::vector<double> out = s.RenderStream({{0, NoteOn(0, 69)}}, eighths * 11025 + 2205, 441);
+  std::vector<int> onsets;
+  bool was = false;
+  for (int i = 0; i < int(out.size()); ++i) {
+    const bool on = out[size_t(i)] != 0.0;
+    if (on && !was) onsets.push_back(i);
+    was = on;
+  }
+  ASSERT_GE(onsets.size(), size_t(eighths - 1));
+  for (size_t i = 1; i < onsets.size(); ++i) EXPECT_NEAR(onsets[i] - onsets[i - 1], 11025, 44);
+  const double mean = double(onsets.back() - onsets.front()) / double(onsets.size() - 1);
+  EXPECT_NEAR(mean, 11025.0, 44.0 / double(onsets.size() - 1) + 1.0);
+}
+
+TEST(Clock, ALoopJumpRestartsTheGrid) {
+  // "1/4" at 120 bpm and 44100 Hz: bursts at 0 and 22050; the host loops back to the start
+  // at 1.8 beats (39690 samples), which re-anchors the grid there: bursts at 39690 and
+  // 39690 + 22050.
+  const double rate = 44100.0;
+  const int jump = 39690;
+  Session s(rate, 441);
+  ASSERT_TRUE(s.ok);
+  s.host.Answers().hasTimeInfo = true;
+  VstTimeInfo& ti = s.host.Answers().timeInfo;
+  ti = VstTimeInfo{};
+  ti.tempo = 120.0;
+  ti.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
+  s.beforeBlock = [&](int start, int) {
+    const int songPos = start < jump ? start : start - jump;
+    ti.samplePos = songPos;
+    ti.ppqPos = songPos / 22050.0;
+  };
+  s.Set(kClk2Src, "1/4");
+  s.Set(kGEGSrc2, "Clk2");
+  s.Set(kGEGAuto, "on");
+  s.Set(kTVCASrc, "GE3+");
+  std::vector<double> out = s.RenderStream({{0, NoteOn(0, 69)}}, jump + 22050 + 4410, 441);
+  std::vector<int> onsets;
+  bool was = false;
+  for (int i = 0; i < int(out.size()); ++i) {
+    const bool on = out[size_t(i)] != 0.0;
+    if (on && !was) onsets.push_back(i);
+    was = on;
+  }
+  ASSERT_EQ(onsets.size(), 4u);
+  // Each burst starts after the GEG's 5 ms delay, within a frame of its grid point.
+  const int delay = 221;
+  const int expected[4] = {0, 22050, jump, jump + 22050};
+  for (int k = 0; k < 4; ++k) EXPECT_NEAR(onsets[size_t(k)] - delay, expected[k], 2 * 44) << k;
+}
+
+TEST(Clock, WithoutAHostPositionNoClockTriggerFires) {
+  Session s(44100.0, 441);
+  ASSERT_TRUE(s.ok);
+  s.Set(kClk1Src, "1/64");
+  s.Set(kGEGSrc1, "Clk1");
+  s.Set(kTVCASrc, "GE3+");
+  std::vector<double> out = s.RenderStream({{0, NoteOn(0, 69)}}, 22050, 441);
+  EXPECT_TRUE(AllZero(out, 0, 22050));
+}
+
+}  // namespace

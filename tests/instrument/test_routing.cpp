@@ -1,0 +1,410 @@
+// The patch panel: source cells and triggers read on a directly made instance driven by its
+// own steps, and the selectors that reach audio checked through the entry point.
+#include <gtest/gtest.h>
+
+#include "instrument/instrument_helpers.h"
+
+using namespace qtest;
+
+namespace {
+
+constexpr double kRate = 48000.0;
+
+double KeyValue(int note) { return note * 2.0 / 127.0 - 1.0; }
+
+TEST(Routing, SourcesAndTriggersBeforeAnyInput) {
+  Direct d;
+  EXPECT_EQ(d.q().getModSource(kSrcOff), nullptr);
+  EXPECT_EQ(d.q().getModSource(kNumModSources), nullptr);
+  EXPECT_EQ(d.q().getModSource(-1), nullptr);
+  EXPECT_EQ(d.q().getTrigger(kTrigOff), nullptr);
+  EXPECT_EQ(d.q().getTrigger(kNumTriggers), nullptr);
+  for (int t = 1; t < kNumTriggers; ++t) ASSERT_NE(d.q().getTrigger(t), nullptr);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrc5V), 1.0);
+  // The idle general envelope: 1, -1 and 0.
+  EXPECT_EQ(d.Source(kSrcGE1Minus), 1.0);
+  EXPECT_EQ(d.Source(kSrcGE2Plus), -1.0);
+  EXPECT_EQ(d.Source(kSrcGE3Plus), 0.0);
+  EXPECT_EQ(d.Source(kSrcKey), 0.0);
+  EXPECT_EQ(d.Source(kSrcPB), 0.0);
+  EXPECT_EQ(d.Source(kSrcPBPlus), 0.0);
+  EXPECT_EQ(d.Source(kSrcMW), -1.0);
+  EXPECT_EQ(d.Source(kSrcMWPlus), 0.0);
+  for (int s : {kSrcVP1, kSrcVP2, kSrcLag1, kSrcLag2, kSrcAtn1, kSrcAtn2, kSrcAtn3, kSrcSH}) EXPECT_EQ(d.Source(s), 0.0);
+  for (int v = kSrcVC1; v <= kSrcVC8; ++v) EXPECT_EQ(d.Source(v), 0.0);
+  // No keys, no clock position, no controllers: none of their triggers. (The S&H and the
+  // modulation generators run from the start and fire with their cycles.)
+  for (int t : {kTrigKBD, kTrigSng, kTrigMlt, kTrigClk1, kTrigClk2, kTrigClk3, kTrigClk4, kTrigTrg1, kTrigTrg2})
+    EXPECT_FALSE(d.Trigger(t)) << t;
+}
+
+TEST(Routing, KeyAndWheelSources) {
+  Direct d;
+  d.q().setNoteOn(0, 100);
+  EXPECT_EQ(d.Source(kSrcKey), -1.0);
+  d.q().setNoteOn(127, 100);
+  EXPECT_EQ(d.Source(kSrcKey), 1.0);
+  d.q().setNoteOn(64, 100);
+  EXPECT_DOUBLE_EQ(d.Source(kSrcKey), KeyValue(64));
+  d.q().setNoteOff(64);
+  EXPECT_DOUBLE_EQ(d.Source(kSrcKey), KeyValue(64));  // the last key stays
+
+  // Wheels arrive with the frame that drains them.
+  d.Midi(0xE3, 0, 0);
+  d.Midi(0xB7, 1, 127);
+  EXPECT_EQ(d.Source(kSrcPB), 0.0);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcPB), -1.0);
+  EXPECT_EQ(d.Source(kSrcPBPlus), 0.0);
+  EXPECT_EQ(d.Source(kSrcMW), 1.0);
+  EXPECT_EQ(d.Source(kSrcMWPlus), 1.0);
+  d.Midi(0xE0, 127, 127);
+  d.Midi(0xB0, 1, 0);
+  d.Frame();
+  EXPECT_DOUBLE_EQ(d.Source(kSrcPB), 8191.0 / 8192.0);
+  EXPECT_DOUBLE_EQ(d.Source(kSrcPBPlus), (8191.0 / 8192.0 + 1.0) * 0.5);
+  EXPECT_EQ(d.Source(kSrcMW), -1.0);
+  EXPECT_EQ(d.Source(kSrcMWPlus), 0.0);
+  d.Midi(0xB0, 1, 100);
+  d.Frame();
+  EXPECT_DOUBLE_EQ(d.Source(kSrcMW), 2.0 * 100.0 / 127.0 - 1.0);
+  EXPECT_DOUBLE_EQ(d.Source(kSrcMWPlus), 100.0 / 127.0);
+}
+
+TEST(Routing, VoltageProcessorsMapMinusToPlusFiveVolt) {
+  Direct d;
+  d.Set(kVP1Src, kSrcKey);
+  d.Set(kVP1A, 1.0);
+  d.Set(kVP1B, 0.0);
+  d.q().setNoteOn(127, 100);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcVP1), 1.0);
+  d.q().setNoteOn(0, 100);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcVP1), 0.0);
+  // In between, linearly from "VP1 B" (at -5 V) to "VP1 A" (at +5 V).
+  d.Set(kVP1A, 0.6);
+  d.Set(kVP1B, -0.2);
+  d.q().setNoteOn(100, 100);
+  d.Frame();
+  EXPECT_DOUBLE_EQ(d.Source(kSrcVP1), -0.2 + 0.8 * (KeyValue(100) + 1.0) / 2.0);
+
+  // "VP2 Sel" = "VP1 Input": VP2 reads VP1's input through its own A and B, with its own
+  // source "off".
+  d.Set(kVP2A, -1.0);
+  d.Set(kVP2B, 1.0);
+  d.Set(kVP2Sel, 0);
+  d.Frame();
+  EXPECT_DOUBLE_EQ(d.Source(kSrcVP2), -KeyValue(100));
+  // "VP2 Input" with no source: nothing.
+  d.Set(kVP2Sel, 1);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcVP2), 0.0);
+  d.Set(kVP2Src, kSrc5V);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcVP2), -1.0);
+  // VP1 without a source gives 0 whatever its settings.
+  d.Set(kVP1Src, kSrcOff);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcVP1), 0.0);
+}
+
+TEST(Routing, AttenuatorsScaleTheirInputs) {
+  Direct d;
+  d.Set(kAtn1Src, kSrc5V);
+  d.Set(kAtn1, -0.5);
+  d.Set(kAtn2Src, kSrcKey);
+  d.Set(kAtn2, 0.25);
+  d.Set(kVP1Src, kSrcKey);
+  d.Set(kVP1A, 0.8);
+  d.Set(kVP1B, 0.1);
+  d.Set(kAtn3Src, kSrcVP1);
+  d.Set(kAtn3, 1.0);
+  d.q().setNoteOn(30, 100);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcAtn1), -0.5);
+  EXPECT_DOUBLE_EQ(d.Source(kSrcAtn2), 0.25 * KeyValue(30));
+  // Within a sample the voltage processors come before the attenuators.
+  EXPECT_DOUBLE_EQ(d.Source(kSrcAtn3), d.Source(kSrcVP1));
+  d.Set(kAtn1Src, kSrcOff);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcAtn1), 0.0);
+}
+
+TEST(Routing, LagsAreButterworthLowPassesStepping1000TimesPerSecond) {
+  // "LAG 1" 0: 250 Hz at the lag's rate of 1000 steps per second (w = pi / 2). The step
+  // response of that biquad, from its coefficients: a1 = 2 cos w / (1 + alpha),
+  // a2 = (alpha - 1) / (1 + alpha), b0 = (1 - cos w) / (2 (1 + alpha)), b1 = 2 b0, b2 = b0.
+  const double w = 3.14159265358979323846 / 2.0, alpha = std::sin(w) / std::sqrt(2.0);
+  const double a1 = 2.0 * std::cos(w) / (1.0 + alpha), a2 = (alpha - 1.0) / (1.0 + alpha);
+  const double b0 = (1.0 - std::cos(w)) / (2.0 * (1.0 + alpha)), b1 = 2.0 * b0;
+  Direct d;
+  d.Set(kLag1Src, kSrc5V);
+  d.Set(kLag1, 0.0);
+  double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+  for (int f = 0; f < 12; ++f) {
+    const double y = b0 * (1.0 + x2) + b1 * x1 + a1 * y1 + a2 * y2;
+    x2 = x1, x1 = 1.0, y2 = y1, y1 = y;
+    d.Frame();
+    EXPECT_NEAR(d.Source(kSrcLag1), y, 1e-9) << "frame " << f;
+  }
+  EXPECT_NEAR(d.Source(kSrcLag1), 1.0, 0.01);
+  // "LAG 2" at 1: cut-off 0 Hz, the input never gets through.
+  d.Set(kLag2Src, kSrc5V);
+  d.Set(kLag2, 1.0);
+  d.Frame(20);
+  EXPECT_LT(std::fabs(d.Source(kSrcLag2)), 1e-9);
+  // Half way: (1 - 0.5)^6 * 250 = 3.9 Hz, a slow rise.
+  d.Set(kLag2, 0.5);
+  d.Frame(100);
+  EXPECT_GT(d.Source(kSrcLag2), 0.5);
+  EXPECT_LT(d.Source(kSrcLag2), 0.99);
+}
+
+TEST(Routing, EverySourceReachesAnInput) {
+  // Drive every source to a value of its own, then patch each one in turn into attenuator 1
+  // (factor 1): its output must be the source's cell.
+  Direct d;
+  for (int v = 0; v < 8; ++v) d.Set(kVC1Src + v, 20 + v);
+  d.Set(kVP1Src, kSrcKey);
+  d.Set(kVP1A, 0.3);
+  d.Set(kVP1B, -0.7);
+  d.Set(kVP2Src, kSrcMW);
+  d.Set(kVP2A, 0.9);
+  d.Set(kLag1Src, kSrc5V);
+  d.Set(kLag2Src, kSrcKey);
+  d.Set(kAtn2Src, kSrcKey);
+  d.Set(kAtn2, 0.5);
+  d.Set(kAtn3Src, kSrcPB);
+  d.Set(kAtn3, -0.8);
+  d.Set(kGEGSrc1, kTrigMlt);
+  d.Set(kGEGAtk, 0.5);
+  d.Set(kSHIn, kSrcKey);
+  d.Set(kSHFreq, 20.0);
+  for (int b = 0; b < kNumBlocks; ++b) {
+    d.Set(BlockParam(b, kMG1Freq), 3.0 + b);
+    d.Set(BlockParam(b, kMG2Freq), 5.0 + b);
+  }
+  d.Set(kAtn1, 1.0);
+  d.q().setNoteOn(100, 90);
+  d.Midi(0xE0, 0, 0x30);  // bend up half way
+  d.Midi(0xB0, 1, 100);
+  for (int v = 0; v < 8; ++v) d.Midi(0xB0, uint8_t(20 + v), uint8_t(10 + 13 * v));
+  d.Frame(130);
+  int nonZero = 0;
+  for (int s = kSrc5V; s < kNumModSources; ++s) {
+    d.Set(kAtn1Src, s);
+    d.Frame();
+    EXPECT_DOUBLE_EQ(d.Source(kSrcAtn1), d.Source(s)) << "source " << s;
+    nonZero += d.Source(s) != 0.0;
+  }
+  EXPECT_GE(nonZero, 29);
+  for (int v = 0; v < 8; ++v) EXPECT_DOUBLE_EQ(d.Source(kSrcVC1 + v), (10 + 13 * v) / 127.0);
+}
+
+TEST(Routing, ControllerCellsTakeTheFirstMatchingAssignment) {
+  Direct d;
+  d.Set(kVC3Src, 10);
+  d.Midi(0xB0, 10, 64);
+  d.Frame();
+  EXPECT_DOUBLE_EQ(d.Source(kSrcVC3), 64.0 / 127.0);
+  // "VC1 Src" = "VC2 Src" = 7: only VC1 moves.
+  d.Set(kVC1Src, 7);
+  d.Set(kVC2Src, 7);
+  d.Midi(0xB0, 7, 100);
+  d.Frame();
+  EXPECT_DOUBLE_EQ(d.Source(kSrcVC1), 100.0 / 127.0);
+  EXPECT_EQ(d.Source(kSrcVC2), 0.0);
+  // A trigger assignment comes first of all.
+  d.Set(kTrg2Src, 7);
+  d.Midi(0xB0, 7, 20);
+  d.Frame();
+  EXPECT_DOUBLE_EQ(d.Source(kSrcVC1), 100.0 / 127.0);
+  // The sustain pedal as a control voltage: 1 or 0.
+  d.Set(kVC4Src, 64);
+  d.Midi(0xB0, 64, 1);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcVC4), 1.0);
+  d.Midi(0xB0, 64, 0);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcVC4), 0.0);
+  // The wheel sets its own cells and an assigned VC.
+  d.Set(kVC5Src, 1);
+  d.Midi(0xB0, 1, 127);
+  d.Frame();
+  EXPECT_EQ(d.Source(kSrcVC5), 1.0);
+  EXPECT_EQ(d.Source(kSrcMW), 1.0);
+}
+
+TEST(Routing, ControllerGatesGiveOneTriggerPerRisingEdge) {
+  Direct d;
+  // Controller 0 is every assignment's default, so it drives gate 1 only.
+  d.Midi(0xB0, 0, 127);
+  d.Frame();
+  EXPECT_TRUE(d.Trigger(kTrigTrg1));
+  EXPECT_EQ(d.Source(kSrcVC1), 0.0);
+  d.Frame();
+  EXPECT_FALSE(d.Trigger(kTrigTrg1));
+  d.Midi(0xB0, 0, 0);
+  d.Frame();
+
+  // "Trg1 Src" = 64: pressing the pedal gives one pulse one frame long; releasing none.
+  d.Set(kTrg1Src, 64);
+  d.Midi(0xB0, 64, 127);
+  int pulses = 0;
+  for (int f = 0; f < 10; ++f) {
+    d.Frame();
+    pulses += d.Trigger(kTrigTrg1);
+  }
+  EXPECT_EQ(pulses, 1);
+  d.Midi(0xB0, 64, 0);
+  for (int f = 0; f < 10; ++f) {
+    d.Frame();
+    EXPECT_FALSE(d.Trigger(kTrigTrg1));
+  }
+  // Gate 2 at 0.5 and above... above: 64 / 127 opens it, 63 / 127 does not.
+  d.Set(kTrg2Src, 20);
+  d.Midi(0xB0, 20, 63);
+  d.Frame();
+  EXPECT_FALSE(d.Trigger(kTrigTrg2));
+  d.Midi(0xB0, 20, 64);
+  d.Frame();
+  EXPECT_TRUE(d.Trigger(kTrigTrg2));
+  // Two messages in one frame that leave the last two states equal give no pulse.
+  d.Midi(0xB0, 20, 0);
+  d.Frame();
+  d.Midi(0xB0, 20, 127);
+  d.Midi(0xB0, 20, 127);
+  d.Frame();
+  EXPECT_FALSE(d.Trigger(kTrigTrg2));
+}
+
+TEST(Routing, KeyboardTriggersLastOneFrame) {
+  Direct d;
+  d.Set(kKBDTrig, 2);
+  d.q().setNoteOn(60, 100);
+  EXPECT_TRUE(d.Trigger(kTrigMlt));
+  EXPECT_TRUE(d.Trigger(kTrigSng));
+  EXPECT_FALSE(d.Trigger(kTrigKBD));
+  d.Frame();
+  EXPECT_FALSE(d.Trigger(kTrigMlt));
+  EXPECT_FALSE(d.Trigger(kTrigSng));
+  d.q().setNoteOn(64, 100);
+  EXPECT_TRUE(d.Trigger(kTrigMlt));
+  EXPECT_FALSE(d.Trigger(kTrigSng));
+  EXPECT_TRUE(d.Trigger(kTrigKBD));
+  d.Frame();
+  EXPECT_FALSE(d.Trigger(kTrigKBD));
+  d.q().setNoteOn(67, 100);
+  EXPECT_FALSE(d.Trigger(kTrigKBD));
+  d.Frame();
+  // A later note-on in the same frame rewrites the KBD trigger.
+  d.q().setNoteOff(67);
+  d.q().setNoteOff(64);
+  d.q().setNoteOn(64, 100);
+  EXPECT_TRUE(d.Trigger(kTrigKBD));
+  d.q().setNoteOn(65, 100);
+  EXPECT_FALSE(d.Trigger(kTrigKBD));
+  d.Frame();
+  // "Off" never fires it.
+  d.Set(kKBDTrig, 0);
+  d.q().allNotesOff();
+  d.q().setNoteOn(60, 100);
+  EXPECT_FALSE(d.Trigger(kTrigKBD));
+}
+
+TEST(Routing, LastKeyUpStopsTheGegButAllNotesOffDoesNot) {
+  Direct d;
+  d.Set(kGEGSrc1, kTrigMlt);
+  d.q().setNoteOn(60, 100);
+  d.Frame(40);  // delay and attack: about 20 ms
+  ASSERT_TRUE(d.q().getGEG().isOn());
+  ASSERT_EQ(d.Source(kSrcGE3Plus), 1.0);
+  d.q().allNotesOff();
+  d.Frame(40);
+  EXPECT_EQ(d.Source(kSrcGE3Plus), 1.0);
+  d.q().setNoteOn(62, 100);
+  d.q().setNoteOn(64, 100);
+  d.Frame(40);
+  d.q().setNoteOff(62);
+  d.Frame(5);
+  EXPECT_EQ(d.Source(kSrcGE3Plus), 1.0);
+  d.q().setNoteOff(64);
+  d.Frame(5);
+  EXPECT_LT(d.Source(kSrcGE3Plus), 0.5);
+  d.Frame(10);
+  EXPECT_FALSE(d.q().getGEG().isOn());
+  EXPECT_EQ(d.Source(kSrcGE1Minus), 1.0);
+}
+
+// ---- Selectors that reach the audio --------------------------------------------------------
+
+TEST(Routing, BlockVcaSourceScalesLinearlyAndSilencesAtZero) {
+  auto render = [](const char* vca, int wheel) {
+    Session s(kRate, 512);
+    EXPECT_TRUE(s.ok);
+    s.SoloBlockA();
+    s.Set(BlockParam(kBlockA, kVCAFSrc), vca);
+    s.Midi({CC(0, 1, wheel), NoteOn(0, 69)});
+    return s.Render(4800);
+  };
+  std::vector<double> full = render("off", 0);
+  std::vector<double> half = render("MW+", 64);
+  std::vector<double> none = render("MW+", 0);
+  std::vector<double> negative = render("MW", 0);  // -1
+  ASSERT_GT(Rms(full, 0, 4800), 0.01);
+  for (int i = 0; i < 4800; ++i) EXPECT_NEAR(half[size_t(i)], full[size_t(i)] * 64.0 / 127.0, 1e-12);
+  EXPECT_TRUE(AllZero(none, 0, 4800));
+  EXPECT_TRUE(AllZero(negative, 0, 4800));
+}
+
+TEST(Routing, TotalVcaSourceScalesTheMix) {
+  auto render = [](const char* vca, int wheel) {
+    Session s(kRate, 512);
+    EXPECT_TRUE(s.ok);
+    s.Set(kTVCASrc, vca);
+    s.Midi({CC(0, 1, wheel), NoteOn(0, 69)});
+    return s.Render(4800);
+  };
+  std::vector<double> full = render("off", 0), part = render("MW+", 32), neg = render("MW", 10);
+  for (int i = 0; i < 4800; ++i) EXPECT_NEAR(part[size_t(i)], full[size_t(i)] * 32.0 / 127.0, 1e-12);
+  EXPECT_TRUE(AllZero(neg, 0, 4800));
+}
+
+TEST(Routing, ChannelGateOpensAboveOneHalf) {
+  auto render = [](int wheel) {
+    Session s(kRate, 512);
+    EXPECT_TRUE(s.ok);
+    s.SoloBlockA();
+    s.Set(BlockParam(kBlockA, kChGate), "MW+");
+    s.Midi({CC(0, 1, wheel), NoteOn(0, 69)});
+    return s.Render(2400);
+  };
+  EXPECT_GT(Rms(render(64), 0, 2400), 0.01);  // 0.504
+  EXPECT_TRUE(AllZero(render(63), 0, 2400));  // 0.496
+  // A Block switched off contributes nothing, its voices run on.
+  Session s(kRate, 512);
+  s.Set(BlockParam(kBlockA, kChEnable), "off");
+  s.SoloBlockA();
+  s.Midi({NoteOn(0, 69)});
+  EXPECT_TRUE(AllZero(s.Render(2400), 0, 2400));
+}
+
+TEST(Routing, PanAndVolumeSetTheChannelGains) {
+  // "Pan" 0.5 with "Volume" 0.25 gives each side 0.25; "Pan" 0 puts the Block on the left.
+  Session s(kRate, 512);
+  ASSERT_TRUE(s.ok);
+  s.SoloBlockA();
+  s.Midi({NoteOn(0, 69)});
+  std::vector<double> l = s.Render(2400, 0, 0);
+  std::vector<double> r = s.other;
+  EXPECT_EQ(l, r);
+  s.Set(BlockParam(kBlockA, kPan), 0.0);
+  std::vector<double> l2 = s.Render(2400, 0, 0);
+  EXPECT_TRUE(AllZero(s.other, 0, 2400));
+  // The left side doubles: gain 1 - pan times 2 * volume, 0.5 instead of 0.25.
+  EXPECT_NEAR(Rms(l2, 480, 1920) / Rms(l, 480, 1920), 2.0, 0.02);
+}
+
+}  // namespace

@@ -1,0 +1,418 @@
+// The instrument's state: its exact bytes as a host receives them, older untagged states,
+// truncated and hostile chunks, out-of-range values, states back to back, the Block copy and
+// initialisation, and a program carried from one instance to another with the same sound.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "instrument/instrument_helpers.h"
+#include "plugin/ByteChunk.h"
+
+using namespace qtest;
+using quenta_test::kChunkHeader;
+using quenta_test::ReadLE32;
+using quenta_test::ReadLEDouble;
+
+namespace {
+
+constexpr int kTagLen = 12;
+constexpr int kValuesLen = kNumParams * 8;  // 1832
+
+// A value inside every parameter's range, different from parameter to parameter: a whole
+// number of units above the minimum (valid for lists, switches and numbers alike).
+double SpreadValue(const Quenta& q, int i) {
+  const IParam* p = q.GetParam(i);
+  const double span = p->GetMax() - p->GetMin();
+  return p->GetMin() + std::floor(span * double((i * 37) % 100) / 100.0);
+}
+
+void PutValues(ByteChunk& c, const std::vector<double>& v) {
+  for (double x : v) c.Put(&x);
+}
+
+std::vector<double> Values(const Quenta& q) {
+  std::vector<double> v;
+  for (int i = 0; i < kNumParams; ++i) v.push_back(q.GetParam(i)->Value());
+  return v;
+}
+
+std::vector<double> Defaults(const Quenta& q) {
+  std::vector<double> v;
+  for (int i = 0; i < kNumParams; ++i) v.push_back(q.GetParam(i)->GetDefault());
+  return v;
+}
+
+// The tagged header of a state: tag, program index, name length and name.
+void PutHeader(ByteChunk& c, int program, int nameLength, const char* name) {
+  c.PutBytes("Quenta_1.2.2", kTagLen);
+  c.Put(&program);
+  c.Put(&nameLength);
+  if (name) c.PutBytes(name, int(std::strlen(name)));
+}
+
+TEST(State, ProgramChunkBytesAsTheHostReceivesThem) {
+  Session s(48000.0, 512);
+  ASSERT_TRUE(s.ok);
+  s.host.SetProgram(5);
+  s.host.SetProgramName("Pad1");
+  s.Set(BlockParam(kBlockB, kCoarse), 300.0);
+  s.Set(kFinal, 0.5);
+  s.Set(kTVCASrc, "GE3+");
+  std::vector<uint8_t> c = s.host.GetChunk(false);
+  // Version header, the 1856-byte state of program 5 named with four characters, the name.
+  ASSERT_EQ(c.size(), 8u + 1856u + 8u);
+  EXPECT_EQ(std::memcmp(c.data(), kChunkHeader, 8), 0);
+  EXPECT_EQ(std::string(c.begin() + 8, c.begin() + 20), "Quenta_1.2.2");
+  EXPECT_EQ(ReadLE32(c, 20), 5);
+  EXPECT_EQ(ReadLE32(c, 24), 4);
+  EXPECT_EQ(std::string(c.begin() + 28, c.begin() + 32), "Pad1");
+  auto value = [&](int index) { return ReadLEDouble(c, 32 + 8 * size_t(index)); };
+  Direct fresh;
+  for (int i = 0; i < kNumParams; ++i) {
+    if (i == BlockParam(kBlockB, kCoarse) || i == kFinal || i == kTVCASrc) continue;
+    EXPECT_EQ(value(i), fresh.q().GetParam(i)->GetDefault()) << "parameter " << i;
+  }
+  // Plain values, not normalised.
+  EXPECT_EQ(value(BlockParam(kBlockB, kCoarse)), 300.0);
+  EXPECT_EQ(value(kFinal), 0.5);
+  EXPECT_EQ(value(kTVCASrc), double(kSrcGE3Plus));
+  EXPECT_EQ(value(BlockParam(kBlockA, kWaveform)), 1.0);
+  EXPECT_EQ(value(BlockParam(kBlockC, kCutoff)), 1.0);
+  EXPECT_EQ(value(BlockParam(kBlockA, kMG1Freq)), 0.2);
+  EXPECT_EQ(value(BlockParam(kBlockB, kVolume)), 0.25);
+  EXPECT_EQ(value(kVP2Sel), 1.0);
+  EXPECT_EQ(value(kUseHold), 1.0);
+  EXPECT_EQ(ReadLE32(c, 1864), 4);
+  EXPECT_EQ(std::string(c.begin() + 1868, c.end()), "Pad1");
+}
+
+TEST(State, SerializedStateIs1852BytesPlusTheName) {
+  Direct d;
+  ASSERT_TRUE(d.q().RestorePreset(5));
+  d.q().GetPreset(5)->SetName("Abcd");
+  ByteChunk c;
+  ASSERT_TRUE(d.q().SerializeState(&c));
+  ASSERT_EQ(c.Size(), 1856);
+  EXPECT_TRUE(d.q().isNewVersion_1_2_2(&c, 0));
+  EXPECT_FALSE(d.q().isNewVersion_1_2_2(&c, 1));
+  EXPECT_FALSE(d.q().isNewVersion_1_2_2(&c, -1));
+  // Reading it back consumes exactly those bytes and applies neither program nor name.
+  ASSERT_TRUE(d.q().RestorePreset(2));
+  const std::string name2 = d.q().GetPresetName(2);
+  EXPECT_EQ(d.q().UnserializeState(&c, 0), 1856);
+  EXPECT_EQ(d.q().GetCurrentPresetIdx(), 2);
+  EXPECT_EQ(std::string(d.q().GetPresetName(2)), name2);
+  EXPECT_EQ(std::string(d.q().GetPresetName(5)), "Abcd");
+  // An empty name: 1852 bytes.
+  d.q().GetPreset(2)->SetName("");
+  ByteChunk e;
+  d.q().SerializeState(&e);
+  EXPECT_EQ(e.Size(), 1852);
+}
+
+TEST(State, OlderUntaggedStatesRestoreEveryValue) {
+  Direct d;
+  std::vector<double> v;
+  for (int i = 0; i < kNumParams; ++i) v.push_back(SpreadValue(d.q(), i));
+  ByteChunk c;
+  PutValues(c, v);
+  ASSERT_EQ(c.Size(), kValuesLen);
+  EXPECT_FALSE(d.q().isNewVersion_1_2_2(&c, 0));
+  EXPECT_EQ(d.q().UnserializeState(&c, 0), kValuesLen);
+  EXPECT_EQ(Values(d.q()), v);
+  // And applied: "Final" sets the output gain.
+  EXPECT_EQ(d.q().getOutputGain(), 2.0 * v[kFinal]);
+
+  // The same through the host's program chunk: header, bare values, no name.
+  Session s(48000.0, 512);
+  ASSERT_TRUE(s.ok);
+  std::vector<uint8_t> chunk(8 + size_t(c.Size()));
+  std::memcpy(chunk.data(), kChunkHeader, 8);
+  std::memcpy(chunk.data() + 8, c.GetBytes(), size_t(c.Size()));
+  EXPECT_EQ(s.host.SetChunk(chunk, false), 1);
+  std::vector<uint8_t> back = s.host.GetChunk(false);
+  // Header, tag, program index, name length and name, then the values.
+  const size_t values = 8 + kTagLen + 8 + size_t(ReadLE32(back, 24));
+  for (int i = 0; i < kNumParams; ++i)
+    EXPECT_EQ(ReadLEDouble(back, values + 8 * size_t(i)), v[size_t(i)]) << "parameter " << i;
+}
+
+TEST(State, AnUntagged1000ByteChunkStopsAtParameter125) {
+  Direct d;
+  d.Set(125, 50.0);
+  d.Set(126, 30.0);
+  std::vector<double> before = Values(d.q());
+  std::vector<double> v;
+  for (int i = 0; i < 125; ++i) v.push_back(SpreadValue(d.q(), i));
+  ByteChunk c;
+  PutValues(c, v);
+  ASSERT_EQ(c.Size(), 1000);
+  // A value stored without being applied: it must reach the engine when all are re-applied.
+  d.q().GetParam(kFinal)->Set(0.1);
+  EXPECT_EQ(d.q().UnserializeState(&c, 0), -1);
+  std::vector<double> after = Values(d.q());
+  for (int i = 0; i < 125; ++i) EXPECT_EQ(after[size_t(i)], v[size_t(i)]) << i;
+  EXPECT_EQ(after[125], 0.0);  // ran out here: 0.0, limited to the range
+  for (int i = 126; i < kNumParams; ++i)
+    if (i != kFinal) {
+      EXPECT_EQ(after[size_t(i)], before[size_t(i)]) << i;
+    }
+  EXPECT_EQ(after[126], 30.0);
+  EXPECT_DOUBLE_EQ(d.q().getOutputGain(), 0.2);
+}
+
+TEST(State, OutOfRangeValuesAreLimited) {
+  Direct d;
+  ByteChunk c;
+  PutHeader(c, 0, 0, nullptr);
+  std::vector<double> v = Defaults(d.q());
+  v[kFinal] = 2.0;
+  v[BlockParam(kBlockA, kCoarse)] = -5000.0;
+  v[BlockParam(kBlockB, kWaveform)] = 99.0;
+  v[kPBRange] = -1e300;
+  v[BlockParam(kBlockC, kCutoff)] = std::nan("");
+  v[BlockParam(kBlockC, kMG1Freq)] = std::numeric_limits<double>::infinity();
+  PutValues(c, v);
+  EXPECT_EQ(d.q().UnserializeState(&c, 0), c.Size());
+  EXPECT_EQ(d.Get(kFinal), 1.0);
+  EXPECT_EQ(d.q().getOutputGain(), 2.0);
+  EXPECT_EQ(d.Get(BlockParam(kBlockA, kCoarse)), -800.0);
+  EXPECT_EQ(d.Get(BlockParam(kBlockB, kWaveform)), 5.0);
+  EXPECT_EQ(d.Get(kPBRange), -24.0);
+  EXPECT_EQ(d.q().getBendRange(), -24.0 * 128.0);
+  EXPECT_EQ(d.Get(BlockParam(kBlockC, kMG1Freq)), 1500.0);
+  // Not a number is no value: the parameter keeps one inside its range.
+  const double cutoff = d.Get(BlockParam(kBlockC, kCutoff));
+  EXPECT_GE(cutoff, 0.0);
+  EXPECT_LE(cutoff, 1.0);
+}
+
+TEST(State, TruncatedAndHostileTaggedHeadersFail) {
+  struct Case {
+    const char* what;
+    ByteChunk chunk;
+    bool valuesFollow = false;
+  };
+  std::vector<Case> cases(6);
+  cases[0].what = "tag only";
+  cases[0].chunk.PutBytes("Quenta_1.2.2", kTagLen);
+  cases[1].what = "tag and program";
+  {
+    int program = 3;
+    cases[1].chunk.PutBytes("Quenta_1.2.2", kTagLen);
+    cases[1].chunk.Put(&program);
+  }
+  cases[2].what = "negative name length";
+  cases[3].what = "name longer than the chunk";
+  cases[4].what = "huge name length";
+  cases[5].what = "name length cut short";
+  PutHeader(cases[2].chunk, 0, -16, nullptr);
+  cases[2].valuesFollow = cases[4].valuesFollow = true;
+  PutHeader(cases[3].chunk, 0, 100, "abc");
+  PutHeader(cases[4].chunk, 0, 0x7fffffff, "abc");
+  {
+    int program = 1;
+    cases[5].chunk.PutBytes("Quenta_1.2.2", kTagLen);
+    cases[5].chunk.Put(&program);
+    cases[5].chunk.PutBytes("\x04\x00", 2);
+  }
+  // Values follow the headers with a negative or huge name length, so that a reader that
+  // went on would change parameters.
+  Direct donor;
+  std::vector<double> other;
+  for (int i = 0; i < kNumParams; ++i) other.push_back(SpreadValue(donor.q(), i));
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.valuesFollow) PutValues(c.chunk, other);
+    Direct d;
+    d.Set(kFinal, 0.3);
+    const std::vector<double> before = Values(d.q());
+    d.q().GetParam(kAtn1)->Set(0.7);  // stored, not yet applied
+    EXPECT_EQ(d.q().UnserializeState(&c.chunk, 0), -1);
+    std::vector<double> after = Values(d.q());
+    after[kAtn1] = before[kAtn1];
+    EXPECT_EQ(after, before);
+    // The current values were applied again even so.
+    d.Set(kAtn1Src, kSrc5V);
+    d.Frame();
+    EXPECT_DOUBLE_EQ(d.Source(kSrcAtn1), 0.7);
+  }
+}
+
+TEST(State, TruncatedValuesStoreWhatWasRead) {
+  Direct d;
+  const std::vector<double> before = Values(d.q());
+  ByteChunk c;
+  PutHeader(c, 0, 2, "xy");
+  std::vector<double> v;
+  for (int i = 0; i < 100; ++i) v.push_back(SpreadValue(d.q(), i));
+  PutValues(c, v);
+  c.PutBytes("\x01\x02\x03", 3);  // part of a value
+  EXPECT_EQ(d.q().UnserializeState(&c, 0), -1);
+  const std::vector<double> after = Values(d.q());
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(after[size_t(i)], v[size_t(i)]);
+  EXPECT_EQ(after[100], std::max(0.0, d.q().GetParam(100)->GetMin()));
+  for (int i = 101; i < kNumParams; ++i) EXPECT_EQ(after[size_t(i)], before[size_t(i)]);
+}
+
+TEST(State, ReadsStartingOutsideTheChunkFail) {
+  Direct d;
+  ByteChunk c;
+  d.q().SerializeState(&c);
+  const std::vector<double> before = Values(d.q());
+  EXPECT_EQ(d.q().UnserializeState(&c, -1), -1);
+  EXPECT_EQ(d.q().UnserializeState(&c, c.Size()), -1);
+  EXPECT_EQ(d.q().UnserializeState(&c, c.Size() + 100), -1);
+  // A chunk that ends inside the tag is not tagged: its 8 bytes are one old-style value.
+  ByteChunk shortTag;
+  shortTag.PutBytes("Quenta_1", 8);
+  EXPECT_EQ(d.q().UnserializeState(&shortTag, 0), -1);
+  const std::vector<double> after = Values(d.q());
+  for (int i = 2; i < kNumParams; ++i) EXPECT_EQ(after[size_t(i)], before[size_t(i)]) << i;
+}
+
+TEST(State, TwoStatesBackToBack) {
+  Direct a, b;
+  ASSERT_TRUE(a.q().RestorePreset(1));
+  a.q().GetPreset(1)->SetName("One");
+  b.q().GetPreset(0)->SetName("Second");
+  for (int i = 0; i < kNumParams; ++i) b.Set(i, SpreadValue(b.q(), i));
+  ByteChunk c;
+  a.q().SerializeState(&c);
+  const int first = c.Size();
+  b.q().SerializeState(&c);
+  EXPECT_EQ(first, 1852 + 3);
+  EXPECT_EQ(c.Size(), first + 1852 + 6);
+  Direct d;
+  EXPECT_EQ(d.q().UnserializeState(&c, 0), first);
+  EXPECT_EQ(Values(d.q()), Values(a.q()));
+  EXPECT_EQ(d.q().UnserializeState(&c, first), c.Size());
+  EXPECT_EQ(Values(d.q()), Values(b.q()));
+}
+
+TEST(State, HostileChunksThroughTheHostLeaveAWorkingInstrument) {
+  Session s(48000.0, 512);
+  ASSERT_TRUE(s.ok);
+  std::mt19937 rng(7);
+  for (size_t size : {0u, 1u, 7u, 8u, 9u, 20u, 100u, 1000u, 1871u, 1872u, 5000u}) {
+    for (bool bank : {false, true}) {
+      std::vector<uint8_t> junk(size);
+      for (uint8_t& b : junk) b = uint8_t(rng());
+      // Half of them carry a valid header and tag, so the reader gets past the first checks.
+      if (size >= 20 && (size & 1) == 0) {
+        std::memcpy(junk.data(), kChunkHeader, 8);
+        std::memcpy(junk.data() + 8, "Quenta_1.2.2", 12);
+      }
+      s.host.SetChunk(junk, bank);
+    }
+  }
+  for (int i = 0; i < kNumParams; ++i) {
+    const float v = s.host.GetParameter(i);
+    EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << i;
+  }
+  s.Midi({NoteOn(0, 60), NoteOn(0, 67)});
+  EXPECT_TRUE(AllFinite(s.Render(4800)));
+}
+
+// ---- Block copy and initialisation ------------------------------------------------------
+
+TEST(State, CopyBlockAToCKeepsCsOwnLevelSourcesAndSwitch) {
+  Direct d;
+  const int own[] = {kVolume, kVCAFSrc, kChEnable, kChGate};
+  for (int k = 0; k < kBlockParamCount; ++k) d.Set(BlockParam(kBlockA, k), SpreadValue(d.q(), BlockParam(kBlockA, k)));
+  d.Set(BlockParam(kBlockA, kPan), 0.2);
+  d.Set(BlockParam(kBlockA, kMG1Freq), 100.0);
+  d.Set(BlockParam(kBlockC, kVolume), 0.4);
+  d.Set(BlockParam(kBlockC, kVCAFSrc), kSrcMW);
+  d.Set(BlockParam(kBlockC, kChEnable), 1.0);
+  d.Set(BlockParam(kBlockC, kChGate), kSrcVC2);
+  const std::vector<double> before = Values(d.q());
+  Log().automated.clear();
+  d.q().runUtilCommand(kBlockA, 2);  // copy A to C
+  for (int k = 0; k < kBlockParamCount; ++k) {
+    const double got = d.Get(BlockParam(kBlockC, k));
+    if (std::find(std::begin(own), std::end(own), k) != std::end(own)) {
+      EXPECT_EQ(got, before[size_t(BlockParam(kBlockC, k))]) << "k " << k;
+    } else {
+      const double want = before[size_t(BlockParam(kBlockA, k))];
+      EXPECT_NEAR(got, want, 1e-9 * (1.0 + std::fabs(want))) << "k " << k;
+    }
+  }
+  EXPECT_EQ(d.Get(BlockParam(kBlockC, kPan)), 0.2);
+  // A and B untouched.
+  for (int i = 0; i < 2 * kBlockParamCount; ++i) EXPECT_EQ(d.Get(i), before[size_t(i)]);
+  // The host heard of every parameter.
+  for (int i = 0; i < kNumParams; ++i)
+    EXPECT_NE(std::find(Log().automated.begin(), Log().automated.end(), i), Log().automated.end()) << i;
+  // And the engine has the copies: C's MG1 now fires every 10 frames (100 Hz).
+  d.Set(BlockParam(kBlockC, kMG1Host), 0.0);
+  std::vector<int> at;
+  for (int f = 0; f < 60; ++f) {
+    d.Frame();
+    if (d.Trigger(kTrigMG1C)) at.push_back(f);
+  }
+  ASSERT_GE(at.size(), 3u);
+  EXPECT_EQ(at[2] - at[1], 10);
+}
+
+TEST(State, InitBlockReturnsItsSettingsToTheDefaults) {
+  Direct d;
+  for (int k = 0; k < kBlockParamCount; ++k) d.Set(BlockParam(kBlockB, k), SpreadValue(d.q(), BlockParam(kBlockB, k)));
+  const std::vector<double> before = Values(d.q());
+  d.q().runUtilCommand(kBlockB, 4);  // not a command
+  d.q().runUtilCommand(kBlockB, -1);
+  EXPECT_EQ(Values(d.q()), before);
+  d.q().runUtilCommand(kBlockB, 3);
+  for (int k = 0; k < kBlockParamCount; ++k) {
+    const int i = BlockParam(kBlockB, k);
+    if (k == kVolume || k == kVCAFSrc || k == kChEnable || k == kChGate)
+      EXPECT_EQ(d.Get(i), before[size_t(i)]) << "k " << k;
+    else
+      EXPECT_EQ(d.Get(i), d.q().GetParam(i)->GetDefault()) << "k " << k;
+  }
+  for (int i = 0; i < kNumParams; ++i)
+    if (i / kBlockParamCount != kBlockB || i >= kFinal) {
+      EXPECT_EQ(d.Get(i), before[size_t(i)]);
+    }
+}
+
+// ---- A program carried to another instance -----------------------------------------------
+
+TEST(State, ProgramChunkReproducesTheSoundInAFreshInstance) {
+  auto patch = [](Session& s) {
+    s.SetBlocks(kWaveform, "Rect");
+    s.Set(BlockParam(kBlockB, kOctave), "4'");
+    s.Set(BlockParam(kBlockC, kWaveform), "Triangle");
+    s.SetBlocks(kCutoff, 0.4);
+    s.SetBlocks(kPeak, 0.5);
+    s.SetBlocks(kEMDcy, 0.4);
+    s.SetBlocks(kEMSus, 0.3);
+    s.Set(BlockParam(kBlockA, kRSInt), 0.6);
+    s.Set(BlockParam(kBlockB, kFCMod), "on");
+    s.Set(BlockParam(kBlockB, kFCMG1), 0.2);
+    s.Set(BlockParam(kBlockB, kMG1Freq), 6.0);
+    s.Set(kTVCASrc, "GE3+");
+    s.Set(kGEGSrc1, "Mlt");
+    s.Set(kPBRange, 7.0);
+    s.Set(kFinal, 0.6);
+  };
+  const std::vector<TimedEvent> events = {
+      {0, NoteOn(0, 60)}, {300, NoteOn(0, 64)}, {2000, Bend(0, 3000)}, {6000, NoteOff(0, 60)}};
+  Session a(48000.0, 512);
+  ASSERT_TRUE(a.ok);
+  patch(a);
+  a.host.SetProgramName("Carried");
+  std::vector<uint8_t> chunk = a.host.GetChunk(false);
+  std::vector<double> original = a.RenderStream(events, 9600);
+
+  Session b(48000.0, 512);
+  ASSERT_TRUE(b.ok);
+  EXPECT_EQ(b.host.SetChunk(chunk, false), 1);
+  EXPECT_EQ(b.host.ProgramName(), "Carried");
+  std::vector<double> copy = b.RenderStream(events, 9600);
+  EXPECT_GT(Rms(original, 0, 9600), 0.01);
+  EXPECT_EQ(copy, original);
+}
+
+}  // namespace
