@@ -118,8 +118,9 @@ bool IPlugBase::CompareState(const unsigned char* data, int startPos) {
   for (int i = 0; i < NParams() && isEqual; ++i) {
     double stored;
     std::memcpy(&stored, pD + i, sizeof(double));  // the data need not be aligned
-    double v = (float)GetParam(i)->Value();
-    isEqual = std::fabs(v - stored) < 0.00001;
+    // The live double itself is compared: through a float, values of a few thousand would
+    // never match their own stored copies.
+    isEqual = std::fabs(GetParam(i)->Value() - stored) < 0.00001;
   }
   return isEqual;
 }
@@ -159,6 +160,15 @@ void IPlugBase::SetBlockSize(int blockSize) {
     if (buf.Resize(blockSize) && blockSize > 0) std::memset(buf.Get(), 0, (size_t)blockSize * sizeof(double));
   }
   mBlockSize = blockSize;
+  // Disconnected channels keep reading and writing their scratch buffers, which may have moved.
+  for (int i = 0; i < NInChannels(); ++i) {
+    InChannel* pIn = mInChannels.Get(i);
+    if (!pIn->mConnected) *pIn->mSrc = pIn->mScratchBuf.Get();
+  }
+  for (int i = 0; i < NOutChannels(); ++i) {
+    OutChannel* pOut = mOutChannels.Get(i);
+    if (!pOut->mConnected) *pOut->mDest = pOut->mScratchBuf.Get();
+  }
 }
 
 int IPlugBase::GetEffectVersion(bool decimal) const {

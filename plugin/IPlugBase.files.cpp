@@ -96,7 +96,11 @@ bool IsVersionHeaderAt(const ByteChunk& chunk, int pos) {
 
 bool IPlugBase::WriteFileAtomically(const char* path, const ByteChunk& image) {
   static std::atomic<unsigned> sCounter{0};
-  std::string tmp = std::string(path) + ".tmp" + std::to_string((long)getpid()) + "-" + std::to_string(sCounter++);
+  // A short name of its own in the target's folder, so long target names still fit.
+  std::string target(path);
+  size_t slash = target.rfind('/');
+  std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  std::string tmp = dir + ".qnt" + std::to_string((long)getpid()) + "-" + std::to_string(sCounter++) + ".tmp";
   int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   // A replaced file keeps its permissions; a new one gets those the umask allows.

@@ -81,7 +81,9 @@ int IPlugBase::UnserializePresets(ByteChunk* pChunk, int startPos) {
       }
       if (pos >= 0 && pPreset->mInitialized) {
         pos = UnserializeState(pChunk, pos);
-        if (pos > 0) {
+        if (pos > 0 || pPreset->mChunk.Size() == 0) {
+          // A preset whose stored state was cut short still gets a state it can be selected
+          // with: what the reader applied.
           pPreset->mChunk.Clear();
           SerializeState(&pPreset->mChunk);
         }

@@ -674,8 +674,10 @@ VstIntPtr IPlugVST::VendorSpecific(VstInt32 idx, VstIntPtr value, void* ptr, flo
 }
 
 void IPlugVST::ProcessEvents(VstEvents* pEvents) {
+  // The record declares two entries; the host allocates numEvents of them.
+  VstEvent** ppEvents = pEvents->events;
   for (int i = 0; i < pEvents->numEvents; ++i) {
-    VstEvent* pEvent = pEvents->events[i];
+    VstEvent* pEvent = ppEvents[i];
     if (!pEvent) continue;
     if (pEvent->type == kVstMidiType) {
       VstMidiEvent* pME = (VstMidiEvent*)pEvent;

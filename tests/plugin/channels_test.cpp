@@ -191,7 +191,7 @@ TEST_F(Frame, ADisconnectedOutputNeverReachesTheHost) {
 
 // Disabled until mended: a disconnected channel's slot keeps the scratch buffer's old address
 // when SetBlockSize reallocates it, so the plug-in renders into freed memory.
-TEST_F(Frame, DISABLED_DisconnectedChannelsFollowTheirScratchBuffersWhenTheBlockSizeGrows) {
+TEST_F(Frame, DisconnectedChannelsFollowTheirScratchBuffersWhenTheBlockSizeGrows) {
   plug.mRender = Render::kRamp;
   plug.SetOutputChannelConnections(1, 1, false);
   plug.SetInputChannelConnections(1, 1, false);
