@@ -46,7 +46,9 @@ $(TSAN_BUILD)/CMakeCache.txt:
 
 test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target Quenta quenta_threads_tests
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/tests/quenta_threads_tests
+	mkdir -p $(TSAN_BUILD)/test-home
+	HOME=$(CURDIR)/$(TSAN_BUILD)/test-home TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  $(TSAN_BUILD)/tests/quenta_threads_tests
 
 test: test-release test-asan test-tsan
 
