@@ -61,6 +61,15 @@ class Quenta : public Synth {
   void copyBlock(int from, int to);
   void initBlock(int block);
 
+  // Microtuning of Block 0 .. 2: temperament 0 .. 13 applied to its twelve "Tune" parameters
+  // (false for a block or temperament that does not exist), the lowest temperament they match
+  // (-1 for none), and the tuning read from or written to a Scala scale file (false when the
+  // file cannot be read or written; saving replaces the file only once it is complete).
+  bool setMicroTuning(int block, int tuning);
+  int getMicroTuning(int block) const;
+  bool loadMicroTuningFile(int block, const char* path);
+  bool saveMicroTuningFile(int block, const char* path);
+
   // Indicator states in the order MG1 A, MG2 A, MG1 B, MG2 B, MG1 C, MG2 C, S&H, GEG.
   enum { kNumLeds = 8 };
   void computeLedStates(bool states[kNumLeds]) const;

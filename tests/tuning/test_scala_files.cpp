@@ -1,0 +1,288 @@
+// Scale files exchanged with a Block: what loading sets and leaves alone, the exact text of a
+// saved file, round trips, and saving that never destroys the file it replaces.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstring>
+
+#include "tuning/tuning_fixture.h"
+
+using namespace tuningtest;
+
+namespace {
+
+constexpr int kEqual = 0;
+constexpr int kJust = 1;
+
+// Cents of degrees 1 .. n, each 10 cents above equal temperament plus one hundredth per
+// degree, so that every degree reads back differently.
+std::string ScaleLines(int n) {
+  std::string s;
+  for (int k = 0; k < n; ++k) s += " " + std::to_string(100 * (k + 1) + 10) + "." + std::to_string(10 + k) + "\n";
+  return s;
+}
+double ScaleDeviation(int k) { return 10.0 + (10 + k) / 100.0; }
+
+// Loads text as a scale file into a Block of q; returns the load's result.
+bool Load(Tuned& q, int block, const std::string& text, const TempDir& dir, const char* name = "in.scl") {
+  WriteFile(dir.file(name), text);
+  return q.q().loadMicroTuningFile(block, dir.file(name).c_str());
+}
+
+TEST(ScalaFiles, LoadsDegreesInOrderWhateverTheLineEndings) {
+  const std::string text =
+      "! made by hand\n"
+      "!\n"
+      "Test scale\n"
+      "! the count follows\n"
+      " 12\n"
+      "!\n" +
+      ScaleLines(6) + "! a comment between two pitches\n" + ScaleLines(12).substr(ScaleLines(6).size());
+  for (const char* ending : {"\n", "\r", "\r\n", "\n\r"}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(ending)));
+    TempDir dir;
+    Tuned q;
+    ASSERT_TRUE(Load(q, kBlockB, WithEndings(text, ending), dir));
+    for (int k = 0; k < kMicroTuningDegrees; ++k) EXPECT_NEAR(q.Degree(kBlockB, k), ScaleDeviation(k), 1e-9) << k;
+    EXPECT_EQ(q.Degrees(kBlockA), TableDeviations(kEqual));
+    EXPECT_EQ(q.Degrees(kBlockC), TableDeviations(kEqual));
+  }
+}
+
+TEST(ScalaFiles, ShortScalesSetTheirDegreesAndLongOnesTheFirstTwelve) {
+  for (int notes : {7, 12, 20}) {
+    SCOPED_TRACE(notes);
+    TempDir dir;
+    Tuned q;
+    ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kJust));
+    ASSERT_TRUE(Load(q, kBlockA, "scale\n" + std::to_string(notes) + "\n" + ScaleLines(notes), dir));
+    for (int k = 0; k < kMicroTuningDegrees; ++k) {
+      const double want = k < notes ? ScaleDeviation(k) : microTuningDeviation(kJust, k);
+      EXPECT_NEAR(q.Degree(kBlockA, k), want, 1e-9) << "degree " << k + 1;
+    }
+  }
+  // Seven notes: "Tune A#" up to "Tune E" set, "Tune F" up to "Tune A" left alone.
+  TempDir dir;
+  Tuned q;
+  ASSERT_TRUE(Load(q, kBlockA, "seven\n7\n" + ScaleLines(7), dir));
+  EXPECT_NE(q.Get(BlockParam(kBlockA, kTuneE)), 0.0);
+  for (int k : {kTuneF, kTuneFs, kTuneG, kTuneGs, kTuneA}) EXPECT_EQ(q.Get(BlockParam(kBlockA, k)), 0.0) << k;
+}
+
+TEST(ScalaFiles, RatiosAndCentsWithTrailingText) {
+  TempDir dir;
+  Tuned q;
+  // Degree 7 is E: a fifth above A.
+  ASSERT_TRUE(Load(q, kBlockA, "fifths\n7\n1\n1\n1\n1\n1\n1\n3/2\n", dir));
+  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneE)), 1200.0 * std::log2(1.5) - 700.0, 1e-9);
+  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneE)), 1.955, 5e-4);
+  ASSERT_TRUE(Load(q, kBlockA, "fifths\n7\n1\n1\n1\n1\n1\n1\n701.955 a pure fifth\n", dir));
+  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneE)), 1.955, 1e-9);
+  // Integer ratio 1 for degree 1 is a hundred cents below equal temperament: the range's end.
+  EXPECT_EQ(q.Get(BlockParam(kBlockA, kTuneAs)), -100.0);
+}
+
+TEST(ScalaFiles, MalformedPitchLinesLeaveTheirDegree) {
+  TempDir dir;
+  Tuned q;
+  ASSERT_TRUE(q.q().setMicroTuning(kBlockC, kJust));
+  const Tunes just = q.Degrees(kBlockC);
+  ASSERT_TRUE(Load(q, kBlockC,
+                   "bad lines\n12\n"
+                   "abc\n"       // 1: no number
+                   "0/3\n"       // 2: zero
+                   "315.0\n"     // 3: good, +15 cents
+                   "3/0\n"       // 4: no denominator
+                   "\n"          // 5: empty
+                   "nan.\n"      // 6: not a number
+                   "3/2\n"       // 7: good
+                   "-1\n"        // 8: negative
+                   "12345678901234567890123456789012\n"  // 9: too long
+                   "1e999.\n"    // 10: overflows
+                   "99999.\n"    // 11: far beyond the range: its end
+                   "1200.\n",    // 12: good
+                   dir));
+  for (int k : {0, 1, 3, 4, 5, 7, 8, 9}) EXPECT_EQ(q.Degree(kBlockC, k), just[size_t(k)]) << "degree " << k + 1;
+  EXPECT_NEAR(q.Degree(kBlockC, 2), 15.0, 1e-9);
+  EXPECT_NEAR(q.Degree(kBlockC, 6), 1200.0 * std::log2(1.5) - 700.0, 1e-9);
+  EXPECT_EQ(q.Degree(kBlockC, 10), 100.0);
+  EXPECT_NEAR(q.Degree(kBlockC, 11), 0.0, 1e-9);
+}
+
+TEST(ScalaFiles, WithoutAUsableCountNothingChanges) {
+  const char* files[] = {
+      "",                                  // empty file
+      "! only comments\n!\n",              // no description
+      "description only\n",               // no count
+      "desc\ntwelve\n100.0\n",             // not a number
+      "desc\n0\n100.0\n",                  // not positive
+      "desc\n-2\n100.0\n",                 // negative
+      "desc\n\n100.0\n",                   // empty count line
+      "desc\n0000000000000001\n150.0\n",  // count token too long
+  };
+  for (const char* text : files) {
+    SCOPED_TRACE(testing::PrintToString(std::string(text)));
+    TempDir dir;
+    Tuned q;
+    ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kJust));
+    const std::vector<double> before = q.All();
+    EXPECT_TRUE(Load(q, kBlockA, text, dir)) << "the file itself was readable";
+    EXPECT_EQ(q.All(), before);
+  }
+}
+
+TEST(ScalaFiles, UnreadableFilesAndWrongBlocksFail) {
+  TempDir dir;
+  Tuned q;
+  const std::vector<double> before = q.All();
+  EXPECT_FALSE(q.q().loadMicroTuningFile(kBlockA, dir.file("missing.scl").c_str()));
+  EXPECT_FALSE(q.q().loadMicroTuningFile(kBlockA, dir.path().c_str())) << "a folder";
+  EXPECT_FALSE(q.q().loadMicroTuningFile(kBlockA, ""));
+  EXPECT_FALSE(q.q().loadMicroTuningFile(kBlockA, nullptr));
+  WriteFile(dir.file("ok.scl"), "ok\n1\n150.0\n");
+  EXPECT_FALSE(q.q().loadMicroTuningFile(-1, dir.file("ok.scl").c_str()));
+  EXPECT_FALSE(q.q().loadMicroTuningFile(kNumBlocks, dir.file("ok.scl").c_str()));
+  EXPECT_EQ(q.All(), before);
+}
+
+// ---- Saving -------------------------------------------------------------------------------
+
+TEST(ScalaFiles, SavedEqualTemperamentReadsExactly) {
+  TempDir dir;
+  Tuned q;
+  ASSERT_TRUE(q.q().saveMicroTuningFile(kBlockA, dir.file("Quenta_tuning.scl").c_str()));
+  std::string want = "! Quenta_tuning.scl\n!\nQuenta Tuning Export\n 12\n!\n";
+  for (int k = 1; k <= 12; ++k) want += " " + std::to_string(100 * k) + ".00000\n";
+  EXPECT_EQ(ReadFile(dir.file("Quenta_tuning.scl")), want);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"Quenta_tuning.scl"}) << "no temporary file left";
+}
+
+TEST(ScalaFiles, SavedValuesHaveFiveDecimalsInDegreeOrder) {
+  TempDir dir;
+  Tuned q;
+  q.Set(BlockParam(kBlockC, kTuneAs), 12.345678);  // degree 1
+  q.Set(BlockParam(kBlockC, kTuneA), -43.0);       // degree 12
+  q.Set(BlockParam(kBlockA, kTuneB), 50.0);        // another Block
+  ASSERT_TRUE(q.q().saveMicroTuningFile(kBlockC, dir.file("c.scl").c_str()));
+  const std::string text = ReadFile(dir.file("c.scl"));
+  EXPECT_NE(text.find("!\n 112.34568\n 200.00000\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(" 1100.00000\n 1157.00000\n"), std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.size() - 12), " 1157.00000\n");
+}
+
+TEST(ScalaFiles, EveryTableSurvivesASaveAndLoad) {
+  TempDir dir;
+  Tuned q;
+  for (int t = 0; t < kNumMicroTunings; ++t) {
+    SCOPED_TRACE(descMicroTuning[t]);
+    ASSERT_TRUE(q.q().setMicroTuning(kBlockB, t));
+    ASSERT_TRUE(q.q().saveMicroTuningFile(kBlockB, dir.file("t.scl").c_str()));
+    ASSERT_TRUE(q.q().setMicroTuning(kBlockA, (t + 1) % kNumMicroTunings));
+    ASSERT_TRUE(q.q().loadMicroTuningFile(kBlockA, dir.file("t.scl").c_str()));
+    EXPECT_EQ(q.q().getMicroTuning(kBlockA), t);
+  }
+}
+
+TEST(ScalaFiles, ArbitraryValuesSurviveASaveAndLoadToFiveDecimals) {
+  TempDir dir;
+  Tuned q;
+  Tunes t;
+  for (int k = 0; k < kMicroTuningDegrees; ++k) t[size_t(k)] = -99.987654 + 17.3210987 * k;
+  q.SetDegrees(kBlockA, t);
+  ASSERT_TRUE(q.q().saveMicroTuningFile(kBlockA, dir.file("x.scl").c_str()));
+  ASSERT_TRUE(q.q().loadMicroTuningFile(kBlockC, dir.file("x.scl").c_str()));
+  for (int k = 0; k < kMicroTuningDegrees; ++k) EXPECT_NEAR(q.Degree(kBlockC, k), t[size_t(k)], 5.0001e-6) << k;
+}
+
+TEST(ScalaFiles, NamesAfterTheLastSlashOrBackslashAndOnOneLine) {
+  TempDir dir;
+  Tuned q;
+  ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kJust));
+  ASSERT_TRUE(q.q().saveMicroTuningFile(kBlockA, dir.file("a\\b.scl").c_str()));
+  EXPECT_EQ(ReadFile(dir.file("a\\b.scl")).substr(0, 8), "! b.scl\n");
+  // A line break in the name would push the rest of the header down a line.
+  ASSERT_TRUE(q.q().saveMicroTuningFile(kBlockA, dir.file("two\nlines.scl").c_str()));
+  EXPECT_EQ(ReadFile(dir.file("two\nlines.scl")).substr(0, 19), "! two lines.scl\n!\nQ");
+  ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kEqual));
+  ASSERT_TRUE(q.q().loadMicroTuningFile(kBlockA, dir.file("two\nlines.scl").c_str()));
+  EXPECT_EQ(q.q().getMicroTuning(kBlockA), kJust);
+}
+
+TEST(ScalaFiles, SavingReplacesAFileWholeAndKeepsItsPermissions) {
+  TempDir dir;
+  Tuned q;
+  const std::string path = dir.file("keep.scl");
+  WriteFile(path, std::string(5000, 'x'));
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(q.q().saveMicroTuningFile(kBlockA, path.c_str()));
+  EXPECT_EQ(ReadFile(path).substr(0, 11), "! keep.scl\n");
+  EXPECT_EQ(ReadFile(path).size(), size_t(175)) << "nothing of the longer old file remains";
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"keep.scl"});
+}
+
+TEST(ScalaFiles, AFailedSaveLeavesTheOldFileAndNoLitter) {
+  TempDir dir;
+  Tuned q;
+  // A folder in the target's place cannot be replaced by a file.
+  ASSERT_EQ(mkdir(dir.file("taken.scl").c_str(), 0755), 0);
+  WriteFile(dir.file("taken.scl/inside"), "old");
+  EXPECT_FALSE(q.q().saveMicroTuningFile(kBlockA, dir.file("taken.scl").c_str()));
+  EXPECT_EQ(ReadFile(dir.file("taken.scl/inside")), "old");
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"taken.scl"});
+  // A folder that does not exist.
+  EXPECT_FALSE(q.q().saveMicroTuningFile(kBlockA, dir.file("no/such.scl").c_str()));
+  EXPECT_FALSE(q.q().saveMicroTuningFile(kBlockA, ""));
+  EXPECT_FALSE(q.q().saveMicroTuningFile(kBlockA, nullptr));
+  EXPECT_FALSE(q.q().saveMicroTuningFile(kNumBlocks, dir.file("x.scl").c_str()));
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"taken.scl"});
+}
+
+TEST(ScalaFiles, AFolderWithoutWriteAccessKeepsTheOldFile) {
+  // The superuser may write anywhere, so this needs an ordinary user.
+  if (geteuid() == 0) GTEST_SKIP() << "running as root: folder permissions do not bind";
+  TempDir dir;
+  Tuned q;
+  WriteFile(dir.file("old.scl"), "old contents");
+  ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+  EXPECT_FALSE(q.q().saveMicroTuningFile(kBlockA, dir.file("old.scl").c_str()));
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  EXPECT_EQ(ReadFile(dir.file("old.scl")), "old contents");
+}
+
+TEST(ScalaFiles, SavingStoresTheLiveSoundInTheCurrentProgram) {
+  TempDir dir;
+  Tuned q;
+  ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kJust));
+  ASSERT_TRUE(q.q().saveMicroTuningFile(kBlockA, dir.file("p.scl").c_str()));
+  ByteChunk live;
+  ASSERT_TRUE(q.q().SerializeState(&live));
+  const IPreset* program = q.q().GetPreset(q.q().GetCurrentPresetIdx());
+  ASSERT_EQ(program->mChunk.Size(), live.Size());
+  EXPECT_EQ(std::memcmp(program->mChunk.GetBytes(), live.GetBytes(), size_t(live.Size())), 0);
+}
+
+TEST(ScalaFiles, NumbersUseADecimalPointWhateverTheLocale) {
+  // A host may switch the process to a locale with a decimal comma.
+  const char* comma[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE", "fr_FR"};
+  std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+  const char* set = nullptr;
+  for (const char* name : comma)
+    if ((set = std::setlocale(LC_NUMERIC, name))) break;
+  if (!set) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  TempDir dir;
+  Tuned q;
+  ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kJust));
+  const bool saved = q.q().saveMicroTuningFile(kBlockA, dir.file("l.scl").c_str());
+  ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kEqual));
+  const bool loaded = q.q().loadMicroTuningFile(kBlockA, dir.file("l.scl").c_str());
+  std::setlocale(LC_NUMERIC, previous.c_str());
+  ASSERT_TRUE(saved && loaded);
+  EXPECT_NE(ReadFile(dir.file("l.scl")).find(" 111.73130\n"), std::string::npos);
+  EXPECT_EQ(q.q().getMicroTuning(kBlockA), kJust);
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+// The built-in temperaments: applying one sets exactly the twelve tune parameters of its
+// Block, informs the host, and is recognised again; anything off by a cent is "custom".
+#include "tuning/tuning_fixture.h"
+
+using namespace tuningtest;
+
+namespace {
+
+constexpr int kJust = 1;
+constexpr int kPentatonic = 12;
+constexpr int kHeptatonic = 13;
+
+TEST(TuningTables, EachTableIsAppliedToItsBlockOnlyAndRecognised) {
+  Tuned q;
+  for (int block = 0; block < kNumBlocks; ++block) {
+    for (int t = 0; t < kNumMicroTunings; ++t) {
+      SCOPED_TRACE(std::string(descMicroTuning[t]) + " on Block " + char('A' + block));
+      std::vector<double> before = q.All();
+      ASSERT_TRUE(q.q().setMicroTuning(block, t));
+      const Tunes want = TableDeviations(t);
+      for (int k = 0; k < kMicroTuningDegrees; ++k) {
+        EXPECT_NEAR(q.Degree(block, k), want[size_t(k)], 1e-9) << "degree " << k + 1;
+        before[size_t(BlockParam(block, paramIndices[k]))] = q.Degree(block, k);
+      }
+      EXPECT_EQ(q.All(), before) << "a parameter outside the twelve changed";
+      EXPECT_EQ(q.q().getMicroTuning(block), t);
+    }
+  }
+}
+
+TEST(TuningTables, DegreesMapToTheirPitchClasses) {
+  // Degree 1 is A#, degree 3 is C, degree 12 is A: in "Heptatonic" A itself moves by -43
+  // cents, A# by +29 (129 - 100), C by 0 (300 - 300).
+  Tuned q;
+  ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kHeptatonic));
+  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneA)), -43.0, 1e-12);
+  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneAs)), 29.0, 1e-12);
+  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneC)), 0.0, 1e-12);
+  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneB)), -71.0, 1e-12);
+  // "Pentatonic" reaches both ends of the range: A# down to A, G# up to A.
+  ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kPentatonic));
+  EXPECT_EQ(q.Get(BlockParam(kBlockA, kTuneAs)), -100.0);
+  EXPECT_EQ(q.Get(BlockParam(kBlockA, kTuneGs)), 100.0);
+}
+
+TEST(TuningTables, ApplyingGoesThroughTheEditorPathToTheHost) {
+  Tuned q;
+  qtest::Log().automated.clear();
+  ASSERT_TRUE(q.q().setMicroTuning(kBlockB, kJust));
+  // Each of the twelve is reported when set, then every parameter once more.
+  const std::vector<int>& a = qtest::Log().automated;
+  ASSERT_EQ(a.size(), size_t(kMicroTuningDegrees + kNumParams));
+  for (int k = 0; k < kMicroTuningDegrees; ++k) EXPECT_EQ(a[size_t(k)], BlockParam(kBlockB, paramIndices[k]));
+  for (int i = 0; i < kNumParams; ++i) EXPECT_EQ(a[size_t(kMicroTuningDegrees + i)], i);
+}
+
+TEST(TuningTables, OneCentOffAnywhereIsCustom) {
+  Tuned q;
+  EXPECT_EQ(q.q().getMicroTuning(kBlockC), 0) << "a fresh Block is equal-tempered";
+  for (int k = 0; k < kMicroTuningDegrees; ++k) {
+    SCOPED_TRACE(k);
+    ASSERT_TRUE(q.q().setMicroTuning(kBlockC, kJust));
+    const int idx = BlockParam(kBlockC, paramIndices[k]);
+    q.Set(idx, q.Get(idx) + 1.0);
+    EXPECT_EQ(q.q().getMicroTuning(kBlockC), -1);
+    // Within the tolerance of 1e-5 cents it still matches.
+    q.Set(idx, q.Get(idx) - 1.0 + 0.9e-5);
+    EXPECT_EQ(q.q().getMicroTuning(kBlockC), kJust);
+  }
+  // The other Blocks are not looked at.
+  EXPECT_EQ(q.q().getMicroTuning(kBlockA), 0);
+}
+
+TEST(TuningTables, BlocksAndTablesOutsideTheirRangesDoNothing) {
+  Tuned q;
+  const std::vector<double> before = q.All();
+  qtest::Log().automated.clear();
+  EXPECT_FALSE(q.q().setMicroTuning(-1, kJust));
+  EXPECT_FALSE(q.q().setMicroTuning(kNumBlocks, kJust));
+  EXPECT_FALSE(q.q().setMicroTuning(kBlockA, -1));
+  EXPECT_FALSE(q.q().setMicroTuning(kBlockA, kNumMicroTunings));
+  EXPECT_EQ(q.All(), before);
+  EXPECT_TRUE(qtest::Log().automated.empty());
+  EXPECT_EQ(q.q().getMicroTuning(-1), -1);
+  EXPECT_EQ(q.q().getMicroTuning(kNumBlocks), -1);
+}
+
+}  // namespace
