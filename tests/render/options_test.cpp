@@ -109,6 +109,22 @@ TEST(Options, BadArgumentsNameTheProblem) {
   EXPECT_NE(errorOf({"a.mid", "-p", "-1"}).find("program number"), std::string::npos);
   EXPECT_NE(errorOf({"a.mid", "--format", "wav16"}).find("float or pcm24"), std::string::npos);
   EXPECT_NE(errorOf({"a.mid", "--set", "Cutoff"}).find("NAME=VALUE"), std::string::npos);
+  for (const char* channel : {"0", "17", "one"})
+    EXPECT_NE(errorOf({"a.mid", "--channel", channel}).find("MIDI channel from 1 to 16"), std::string::npos) << channel;
+  EXPECT_NE(errorOf({"a.mid", "--mix=yes"}).find("--mix takes no value"), std::string::npos);
+}
+
+TEST(Options, ChannelAndMix) {
+  RenderOptions o;
+  std::string error;
+  ASSERT_EQ(parse({"a.mid"}, o, error), ParseResult::Ok) << error;
+  EXPECT_EQ(o.channel, 0);
+  EXPECT_FALSE(o.mix);
+  ASSERT_EQ(parse({"--channel", "16", "--mix", "a.mid"}, o, error), ParseResult::Ok) << error;
+  EXPECT_EQ(o.channel, 16);
+  EXPECT_TRUE(o.mix);
+  ASSERT_EQ(parse({"--channel=1", "a.mid"}, o, error), ParseResult::Ok) << error;
+  EXPECT_EQ(o.channel, 1);
 }
 
 TEST(Options, AssignmentSplitsBlockNameAndValue) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -200,3 +201,57 @@ TEST(Tool, SetsParametersByNameAndRefusesBadValues) {
 }
 
 }  // namespace
+
+namespace {
+std::vector<float> wavSamples(const std::string& path) {
+  SF_INFO info;
+  std::memset(&info, 0, sizeof(info));
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  EXPECT_NE(f, nullptr) << path;
+  if (!f) return {};
+  std::vector<float> s((size_t)(info.frames * info.channels));
+  sf_readf_float(f, s.data(), info.frames);
+  sf_close(f);
+  return s;
+}
+}  // namespace
+
+TEST(Tool, ChannelPlaysOnlyItsPartAndMixAddsToTheFile) {
+  TempDir dir;
+  // Two notes on MIDI channel 2 (status 0x91), none elsewhere.
+  const smf::Bytes song = smf::file(
+      0, 96, {smf::track({{0, {0x91, 57, 100}}, {0, {0x91, 64, 100}}, {96, {0x81, 57, 0}}, {0, {0x81, 64, 0}}})});
+  writeFile(dir.file("song.mid"), song);
+  const std::vector<std::string> common = {dir.file("song.mid"), "--tail", "0.2", "-q"};
+  auto run = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = common;
+    args.insert(args.end(), extra.begin(), extra.end());
+    return runTool(args);
+  };
+  ASSERT_EQ(run({"-o", dir.file("all.wav")}).status, 0);
+  ASSERT_EQ(run({"-o", dir.file("two.wav"), "--channel", "2"}).status, 0);
+  ASSERT_EQ(run({"-o", dir.file("one.wav"), "--channel", "1"}).status, 0);
+  const std::vector<float> all = wavSamples(dir.file("all.wav"));
+  ASSERT_FALSE(all.empty());
+  EXPECT_EQ(wavSamples(dir.file("two.wav")), all);
+  const std::vector<float> one = wavSamples(dir.file("one.wav"));
+  ASSERT_EQ(one.size(), all.size());  // the song keeps its length without its notes
+  EXPECT_TRUE(std::all_of(one.begin(), one.end(), [](float x) { return x == 0.0f; }));
+  float peak = 0.0f;
+  for (float x : all) peak = std::max(peak, std::fabs(x));
+  EXPECT_GT(peak, 0.01f);
+
+  // Mixing the same render in again doubles every sample; a longer file keeps its length.
+  ToolRun mixed = runTool({dir.file("song.mid"), "--tail", "0.2", "-o", dir.file("all.wav"), "--mix"});
+  ASSERT_EQ(mixed.status, 0) << mixed.err;
+  EXPECT_NE(mixed.out.find("mixed into"), std::string::npos) << mixed.out;
+  const std::vector<float> twice = wavSamples(dir.file("all.wav"));
+  ASSERT_EQ(twice.size(), all.size());
+  for (size_t i = 0; i < all.size(); ++i) ASSERT_EQ(twice[i], 2.0f * all[i]) << "sample " << i;
+  ASSERT_EQ(run({"-o", dir.file("all.wav"), "--mix", "--tail", "0"}).status, 0);
+  EXPECT_EQ(wavSamples(dir.file("all.wav")).size(), all.size());
+
+  expectOneLineError(run({"-o", dir.file("none.wav"), "--mix"}), "cannot mix into");
+  ASSERT_EQ(run({"-o", dir.file("fast.wav"), "-r", "44100"}).status, 0);
+  expectOneLineError(run({"-o", dir.file("fast.wav"), "--mix"}), "not a stereo file at 48000 Hz");
+}

@@ -57,6 +57,7 @@ int run(int argc, char** argv) {
   // Everything that can be checked before the plug-in runs is checked first.
   MidiFile song;
   if (!opt.listParams && !loadMidiFile(opt.midiPath, song, error)) return failWith(opt.midiPath + ": " + error);
+  if (opt.channel > 0) keepChannel(song, opt.channel);
   PresetFile bank, program;
   if (!opt.bankPath.empty() && !loadPresetFile(opt.bankPath, true, bank, error))
     return failWith("bank " + opt.bankPath + ": " + error);
@@ -99,6 +100,7 @@ int run(int argc, char** argv) {
   settings.tailSeconds = opt.tailSeconds;
   settings.format = opt.format;
   settings.progress = !opt.quiet && isatty(STDERR_FILENO);
+  settings.mix = opt.mix;
   RenderResult result;
   if (!renderToFile(host, song, settings, opt.outputPath, result, error)) return failWith(error);
 
@@ -107,8 +109,15 @@ int run(int argc, char** argv) {
     std::fprintf(stderr, "quenta-render: warning: the plug-in produced %lld non-finite samples\n",
                  (long long)result.nonFinite);
   if (!opt.quiet) {
-    std::printf("wrote %s: %.2f s, %d Hz, stereo, %s\n", opt.outputPath.c_str(), seconds, opt.sampleRate,
-                opt.format == SampleFormat::Pcm24 ? "24-bit PCM" : "32-bit float");
+    if (opt.programNumber >= 0) {
+      char name[kVstMaxProgNameLen * 4 + 1] = {};
+      host.dispatch(effGetProgramName, 0, 0, name);
+      name[sizeof(name) - 1] = '\0';
+      std::printf("program %d: \"%s\"%s\n", opt.programNumber, name,
+                  opt.channel > 0 ? (", MIDI channel " + std::to_string(opt.channel)).c_str() : "");
+    }
+    std::printf("%s %s: %.2f s, %d Hz, stereo, %s\n", opt.mix ? "mixed into" : "wrote", opt.outputPath.c_str(),
+                seconds, opt.sampleRate, opt.format == SampleFormat::Pcm24 ? "24-bit PCM" : "32-bit float");
     std::printf("peak level: %s\n", peakText(result.peak).c_str());
   }
   if (opt.bench) {

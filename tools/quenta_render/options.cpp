@@ -164,6 +164,15 @@ ParseResult parseCommandLine(int argc, const char* const* argv, RenderOptions& o
         error = "option " + key + ": \"" + v + "\" is not a program number";
         return ParseResult::Error;
       }
+    } else if (key == "--channel") {
+      if (!value(v)) return ParseResult::Error;
+      if (!parseInt(v, 1, 16, out.channel)) {
+        error = "option " + key + ": \"" + v + "\" is not a MIDI channel from 1 to 16";
+        return ParseResult::Error;
+      }
+    } else if (key == "--mix") {
+      if (!flag()) return ParseResult::Error;
+      out.mix = true;
     } else if (key == "--set") {
       if (!value(v)) return ParseResult::Error;
       ParamAssignment a;
@@ -228,6 +237,9 @@ std::string usageText() {
          "      --set NAME=VALUE     set a parameter: \"A:Cutoff=0.4\" (Block A, B or C), \"TVCA Src=GE3+\"\n"
          "                           (global); VALUE is a display text or a number in the parameter's units\n"
          "      --list-params        print every parameter with its current value and exit\n"
+         "      --channel N          play only the messages of MIDI channel N (1 to 16)\n"
+         "      --mix                add the render to the samples of the existing output file (same\n"
+         "                           rate, stereo); the file grows to the longer of the two\n"
          "      --tail SECONDS       release tail after the end of the song (default 2)\n"
          "      --format F           float (32-bit float, default) or pcm24 (24-bit integer)\n"
          "      --bench              print the realtime factor of the render\n"

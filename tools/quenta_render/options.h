@@ -26,6 +26,8 @@ struct RenderOptions {
   int blockSize = 512;
   double tempo = 0.0;  // 0: the MIDI file's first tempo, else 120
   int programNumber = -1;  // -1: leave the plug-in's current program
+  int channel = 0;  // 1 to 16: play only this MIDI channel's messages; 0: every channel
+  bool mix = false;  // add the render to the output file's samples instead of replacing them
   std::vector<ParamAssignment> assignments;
   double tailSeconds = 2.0;
   SampleFormat format = SampleFormat::Float32;

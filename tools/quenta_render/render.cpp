@@ -169,6 +169,13 @@ std::vector<TimedEvent> scheduleEvents(const MidiFile& song, int sampleRate, int
   return out;
 }
 
+void keepChannel(MidiFile& song, int channel) {
+  std::vector<MidiEvent> kept;
+  for (const MidiEvent& ev : song.events)
+    if ((ev.data[0] & 0x0F) == channel - 1) kept.push_back(ev);
+  song.events.swap(kept);
+}
+
 std::string peakText(double peak) {
   if (!(peak > 0.0)) return "-inf dBFS";
   char buf[32];
@@ -181,8 +188,32 @@ bool renderToFile(PluginHost& host, const MidiFile& song, const RenderSettings& 
   result = RenderResult();
   const int rate = host.sampleRate();
   const int blockSize = host.blockSize();
-  const int64_t total = renderLength(song, rate, settings.tailSeconds);
+  int64_t total = renderLength(song, rate, settings.tailSeconds);
   std::vector<TimedEvent> events = scheduleEvents(song, rate, total);
+
+  // The file mixed into is read while the new one is written beside it.
+  SNDFILE* under = nullptr;
+  SF_INFO underInfo;
+  std::memset(&underInfo, 0, sizeof(underInfo));
+  if (settings.mix) {
+    under = sf_open(outputPath.c_str(), SFM_READ, &underInfo);
+    if (!under) {
+      error = "cannot mix into " + outputPath + ": " + sf_strerror(nullptr);
+      return false;
+    }
+    if (underInfo.channels != 2 || underInfo.samplerate != rate) {
+      sf_close(under);
+      error = "cannot mix into " + outputPath + ": it is not a stereo file at " + std::to_string(rate) + " Hz";
+      return false;
+    }
+    total = std::max<int64_t>(total, underInfo.frames);
+  }
+  struct UnderCloser {
+    SNDFILE*& f;
+    ~UnderCloser() {
+      if (f) sf_close(f);
+    }
+  } underCloser{under};
 
   TempOutput out;
   if (!out.create(outputPath, error)) return false;
@@ -208,6 +239,7 @@ bool renderToFile(PluginHost& host, const MidiFile& song, const RenderSettings& 
   host.resume();
 
   std::vector<float> left((size_t)blockSize), right((size_t)blockSize), frames(2 * (size_t)blockSize);
+  std::vector<float> underFrames(under ? 2 * (size_t)blockSize : 0);
   std::vector<VstMidiEvent> blockEvents;
   ProgressBar progress(settings.progress);
   Clock::duration inPlugin{0};
@@ -230,8 +262,16 @@ bool renderToFile(PluginHost& host, const MidiFile& song, const RenderSettings& 
     inPlugin += Clock::now() - t0;
     transport.changed = false;
 
+    if (under) {
+      std::fill(underFrames.begin(), underFrames.end(), 0.0f);
+      sf_readf_float(under, underFrames.data(), n);  // past its end the file adds silence
+    }
     for (int i = 0; i < n; ++i) {
       float l = left[(size_t)i], r = right[(size_t)i];
+      if (under) {
+        l += underFrames[2 * (size_t)i];
+        r += underFrames[2 * (size_t)i + 1];
+      }
       if (!std::isfinite(l) || !std::isfinite(r)) ++result.nonFinite;
       peak = std::max(peak, (double)std::max(std::fabs(l), std::fabs(r)));
       frames[2 * (size_t)i] = l;

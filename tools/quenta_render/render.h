@@ -17,6 +17,9 @@ struct RenderSettings {
   double tailSeconds = 2.0;
   SampleFormat format = SampleFormat::Float32;
   bool progress = false;  // draw a progress bar on stderr
+  // Add the render to the samples already in the output file (which must exist, stereo, at
+  // the same rate); the result is as long as the longer of the two.
+  bool mix = false;
 };
 
 struct RenderResult {
@@ -37,6 +40,10 @@ struct TimedEvent {
   VstMidiEvent event;
 };
 std::vector<TimedEvent> scheduleEvents(const MidiFile& song, int sampleRate, int64_t endFrame);
+
+// Drops every message that is not on MIDI channel channel (1 to 16); the song keeps its length,
+// so parts rendered one channel at a time line up.
+void keepChannel(MidiFile& song, int channel);
 
 // Renders into an open host (resumed and suspended here). The audio goes to a temporary file
 // next to outputPath, which is renamed to outputPath only when everything succeeded; on failure
