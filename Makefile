@@ -56,23 +56,19 @@ bench: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target quenta_bench
 	$(BUILD)/bench/quenta_bench
 
-# The demo piece's sound: Block A a filtered sawtooth, Block B a square an octave down, Block C
-# a soft triangle two octaves up; the modulation wheel brings in vibrato, pitch bend spans two
-# semitones.
-DEMO_PATCH = \
-  --set "A:Cutoff=0.6" --set "A:Peak=0.3" --set "A:EM Atk=0.2" --set "A:Pan=0.35" \
-  --set "A:Over Rel=on" --set "A:EM O.Rel=0.45" \
-  --set "A:FM Mod=on" --set "A:FM MG1=40" --set "A:MG1 MSrc=MW+" --set "A:MG1 Freq=5.5" \
-  --set "B:Waveform=Square" --set "B:Octave=16'" --set "B:Cutoff=0.45" --set "B:Volume=0.18" \
-  --set "B:Pan=0.65" --set "B:Over Rel=on" --set "B:EM O.Rel=0.4" \
-  --set "B:FM Mod=on" --set "B:FM MG1=40" --set "B:MG1 MSrc=MW+" --set "B:MG1 Freq=5.5" \
-  --set "C:Waveform=Triangle" --set "C:Octave=4'" --set "C:Volume=0.12" --set "C:EM Dcy=0.5" \
-  --set "C:EM Sus=0.3" \
-  --set "PB Range=2" --set "Final=0.3"
+# The demo piece on three factory programs, one part each, mixed into demo.wav: the chords
+# (MIDI channel 1) pulse in eighth notes of the piece's tempo on "Clocked Pluck" (54), the
+# melody (channel 2) sings on "Expressive Lead" (63) with its wheel vibrato and bends, the bass
+# (channel 3) plays "Pluck Bass" (37). Each pass prints the program, the peak of demo.wav so far
+# and the realtime factor.
+DEMO_MIDI = resources/demo/demo.mid
+DEMO_RENDER = $(BUILD)/tools/quenta-render --bank $(BUILD)/Quenta.vst/Contents/Resources/init.fxb --bench
 
 demo: build
 	$(BUILD)/tools/quenta-info $(BUILD)/Quenta.vst/Contents/x86_64-linux/Quenta.so
-	$(BUILD)/tools/quenta-render $(DEMO_PATCH) --bench -o demo.wav resources/demo/demo.mid
+	$(DEMO_RENDER) -p 54 --channel 1 -o demo.wav $(DEMO_MIDI)
+	$(DEMO_RENDER) -p 63 --channel 2 --mix -o demo.wav $(DEMO_MIDI)
+	$(DEMO_RENDER) -p 37 --channel 3 --mix -o demo.wav $(DEMO_MIDI)
 
 install: build
 	mkdir -p $(HOME)/.vst

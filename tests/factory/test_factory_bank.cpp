@@ -1,0 +1,369 @@
+// The factory bank in the built bundle, played program by program, and the reader of its
+// source, resources/factory/programs.txt.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dsp/quenta.tuning.h"
+#include "instrument/params.h"
+#include "instrument/quenta.h"
+#include "plugin/IPlugVST.h"
+#include "support/audio_measure.h"
+#include "tools/factory_bank/program_source.h"
+
+namespace {
+
+constexpr double kSampleRate = 48000.0;
+constexpr int kBlockSize = 512;
+constexpr double kTempo = 120.0;
+// Sanitizer builds run many times slower: there every program plays for one second.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr double kRenderSeconds = 1.0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr double kRenderSeconds = 1.0;
+#else
+constexpr double kRenderSeconds = 3.0;
+#endif
+#else
+constexpr double kRenderSeconds = 3.0;
+#endif
+// The test chord: C3, G3, C4, E4, released after two thirds of the render.
+constexpr int kChord[] = {48, 55, 60, 64};
+constexpr int kVelocity = 100;
+// Quietest average level a program may have over the render (about -46 dBFS); the quietest
+// factory programs, the short plucks, stay well above it.
+constexpr double kAudibleRms = 0.005;
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The transport the direct instance sees: playing from 0 at kTempo, moved on every block.
+VstTimeInfo gTime;
+
+VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+  switch (opcode) {
+    case audioMasterVersion: return 2400;
+    case audioMasterGetTime: return reinterpret_cast<VstIntPtr>(&gTime);
+    default: return 0;
+  }
+}
+
+void setTransport(double samplePos) {
+  gTime = VstTimeInfo();
+  gTime.sampleRate = kSampleRate;
+  gTime.samplePos = samplePos;
+  gTime.tempo = kTempo;
+  gTime.ppqPos = samplePos / kSampleRate * kTempo / 60.0;
+  gTime.timeSigNumerator = 4;
+  gTime.timeSigDenominator = 4;
+  gTime.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid | kVstTimeSigValid;
+}
+
+// An instance made here and driven through its dispatcher and audio callback, as a host does.
+class Instrument {
+ public:
+  Instrument() {
+    setTransport(0.0);
+    IPlugInstanceInfo info;
+    info.mVSTHostCallback = hostCallback;
+    mPlug.reset(static_cast<Quenta*>(MakePlug(info)));
+    mPlug->EnsureDefaultPreset();
+  }
+  Quenta& plug() { return *mPlug; }
+  VstIntPtr dispatch(VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f) {
+    AEffect* e = mPlug->GetAEffect();
+    return e->dispatcher(e, op, index, value, ptr, opt);
+  }
+  void start() {
+    dispatch(effOpen);
+    dispatch(effSetSampleRate, 0, 0, nullptr, float(kSampleRate));
+    dispatch(effSetBlockSize, 0, kBlockSize);
+    dispatch(effMainsChanged, 0, 1);
+  }
+  void midi(uint8_t status, uint8_t d1, uint8_t d2) {
+    IMidiMsg m(0, status, d1, d2);
+    mPlug->ProcessMidiMsg(&m);
+  }
+
+  // Plays the test chord on the current program from a transport at 0 and returns both
+  // channels of the render, one after the other.
+  std::vector<double> playChord() {
+    const int frames = int(kRenderSeconds * kSampleRate);
+    const int release = frames * 2 / 3;
+    std::vector<double> out(2 * size_t(frames));
+    std::vector<double> left(kBlockSize), right(kBlockSize);
+    double* outputs[2] = {left.data(), right.data()};
+    AEffect* e = mPlug->GetAEffect();
+    for (int key : kChord) midi(0x90, uint8_t(key), kVelocity);
+    for (int pos = 0; pos < frames; pos += kBlockSize) {
+      const int n = std::min(kBlockSize, frames - pos);
+      if (pos <= release && release < pos + n)
+        for (int key : kChord) midi(0x80, uint8_t(key), 0);
+      setTransport(pos);
+      e->processDoubleReplacing(e, nullptr, outputs, n);
+      std::copy(left.begin(), left.begin() + n, out.begin() + pos);
+      std::copy(right.begin(), right.begin() + n, out.begin() + frames + pos);
+    }
+    return out;
+  }
+
+ private:
+  std::unique_ptr<Quenta> mPlug;
+};
+
+bool loadFactoryBank(Quenta& plug) {
+  WDL_String path(QUENTA_FACTORY_BANK);
+  return plug.LoadBankFromFXB(&path);
+}
+
+std::vector<factory::ProgramSource> parse(const std::string& text, std::string& error) {
+  std::vector<factory::ProgramSource> programs;
+  EXPECT_TRUE(factory::parseProgramSource(text, "test.txt", programs, error)) << error;
+  return programs;
+}
+
+// Stores the programs of text into the instance's presets, the last one staying in the live
+// parameters; returns the error, empty on success.
+std::string apply(Instrument& inst, const std::string& text, const std::string& scalaDir = "") {
+  std::string error;
+  std::vector<factory::ProgramSource> programs = parse(text, error);
+  if (programs.empty()) return "no program";
+  if (!factory::storePrograms(inst.plug(), programs, "test.txt", scalaDir, error)) return error;
+  return factory::applyProgram(inst.plug(), programs.back(), "test.txt", scalaDir, error) ? "" : error;
+}
+
+double value(Instrument& inst, int index) { return inst.plug().GetParam(index)->Value(); }
+
+std::string folderOf(const std::string& path) { return path.substr(0, path.find_last_of('/')); }
+
+}  // namespace
+
+// ---- The bank in the bundle ------------------------------------------------------------------
+
+TEST(FactoryBank, LoadsWithTheSourcesSixtyFourDistinctNames) {
+  Instrument inst;
+  ASSERT_TRUE(loadFactoryBank(inst.plug())) << QUENTA_FACTORY_BANK;
+
+  std::string error;
+  std::vector<factory::ProgramSource> source = parse(readFile(QUENTA_FACTORY_SOURCE), error);
+  ASSERT_EQ(source.size(), size_t(kQuentaNumPrograms));
+  ASSERT_EQ(inst.plug().NPresets(), kQuentaNumPrograms);
+  std::set<std::string> names;
+  for (int i = 0; i < kQuentaNumPrograms; ++i) {
+    const std::string name = inst.plug().GetPresetName(i);
+    EXPECT_FALSE(name.empty()) << "program " << i;
+    EXPECT_EQ(name, source[size_t(i)].name) << "program " << i;
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), size_t(kQuentaNumPrograms));
+  EXPECT_EQ(inst.plug().GetCurrentPresetIdx(), 0);
+}
+
+TEST(FactoryBank, StoresTheSourcesSettings) {
+  // Spot checks that the bank holds what the source says, tuning lines included.
+  Instrument inst;
+  ASSERT_TRUE(loadFactoryBank(inst.plug()));
+  Quenta& q = inst.plug();
+  ASSERT_TRUE(q.RestorePreset("Drawbar Organ"));
+  EXPECT_EQ(q.GetParam(BlockParam(kBlockB, kOctave))->Int(), 2);  // "4'"
+  EXPECT_EQ(q.GetParam(BlockParam(kBlockC, kWaveform))->Int(), 0);  // "Triangle"
+  ASSERT_TRUE(q.RestorePreset("Clocked Pluck"));
+  EXPECT_EQ(q.GetParam(kClk1Src)->Int(), 13);  // "1/8"
+  EXPECT_EQ(q.GetParam(kGEGSrc1)->Int(), kTrigClk1);
+  EXPECT_EQ(q.GetParam(kTVCASrc)->Int(), kSrcGE3Plus);
+  ASSERT_TRUE(q.RestorePreset("Just Organ"));
+  EXPECT_EQ(q.getMicroTuning(kBlockA), 1);  // "Just"
+  ASSERT_TRUE(q.RestorePreset("Pythagorean Brass"));
+  EXPECT_EQ(q.getMicroTuning(kBlockC), 3);
+  ASSERT_TRUE(q.RestorePreset("Septimal Pad"));
+  // septimal.scl tunes C (degree 3) to 7/6 above A.
+  EXPECT_NEAR(q.GetParam(BlockParam(kBlockB, kTuneC))->Value(), 1200.0 * std::log2(7.0 / 6.0) - 300.0, 1e-6);
+}
+
+TEST(FactoryBank, EveryProgramPlaysAChordAudiblyAndWithinFullScale) {
+  Instrument inst;
+  inst.start();
+  ASSERT_TRUE(loadFactoryBank(inst.plug()));
+  for (int p = 0; p < kQuentaNumPrograms; ++p) {
+    // Every program starts on a fresh engine, as after loading the plug-in.
+    inst.dispatch(effMainsChanged, 0, 0);
+    inst.dispatch(effSetProgram, 0, p);
+    inst.dispatch(effMainsChanged, 0, 1);
+    const std::vector<double> out = inst.playChord();
+    const std::string name = inst.plug().GetPresetName(p);
+    size_t bad = 0;
+    for (double x : out) bad += std::isfinite(x) ? 0 : 1;
+    ASSERT_EQ(bad, 0u) << "program " << p << " \"" << name << "\" gives non-finite samples";
+    EXPECT_GT(audio::rms(out), kAudibleRms) << "program " << p << " \"" << name << "\" is silent";
+    EXPECT_LE(audio::peak(out), 1.0) << "program " << p << " \"" << name << "\" clips";
+  }
+}
+
+// ---- The source reader -----------------------------------------------------------------------
+
+TEST(FactorySource, RejectsUnknownNamesAndValuesNamingProgramAndLine) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> expected;  // parts of the message
+  };
+  const Case cases[] = {
+      {"[First]\nFinal = 0.3\n\n[Bad Name]\n# comment\nA:Cutof = 0.4\n",
+       {"test.txt:6:", "\"Bad Name\"", "unknown parameter", "A:Cutof"}},
+      {"[Bad Value]\nA:Cutoff = 0.4\nB:Waveform = Sawtoth\n",
+       {"test.txt:3:", "\"Bad Value\"", "unknown value \"Sawtoth\"", "B:Waveform", "\"Sawtooth\""}},
+      {"[Bad Source]\n\nTVCA Src = GE4+\n", {"test.txt:3:", "\"Bad Source\"", "unknown value \"GE4+\""}},
+      {"[Bad Number]\nA:Cutoff = 0,4\n", {"test.txt:2:", "\"Bad Number\"", "unknown value \"0,4\""}},
+      {"[Range]\nA:Fine = 150\n", {"test.txt:2:", "\"Range\"", "out of range", "-100 to 100"}},
+      {"[Whole]\nPB Range = 2.5\n", {"test.txt:2:", "whole number"}},
+      {"[No Letter]\nCutoff = 0.4\n", {"test.txt:2:", "\"No Letter\"", "is a Block parameter"}},
+      {"[Letter]\nA:Final = 0.4\n", {"test.txt:2:", "is a global parameter"}},
+      {"[Tuning]\nA:Tuning = Meantone\n", {"test.txt:2:", "\"Tuning\"", "unknown tuning \"Meantone\""}},
+      {"[Scala]\nC:Scala = missing.scl\n", {"test.txt:2:", "\"Scala\"", "missing.scl"}},
+  };
+  for (const Case& c : cases) {
+    Instrument inst;
+    const std::string error = apply(inst, c.text, "/nonexistent");
+    for (const std::string& part : c.expected)
+      EXPECT_NE(error.find(part), std::string::npos) << "message \"" << error << "\" lacks " << part;
+  }
+}
+
+TEST(FactorySource, RejectsMalformedLinesWithTheirLine) {
+  struct Case {
+    std::string text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"Final = 0.3\n", "test.txt:1: setting before the first program header"},
+      {"[One]\nFinal 0.3\n", "test.txt:2: program \"One\": expected NAME = VALUE"},
+      {"[One]\nD:Cutoff = 0.3\n", "test.txt:2: program \"One\": \"D\" is not a Block"},
+      {"[One]\nAA:Cutoff = 0.3\n", "\"AA\" is not a Block"},
+      {"[One]\nA:Cutoff =\n", "test.txt:2: program \"One\": missing value for A:Cutoff"},
+      {"[One]\n[One]\n", "test.txt:2: program name \"One\" is already used at line 1"},
+      {"[One\n", "test.txt:1: a program header must end with \"]\""},
+      {"[ ]\n", "test.txt:1: empty program name"},
+      {"[A Name Far Too Long For Hosts]\n", "longer than 24 characters"},
+  };
+  for (const Case& c : cases) {
+    std::vector<factory::ProgramSource> programs;
+    std::string error;
+    EXPECT_FALSE(factory::parseProgramSource(c.text, "test.txt", programs, error)) << c.text;
+    EXPECT_NE(error.find(c.expected), std::string::npos) << "\"" << error << "\" lacks \"" << c.expected << "\"";
+  }
+}
+
+TEST(FactorySource, ReadsProgramsSettingsAndComments) {
+  std::string error;
+  std::vector<factory::ProgramSource> programs =
+      parse("# heading\n\n[ Pad ]\nA:Tune C# = 5   # a comment after a blank\n  abc:EM Atk=0.4\n[Bass]\n", error);
+  ASSERT_EQ(programs.size(), 2u);
+  EXPECT_EQ(programs[0].name, "Pad");
+  EXPECT_EQ(programs[0].line, 3);
+  ASSERT_EQ(programs[0].settings.size(), 2u);
+  EXPECT_EQ(programs[0].settings[0].line, 4);
+  EXPECT_EQ(programs[0].settings[0].blocks, "A");
+  EXPECT_EQ(programs[0].settings[0].name, "Tune C#");
+  EXPECT_EQ(programs[0].settings[0].value, "5");
+  EXPECT_EQ(programs[0].settings[1].blocks, "ABC");
+  EXPECT_EQ(programs[0].settings[1].name, "EM Atk");
+  EXPECT_TRUE(programs[1].settings.empty());
+}
+
+TEST(FactorySource, AppliesValuesOverTheDefaults) {
+  Instrument inst;
+  // Something off the defaults first: applying a program must put it back.
+  inst.plug().GetParam(BlockParam(kBlockC, kPeak))->Set(0.9);
+  ASSERT_EQ(apply(inst,
+                       "[P]\nAB:Waveform = Square\nB:Octave = 16'\nC:Fine = -12\nA:FM Mod = on\nS/H In = Rnd\n"
+                       "Clk2 Src = 1/8T\nVC1 Src = 001\nTrg1 Src = 064    Sustain Pedal On/Off\nPB Range = -7\n"
+                       "Final = 0.4\nB:EM Rel = halp damp\n"),
+            "");
+  EXPECT_EQ(value(inst, BlockParam(kBlockA, kWaveform)), 2.0);
+  EXPECT_EQ(value(inst, BlockParam(kBlockB, kWaveform)), 2.0);
+  EXPECT_EQ(value(inst, BlockParam(kBlockC, kWaveform)), 1.0);  // default "Sawtooth"
+  EXPECT_EQ(value(inst, BlockParam(kBlockB, kOctave)), 0.0);
+  EXPECT_EQ(value(inst, BlockParam(kBlockC, kFine)), -12.0);
+  EXPECT_EQ(value(inst, BlockParam(kBlockA, kFMMod)), 1.0);
+  EXPECT_EQ(value(inst, kSHIn), double(kSHInputNoise));
+  EXPECT_EQ(value(inst, kClk2Src), 15.0);
+  EXPECT_EQ(value(inst, kVC1Src), 1.0);
+  EXPECT_EQ(value(inst, kTrg1Src), 64.0);
+  EXPECT_EQ(value(inst, kPBRange), -7.0);
+  EXPECT_EQ(value(inst, kFinal), 0.4);
+  EXPECT_EQ(value(inst, BlockParam(kBlockB, kEMRel)), 1.0);  // case-insensitive "Halp Damp"
+  EXPECT_EQ(value(inst, BlockParam(kBlockC, kPeak)), 0.0);
+  // The engine follows: the output gain is twice "Final".
+  EXPECT_DOUBLE_EQ(inst.plug().getOutputGain(), 0.8);
+}
+
+TEST(FactorySource, AppliesTuningsInOrderWithLaterTunesOnTop) {
+  Instrument inst;
+  const std::string dir = folderOf(QUENTA_FACTORY_SOURCE);
+  ASSERT_EQ(apply(inst, "[T]\nAB:Tuning = Meantone, 1/4 comma\nB:Tune E = 3\nC:Scala = septimal.scl\n", dir), "");
+  EXPECT_EQ(inst.plug().getMicroTuning(kBlockA), 6);
+  EXPECT_EQ(inst.plug().getMicroTuning(kBlockB), -1);  // moved off the table by "Tune E"
+  EXPECT_EQ(value(inst, BlockParam(kBlockB, kTuneE)), 3.0);
+  EXPECT_NEAR(value(inst, BlockParam(kBlockB, kTuneC)), microTuningDeviation(6, 2), 1e-6);
+  EXPECT_NEAR(value(inst, BlockParam(kBlockC, kTuneG)), 1200.0 * std::log2(7.0 / 4.0) - 1000.0, 1e-6);
+}
+
+TEST(FactorySource, StoresProgramsAsABankThatLoadsBack) {
+  char dir[] = "/tmp/quenta-factory-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string bank = std::string(dir) + "/bank.fxb";
+  {
+    Instrument maker;
+    std::string error;
+    std::vector<factory::ProgramSource> programs = parse("[Low]\nA:Cutoff = 0.2\n[High]\nA:Cutoff = 0.8\n", error);
+    ASSERT_TRUE(factory::storePrograms(maker.plug(), programs, "test.txt", "", error)) << error;
+    EXPECT_EQ(maker.plug().GetCurrentPresetIdx(), 0);
+    WDL_String path(bank.c_str());
+    ASSERT_TRUE(maker.plug().SaveBankAsFXB(&path));
+  }
+  Instrument inst;
+  WDL_String path(bank.c_str());
+  ASSERT_TRUE(inst.plug().LoadBankFromFXB(&path));
+  EXPECT_STREQ(inst.plug().GetPresetName(0), "Low");
+  EXPECT_STREQ(inst.plug().GetPresetName(1), "High");
+  EXPECT_EQ(value(inst, BlockParam(kBlockA, kCutoff)), 0.2);
+  ASSERT_TRUE(inst.plug().RestorePreset(1));
+  EXPECT_EQ(value(inst, BlockParam(kBlockA, kCutoff)), 0.8);
+  std::remove(bank.c_str());
+  rmdir(dir);
+}
+
+TEST(FactorySource, TheToolStopsOnAnUnknownValueWithAMessage) {
+  char dir[] = "/tmp/quenta-factory-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string source = std::string(dir) + "/programs.txt", bank = std::string(dir) + "/out.fxb";
+  std::ofstream(source) << "[Fine]\nFinal = 0.3\n[Broken]\nA:Waveform = Sine\n";
+  const std::string command = std::string(QUENTA_MAKE_FACTORY_BANK) + " " + source + " " + bank + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buf[256];
+  while (std::fgets(buf, sizeof(buf), pipe)) output += buf;
+  const int status = pclose(pipe);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(output.find("programs.txt:4: program \"Broken\": unknown value \"Sine\""), std::string::npos) << output;
+  FILE* written = std::fopen(bank.c_str(), "rb");
+  EXPECT_EQ(written, nullptr) << "a bank was written";
+  if (written) std::fclose(written);
+  std::remove(source.c_str());
+  rmdir(dir);
+}
