@@ -80,10 +80,11 @@ $(FUZZ_BUILD)/CMakeCache.txt:
 
 fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	mkdir -p $(FUZZ_BUILD)/fuzz-home
 	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
 	  name=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$name; \
 	  echo "== $$name ($(FUZZ_SECONDS) s)"; \
-	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$name fuzz/seeds/$$name || exit 1; \
+	  HOME=$(CURDIR)/$(FUZZ_BUILD)/fuzz-home $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$name fuzz/seeds/$$name || exit 1; \
 	done
 
 clean:

@@ -1,0 +1,292 @@
+// The file cache (reload after changes on disk, other processes, eviction) and writes that
+// cannot be completed, which must leave the old file intact.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "ini_files.h"
+
+namespace initest {
+namespace {
+
+// Sets the file's modification time (access time too).
+void SetMtime(const std::string& path, const struct timespec& t) {
+  const struct timespec times[2] = {t, t};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+// Rewrites a file in place (same inode) and gives it back its modification time: a change a
+// cache going by time, size and identity cannot see.
+void RewriteUnseen(const std::string& path, const std::string& text) {
+  struct stat before {};
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  ASSERT_EQ((size_t)before.st_size, text.size());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+  SetMtime(path, before.st_mtim);
+}
+
+// Runs body in a child process; returns its exit status (-1 when it did not exit normally).
+int InChild(const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+TEST_F(IniTest, ReloadsWhenTimeSizeOrIdentityChange) {
+  const std::string f = Path("reload.ini");
+  WriteFile(f, "[S]\nk=aaaa\n");
+  ASSERT_EQ(Get(f, "S", "k"), "aaaa");
+
+  // Same size, later time.
+  struct timespec t = Stat(f).st_mtim;
+  t.tv_sec += 1;
+  WriteFile(f, "[S]\nk=bbbb\n");
+  SetMtime(f, t);
+  EXPECT_EQ(Get(f, "S", "k"), "bbbb");
+
+  // Same time, other size.
+  WriteFile(f, "[S]\nk=cc\n");
+  SetMtime(f, t);
+  EXPECT_EQ(Get(f, "S", "k"), "cc");
+
+  // A change that leaves time, size and file alone is not seen: the cache serves the reads.
+  RewriteUnseen(f, "[S]\nk=xx\n");
+  EXPECT_EQ(Get(f, "S", "k"), "cc");
+
+  // Replaced by another file of the same size and time.
+  const std::string other = Path("other.ini");
+  WriteFile(other, "[S]\nk=dd\n");
+  SetMtime(other, t);
+  ASSERT_EQ(rename(other.c_str(), f.c_str()), 0);
+  EXPECT_EQ(Get(f, "S", "k"), "dd");
+}
+
+TEST_F(IniTest, SeesWritesOfAnotherProcess) {
+  const std::string f = Path("shared.ini");
+  ASSERT_EQ(WritePrivateProfileString("S", "k", "1", f.c_str()), 1);
+  ASSERT_EQ(Get(f, "S", "k"), "1");
+  ASSERT_EQ(InChild([&f] {
+              return WritePrivateProfileString("S", "k", "2", f.c_str()) == 1 &&
+                             WritePrivateProfileString("Child", "c", "yes", f.c_str()) == 1
+                         ? 0
+                         : 1;
+            }),
+            0);
+  EXPECT_EQ(Get(f, "S", "k"), "2");
+  EXPECT_EQ(Get(f, "Child", "c"), "yes");
+  // A write starts from the file as the other process left it.
+  ASSERT_EQ(WritePrivateProfileString("S", "p", "3", f.c_str()), 1);
+  EXPECT_EQ(ReadFile(f), "[Child]\nc=yes\n\n[S]\nk=2\np=3\n\n");
+}
+
+// Digits followed by any number of fill characters.
+bool IsValue(const std::string& s, char fill) {
+  size_t i = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+  if (i == 0) return false;
+  while (i < s.size() && s[i] == fill) ++i;
+  return i == s.size();
+}
+
+// "[S]", then optionally "child=" and "parent=" lines with values as above, then a blank line.
+bool IsRaceFile(const std::string& text) {
+  std::istringstream in(text);
+  std::string line;
+  if (!std::getline(in, line) || line != "[S]") return false;
+  const char* keys[2] = {"child=", "parent="};
+  const char fills[2] = {'c', 'p'};
+  int next = 0;
+  while (std::getline(in, line)) {
+    if (line.empty()) return !std::getline(in, line) && text.back() == '\n';
+    while (next < 2 && line.compare(0, std::strlen(keys[next]), keys[next]) != 0) ++next;
+    if (next == 2 || !IsValue(line.substr(std::strlen(keys[next])), fills[next])) return false;
+    ++next;
+  }
+  return false;
+}
+
+// Two processes writing the same file at once: a reader never sees a half-written file and
+// the file is always whole. (Each process rewrites the file as it last read it, so one may
+// undo the other's latest value; that is the nature of the format.)
+TEST_F(IniTest, TwoProcessesWritingAtOnce) {
+  const std::string f = Path("race.ini");
+  constexpr int kWrites = 150;
+  // Values of changing lengths, so that one file written over another shows.
+  auto value = [](int i, char fill) { return std::to_string(i) + std::string((size_t)(i * 37 % 50), fill); };
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    for (int i = 0; i < kWrites; ++i) WritePrivateProfileString("S", "child", value(i, 'c').c_str(), f.c_str());
+    _exit(0);
+  }
+  int torn = 0;
+  for (int i = 0; i < kWrites; ++i) {
+    WritePrivateProfileString("S", "parent", value(i, 'p').c_str(), f.c_str());
+    const std::string seen = Get(f, "S", "child", "none");
+    if (seen != "none" && !IsValue(seen, 'c')) ++torn;
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(torn, 0);
+  const std::string text = ReadFile(f);
+  EXPECT_TRUE(IsRaceFile(text)) << text;
+  EXPECT_TRUE(text.find("child=" + value(kWrites - 1, 'c') + "\n") != std::string::npos ||
+              text.find("parent=" + value(kWrites - 1, 'p') + "\n") != std::string::npos)
+      << text;
+  EXPECT_FALSE(Exists(Path(".race.ini.new")));
+}
+
+// Whether process pid is waiting for a file lock (as /proc/locks shows waiters).
+bool WaitsForLock(pid_t pid) {
+  std::ifstream locks("/proc/locks");
+  const std::string waiter = " " + std::to_string((long)pid) + " ";
+  for (std::string line; std::getline(locks, line);) {
+    if (line.find("->") != std::string::npos && line.find(waiter) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Another process is writing the temporary file (and holds its lock) when this one wants to
+// write: it must wait without touching that file, and then write a file of its own.
+TEST_F(IniTest, WriterWaitsForTheTemporaryFileOfAnother) {
+  const std::string f = Path("wait.ini"), temp = Path(".wait.ini.new");
+  WriteFile(f, "[S]\nk=old\n");
+  const std::string theirs = "[S]\nk=theirs, written by the other process\n\n";
+  WriteFile(temp, theirs);
+  const int held = open(temp.c_str(), O_RDWR);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  const ino_t theirInode = Stat(temp).st_ino;
+
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) _exit(WritePrivateProfileString("S", "k", "mine", f.c_str()) == 1 ? 0 : 1);
+  bool waiting = false;
+  for (int i = 0; i < 20000 && !(waiting = WaitsForLock(pid)); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(waiting);
+  // The waiting writer has not cut the file it waits for.
+  EXPECT_EQ(ReadFile(temp), theirs);
+  // The other process finishes: its file replaces the real one, then it lets go.
+  ASSERT_EQ(rename(temp.c_str(), f.c_str()), 0);
+  ASSERT_EQ(flock(held, LOCK_UN), 0);
+  close(held);
+
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // ... in a file of its own, not by writing over theirs after it had become the real file.
+  EXPECT_EQ(ReadFile(f), "[S]\nk=mine\n\n");
+  EXPECT_NE(Stat(f).st_ino, theirInode);
+  EXPECT_FALSE(Exists(temp));
+}
+
+TEST_F(IniTest, LeastRecentlyUsedFileIsEvicted) {
+  constexpr int kCached = 32;
+  auto file = [this](int i) { return Path("lru" + std::to_string(i) + ".ini"); };
+  for (int i = 0; i <= kCached; ++i) WriteFile(file(i), "[S]\nk=old\n");
+  for (int i = 0; i < kCached; ++i) ASSERT_EQ(Get(file(i), "S", "k"), "old");
+  ASSERT_EQ(Get(file(0), "S", "k"), "old");  // file 1 is now the least recently used
+
+  // Changes the cache cannot see: only a file read again shows them.
+  RewriteUnseen(file(0), "[S]\nk=new\n");
+  RewriteUnseen(file(1), "[S]\nk=new\n");
+  RewriteUnseen(file(2), "[S]\nk=new\n");
+
+  EXPECT_EQ(Get(file(kCached), "S", "k"), "old");  // the 33rd file takes file 1's place
+  EXPECT_EQ(Get(file(0), "S", "k"), "old");
+  EXPECT_EQ(Get(file(2), "S", "k"), "old");
+  EXPECT_EQ(Get(file(1), "S", "k"), "new");
+  EXPECT_EQ(Get(file(0), "S", "k"), "old");
+}
+
+TEST_F(IniTest, NamesDifferingInCaseAreDifferentFiles) {
+  const std::string upper = Path("Case.ini"), lower = Path("case.ini");
+  WriteFile(upper, "[S]\nk=AAA\n");
+  WriteFile(lower, "[S]\nk=aaa\n");
+  SetMtime(lower, Stat(upper).st_mtim);
+  EXPECT_EQ(Get(upper, "S", "k"), "AAA");
+  EXPECT_EQ(Get(lower, "S", "k"), "aaa");
+  EXPECT_EQ(Get(upper, "S", "k"), "AAA");
+  ASSERT_EQ(WritePrivateProfileString("S", "n", "1", lower.c_str()), 1);
+  EXPECT_EQ(ReadFile(upper), "[S]\nk=AAA\n");
+  EXPECT_EQ(ReadFile(lower), "[S]\nk=aaa\nn=1\n\n");
+}
+
+TEST_F(IniTest, BlockedTemporaryFileLeavesOldFileIntact) {
+  const std::string f = Path("quenta.ini"), temp = Path(".quenta.ini.new");
+  const std::string original = "[S]\nk=old\n";
+  WriteFile(f, original);
+  ASSERT_EQ(mkdir(temp.c_str(), 0755), 0);
+
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "new", f.c_str()), 1);
+  EXPECT_EQ(ReadFile(f), original);
+  EXPECT_TRUE(std::filesystem::is_directory(temp));
+  // The change stays in the cache, and goes to the file with the next write that succeeds.
+  EXPECT_EQ(Get(f, "S", "k"), "new");
+  ASSERT_EQ(rmdir(temp.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "other", "1", f.c_str()), 1);
+  EXPECT_EQ(ReadFile(f), "[S]\nk=new\nother=1\n\n");
+}
+
+TEST_F(IniTest, FoldersThatCannotHoldTheFile) {
+  const std::string plain = Path("plain");
+  WriteFile(plain, "not a folder");
+  const std::string inFile = plain + "/quenta.ini", inMissing = Path("missing/quenta.ini");
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", inFile.c_str()), 1);
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", inMissing.c_str()), 1);
+  EXPECT_EQ(ReadFile(plain), "not a folder");
+  EXPECT_FALSE(Exists(Path("missing")));
+  EXPECT_EQ(Get(inMissing, "S", "k"), "v");
+}
+
+TEST_F(IniTest, TemporaryFileThatCannotBeWrittenLeavesOldFileIntact) {
+  const std::string f = Path("full.ini");
+  const std::string original = "[S]\nk=old\n";
+  WriteFile(f, original);
+  // A file size limit makes every write past 8 bytes fail, as a full disk would.
+  EXPECT_EQ(InChild([&f] {
+              signal(SIGXFSZ, SIG_IGN);
+              const struct rlimit limit = {8, 8};
+              if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
+              if (WritePrivateProfileString("S", "k", "a longer new value", f.c_str()) != 1) return 3;
+              char out[32];
+              GetPrivateProfileString("S", "k", "", out, sizeof out, f.c_str());
+              return std::string(out) == "a longer new value" ? 0 : 4;
+            }),
+            0);
+  EXPECT_EQ(ReadFile(f), original);
+  EXPECT_FALSE(Exists(Path(".full.ini.new")));
+}
+
+TEST_F(IniTest, FailedRenameLeavesNoTemporaryFile) {
+  const std::string f = Path("folder.ini");
+  ASSERT_EQ(mkdir(f.c_str(), 0755), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", f.c_str()), 1);
+  EXPECT_TRUE(std::filesystem::is_directory(f));
+  EXPECT_FALSE(Exists(Path(".folder.ini.new")));
+}
+
+TEST_F(IniTest, LinkInPlaceOfTemporaryFileIsNotFollowed) {
+  const std::string f = Path("linked.ini"), victim = Path("victim.txt");
+  WriteFile(victim, "precious");
+  ASSERT_EQ(symlink(victim.c_str(), Path(".linked.ini.new").c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", f.c_str()), 1);
+  EXPECT_EQ(ReadFile(victim), "precious");
+  EXPECT_FALSE(Exists(f));
+}
+
+}  // namespace
+}  // namespace initest

@@ -1,0 +1,233 @@
+// Reading profile files: the line rules, lookups, trimming, output sizes and name lists.
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ini_files.h"
+
+namespace initest {
+namespace {
+
+constexpr size_t kHeaderlessLimit = 0x40000;
+constexpr size_t kMaxLine = 0x2000000;
+
+TEST_F(IniTest, LinesAreEntriesHeadersOrIgnored) {
+  const std::string f = Path("crafted.ini");
+  WriteFile(f,
+            "orphan=before any header\n"
+            "  [Main]  text after the header\n"
+            "key=value\n"
+            "\t spaced key \t=  spaced value \t \r\n"
+            "no equals sign\n"
+            "=empty key\n"
+            "[broken=1\n"
+            "a=b=c\n"
+            "; not=a comment\n"
+            "[Other]\r\n"
+            "x=\n");
+  EXPECT_EQ(List(f, nullptr), "Main|Other||");
+  EXPECT_EQ(List(f, "Main"), "; not|a|key|spaced key \t||");
+  EXPECT_EQ(Get(f, "Main", "a"), "b=c");
+  EXPECT_EQ(Get(f, "Main", "; not"), "a comment");
+  EXPECT_EQ(Get(f, "Other", "x"), "");
+  EXPECT_EQ(Get(f, "Main", "orphan"), "?");
+
+  // The raw text kept for each entry shows in the file written back.
+  ASSERT_EQ(WritePrivateProfileString("Other", "y", "1", f.c_str()), 1);
+  EXPECT_EQ(ReadFile(f),
+            "[Main]\n"
+            "; not=a comment\n"
+            "a=b=c\n"
+            "key=value\n"
+            "spaced key \t=  spaced value\n"
+            "\n"
+            "[Other]\n"
+            "x=\n"
+            "y=1\n"
+            "\n");
+}
+
+TEST_F(IniTest, RepeatedHeadersEmptyHeadersAndDuplicateKeys) {
+  const std::string f = Path("repeat.ini");
+  WriteFile(f,
+            "[]\n"
+            "dropped=1\n"
+            "[A]\n"
+            "one=1\n"
+            "[B]\n"
+            "b=1\n"
+            "[a]\n"
+            "two=2\n"
+            "Two=3\n"
+            "[]\n"
+            "lost=1\n"
+            "[C]\n"
+            "c=1\n");
+  // [a] empties [A] and continues it under its first spelling; "[]" opens no section.
+  EXPECT_EQ(List(f, nullptr), "A|B|C||");
+  EXPECT_EQ(List(f, "A"), "two||");
+  EXPECT_EQ(Get(f, "A", "two"), "3");
+  EXPECT_EQ(Get(f, "A", "one"), "?");
+  EXPECT_EQ(List(f, "C"), "c||");
+
+  const std::string g = Path("empty-first.ini");
+  WriteFile(g, "[]\nk=1\nl=2\n");
+  EXPECT_EQ(List(g, nullptr), "||");
+  EXPECT_EQ(Get(g, "", "k"), "?");
+}
+
+TEST_F(IniTest, HeaderlessPrefixLimit) {
+  // 64-byte lines without a header, then a section.
+  const std::string line = std::string(63, 'x') + "\n";
+  std::string prefix;
+  while (prefix.size() < kHeaderlessLimit) prefix += line;
+  ASSERT_EQ(prefix.size(), kHeaderlessLimit);
+
+  const std::string atLimit = Path("at-limit.ini"), over = Path("over-limit.ini");
+  WriteFile(atLimit, prefix + "[S]\nk=v\n");
+  WriteFile(over, prefix + "\n[S]\nk=v\n");
+  EXPECT_EQ(Get(atLimit, "S", "k"), "v");
+  EXPECT_EQ(Get(over, "S", "k"), "?");
+  EXPECT_EQ(List(over, nullptr), "||");
+}
+
+TEST_F(IniTest, LongLinesAndNulBytes) {
+  const std::string f = Path("long.ini");
+  const std::string mib(1 << 20, 'm');
+  // A line longer than the limit: what lies beyond it must not turn into an entry.
+  std::string text = "[S]\none=" + mib + "\nbig=" + std::string(kMaxLine - 4, 'v') + "tail=1\nnext=2\n";
+  text += std::string("nul=ab\0cd=3\n", 12);
+  WriteFile(f, text);
+
+  EXPECT_EQ(List(f, "S"), "big|next|nul|one||");
+  EXPECT_EQ(Get(f, "S", "one", "?", (int)mib.size() + 1), mib);
+  const std::string big = Get(f, "S", "big", "?", (int)kMaxLine);
+  EXPECT_EQ(big.size(), kMaxLine - 4);
+  EXPECT_EQ(big.find_first_not_of('v'), std::string::npos);
+  EXPECT_EQ(Get(f, "S", "next"), "2");
+  EXPECT_EQ(Get(f, "S", "nul"), "ab");
+}
+
+TEST_F(IniTest, NamesMatchWithoutCase) {
+  const std::string f = Path("case.ini");
+  ASSERT_EQ(WritePrivateProfileString("Config", "Bank", "x.fxb", f.c_str()), 1);
+  EXPECT_EQ(Get(f, "config", "bank"), "x.fxb");
+  EXPECT_EQ(Get(f, "CONFIG", "BANK"), "x.fxb");
+  // A new value under another spelling changes the entry and keeps the first spelling.
+  ASSERT_EQ(WritePrivateProfileString("CONFIG", "bank", "y.fxb", f.c_str()), 1);
+  EXPECT_EQ(ReadFile(f), "[Config]\nBank=y.fxb\n\n");
+}
+
+TEST_F(IniTest, ValuesLoseBlanksAndOnePairOfQuotes) {
+  const std::string f = Path("quotes.ini");
+  WriteFile(f,
+            "[Q]\n"
+            "single=  'a b'  \n"
+            "one='\n"
+            "double=\t\"x\"\n"
+            "mixed='x\"\n"
+            "empty=\"\"\n"
+            "nested=''a''\n"
+            "inner=' a '\n"
+            "blanks= \t v \t\n");
+  EXPECT_EQ(Get(f, "Q", "single"), "a b");
+  EXPECT_EQ(Get(f, "Q", "one"), "'");
+  EXPECT_EQ(Get(f, "Q", "double"), "x");
+  EXPECT_EQ(Get(f, "Q", "mixed"), "'x\"");
+  EXPECT_EQ(Get(f, "Q", "empty"), "");
+  EXPECT_EQ(Get(f, "Q", "nested"), "'a'");
+  EXPECT_EQ(Get(f, "Q", "inner"), " a ");
+  EXPECT_EQ(Get(f, "Q", "blanks"), "v");
+  // Defaults come back as given.
+  EXPECT_EQ(Get(f, "Q", "missing", "  'd'  "), "  'd'  ");
+  EXPECT_EQ(Get(f, "Missing", "single", " d "), " d ");
+  std::string out = "left alone";
+  EXPECT_EQ(GetPrivateProfileString("Q", "missing", nullptr, &out[0], (int)out.size(), f.c_str()), 0);
+  EXPECT_STREQ(out.c_str(), "");
+}
+
+TEST_F(IniTest, OutputSizeLimitsValues) {
+  const std::string f = Path("size.ini");
+  WriteFile(f, "[S]\nk=abcdef\nq= 'abcdef' \n");
+  EXPECT_EQ(Get(f, "S", "k", "?", 5), "abcd");
+  EXPECT_EQ(Get(f, "S", "q", "?", 5), "abcd");
+  EXPECT_EQ(Get(f, "S", "k", "?", 7), "abcdef");
+  EXPECT_EQ(Get(f, "S", "k", "?", 1), "");
+  EXPECT_EQ(Get(f, "S", "missing", "default", 4), "def");
+
+  // Nothing is written with no room at all, whatever the buffer holds.
+  char unterminated[4] = {'z', 'z', 'z', 'z'};
+  EXPECT_EQ(GetPrivateProfileString("S", "k", "", unterminated, 0, f.c_str()), 0);
+  EXPECT_EQ(GetPrivateProfileString("S", "k", "", unterminated, -3, f.c_str()), 0);
+  EXPECT_EQ(std::string(unterminated, 4), "zzzz");
+  EXPECT_EQ(GetPrivateProfileString("S", "k", "", nullptr, 10, f.c_str()), 0);
+}
+
+TEST_F(IniTest, KeyAndSectionLists) {
+  const std::string f = Path("lists.ini");
+  WriteFile(f, "[beta]\nb=1\nA=2\nc=3\n[Alpha]\n[gamma]\nz=\n");
+  EXPECT_EQ(List(f, nullptr), "Alpha|beta|gamma||");
+  EXPECT_EQ(List(f, "BETA"), "A|b|c||");
+  EXPECT_EQ(List(f, "Alpha"), "||");
+  EXPECT_EQ(List(f, "missing"), "||");
+  EXPECT_EQ(List(Path("no-such-file.ini"), nullptr), "||");
+
+  // The result counts the characters before the final double NUL.
+  char out[32];
+  EXPECT_EQ(GetPrivateProfileString("beta", nullptr, nullptr, out, sizeof out, f.c_str()), 5);
+  EXPECT_EQ(std::string(out, 7), std::string("A\0b\0c\0\0", 7));
+  // A section null lists sections whatever the key.
+  EXPECT_EQ(GetPrivateProfileString(nullptr, "b", nullptr, out, sizeof out, f.c_str()), 16);
+
+  // Cut lists: at most outSize - 2 characters, never ending in an empty name.
+  EXPECT_EQ(List(f, nullptr, 8), "Alpha||");
+  EXPECT_EQ(List(f, nullptr, 9), "Alpha|b||");
+  EXPECT_EQ(List(f, nullptr, 10), "Alpha|be||");
+  EXPECT_EQ(List(f, "beta", 3), "A||");
+  EXPECT_EQ(List(f, "beta", 4), "A||");
+  EXPECT_EQ(List(f, "beta", 5), "A|b||");
+  EXPECT_EQ(List(f, "beta", 6), "A|b||");
+  EXPECT_EQ(List(f, "beta", 2), "||");
+  out[0] = out[1] = 'X';
+  EXPECT_EQ(GetPrivateProfileString("beta", nullptr, nullptr, out, 1, f.c_str()), 0);
+  EXPECT_EQ(out[0], '\0');
+  EXPECT_EQ(out[1], 'X');
+}
+
+TEST_F(IniTest, Integers) {
+  const std::string f = Path("int.ini");
+  WriteFile(f,
+            "[I]\nzero=0\nzeros=00\nletters=abc\nprefix=12x\nnegative=-5\nquoted= '7' \nempty=\n"
+            "huge=99999999999\ntiny=-99999999999\nplus=+0\nspace=0 1\n");
+  EXPECT_EQ(GetPrivateProfileInt("I", "zero", 9, f.c_str()), 0);
+  EXPECT_EQ(GetPrivateProfileInt("I", "zeros", 9, f.c_str()), 0);
+  EXPECT_EQ(GetPrivateProfileInt("I", "letters", 9, f.c_str()), 9);
+  EXPECT_EQ(GetPrivateProfileInt("I", "prefix", 9, f.c_str()), 12);
+  EXPECT_EQ(GetPrivateProfileInt("I", "negative", 9, f.c_str()), -5);
+  EXPECT_EQ(GetPrivateProfileInt("I", "quoted", 9, f.c_str()), 7);
+  EXPECT_EQ(GetPrivateProfileInt("I", "empty", 9, f.c_str()), 9);
+  EXPECT_EQ(GetPrivateProfileInt("I", "missing", -1, f.c_str()), -1);
+  EXPECT_EQ(GetPrivateProfileInt("I", "huge", 9, f.c_str()), INT_MAX);
+  EXPECT_EQ(GetPrivateProfileInt("I", "tiny", 9, f.c_str()), INT_MIN);
+  EXPECT_EQ(GetPrivateProfileInt("I", "plus", 9, f.c_str()), 9);
+  EXPECT_EQ(GetPrivateProfileInt("I", "space", 9, f.c_str()), 0);
+  EXPECT_EQ(GetPrivateProfileInt("I", nullptr, 9, f.c_str()), 9);
+  EXPECT_EQ(GetPrivateProfileInt(nullptr, "zero", 9, f.c_str()), 9);
+}
+
+TEST_F(IniTest, MissingAndUnreadableFilesReadAsEmpty) {
+  EXPECT_EQ(Get(Path("absent.ini"), "S", "k", "dflt"), "dflt");
+  EXPECT_EQ(Get(Dir(), "S", "k", "dflt"), "dflt");  // a folder
+  EXPECT_EQ(Get("", "S", "k", "dflt"), "dflt");
+  char out[8];
+  EXPECT_EQ(GetPrivateProfileString("S", "k", "dflt", out, sizeof out, nullptr), 4);
+  EXPECT_STREQ(out, "dflt");
+  // A FIFO in place of the file must not block the reader.
+  const std::string fifo = Path("fifo.ini");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(Get(fifo, "S", "k", "dflt"), "dflt");
+}
+
+}  // namespace
+}  // namespace initest

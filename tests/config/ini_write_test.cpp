@@ -1,0 +1,137 @@
+// Writing profile files: the exact text written, deletions, section replacement, and writes
+// that are skipped because nothing changed.
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ini_files.h"
+
+namespace initest {
+namespace {
+
+TEST_F(IniTest, WrittenFileIsSortedWithBlankLineAfterEachSection) {
+  const std::string f = Path("sorted.ini");
+  const char* file = f.c_str();
+  ASSERT_EQ(WritePrivateProfileString("gamma", "z", "26", file), 1);
+  ASSERT_EQ(WritePrivateProfileString("Beta", "k", "v", file), 1);
+  ASSERT_EQ(WritePrivateProfileString("alpha", "b", "2", file), 1);
+  ASSERT_EQ(WritePrivateProfileString("alpha", "A", "1", file), 1);
+  ASSERT_EQ(WritePrivateProfileString("alpha", "c", "  spaced  ", file), 1);
+  ASSERT_EQ(WritePrivateProfileString("gamma", "y", "", file), 1);
+  EXPECT_EQ(ReadFile(f),
+            "[alpha]\n"
+            "A=1\n"
+            "b=2\n"
+            "c=  spaced  \n"
+            "\n"
+            "[Beta]\n"
+            "k=v\n"
+            "\n"
+            "[gamma]\n"
+            "y=\n"
+            "z=26\n"
+            "\n");
+}
+
+TEST_F(IniTest, RefusedWrites) {
+  const std::string f = Path("refused.ini");
+  EXPECT_EQ(WritePrivateProfileString(nullptr, "k", "v", f.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "", "v", f.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("", "k", "v", f.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", nullptr), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", ""), 0);
+  EXPECT_EQ(WritePrivateProfileSection(nullptr, "k=v\0", f.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileSection("S", "k=v\0", nullptr), 0);
+  EXPECT_FALSE(Exists(f));
+}
+
+TEST_F(IniTest, DeletingKeysAndSections) {
+  const std::string f = Path("delete.ini");
+  const char* file = f.c_str();
+  WriteFile(f, "[A]\nx=1\ny=2\n[B]\nz=3\n");
+  EXPECT_EQ(WritePrivateProfileString("a", "X", nullptr, file), 1);
+  EXPECT_EQ(ReadFile(f), "[A]\ny=2\n\n[B]\nz=3\n\n");
+  EXPECT_EQ(WritePrivateProfileString("A", "y", nullptr, file), 1);
+  EXPECT_EQ(ReadFile(f), "[A]\n\n[B]\nz=3\n\n");
+  EXPECT_EQ(WritePrivateProfileString("b", nullptr, nullptr, file), 1);
+  EXPECT_EQ(ReadFile(f), "[A]\n\n");
+  EXPECT_EQ(Get(f, "B", "z"), "?");
+
+  // Deleting what is not there writes nothing.
+  const ino_t inode = Stat(f).st_ino;
+  EXPECT_EQ(WritePrivateProfileString("A", "missing", nullptr, file), 1);
+  EXPECT_EQ(WritePrivateProfileString("Missing", "x", nullptr, file), 1);
+  EXPECT_EQ(WritePrivateProfileString("Missing", nullptr, nullptr, file), 1);
+  EXPECT_EQ(Stat(f).st_ino, inode);
+  const std::string never = Path("never.ini");
+  EXPECT_EQ(WritePrivateProfileString("S", nullptr, nullptr, never.c_str()), 1);
+  EXPECT_EQ(WritePrivateProfileString("S", "k", nullptr, never.c_str()), 1);
+  EXPECT_FALSE(Exists(never));
+}
+
+TEST_F(IniTest, UnchangedValueIsNotWritten) {
+  const std::string f = Path("same.ini");
+  const char* file = f.c_str();
+  ASSERT_EQ(WritePrivateProfileString("S", "Key", "Value", file), 1);
+  const struct stat first = Stat(f);
+  EXPECT_EQ(WritePrivateProfileString("s", "key", "Value", file), 1);
+  struct stat now = Stat(f);
+  EXPECT_EQ(now.st_ino, first.st_ino);
+  EXPECT_EQ(now.st_mtim.tv_sec, first.st_mtim.tv_sec);
+  EXPECT_EQ(now.st_mtim.tv_nsec, first.st_mtim.tv_nsec);
+
+  // Values compare with case: another case is a change.
+  EXPECT_EQ(WritePrivateProfileString("S", "Key", "VALUE", file), 1);
+  EXPECT_NE(Stat(f).st_ino, first.st_ino);
+  EXPECT_EQ(ReadFile(f), "[S]\nKey=VALUE\n\n");
+}
+
+TEST_F(IniTest, WriteSectionReplacesItsEntries) {
+  const std::string f = Path("section.ini");
+  const char* file = f.c_str();
+  WriteFile(f, "[Keep]\nk=1\n[S]\nold=1\n");
+  static const char entries[] = "b=2\0no equals\0=no key\0a=1=one\0B=3\0";
+  EXPECT_EQ(WritePrivateProfileSection("s", entries, file), 1);
+  EXPECT_EQ(ReadFile(f), "[Keep]\nk=1\n\n[S]\na=1=one\nb=3\n\n");
+
+  // Only the first 8191 characters of an entry count.
+  const std::string longEntry = "long=" + std::string(9000, 'x') + '\0';
+  EXPECT_EQ(WritePrivateProfileSection("L", longEntry.c_str(), file), 1);
+  EXPECT_EQ(Get(f, "L", "long", "?", 10000).size(), 8191u - 5u);
+
+  // No entries: an existing section is emptied, a missing one is not made.
+  EXPECT_EQ(WritePrivateProfileSection("S", "\0", file), 1);
+  EXPECT_EQ(WritePrivateProfileSection("L", nullptr, file), 1);
+  EXPECT_EQ(ReadFile(f), "[Keep]\nk=1\n\n[L]\n\n[S]\n\n");
+  const ino_t inode = Stat(f).st_ino;
+  EXPECT_EQ(WritePrivateProfileSection("New", "", file), 1);
+  EXPECT_EQ(Stat(f).st_ino, inode);
+  EXPECT_EQ(List(f, nullptr), "Keep|L|S||");
+
+  const std::string g = Path("fresh.ini");
+  EXPECT_EQ(WritePrivateProfileSection("S", "", g.c_str()), 1);
+  EXPECT_FALSE(Exists(g));
+}
+
+// The store is shared by every thread of the process; each thread's writes must all land.
+TEST_F(IniTest, ThreadsShareOneStore) {
+  const std::string f = Path("threads.ini");
+  constexpr int kThreads = 4, kWrites = 40;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&f, t] {
+      const std::string key = "t" + std::to_string(t);
+      for (int i = 0; i < kWrites; ++i) {
+        WritePrivateProfileString("T", key.c_str(), std::to_string(i).c_str(), f.c_str());
+        char out[16];
+        GetPrivateProfileString("T", key.c_str(), "", out, sizeof out, f.c_str());
+        EXPECT_EQ(std::string(out), std::to_string(i));
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(ReadFile(f), "[T]\nt0=39\nt1=39\nt2=39\nt3=39\n\n");
+}
+
+}  // namespace
+}  // namespace initest
