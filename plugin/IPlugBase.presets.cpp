@@ -132,9 +132,10 @@ bool IPlugBase::RestorePreset(const char* name) {
 void IPlugBase::ModifyCurrentPreset(const char* name) {
   IPreset* pPreset = mPresets.Get(mCurrentPresetIdx);
   if (!pPreset) return;
+  // Rename first, so that a state format carrying the program's name stores the new one.
+  if (name && name[0]) pPreset->SetName(name);
   pPreset->mChunk.Clear();
   SerializeState(&pPreset->mChunk);
-  if (name && name[0]) pPreset->SetName(name);
 }
 
 void IPlugBase::EnsureDefaultPreset() {
