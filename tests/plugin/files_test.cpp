@@ -2,9 +2,11 @@
 // files that must be refused without changing anything, and how files are replaced on disk.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <string>
 
@@ -73,64 +75,51 @@ std::vector<float> Floats(int seed) {
 
 // ---- Layouts ----
 
-TEST_F(Files, ProgramFileHeaderIsBigEndianAtTheDocumentedOffsets) {
+// The big-endian 32-bit fields of a file at their offsets, and the chunk after the header.
+void ExpectFields(const Bytes& f, const std::vector<std::pair<size_t, uint32_t>>& fields, size_t dataOffset,
+                  const Bytes& chunk) {
+  ASSERT_EQ(f.size(), dataOffset + kVersionHeader.size() + chunk.size());
+  EXPECT_EQ(Bytes(f.begin(), f.begin() + 4), Bytes({'C', 'c', 'n', 'K'}));
+  for (auto [offset, value] : fields) EXPECT_EQ(GetBE32(f, offset), value) << "offset " << offset;
+  EXPECT_EQ(GetBE32(f, dataOffset - 4), kVersionHeader.size() + chunk.size());
+  EXPECT_EQ(Bytes(f.begin() + (long)dataOffset, f.begin() + (long)dataOffset + 8), kVersionHeader);
+  EXPECT_EQ(Bytes(f.begin() + (long)dataOffset + 8, f.end()), chunk);
+}
+
+TEST_F(Files, ProgramAndBankFileHeadersAreBigEndianAtTheDocumentedOffsets) {
   TestPlug plug;
-  plug.EnsureDefaultPreset();
-  plug.Scramble(2);
+  FillPresets(plug, 37);
   plug.ModifyCurrentPreset("A program name of more than 28 characters");
   ASSERT_TRUE(Save(plug, "p.fxp", false));
-  const Bytes f = ReadFile(mDir.File("p.fxp"));
-
-  ByteChunk state;
+  ASSERT_TRUE(Save(plug, "b.fxb", true));
+  ByteChunk state, body;
   plug.SerializeState(&state);
-  const size_t chunkSize = kVersionHeader.size() + (size_t)state.Size();
-  ASSERT_EQ(f.size(), kFxpDataOffset + chunkSize);
-  EXPECT_EQ(Bytes(f.begin(), f.begin() + 4), Bytes({'C', 'c', 'n', 'K'}));
-  EXPECT_EQ(GetBE32(f, 4), chunkSize + 60);
-  EXPECT_EQ(Bytes(f.begin() + 8, f.begin() + 12), Bytes({'F', 'P', 'C', 'h'}));
-  EXPECT_EQ(GetBE32(f, 12), 1u);
-  EXPECT_EQ(GetBE32(f, 16), (uint32_t)kTestUniqueID);
-  EXPECT_EQ(f[16], 'T');  // four characters in reading order
-  EXPECT_EQ(GetBE32(f, 20), (uint32_t)kTestVersionDecimal);
-  EXPECT_EQ(GetBE32(f, 24), (uint32_t)kNumTestParams);
+  plug.SerializePresets(&body);
+  const uint32_t programChunk = 8 + (uint32_t)state.Size(), bankChunk = 8 + (uint32_t)body.Size();
+
+  const Bytes p = ReadFile(mDir.File("p.fxp"));
+  ExpectFields(p,
+               {{4, programChunk + 60}, {8, 0x46504368 /* FPCh */}, {12, 1}, {16, (uint32_t)kTestUniqueID},
+                {20, (uint32_t)kTestVersionDecimal}, {24, (uint32_t)kNumTestParams}},
+               kFxpDataOffset, ChunkBytes(state));
+  EXPECT_EQ(p[16], 'T');  // four characters in reading order
   // 28 characters, no terminator.
-  EXPECT_EQ(std::string(f.begin() + 28, f.begin() + 56), "A program name of more than ");
-  EXPECT_EQ(GetBE32(f, 56), chunkSize);
-  EXPECT_EQ(Bytes(f.begin() + 60, f.begin() + 68), kVersionHeader);
-  EXPECT_EQ(Bytes(f.begin() + 68, f.end()), ChunkBytes(state));
+  EXPECT_EQ(std::string(p.begin() + 28, p.begin() + 56), "A program name of more than ");
+
+  const Bytes b = ReadFile(mDir.File("b.fxb"));
+  ExpectFields(b,
+               {{4, bankChunk + 160}, {8, 0x46424368 /* FBCh */}, {12, 2}, {16, (uint32_t)kTestUniqueID},
+                {20, (uint32_t)kTestVersionDecimal}, {24, (uint32_t)kTestNumPresets}, {28, 37}},
+               kFxbDataOffset, ChunkBytes(body));
+  EXPECT_EQ(Bytes(b.begin() + 32, b.begin() + 156), Bytes(124, 0));
 
   // A short name is padded with NULs.
   plug.ModifyCurrentPreset("Pad");
   ASSERT_TRUE(Save(plug, "p.fxp", false));
   const Bytes g = ReadFile(mDir.File("p.fxp"));
-  Bytes name(g.begin() + 28, g.begin() + 56);
   Bytes expected(28, 0);
   std::memcpy(expected.data(), "Pad", 3);
-  EXPECT_EQ(name, expected);
-}
-
-TEST_F(Files, BankFileHeaderIsBigEndianAtTheDocumentedOffsets) {
-  TestPlug plug;
-  FillPresets(plug, 37);
-  ASSERT_TRUE(Save(plug, "b.fxb", true));
-  const Bytes f = ReadFile(mDir.File("b.fxb"));
-
-  ByteChunk body;
-  plug.SerializePresets(&body);
-  const size_t chunkSize = kVersionHeader.size() + (size_t)body.Size();
-  ASSERT_EQ(f.size(), kFxbDataOffset + chunkSize);
-  EXPECT_EQ(Bytes(f.begin(), f.begin() + 4), Bytes({'C', 'c', 'n', 'K'}));
-  EXPECT_EQ(GetBE32(f, 4), chunkSize + 160);
-  EXPECT_EQ(Bytes(f.begin() + 8, f.begin() + 12), Bytes({0x46, 0x42, 0x43, 0x68}));
-  EXPECT_EQ(GetBE32(f, 12), 2u);
-  EXPECT_EQ(GetBE32(f, 16), (uint32_t)kTestUniqueID);
-  EXPECT_EQ(GetBE32(f, 20), (uint32_t)kTestVersionDecimal);
-  EXPECT_EQ(GetBE32(f, 24), (uint32_t)kTestNumPresets);
-  EXPECT_EQ(GetBE32(f, 28), 37u);
-  EXPECT_EQ(Bytes(f.begin() + 32, f.begin() + 156), Bytes(124, 0));
-  EXPECT_EQ(GetBE32(f, 156), chunkSize);
-  EXPECT_EQ(Bytes(f.begin() + 160, f.begin() + 168), kVersionHeader);
-  EXPECT_EQ(Bytes(f.begin() + 168, f.end()), ChunkBytes(body));
+  EXPECT_EQ(Bytes(g.begin() + 28, g.begin() + 56), expected);
 }
 
 TEST_F(Files, WithoutChunksTheParameterFormsAreWritten) {
@@ -351,35 +340,25 @@ TEST_F(Files, AnotherPlugInsFilesAreRefusedWithNothingChanged) {
                 "param bank");
 }
 
-TEST_F(Files, TruncatedProgramFilesAreRefusedWithNothingChanged) {
-  TestPlug source;
-  source.Scramble(12);
-  ASSERT_TRUE(Save(source, "p.fxp", false));
-  const Bytes full = ReadFile(mDir.File("p.fxp"));
-
-  TestPlug plug(Recording());
-  FillPresets(plug, 2);
-  plug.Scramble(13);
-  for (size_t cut : {(size_t)0, (size_t)10, (size_t)55, (size_t)56, (size_t)59, (size_t)60, (size_t)64, (size_t)68,
-                     (size_t)69, full.size() - 1})
-    ExpectRefused(plug, Bytes(full.begin(), full.begin() + (long)cut), false, "cut at " + std::to_string(cut));
-}
-
-TEST_F(Files, TruncatedChunkBanksAreRefusedWithPresetsAndSoundUnchanged) {
+TEST_F(Files, TruncatedFilesAreRefusedWithPresetsAndSoundUnchanged) {
   TestPlug source;
   FillPresets(source, 0);
+  ASSERT_TRUE(Save(source, "p.fxp", false));
   ASSERT_TRUE(Save(source, "b.fxb", true));
-  const Bytes full = ReadFile(mDir.File("b.fxb"));
-
   TestPlug plug(Recording());
   FillPresets(plug, 40);
   plug.GetPreset(40)->SetName("Current");
   plug.Scramble(17);  // live edits not stored in any preset
-  // Cuts in the header, in the first preset, and halfway through the presets: in the last case
-  // half the bank has been read before the failure and must be put back.
-  for (size_t cut : {(size_t)19, (size_t)100, (size_t)155, (size_t)159, (size_t)160, (size_t)170, (size_t)200,
-                     full.size() / 2, full.size() - 1})
-    ExpectRefused(plug, Bytes(full.begin(), full.begin() + (long)cut), true, "cut at " + std::to_string(cut));
+  for (bool bank : {false, true}) {
+    const Bytes full = ReadFile(mDir.File(bank ? "b.fxb" : "p.fxp"));
+    // Cuts in the header, in the first preset, and (banks) halfway through the presets: there
+    // half the bank has been read before the failure and must be put back.
+    const std::vector<size_t> cuts =
+        bank ? std::vector<size_t>{19, 100, 155, 159, 160, 170, 200, full.size() / 2, full.size() - 1}
+             : std::vector<size_t>{0, 10, 55, 56, 59, 60, 64, 68, 69, full.size() - 1};
+    for (size_t cut : cuts)
+      ExpectRefused(plug, Bytes(full.begin(), full.begin() + (long)cut), bank, "cut at " + std::to_string(cut));
+  }
 }
 
 TEST_F(Files, BrokenParameterFormBanksAreRefusedWithNothingChanged) {
@@ -472,26 +451,27 @@ TEST_F(Files, SavingReplacesTheContentKeepsPermissionsAndLeavesNoTemporaryFiles)
 }
 
 TEST_F(Files, AFailedSaveLeavesTheOldFileIntact) {
+  // Guards the atomic save: a write that fails part way must not have destroyed the file that
+  // was there. A file size limit makes the write fail for any user, root included.
   TestPlug plug;
   plug.EnsureDefaultPreset();
-  const std::string folder = mDir.File("locked");
-  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-  const std::string target = folder + "/old.fxb";
+  const std::string target = mDir.File("old.fxb");
   const Bytes old(300, 0x5A);
   ASSERT_TRUE(WriteFile(target, old));
-  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-  // A privileged user writes into read-only folders anyway.
-  const std::string probe = folder + "/probe";
-  if (WriteFile(probe, {1})) {
-    unlink(probe.c_str());
-    chmod(folder.c_str(), 0755);
-    GTEST_SKIP() << "read-only folders are writable for this user";
-  }
+  struct rlimit before;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  struct rlimit small = before;
+  small.rlim_cur = 100;  // smaller than any program or bank of the test plug-in
+  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   WDL_String path(target.c_str());
-  EXPECT_FALSE(plug.SaveBankAsFXB(&path));
-  EXPECT_FALSE(plug.SaveProgramAsFXP(&path));
+  const bool bankSaved = plug.SaveBankAsFXB(&path), programSaved = plug.SaveProgramAsFXP(&path);
+  setrlimit(RLIMIT_FSIZE, &before);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(bankSaved);
+  EXPECT_FALSE(programSaved);
   EXPECT_EQ(ReadFile(target), old);
-  chmod(folder.c_str(), 0755);
+  EXPECT_EQ(mDir.Entries(), std::vector<std::string>({"old.fxb"}));  // no temporary file left
 }
 
 TEST_F(Files, ASaveThatCannotReplaceItsTargetCleansUp) {

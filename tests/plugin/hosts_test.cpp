@@ -67,17 +67,12 @@ TEST(LookUpHost, TheFirstKeyInTheFixedOrderWins) {
   EXPECT_EQ(LookUpHost("Orion SAWStudio"), kHostOrion);
 }
 
-TEST(HostNames, DisplayNamesAndUnknownCodes) {
+TEST(HostNames, UnknownCodesAndTheGapsOfTheTable) {
   const struct {
     int code;
     const char* name;
-  } cases[] = {{-1, "Unknown"}, {0, "Unknown"}, {1, "Reaper"}, {2, "ProTools"}, {3, "Cubase"}, {4, "Nuendo"},
-               {5, "Sonar"}, {6, "Vegas"}, {7, "FLStudio"}, {8, "Samplitude"}, {9, "Live"}, {10, "Unknown"},
-               {11, "Unknown"}, {12, "Unknown"}, {13, "VSTScanner"}, {14, "AULab"}, {15, "Forte"}, {16, "Chainer"},
-               {17, "Audition"}, {18, "Orion"}, {19, "Unknown"}, {20, "SAWStudio"}, {21, "Logic"},
-               {22, "GarageBand"}, {23, "DigitalPerformer"}, {24, "Standalone"}, {25, "AudioMulch"},
-               {26, "StudioOne"}, {27, "VST3PluginTestHost"}, {28, "Ardour"}, {29, "Renoise"}, {30, "OpenMPT"},
-               {31, "Unknown"}, {1000, "Unknown"}};
+  } cases[] = {{-1, "Unknown"}, {0, "Unknown"},  {1, "Reaper"},    {9, "Live"},     {10, "Unknown"}, {12, "Unknown"},
+               {13, "VSTScanner"}, {19, "Unknown"}, {20, "SAWStudio"}, {30, "OpenMPT"}, {31, "Unknown"}, {1000, "Unknown"}};
   for (const auto& c : cases) {
     char out[32] = "garbage";
     GetHostNameStr((EHost)c.code, out);
@@ -116,8 +111,6 @@ TEST(PlugVersion, DecimalAndText) {
   char s[32];
   plug.GetEffectVersionStr(s);
   EXPECT_STREQ(s, "v2.3.5");
-  EXPECT_STREQ(plug.GetArchString(), "x64");
-  EXPECT_STREQ(GetAPIString(plug.GetAPI()), "VST2");
 }
 
 TEST(TextUtilities, ToLowerAndIsWhitespace) {
@@ -134,62 +127,26 @@ TEST(TextUtilities, ToLowerAndIsWhitespace) {
   for (char c : {'\v', '\f', '\0', 'a', '_', '\xA0'}) EXPECT_FALSE(IsWhitespace(c)) << (int)c;
 }
 
-TEST(Tracing, DoesNothingObservable) {
-  Trace("tag", 1, "%d", 5);
-  EXPECT_STREQ(VSTOpcodeStr(effOpen), "");
-  EXPECT_STREQ(AUSelectStr(1), "");
-  EXPECT_STREQ(AUPropertyStr(1), "");
-  EXPECT_STREQ(AUScopeStr(1), "");
-}
-
-// "YYYYMMDD HH:MM +HHMM"
-bool HasTimeForm(const std::string& s) {
+// "YYYYMMDD HH:MM +HHMM" in the zone tz, the offset as given.
+void ExpectTimeForm(const char* tz, const char* offset) {
+  setenv("TZ", tz, 1);
+  tzset();
+  const std::string s = CurrentTime();
   const std::string form = "dddddddd dd:dd sdddd";
-  if (s.size() != form.size()) return false;
+  ASSERT_EQ(s.size(), form.size()) << s;
   for (size_t i = 0; i < s.size(); ++i) {
-    const char c = s[i];
-    if (form[i] == 'd' && !(c >= '0' && c <= '9')) return false;
-    if (form[i] == 's' && c != '+' && c != '-') return false;
-    if (form[i] != 'd' && form[i] != 's' && c != form[i]) return false;
+    const bool ok = form[i] == 'd' ? (s[i] >= '0' && s[i] <= '9') : form[i] == 's' || s[i] == form[i];
+    EXPECT_TRUE(ok) << s;
   }
-  return true;
+  EXPECT_EQ(s.substr(s.size() - 5), offset);
 }
 
-class CurrentTimeTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* tz = std::getenv("TZ");
-    mHadTZ = tz != nullptr;
-    if (tz) mOldTZ = tz;
-  }
-  void TearDown() override {
-    if (mHadTZ)
-      setenv("TZ", mOldTZ.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-  static std::string Now(const char* tz) {
-    setenv("TZ", tz, 1);
-    tzset();
-    return CurrentTime();
-  }
-  bool mHadTZ = false;
-  std::string mOldTZ;
-};
-
-TEST_F(CurrentTimeTest, LocalTimeFollowedByTheSignedOffset) {
-  const std::string utc = Now("UTC0");
-  EXPECT_TRUE(HasTimeForm(utc)) << utc;
-  EXPECT_EQ(utc.substr(utc.size() - 5), "+0000");
-
-  const std::string east = Now("<+0530>-5:30");
-  EXPECT_TRUE(HasTimeForm(east)) << east;
-  EXPECT_EQ(east.substr(east.size() - 5), "+0530");
-
-  const std::string west = Now("<-0330>3:30");
-  EXPECT_TRUE(HasTimeForm(west)) << west;
-  EXPECT_EQ(west.substr(west.size() - 5), "-0330");
+TEST(CurrentTime, LocalTimeFollowedByTheSignedOffset) {
+  const char* tz = std::getenv("TZ");
+  const std::string oldTZ = tz ? tz : "";
+  ExpectTimeForm("UTC0", "+0000");
+  ExpectTimeForm("<+0530>-5:30", "+0530");
+  ExpectTimeForm("<-0330>3:30", "-0330");
 
   // The date and time are today's, in local time.
   setenv("TZ", "UTC0", 1);
@@ -202,10 +159,13 @@ TEST_F(CurrentTimeTest, LocalTimeFollowedByTheSignedOffset) {
     strftime(buf, sizeof buf, "%Y%m%d %H:%M ", &tm);
     return std::string(buf);
   };
-  const std::string before = stamp();
-  const std::string now = CurrentTime();
-  const std::string after = stamp();
+  const std::string before = stamp(), now = CurrentTime(), after = stamp();
   EXPECT_TRUE(now.rfind(before, 0) == 0 || now.rfind(after, 0) == 0) << now;
+  if (tz)
+    setenv("TZ", oldTZ.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
 }
 
 }  // namespace

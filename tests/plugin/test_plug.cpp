@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace plugtest {
 
@@ -163,10 +165,7 @@ Bytes MakeParamProgram(int uniqueID, const std::string& name, const std::vector<
   PutTag(b, "CcnK");
   PutBE32(b, 0);
   PutTag(b, "FxCk");
-  PutBE32(b, 1);
-  PutBE32(b, (uint32_t)uniqueID);
-  PutBE32(b, kTestVersionDecimal);
-  PutBE32(b, (uint32_t)values.size());
+  for (uint32_t v : {1u, (uint32_t)uniqueID, (uint32_t)kTestVersionDecimal, (uint32_t)values.size()}) PutBE32(b, v);
   PutFxName(b, name);
   for (float f : values) PutBEFloat(b, f);
   return b;
@@ -177,11 +176,9 @@ Bytes MakeParamBank(int uniqueID, int currentProgram, const std::vector<Bytes>& 
   PutTag(b, "CcnK");
   PutBE32(b, 0);
   PutTag(b, "FxBk");
-  PutBE32(b, 2);
-  PutBE32(b, (uint32_t)uniqueID);
-  PutBE32(b, kTestVersionDecimal);
-  PutBE32(b, (uint32_t)programs.size());
-  PutBE32(b, (uint32_t)currentProgram);
+  for (uint32_t v : {2u, (uint32_t)uniqueID, (uint32_t)kTestVersionDecimal, (uint32_t)programs.size(),
+                     (uint32_t)currentProgram})
+    PutBE32(b, v);
   b.resize(156, 0);
   for (const Bytes& p : programs) b.insert(b.end(), p.begin(), p.end());
   return b;
@@ -211,21 +208,15 @@ std::vector<std::string> TempDir::Entries() const {
 }
 
 Bytes ReadFile(const std::string& path) {
-  Bytes b;
-  FILE* fp = std::fopen(path.c_str(), "rb");
-  if (!fp) return b;
-  uint8_t buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0) b.insert(b.end(), buf, buf + n);
-  std::fclose(fp);
-  return b;
+  std::ifstream f(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 bool WriteFile(const std::string& path, const Bytes& bytes) {
-  FILE* fp = std::fopen(path.c_str(), "wb");
-  if (!fp) return false;
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
-  return std::fclose(fp) == 0 && ok;
+  std::ofstream f(path, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(bytes.data()), (std::streamsize)bytes.size());
+  f.close();
+  return bool(f);
 }
 
 }  // namespace plugtest
