@@ -10,6 +10,11 @@ Quenta::Quenta(IPlugInstanceInfo instanceInfo)
   mBlockB.setParents(this, &mClock);
   mBlockC.setParents(this, &mClock);
   initParameters();
+  // The programs: the start-up bank, else the factory bank.
+  if (!LoadBankFromFXB(&mStartupBankPath)) {
+    mStartupBankPath.Set("");
+    initAllPrograms();
+  }
 }
 
 Quenta::~Quenta() {

@@ -90,6 +90,7 @@ void Quenta::handleMidiEvents() {
           setCCSources(cc, w);
         } else {
           setCCSources(cc, pMsg->mData2 / 127.0);
+          handleLearnedCC(cc, pMsg->mData2);
         }
         break;
       }

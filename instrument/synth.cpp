@@ -9,7 +9,9 @@ Synth::Synth(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOS
     : IPlugVST(instanceInfo, nParams, channelIOStr, nPresets, effectName, productName, mfrName, vendorVersion,
                uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInst),
       mMidiQueue(1024) {
+  for (int& p : mCCMap) p = -1;
   GetPluginPath(&mPluginPath);
+  openConfig();
 }
 
 void Synth::Reset() {
@@ -24,7 +26,6 @@ void Synth::Reset() {
   mMidiLearn = false;
 }
 
-void Synth::OnParamChange(int /*paramIdx*/) { WDL_MutexLock lock(&mMutex); }
 
 void Synth::OnActivate(bool active) {
   WDL_MutexLock lock(&mMutex);

@@ -1,0 +1,266 @@
+// MIDI learn: the pairing of controllers with parameters, unlearning, the parameter carried
+// over between learning sessions, and learned controllers driving their parameters in play,
+// through the entry point as a host delivers MIDI.
+#include "support/audio_measure.h"
+#include "configfile_fixture.h"
+#include "support/test_host.h"
+
+using namespace cfgtest;
+
+namespace {
+
+constexpr int kCutoffA = kBlockA * kBlockParamCount + kCutoff;
+constexpr int kPeakA = kBlockA * kBlockParamCount + kPeak;
+constexpr int kVolumeB = kBlockB * kBlockParamCount + kVolume;
+
+}  // namespace
+
+// ---- The state machine --------------------------------------------------------------------
+
+TEST(MidiLearn, ParameterThenControllerMakesThePairingAndEndsLearning) {
+  FreshHome home;
+  Instance a;
+  Quenta& q = a.q();
+  q.doMidiLearn(true);
+  a.Turn(kFinal, 0.3);
+  EXPECT_EQ(q.getLearnParam(), kFinal);
+  EXPECT_TRUE(q.isMidiLearn());  // waits for a controller
+  a.Midi(0xB0, 11, 100);
+  EXPECT_EQ(q.getCCMap(11), kFinal);
+  EXPECT_FALSE(q.isMidiLearn());
+  // The captured controller is not played.
+  a.Frame();
+  EXPECT_NEAR(a.Normalized(kFinal), 0.3, 1e-12);
+  // From now on it is.
+  a.Midi(0xB0, 11, 127);
+  a.Frame();
+  EXPECT_NEAR(a.Normalized(kFinal), 1.0, 1e-12);
+}
+
+TEST(MidiLearn, ControllerThenParameterWaitsForTheParameter) {
+  FreshHome home;
+  Instance a;
+  Quenta& q = a.q();
+  ASSERT_EQ(q.getLearnParam(), -1);
+  q.doMidiLearn(true);
+  a.Midi(0xB1, 20, 5);  // any channel
+  EXPECT_EQ(q.getLearnCC(), 20);
+  EXPECT_TRUE(q.isMidiLearn());
+  EXPECT_EQ(q.getCCMap(20), -1);
+  a.Turn(kCutoffA, 0.4);
+  EXPECT_EQ(q.getCCMap(20), kCutoffA);
+  EXPECT_FALSE(q.isMidiLearn());
+}
+
+TEST(MidiLearn, TheParameterOfTheLastPairingCarriesOverToTheNextSession) {
+  FreshHome home;
+  Instance a;
+  Quenta& q = a.q();
+  q.doMidiLearn(true);
+  a.Turn(kFinal, 0.3);
+  a.Midi(0xB0, 11, 1);
+  ASSERT_EQ(q.getCCMap(11), kFinal);
+  // Second session: a controller moved before any parameter binds to "Final" at once, and the
+  // parameter's old controller lets go of it.
+  q.doMidiLearn(true);
+  EXPECT_EQ(q.getLearnCC(), -1);
+  EXPECT_EQ(q.getLearnParam(), kFinal);
+  a.Midi(0xB0, 12, 1);
+  EXPECT_EQ(q.getCCMap(12), kFinal);
+  EXPECT_EQ(q.getCCMap(11), -1);
+  EXPECT_FALSE(q.isMidiLearn());
+}
+
+TEST(MidiLearn, AControllerLearnedForANewParameterLeavesTheOldOne) {
+  FreshHome home;
+  Instance a;
+  Quenta& q = a.q();
+  q.doMidiLearn(true);
+  a.Turn(kCutoffA, 0.2);
+  a.Midi(0xB0, 20, 0);
+  q.doMidiLearn(true);
+  a.Turn(kPeakA, 0.2);
+  a.Midi(0xB0, 20, 0);
+  EXPECT_EQ(q.getCCMap(20), kPeakA);
+  int mappedToCutoff = 0;
+  for (int c = 0; c < Synth::kNumLearnableCCs; ++c) mappedToCutoff += q.getCCMap(c) == kCutoffA;
+  EXPECT_EQ(mappedToCutoff, 0);
+}
+
+TEST(MidiLearn, EndingLearningWithoutAPairingLetsControllersPlayAgain) {
+  FreshHome home;
+  Instance a;
+  Quenta& q = a.q();
+  q.doMidiLearn(true);
+  a.Midi(0xB0, 30, 9);
+  q.doMidiLearn(false);
+  EXPECT_FALSE(q.isMidiLearn());
+  a.Turn(kFinal, 0.5);  // not captured any more
+  EXPECT_EQ(q.getLearnParam(), -1);
+  EXPECT_EQ(q.getCCMap(30), -1);
+}
+
+TEST(MidiUnlearn, AMovedControllerLosesItsPairing) {
+  FreshHome home;
+  home.WriteIni("[MIDI Control]\nCC11=183\nCC12=61\n");
+  Instance a;
+  Quenta& q = a.q();
+  q.doMidiUnlearn(true);
+  EXPECT_TRUE(q.isMidiLearn());
+  EXPECT_TRUE(q.isMidiUnlearn());
+  a.Midi(0xB0, 11, 64);
+  EXPECT_EQ(q.getCCMap(11), -1);
+  EXPECT_EQ(q.getCCMap(12), 61);
+  EXPECT_FALSE(q.isMidiLearn());
+  EXPECT_FALSE(q.isMidiUnlearn());
+  // Controller 11 plays nothing now.
+  const double finalNow = a.Normalized(kFinal);
+  a.Midi(0xB0, 11, 3);
+  a.Frame();
+  EXPECT_EQ(a.Normalized(kFinal), finalNow);
+}
+
+TEST(MidiUnlearn, ATouchedParameterLosesEveryController) {
+  FreshHome home;
+  home.WriteIni("[MIDI Control]\nCC5=183\nCC6=183\nCC7=100\n");
+  Instance a;
+  Quenta& q = a.q();
+  q.doMidiUnlearn(true);
+  a.Turn(kFinal, 0.1);
+  EXPECT_EQ(q.getCCMap(5), -1);
+  EXPECT_EQ(q.getCCMap(6), -1);
+  EXPECT_EQ(q.getCCMap(7), 100);
+  EXPECT_FALSE(q.isMidiLearn());
+}
+
+TEST(MidiUnlearn, WithNothingCapturedItWaits) {
+  FreshHome home;
+  home.WriteIni("[MIDI Control]\nCC5=183\n");
+  Instance a;
+  Quenta& q = a.q();
+  q.doMidiUnlearn(true);
+  q.applyMidiLearn();
+  EXPECT_TRUE(q.isMidiLearn());
+  EXPECT_EQ(q.getCCMap(5), kFinal);
+}
+
+TEST(MidiLearn, ResetEndsLearningButKeepsTheMode) {
+  FreshHome home;
+  Instance a;
+  Quenta& q = a.q();
+  q.doMidiUnlearn(true);
+  a.Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+  EXPECT_FALSE(q.isMidiLearn());
+  EXPECT_TRUE(q.isMidiUnlearn());
+}
+
+TEST(MidiLearn, ControllersAndParametersOutsideTheirRangesAreNotCaptured) {
+  FreshHome home;
+  Instance a;
+  Quenta& q = a.q();
+  q.doMidiLearn(true);
+  q.setMidiLearnCC(120);
+  q.setMidiLearnCC(-1);
+  q.setMidiLearnParam(kNumParams);
+  q.setMidiLearnParam(-5);
+  EXPECT_EQ(q.getLearnCC(), -1);
+  EXPECT_EQ(q.getLearnParam(), -1);
+  q.setMidiLearnParam(kVolumeB);
+  q.setMidiLearnCC(119);
+  EXPECT_EQ(q.getCCMap(119), kVolumeB);
+  EXPECT_EQ(q.getCCMap(120), -1);
+}
+
+// ---- Learned controllers in play ----------------------------------------------------------
+
+TEST(LearnedControllers, DriveTheirParameterAndTellTheHost) {
+  FreshHome home;
+  home.WriteIni("[MIDI Control]\nCC11=183\n");
+  Instance a;
+  Log() = HostLog();
+  a.Midi(0xB0, 11, 64);
+  a.Frame();
+  EXPECT_NEAR(a.Normalized(kFinal), 64.0 / 127.0, 1e-12);
+  EXPECT_NEAR(a.q().getOutputGain(), 2.0 * a.Value(kFinal), 1e-12);
+  ASSERT_FALSE(Log().automated.empty());
+  EXPECT_EQ(Log().automated.back(), kFinal);
+  EXPECT_NEAR(Log().values.back(), 64.0 / 127.0, 1e-6);
+  // The same value again changes nothing and tells the host nothing.
+  Log() = HostLog();
+  a.Midi(0xB0, 11, 64);
+  a.Frame();
+  EXPECT_TRUE(Log().automated.empty());
+}
+
+TEST(LearnedControllers, ModulationWheelAndSustainPedalNeverDriveParameters) {
+  FreshHome home;
+  home.WriteIni("[MIDI Control]\nCC1=183\nCC64=183\nCC10=500\nCC3=-2\n");
+  Instance a;
+  const double before = a.Normalized(kFinal);
+  Log() = HostLog();
+  a.Midi(0xB0, 1, 127);
+  a.Midi(0xB0, 64, 127);
+  a.Midi(0xB0, 10, 127);  // out-of-range parameter: ignored
+  a.Midi(0xB0, 3, 127);
+  a.Frame();
+  EXPECT_EQ(a.Normalized(kFinal), before);
+  EXPECT_TRUE(Log().automated.empty());
+}
+
+// Through the entry point: the configuration file pairs controller 7 with "Final", the host
+// delivers controller 7 with its events and the rendered output follows.
+class LearnedThroughHost : public ::testing::Test {
+ protected:
+  // Renders one block of 4800 samples with the controller at value and the given note held.
+  double RenderWith(int cc, int value) {
+    mHost.SendMidi({quenta_test::TestHost::Midi(0, 0xB0, (uint8_t)cc, (uint8_t)value)});
+    mHost.ProcessDoubleReplacing(kFrames);
+    const std::vector<double>& l = mHost.OutputD(0);
+    return audio::rms(l.data(), kFrames);
+  }
+  static constexpr int kFrames = 4800;
+  FreshHome mHome;
+  quenta_test::TestHost mHost;
+};
+
+TEST_F(LearnedThroughHost, ControllerSevenDrivesFinalWhenTheFileSaysSo) {
+  mHome.WriteIni("[MIDI Control]\nCC7=183\n");
+  ASSERT_TRUE(mHost.Instantiate()) << mHost.Error();
+  mHost.StartSession(48000.0f, kFrames);
+  mHost.SendMidi({quenta_test::TestHost::Midi(0, 0x90, 57, 100)});
+  mHost.ProcessDoubleReplacing(kFrames);
+
+  const double loud = RenderWith(7, 127);
+  EXPECT_FLOAT_EQ(mHost.GetParameter(kFinal), 1.0f);
+  EXPECT_GT(loud, 1e-3);
+  const double silent = RenderWith(7, 0);
+  EXPECT_EQ(mHost.GetParameter(kFinal), 0.0f);
+  EXPECT_EQ(silent, 0.0);  // gain 0 from the first frame of the block on
+  RenderWith(7, 64);
+  EXPECT_NEAR(mHost.GetParameter(kFinal), 64.0 / 127.0, 1e-6);
+  // The host heard about it as automation of "Final".
+  bool automated = false;
+  for (const quenta_test::HostCall& c : mHost.CallsWith(audioMasterAutomate)) automated |= c.index == kFinal;
+  EXPECT_TRUE(automated);
+}
+
+TEST_F(LearnedThroughHost, ControllersOneAndSixtyFourDoNotDriveFinal) {
+  mHome.WriteIni("[MIDI Control]\nCC1=183\nCC64=183\n");
+  ASSERT_TRUE(mHost.Instantiate()) << mHost.Error();
+  mHost.StartSession(48000.0f, kFrames);
+  const float before = mHost.GetParameter(kFinal);
+  RenderWith(1, 0);
+  RenderWith(64, 127);
+  RenderWith(1, 127);
+  EXPECT_EQ(mHost.GetParameter(kFinal), before);
+  for (const quenta_test::HostCall& c : mHost.CallsWith(audioMasterAutomate)) EXPECT_NE(c.index, kFinal);
+}
+
+TEST_F(LearnedThroughHost, WithoutAFileNoControllerDrivesAnything) {
+  ASSERT_TRUE(mHost.Instantiate()) << mHost.Error();
+  mHost.StartSession(48000.0f, kFrames);
+  const std::vector<float> before = mHost.AllParameters();
+  for (int cc : {0, 7, 11, 74, 119}) RenderWith(cc, 127);
+  EXPECT_EQ(mHost.AllParameters(), before);
+  EXPECT_EQ(mHost.CountCalls(audioMasterAutomate), 0u);
+}
