@@ -96,7 +96,6 @@ class FreshHome {
 struct HostLog {
   std::vector<int> automated;   // parameter indices of audioMasterAutomate
   std::vector<float> values;    // their values
-  int programChanges = 0;       // audioMasterUpdateDisplay and friends are not told apart
 };
 
 HostLog& Log();
