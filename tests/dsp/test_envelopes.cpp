@@ -55,9 +55,6 @@ TEST(VoiceEnvelope, AttackFollowsTheTimeLawAtEveryRate) {
       EXPECT_NEAR(t, segmentSeconds(p), 0.01 * segmentSeconds(p) + 1 / rate) << rate << " " << p;
     }
   }
-  EM mid = makeEM(1.0, 0.5);
-  mid.start();
-  EXPECT_NEAR(secondsUntil(mid, [&] { return mid.getValue() >= 1.0; }, 2.0), 0.891, 0.005);
 }
 
 TEST(VoiceEnvelope, DecayFallsToTheSustainLevel) {
@@ -161,26 +158,9 @@ TEST(VoiceEnvelope, AttackChangesDuringTheAttack) {
   EXPECT_NEAR(secondsUntil(clamped, [&] { return clamped.getValue() >= 1.0; }, 1.0), 0.005, 0.0001);
 }
 
-TEST(VoiceEnvelope, HoldIgnoresNoteOffUntilSwitchedOffOrForced) {
-  EM em = makeEM(0.6);
-  em.setHold(true);
-  em.start();
-  run(em, 0.5);
-  em.stop(false);
-  run(em, 0.5);
-  EXPECT_NEAR(em.getValue(), 0.6, 1e-6) << "note-off ignored while holding";
-  em.setHold(false);
-  em.update();
-  EXPECT_EQ(em.getState(), EM::kRelease) << "released at the next update";
-
-  EM forced = makeEM(0.6);
-  forced.setHold(true);
-  forced.start();
-  run(forced, 0.5);
-  forced.stop(true);
-  EXPECT_GT(releaseSeconds(forced), 0.0);
-
-  // Without "Use Hold" a second note-on restarts the attack.
+TEST(VoiceEnvelope, WithoutUseHoldASecondNoteOnRestartsAHeldAttack) {
+  // (Holding through the note-off, releasing by switch or trigger: measured through the
+  // entry point.)
   EM again = makeEM(0.6);
   again.setHold(true);
   again.start();
@@ -239,18 +219,9 @@ double ge(const GEG& g, int n) { return *g.getOutput(n); }
 
 }  // namespace
 
-TEST(GeneralEnvelope, IdleOutputs) {
-  GEG g;
-  EXPECT_EQ(g.getOutput(4), nullptr);
-  g.setSampleRate(kRate);
-  g.update();
-  EXPECT_FALSE(g.isOn());
-  EXPECT_EQ(ge(g, 1), 1.0);
-  EXPECT_EQ(ge(g, 2), -1.0);
-  EXPECT_EQ(ge(g, 3), 0.0);
-}
-
 TEST(GeneralEnvelope, DelayAttackHoldRelease) {
+  // (The idle outputs and the automatic release are checked through the entry point.)
+  EXPECT_EQ(GEG().getOutput(4), nullptr);
   for (double p : {0.0, 0.3, 0.5}) {
     GEG g = makeGEG(p, p, p);
     g.start();
@@ -271,15 +242,6 @@ TEST(GeneralEnvelope, DelayAttackHoldRelease) {
     EXPECT_NEAR(release, segmentSeconds(p), 0.01 * segmentSeconds(p)) << p;
     EXPECT_FALSE(g.isOn());
   }
-}
-
-TEST(GeneralEnvelope, AutoReleaseFallsAfterTheAttack) {
-  GEG g = makeGEG(0.0, 0.2, 0.4, true);
-  g.start();
-  secondsUntil(g, [&] { return ge(g, 3) >= 0.999; }, 10.0);
-  const double fall = secondsUntil(g, [&] { return ge(g, 3) <= 0.0; }, 10.0);
-  EXPECT_NEAR(fall, segmentSeconds(0.4), 0.01 * segmentSeconds(0.4));
-  EXPECT_FALSE(g.isOn());
 }
 
 TEST(GeneralEnvelope, RestartDuringReleaseFinishesTheFallInTheDelay) {

@@ -79,67 +79,18 @@ TEST(SoundGenerator, PitchAtTwoSampleRates) {
   }
 }
 
-TEST(SoundGenerator, GeneratorsAtDifferentRatesKeepTheirOwnTuning) {
-  Rig a(44100.0, SG::kSawtooth);
-  Rig b(48000.0, SG::kSawtooth);
-  Rig c(32000.0, SG::kSawtooth);
-  EXPECT_NEAR(a.sawPitch(kNoteA4), kA4, 0.01);
-  EXPECT_NEAR(b.sawPitch(kNoteA4), kA4, 0.01);
-  EXPECT_NEAR(c.sawPitch(kNoteA4), kA4, 0.01);
-  // A rate change on one leaves the others alone.
-  b.sg.setSampleRate(96000.0f, b.pitchMod.data());
-  EXPECT_NEAR(a.sawPitch(kNoteA4), kA4, 0.01);
-}
-
-TEST(SoundGenerator, FootagesAreOctavesAndLowKeysAreSilent) {
-  constexpr double kRate = 48000.0;
-  const struct {
-    int footage;
-    double ratio;
-    int lastSilentKey;
-  } cases[] = {{SG::k16ft, 0.5, 23}, {SG::k8ft, 1.0, 11}, {SG::k4ft, 2.0, -1}, {SG::k2ft, 4.0, -1}};
-  for (const auto& c : cases) {
-    Rig rig(kRate, SG::kSawtooth, c.footage);
-    EXPECT_NEAR(rig.sawPitch(kNoteA4) / kA4, c.ratio, 1e-5) << c.footage;
-    if (c.lastSilentKey >= 0) {
-      EXPECT_EQ(audio::peak(rig.render(c.lastSilentKey, 0.05)), 0.0) << c.footage;
-      EXPECT_GT(audio::peak(rig.render(c.lastSilentKey + 1, 0.05)), 0.5) << c.footage;
-    }
-  }
-  Rig lowest(kRate, SG::kSawtooth, SG::k4ft);
+TEST(SoundGenerator, TheLowestAndHighestKeysPlay) {
+  // (The footage ratios and the keys they silence are measured through the entry point.)
+  Rig lowest(48000.0, SG::kSawtooth, SG::k4ft);
   EXPECT_GT(audio::peak(lowest.render(0, 0.2)), 0.5);
   // Top key at "2'" still plays (clamped at the table's top, one harmonic).
-  Rig top(kRate, SG::kSawtooth, SG::k2ft);
+  Rig top(48000.0, SG::kSawtooth, SG::k2ft);
   EXPECT_GT(audio::rms(top.render(127, 0.05)), 0.1);
-}
-
-TEST(SoundGenerator, TuneCoarseAndFine) {
-  constexpr double kRate = 48000.0;
-  constexpr int kA = 9;            // pitch class of A
-  constexpr int kSemitone = 128;   // 100 cents
-  Rig rig(kRate, SG::kSawtooth);
-  rig.sg.setTune(kA, kSemitone);
-  EXPECT_NEAR(rig.sawPitch(kNoteA4), kA4, 0.01) << "tuning waits for calcOffset";
-  rig.sg.calcOffset();
-  EXPECT_NEAR(rig.sawPitch(kNoteA4), noteHz(kNoteA4 + 1), 0.02);
-  EXPECT_NEAR(rig.sawPitch(kNoteA4 - 24), noteHz(kNoteA4 - 23), 0.02) << "every A moves";
-  EXPECT_NEAR(rig.sawPitch(60), noteHz(60), 0.02) << "other pitch classes stay";
-  rig.sg.setTune(kA, 0);
-  rig.sg.setCoarse(-7 * kSemitone);
-  rig.sg.setFine(kSemitone / 2);
-  rig.sg.calcOffset();
-  // Between semitones the frequency is interpolated linearly.
-  EXPECT_NEAR(rig.sawPitch(kNoteA4), pitch::toHz((kNoteA4 - 7) * 128 + 64), 0.02);
 }
 
 TEST(SoundGenerator, PitchModulationAndTableLimits) {
   constexpr double kRate = 48000.0;
-  Rig rig(kRate, SG::kSawtooth);
-  std::fill(rig.pitchMod.begin(), rig.pitchMod.end(), 1536);
-  EXPECT_NEAR(rig.sawPitch(kNoteA4), 2 * kA4, 0.02);
-  std::fill(rig.pitchMod.begin(), rig.pitchMod.end(), -128);
-  EXPECT_NEAR(rig.sawPitch(kNoteA4), noteHz(kNoteA4 - 1), 0.02);
-
+  // (Modulation within the table is measured through the entry point.)
   // Beyond either end of the table the pitch stays at the end entry.
   auto renderAt = [&](int mod, int note = kNoteA4) {
     Rig r(kRate, SG::kSawtooth);
@@ -157,21 +108,16 @@ TEST(SoundGenerator, PitchModulationAndTableLimits) {
   EXPECT_NEAR(peakBin * kRate / 2048, 19912.127, kRate / 2048);
 }
 
-TEST(SoundGenerator, PulseDutyCycles) {
+TEST(SoundGenerator, PulsesHaveNoOffsetAndTheSquareOnlyOddHarmonics) {
+  // (Duty cycles and pitch are measured through the entry point.)
   constexpr double kRate = 48000.0;
   constexpr int kNote = 45;  // 110 Hz: over 400 samples per cycle
-  const struct {
-    int waveform;
-    double high;  // fraction of the cycle above zero
-  } cases[] = {{SG::kSquare, 0.5}, {SG::kRect, 0.7}, {SG::kPulse, 0.9}};
-  for (const auto& c : cases) {
-    Rig rig(kRate, c.waveform);
+  for (int waveform : {SG::kSquare, SG::kRect, SG::kPulse}) {
+    Rig rig(kRate, waveform);
     const std::vector<double> y = rig.render(kNote, 0.5);
-    EXPECT_NEAR(audio::fractionAbove(y.data(), int(y.size()), 0.0), c.high, 0.01) << c.waveform;
-    EXPECT_NEAR(audio::crossingFrequency(y, kRate), noteHz(kNote), 0.02) << c.waveform;
     double mean = 0;
     for (double v : y) mean += v;
-    EXPECT_NEAR(mean / double(y.size()), 0.0, 0.01) << "no offset";
+    EXPECT_NEAR(mean / double(y.size()), 0.0, 0.01) << waveform;
   }
   // A square is the difference of two sawtooth reads half a cycle apart: only odd harmonics.
   Rig square(kRate, SG::kSquare);
