@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "alloc_hooks.h"
@@ -177,43 +178,42 @@ TEST(RealTimeSafety, HooksSeeThePluginsAllocations) {
   EXPECT_GT(reset.mallocs, 0) << "malloc inside the plug-in is not seen";
 }
 
-TEST(RealTimeSafety, BusyStreamAtFullPolyphonyAllocatesNothing) {
-  SKIP_WITHOUT_HOOKS();
+// A session whose audio thread is about to start, all 64 keys of the stream's first block
+// queued.
+class AudioThreadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SKIP_WITHOUT_HOOKS();
+    ASSERT_TRUE(host.Instantiate()) << host.Error();
+    host.SetRecording(false);
+    host.StartSession(kRate, kBlock);
+    audio = std::make_unique<AudioThread>(host);
+    BusyStream(*audio, 0, held);
+  }
   TestHost host;
-  ASSERT_TRUE(host.Instantiate()) << host.Error();
-  host.SetRecording(false);
-  host.StartSession(kRate, kBlock);
+  std::unique_ptr<AudioThread> audio;
+  std::vector<bool> held = std::vector<bool>(128, false);
+};
+
+TEST_F(AudioThreadTest, BusyStreamAtFullPolyphonyAllocatesNothing) {
   BusyPatch(host);
   if (HasFatalFailure()) return;
-  AudioThread audio(host);
-  std::vector<bool> held(128, false);
-
   // Warm-up: both callbacks once, and the first blocks of the stream.
   int n = 0;
   for (; n < 4; ++n) {
-    BusyStream(audio, n, held);
-    audio.Block(n % 2 == 1);
+    if (n > 0) BusyStream(*audio, n, held);
+    audio->Block(n % 2 == 1);
   }
   for (; n < 4 + 256; ++n) {
-    BusyStream(audio, n, held);
+    BusyStream(*audio, n, held);
     const bool useDouble = n % 2 == 1;
-    const alloc_hooks::Counts c = audio.Block(useDouble);
-    ASSERT_TRUE(NoAllocation(useDouble ? "double block" : "float block", c)) << "block " << n;
+    ASSERT_TRUE(NoAllocation(useDouble ? "double block" : "float block", audio->Block(useDouble))) << "block " << n;
   }
-  EXPECT_GT(audio.Peak(), 0.05) << "the stream should be sounding";
+  EXPECT_GT(audio->Peak(), 0.05) << "the stream should be sounding";
 }
 
-TEST(RealTimeSafety, AutomationFromTheAudioThreadAllocatesNothing) {
-  SKIP_WITHOUT_HOOKS();
-  TestHost host;
-  ASSERT_TRUE(host.Instantiate()) << host.Error();
-  host.SetRecording(false);
-  host.StartSession(kRate, kBlock);
-  AudioThread audio(host);
-  std::vector<bool> held(128, false);
-  BusyStream(audio, 0, held);
-  audio.Block(false);
-
+TEST_F(AudioThreadTest, AutomationFromTheAudioThreadAllocatesNothing) {
+  audio->Block(false);
   // Continuous parameters a host typically automates, in every Block, and the globals.
   std::vector<int> automated = {kFinal, kGEGAtk, kGEGRel, kVP1A, kAtn1, kLag1, kSHFreq};
   for (int b = 0; b < kNumBlocks; ++b)
@@ -221,34 +221,25 @@ TEST(RealTimeSafety, AutomationFromTheAudioThreadAllocatesNothing) {
                   kRSInt, kRSFreq1, kAMInt, kTuneA, kFine, kCoarse, kFMMG1, kPWMInt})
       automated.push_back(BlockParam(b, k));
   // Warm-up: one change of each.
-  for (int index : automated) audio.Automate(index, 0.5f);
+  for (int index : automated) audio->Automate(index, 0.5f);
   for (int step = 0; step < 16; ++step) {
     for (size_t i = 0; i < automated.size(); ++i) {
       const float value = float((step * 7 + int(i) * 3) % 17) / 16.0f;
-      ASSERT_TRUE(NoAllocation("setParameter", audio.Automate(automated[i], value)))
+      ASSERT_TRUE(NoAllocation("setParameter", audio->Automate(automated[i], value)))
           << "parameter " << automated[i] << " to " << value;
     }
-    const alloc_hooks::Counts c = audio.Block(step % 2 == 0);
-    ASSERT_TRUE(NoAllocation("block after automation", c)) << "step " << step;
+    ASSERT_TRUE(NoAllocation("block after automation", audio->Block(step % 2 == 0))) << "step " << step;
   }
 }
 
-TEST(RealTimeSafety, ProgramChangesAllocateNothing) {
-  SKIP_WITHOUT_HOOKS();
+TEST_F(AudioThreadTest, ProgramChangesAllocateNothing) {
   // A program change arrives with the MIDI of a block and is applied at once.
-  TestHost host;
-  ASSERT_TRUE(host.Instantiate()) << host.Error();
-  host.SetRecording(false);
-  host.StartSession(kRate, kBlock);
-  AudioThread audio(host);
-  std::vector<bool> held(128, false);
-  BusyStream(audio, 0, held);
-  audio.Add(10, 0xC0, 1, 0);  // warm-up, also of the host's own records of new requests
-  audio.Block(false);
+  audio->Add(10, 0xC0, 1, 0);  // warm-up, also of the host's own records of new requests
+  audio->Block(false);
   for (int n = 1; n < 32; ++n) {
-    BusyStream(audio, n, held);
-    audio.Add(n * 7 % kBlock, uint8_t(0xC0 | (n & 15)), uint8_t(n % 8), 0);
-    ASSERT_TRUE(NoAllocation("program change", audio.Block(n % 2 == 0))) << "block " << n;
+    BusyStream(*audio, n, held);
+    audio->Add(n * 7 % kBlock, uint8_t(0xC0 | (n & 15)), uint8_t(n % 8), 0);
+    ASSERT_TRUE(NoAllocation("program change", audio->Block(n % 2 == 0))) << "block " << n;
   }
 }
 
