@@ -11,29 +11,75 @@ namespace {
 constexpr double kRate = 48000.0;
 constexpr int kNote69 = 69 * 128;  // pitch of A 440
 
-// Plays one key on a fresh instance prepared by setup, and returns the frequency measured
-// over [from, from + count) of the left channel.
-template <typename Setup>
-double PlayHz(int note, Setup setup, int from = 2400, int count = 9600, std::vector<VstMidiEvent> extra = {}) {
+// A setting of a parameter in all three Blocks (k >= 0) or of a global one (~index).
+struct Setting {
+  int k;
+  const char* text;
+};
+constexpr int Global(int index) { return ~index; }
+
+// Plays one key on a fresh instance with the settings and the extra MIDI, and returns the
+// frequency measured over [2400, 12000) of the left channel.
+double PlayHz(int note, const std::vector<Setting>& settings, std::vector<VstMidiEvent> extra = {}) {
   Session s(kRate, 512);
   EXPECT_TRUE(s.ok);
-  setup(s);
-  std::vector<VstMidiEvent> events = {NoteOn(0, note)};
-  events.insert(events.end(), extra.begin(), extra.end());
-  s.Midi(events);
-  std::vector<double> out = s.Render(from + count);
-  EXPECT_GT(Rms(out, from, count), 0.01) << "key " << note << " is silent";
-  return CrossingHz(out, from, count, kRate);
+  for (const Setting& x : settings) {
+    if (x.k >= 0)
+      s.SetBlocks(x.k, x.text);
+    else
+      s.Set(~x.k, x.text);
+  }
+  extra.insert(extra.begin(), NoteOn(0, note));
+  s.Midi(extra);
+  std::vector<double> out = s.Render(12000);
+  EXPECT_GT(Rms(out, 2400, 9600), 0.01) << "key " << note << " is silent";
+  return CrossingHz(out, 2400, 9600, kRate);
 }
 
-TEST(Pitch, FootagesAreOctaves) {
-  const char* footage[4] = {"16'", "8'", "4'", "2'"};
-  for (int f = 0; f < 4; ++f) {
-    SCOPED_TRACE(footage[f]);
-    const double hz = PlayHz(69, [&](Session& s) { s.SetBlocks(kOctave, footage[f]); });
-    const double expected = 440.0 * std::pow(2.0, f - 1);
-    EXPECT_NEAR(hz, expected, expected * 2e-4);
-  }
+TEST(Pitch, FootagesTuningBendAndModulation) {
+  const struct {
+    const char* what;
+    int note;
+    std::vector<Setting> settings;
+    std::vector<VstMidiEvent> extra;
+    double hz, tolerance;
+  } cases[] = {
+      {"16'", 69, {{kOctave, "16'"}}, {}, 220.0, 0.044},
+      {"8'", 69, {{kOctave, "8'"}}, {}, 440.0, 0.088},
+      {"4'", 69, {{kOctave, "4'"}}, {}, 880.0, 0.176},
+      {"2'", 69, {{kOctave, "2'"}}, {}, 1760.0, 0.352},
+      // "Tune A" +100 cents is one semitone (128 pitch units) on every A, and leaves C alone.
+      {"Tune A on A4", 69, {{kTuneA, "100"}}, {}, NoteTableHz(70), 0.05},
+      {"Tune A on A3", 57, {{kTuneA, "100"}}, {}, NoteTableHz(58), 0.05},
+      {"Tune A on C", 60, {{kTuneA, "100"}}, {}, NoteTableHz(60), 0.05},
+      // -50 cents on C#: 64 units below the key, between the table's entries.
+      {"Tune C#", 61, {{kTuneCs, "-50"}}, {}, PitchHz(61 * 128 - 64), 0.05},
+      // Cents become pitch units by 1.28 and truncation; between two semitones the frequency
+      // is interpolated linearly (453.08 Hz half-way up from A 440, not the 452.89 Hz of a
+      // true quarter tone).
+      {"Fine +50", 69, {{kFine, "50"}}, {}, 453.082, 0.05},
+      {"Fine -100", 69, {{kFine, "-100"}}, {}, NoteTableHz(68), 0.05},
+      {"Coarse +700", 69, {{kCoarse, "700"}}, {}, NoteTableHz(76), 0.05},
+      {"Coarse -800", 69, {{kCoarse, "-800"}}, {}, NoteTableHz(61), 0.05},
+      // Tune, fine and coarse add up: three times int(12.8).
+      {"all three", 69, {{kTuneA, "10"}, {kFine, "10"}, {kCoarse, "10"}}, {}, PitchHz(kNote69 + 36), 0.05},
+      // Full down is exactly -1: an octave below. Full up is 8191/8192 of the range: 1535
+      // units, a 128th of a semitone short of the octave.
+      {"bend down", 69, {{Global(kPBRange), "12"}}, {Bend(0, 0)}, 220.0, 0.05},
+      {"bend up", 69, {{Global(kPBRange), "12"}}, {Bend(0, 16383)}, PitchHz(kNote69 + 1535), 0.1},
+      {"bend centre", 69, {{Global(kPBRange), "12"}}, {Bend(0, 8192)}, 440.0, 0.05},
+      // A negative range turns the wheel round: full down raises by an octave.
+      {"bend down, range -12", 69, {{Global(kPBRange), "-12"}}, {Bend(0, 0)}, 880.0, 0.1},
+      {"bend down, range 2", 69, {{Global(kPBRange), "2"}}, {Bend(0, 0)}, NoteTableHz(67), 0.05},
+      {"range 0 ignores the wheel", 69, {{Global(kPBRange), "0"}}, {Bend(0, 0)}, 440.0, 0.05},
+      // Frequency modulation by the constant source, one octave at 1536.
+      {"FM up", 69, {{kFMMod, "on"}, {kFMSrc, "+5V"}, {kFMGEG, "1536"}, {kFMRev, "Positive"}}, {}, 880.0, 0.1},
+      {"FM down", 69, {{kFMMod, "on"}, {kFMSrc, "+5V"}, {kFMGEG, "1536"}, {kFMRev, "Negative"}}, {}, 220.0, 0.05},
+      {"FM half", 69, {{kFMMod, "on"}, {kFMSrc, "+5V"}, {kFMGEG, "768"}, {kFMRev, "Positive"}}, {}, NoteTableHz(75), 0.1},
+      {"FM switched off", 69, {{kFMSrc, "+5V"}, {kFMGEG, "1536"}}, {}, 440.0, 0.05},
+  };
+  EXPECT_NEAR(PitchHz(kNote69 + 64), 453.082, 0.001);
+  for (const auto& c : cases) EXPECT_NEAR(PlayHz(c.note, c.settings, c.extra), c.hz, c.tolerance) << c.what;
 }
 
 TEST(Pitch, LowKeysBelowTheFootageAreSilent) {
@@ -55,70 +101,6 @@ TEST(Pitch, LowKeysBelowTheFootageAreSilent) {
     std::vector<double> out = s.Render(48000);
     EXPECT_NEAR(CrossingHz(out, 2400, 45600, kRate), NoteTableHz(12), 0.01);
   }
-}
-
-TEST(Pitch, TuneOffsetsMoveOnlyTheirPitchClass) {
-  // "Tune A" +100 cents is one semitone (128 pitch units) on every A, and leaves C alone.
-  auto tuneA = [](Session& s) { s.SetBlocks(kTuneA, 100.0); };
-  EXPECT_NEAR(PlayHz(69, tuneA), NoteTableHz(70), 0.05);
-  EXPECT_NEAR(PlayHz(57, tuneA), NoteTableHz(58), 0.05);
-  EXPECT_NEAR(PlayHz(60, tuneA), NoteTableHz(60), 0.05);
-  // -50 cents on C#: 64 units below the key, between the table's entries.
-  EXPECT_NEAR(PlayHz(61, [](Session& s) { s.SetBlocks(kTuneCs, -50.0); }), PitchHz(61 * 128 - 64), 0.05);
-}
-
-TEST(Pitch, FineAndCoarseShiftEveryKey) {
-  // Cents become pitch units by 1.28 and truncation; between two semitones the frequency is
-  // interpolated linearly (453.08 Hz half-way up from A 440, not the 452.89 Hz of a true
-  // quarter tone).
-  EXPECT_NEAR(PlayHz(69, [](Session& s) { s.SetBlocks(kFine, 50.0); }), PitchHz(kNote69 + 64), 0.05);
-  EXPECT_NEAR(PitchHz(kNote69 + 64), 453.082, 0.001);
-  EXPECT_NEAR(PlayHz(69, [](Session& s) { s.SetBlocks(kFine, -100.0); }), NoteTableHz(68), 0.05);
-  EXPECT_NEAR(PlayHz(69, [](Session& s) { s.SetBlocks(kCoarse, 700.0); }), NoteTableHz(76), 0.05);
-  EXPECT_NEAR(PlayHz(69, [](Session& s) { s.SetBlocks(kCoarse, -800.0); }), NoteTableHz(61), 0.05);
-  // Tune, fine and coarse add up: three times int(12.8).
-  EXPECT_NEAR(PlayHz(69,
-                     [](Session& s) {
-                       s.SetBlocks(kTuneA, 10.0);
-                       s.SetBlocks(kFine, 10.0);
-                       s.SetBlocks(kCoarse, 10.0);
-                     }),
-              PitchHz(kNote69 + 36), 0.05);
-}
-
-TEST(Pitch, PitchBendFollowsTheRangeAndItsSign) {
-  auto range = [](int semitones) { return [=](Session& s) { s.Set(kPBRange, double(semitones)); }; };
-  // Full down is exactly -1: an octave below.
-  EXPECT_NEAR(PlayHz(69, range(12), 2400, 9600, {Bend(0, 0)}), 220.0, 0.05);
-  // Full up is 8191/8192 of the range: 1535 units, a 128th of a semitone short of the octave.
-  EXPECT_NEAR(PlayHz(69, range(12), 2400, 9600, {Bend(0, 16383)}), PitchHz(kNote69 + 1535), 0.1);
-  EXPECT_NEAR(PlayHz(69, range(12), 2400, 9600, {Bend(0, 8192)}), 440.0, 0.05);
-  // A negative range turns the wheel round: full down raises by an octave.
-  EXPECT_NEAR(PlayHz(69, range(-12), 2400, 9600, {Bend(0, 0)}), 880.0, 0.1);
-  EXPECT_NEAR(PlayHz(69, range(2), 2400, 9600, {Bend(0, 0)}), NoteTableHz(67), 0.05);
-  // Range 0 (the default) ignores the wheel.
-  EXPECT_NEAR(PlayHz(69, range(0), 2400, 9600, {Bend(0, 0)}), 440.0, 0.05);
-}
-
-TEST(Pitch, FrequencyModulationBySource) {
-  auto fm = [](const char* polarity, double depth) {
-    return [=](Session& s) {
-      s.SetBlocks(kFMMod, "on");
-      s.SetBlocks(kFMSrc, "+5V");
-      s.SetBlocks(kFMGEG, depth);
-      s.SetBlocks(kFMRev, polarity);
-    };
-  };
-  EXPECT_NEAR(PlayHz(69, fm("Positive", 1536.0)), 880.0, 0.1);
-  EXPECT_NEAR(PlayHz(69, fm("Negative", 1536.0)), 220.0, 0.05);
-  EXPECT_NEAR(PlayHz(69, fm("Positive", 768.0)), NoteTableHz(75), 0.1);
-  // Switched off, the depth does nothing.
-  EXPECT_NEAR(PlayHz(69,
-                     [](Session& s) {
-                       s.SetBlocks(kFMSrc, "+5V");
-                       s.SetBlocks(kFMGEG, 1536.0);
-                     }),
-              440.0, 0.05);
 }
 
 TEST(Pitch, FrequencyModulationByMG1Square) {
@@ -145,37 +127,25 @@ TEST(Pitch, FrequencyModulationByMG1Square) {
 
 TEST(Pitch, PulseWaveformsHaveTheirDutyCycles) {
   // A pulse is the difference of two sawtooth reads a width apart: it sits below zero for
-  // that fraction of the cycle.
-  struct Case {
-    const char* waveform;
+  // that fraction of the cycle. "PWM" with the constant source at full intensity: width
+  // 0.5 + (0.25 + 0.25) * 0.9 = 0.95.
+  const struct {
+    std::vector<Setting> settings;
     double width;
-  } cases[] = {{"Square", 0.5}, {"Rect", 0.3}, {"Pulse", 0.1}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.waveform);
+  } cases[] = {{{{kWaveform, "Square"}}, 0.5},
+               {{{kWaveform, "Rect"}}, 0.3},
+               {{{kWaveform, "Pulse"}}, 0.1},
+               {{{kWaveform, "PWM"}, {kPWMSrc, "+5V"}, {kPWMInt, "0"}}, 0.5},
+               {{{kWaveform, "PWM"}, {kPWMSrc, "+5V"}, {kPWMInt, "100"}}, 0.95}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.settings[0].text + std::string(" ") + c.settings.back().text);
     Session s(kRate, 512);
     ASSERT_TRUE(s.ok);
-    s.SetBlocks(kWaveform, c.waveform);
+    for (const Setting& x : c.settings) s.SetBlocks(x.k, x.text);
     s.Midi({NoteOn(0, 57)});
     std::vector<double> out = s.Render(2400 + 9600);
-    const double below = 1.0 - audio::fractionAbove(out.data() + 2400, 9600, 0.0);
-    EXPECT_NEAR(below, c.width, 0.02);
+    EXPECT_NEAR(1.0 - audio::fractionAbove(out.data() + 2400, 9600, 0.0), c.width, 0.02);
     EXPECT_NEAR(CrossingHz(out, 2400, 9600, kRate), 220.0, 0.05);
-  }
-}
-
-TEST(Pitch, PulseWidthModulationWidensThePulse) {
-  // "PWM" with the constant source at full intensity: width 0.5 + (0.25 + 0.25) * 0.9 = 0.95.
-  for (double intensity : {0.0, 100.0}) {
-    SCOPED_TRACE(intensity);
-    Session s(kRate, 512);
-    ASSERT_TRUE(s.ok);
-    s.SetBlocks(kWaveform, "PWM");
-    s.SetBlocks(kPWMSrc, "+5V");
-    s.SetBlocks(kPWMInt, intensity);
-    s.Midi({NoteOn(0, 57)});
-    std::vector<double> out = s.Render(2400 + 9600);
-    const double below = 1.0 - audio::fractionAbove(out.data() + 2400, 9600, 0.0);
-    EXPECT_NEAR(below, intensity > 0.0 ? 0.95 : 0.5, 0.02);
   }
 }
 

@@ -340,55 +340,37 @@ TEST(Routing, LastKeyUpStopsTheGegButAllNotesOffDoesNot) {
 
 // ---- Selectors that reach the audio --------------------------------------------------------
 
-TEST(Routing, BlockVcaSourceScalesLinearlyAndSilencesAtZero) {
-  auto render = [](const char* vca, int wheel) {
-    Session s(kRate, 512);
-    EXPECT_TRUE(s.ok);
-    s.SoloBlockA();
-    s.Set(BlockParam(kBlockA, kVCAFSrc), vca);
-    s.Midi({CC(0, 1, wheel), NoteOn(0, 69)});
-    return s.Render(4800);
-  };
-  std::vector<double> full = render("off", 0);
-  std::vector<double> half = render("MW+", 64);
-  std::vector<double> none = render("MW+", 0);
-  std::vector<double> negative = render("MW", 0);  // -1
-  ASSERT_GT(Rms(full, 0, 4800), 0.01);
-  for (int i = 0; i < 4800; ++i) EXPECT_NEAR(half[size_t(i)], full[size_t(i)] * 64.0 / 127.0, 1e-12);
-  EXPECT_TRUE(AllZero(none, 0, 4800));
-  EXPECT_TRUE(AllZero(negative, 0, 4800));
+// Renders key 69 with the wheel at `wheel` and one selector set to `source` (Block A alone
+// when the selector is Block A's).
+std::vector<double> RenderWithWheel(int selector, const char* source, int wheel, int frames = 4800) {
+  Session s(kRate, 512);
+  EXPECT_TRUE(s.ok);
+  if (selector < kNumBlocks * kBlockParamCount) s.SoloBlockA();
+  s.Set(selector, source);
+  s.Midi({CC(0, 1, wheel), NoteOn(0, 69)});
+  return s.Render(frames);
 }
 
-TEST(Routing, TotalVcaSourceScalesTheMix) {
-  auto render = [](const char* vca, int wheel) {
-    Session s(kRate, 512);
-    EXPECT_TRUE(s.ok);
-    s.Set(kTVCASrc, vca);
-    s.Midi({CC(0, 1, wheel), NoteOn(0, 69)});
-    return s.Render(4800);
-  };
-  std::vector<double> full = render("off", 0), part = render("MW+", 32), neg = render("MW", 10);
-  for (int i = 0; i < 4800; ++i) EXPECT_NEAR(part[size_t(i)], full[size_t(i)] * 32.0 / 127.0, 1e-12);
-  EXPECT_TRUE(AllZero(neg, 0, 4800));
+TEST(Routing, VcaSourcesScaleLinearlyAndSilenceAtZeroOrBelow) {
+  for (int vca : {BlockParam(kBlockA, kVCAFSrc), int(kTVCASrc)}) {
+    SCOPED_TRACE(vca);
+    const std::vector<double> full = RenderWithWheel(vca, "off", 0);
+    ASSERT_GT(Rms(full, 0, 4800), 0.01);
+    for (int wheel : {64, 32}) {
+      const std::vector<double> part = RenderWithWheel(vca, "MW+", wheel);
+      for (int i = 0; i < 4800; ++i) ASSERT_NEAR(part[size_t(i)], full[size_t(i)] * wheel / 127.0, 1e-12) << wheel;
+    }
+    EXPECT_TRUE(AllZero(RenderWithWheel(vca, "MW+", 0), 0, 4800));
+    EXPECT_TRUE(AllZero(RenderWithWheel(vca, "MW", 10), 0, 4800));  // below zero
+  }
 }
 
 TEST(Routing, ChannelGateOpensAboveOneHalf) {
-  auto render = [](int wheel) {
-    Session s(kRate, 512);
-    EXPECT_TRUE(s.ok);
-    s.SoloBlockA();
-    s.Set(BlockParam(kBlockA, kChGate), "MW+");
-    s.Midi({CC(0, 1, wheel), NoteOn(0, 69)});
-    return s.Render(2400);
-  };
-  EXPECT_GT(Rms(render(64), 0, 2400), 0.01);  // 0.504
-  EXPECT_TRUE(AllZero(render(63), 0, 2400));  // 0.496
-  // A Block switched off contributes nothing, its voices run on.
-  Session s(kRate, 512);
-  s.Set(BlockParam(kBlockA, kChEnable), "off");
-  s.SoloBlockA();
-  s.Midi({NoteOn(0, 69)});
-  EXPECT_TRUE(AllZero(s.Render(2400), 0, 2400));
+  const int gate = BlockParam(kBlockA, kChGate);
+  EXPECT_GT(Rms(RenderWithWheel(gate, "MW+", 64, 2400), 0, 2400), 0.01);  // 0.504
+  EXPECT_TRUE(AllZero(RenderWithWheel(gate, "MW+", 63, 2400), 0, 2400));  // 0.496
+  // A Block switched off contributes nothing.
+  EXPECT_TRUE(AllZero(RenderWithWheel(BlockParam(kBlockA, kChEnable), "off", 0, 2400), 0, 2400));
 }
 
 TEST(Routing, PanAndVolumeSetTheChannelGains) {

@@ -77,6 +77,7 @@ TEST(State, ProgramChunkBytesAsTheHostReceivesThem) {
   EXPECT_EQ(value(BlockParam(kBlockB, kCoarse)), 300.0);
   EXPECT_EQ(value(kFinal), 0.5);
   EXPECT_EQ(value(kTVCASrc), double(kSrcGE3Plus));
+  // A few defaults, as plain values.
   EXPECT_EQ(value(BlockParam(kBlockA, kWaveform)), 1.0);
   EXPECT_EQ(value(BlockParam(kBlockC, kCutoff)), 1.0);
   EXPECT_EQ(value(BlockParam(kBlockA, kMG1Freq)), 0.2);
@@ -189,47 +190,41 @@ TEST(State, OutOfRangeValuesAreLimited) {
 }
 
 TEST(State, TruncatedAndHostileTaggedHeadersFail) {
-  struct Case {
-    const char* what;
-    ByteChunk chunk;
-    bool valuesFollow = false;
-  };
-  std::vector<Case> cases(6);
-  cases[0].what = "tag only";
-  cases[0].chunk.PutBytes("Quenta_1.2.2", kTagLen);
-  cases[1].what = "tag and program";
-  {
-    int program = 3;
-    cases[1].chunk.PutBytes("Quenta_1.2.2", kTagLen);
-    cases[1].chunk.Put(&program);
-  }
-  cases[2].what = "negative name length";
-  cases[3].what = "name longer than the chunk";
-  cases[4].what = "huge name length";
-  cases[5].what = "name length cut short";
-  PutHeader(cases[2].chunk, 0, -16, nullptr);
-  cases[2].valuesFollow = cases[4].valuesFollow = true;
-  PutHeader(cases[3].chunk, 0, 100, "abc");
-  PutHeader(cases[4].chunk, 0, 0x7fffffff, "abc");
-  {
-    int program = 1;
-    cases[5].chunk.PutBytes("Quenta_1.2.2", kTagLen);
-    cases[5].chunk.Put(&program);
-    cases[5].chunk.PutBytes("\x04\x00", 2);
-  }
   // Values follow the headers with a negative or huge name length, so that a reader that
   // went on would change parameters.
   Direct donor;
   std::vector<double> other;
   for (int i = 0; i < kNumParams; ++i) other.push_back(SpreadValue(donor.q(), i));
-  for (Case& c : cases) {
+  const struct {
+    const char* what;
+    int parts;  // 0: the tag only; 1: and the program; 2: and half a name length; 3: and a name length
+    int nameLength;
+    const char* name;
+    bool values;
+  } cases[] = {
+      {"tag only", 0, 0, nullptr, false},
+      {"tag and program", 1, 0, nullptr, false},
+      {"name length cut short", 2, 0, nullptr, false},
+      {"negative name length", 3, -16, nullptr, true},
+      {"name longer than the chunk", 3, 100, "abc", false},
+      {"huge name length", 3, 0x7fffffff, "abc", true},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    if (c.valuesFollow) PutValues(c.chunk, other);
+    ByteChunk chunk;
+    const int program = 3;
+    chunk.PutBytes("Quenta_1.2.2", kTagLen);
+    if (c.parts >= 1) chunk.Put(&program);
+    if (c.parts == 2) chunk.PutBytes("\x04\x00", 2);
+    if (c.parts == 3) chunk.Put(&c.nameLength);
+    if (c.name) chunk.PutBytes(c.name, int(std::strlen(c.name)));
+    if (c.values) PutValues(chunk, other);
+
     Direct d;
     d.Set(kFinal, 0.3);
     const std::vector<double> before = Values(d.q());
     d.q().GetParam(kAtn1)->Set(0.7);  // stored, not yet applied
-    EXPECT_EQ(d.q().UnserializeState(&c.chunk, 0), -1);
+    EXPECT_EQ(d.q().UnserializeState(&chunk, 0), -1);
     std::vector<double> after = Values(d.q());
     after[kAtn1] = before[kAtn1];
     EXPECT_EQ(after, before);
