@@ -10,64 +10,28 @@
 
 using qrender::PresetFile;
 using Bytes = std::vector<uint8_t>;
+using testfiles::bankHeader;
+using testfiles::programHeader;
 using testfiles::put32;
-using testfiles::putTag;
+using testfiles::putFloat;
 
 namespace {
 
-void putName(Bytes& b, const std::string& name, size_t size) {
-  Bytes field(size, 0);
-  std::memcpy(field.data(), name.data(), std::min(name.size(), size));
-  b.insert(b.end(), field.begin(), field.end());
-}
-void putFloat(Bytes& b, float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  put32(b, bits);
-}
-
-Bytes programHeader(const char* tag, uint32_t id, int numParams, const std::string& name) {
-  Bytes b;
-  putTag(b, "CcnK");
-  put32(b, 0);
-  putTag(b, tag);
-  put32(b, 1);
-  put32(b, id);
-  put32(b, 10204);
-  put32(b, (uint32_t)numParams);
-  putName(b, name, 28);
-  return b;
-}
-
 Bytes chunkProgram(const Bytes& chunk, uint32_t id = fake::kUniqueId, const std::string& name = "Glass Pad") {
-  Bytes b = programHeader("FPCh", id, fake::kNumParams, name);
+  Bytes b = programHeader("FPCh", id, 10204, fake::kNumParams, name);
   put32(b, (uint32_t)chunk.size());
   b.insert(b.end(), chunk.begin(), chunk.end());
   return b;
 }
 
 Bytes paramProgram(const std::vector<float>& values, const std::string& name, uint32_t id = fake::kUniqueId) {
-  Bytes b = programHeader("FxCk", id, (int)values.size(), name);
+  Bytes b = programHeader("FxCk", id, 10204, (uint32_t)values.size(), name);
   for (float v : values) putFloat(b, v);
   return b;
 }
 
-Bytes bankHeader(const char* tag, uint32_t id, int numPrograms, int current) {
-  Bytes b;
-  putTag(b, "CcnK");
-  put32(b, 0);
-  putTag(b, tag);
-  put32(b, 2);
-  put32(b, id);
-  put32(b, 10204);
-  put32(b, (uint32_t)numPrograms);
-  put32(b, (uint32_t)current);
-  b.resize(156, 0);
-  return b;
-}
-
 Bytes chunkBank(const Bytes& chunk, int current, uint32_t id = fake::kUniqueId) {
-  Bytes b = bankHeader("FBCh", id, fake::kNumPrograms, current);
+  Bytes b = bankHeader("FBCh", id, 10204, fake::kNumPrograms, (uint32_t)current);
   put32(b, (uint32_t)chunk.size());
   b.insert(b.end(), chunk.begin(), chunk.end());
   return b;
@@ -128,7 +92,7 @@ TEST_F(PresetTest, ParameterFormsSetEveryParameter) {
   EXPECT_EQ(plugin->params, values);
   EXPECT_EQ(plugin->programNames, std::vector<std::string>{"Ramp"});
 
-  Bytes bank = bankHeader("FxBk", fake::kUniqueId, 2, 1);
+  Bytes bank = bankHeader("FxBk", fake::kUniqueId, 10204, 2, 1);
   Bytes p0 = paramProgram(ramp(fake::kNumParams, 0.5f), "First"), p1 = paramProgram(ramp(fake::kNumParams, 0.25f), "Second");
   bank.insert(bank.end(), p0.begin(), p0.end());
   bank.insert(bank.end(), p1.begin(), p1.end());
@@ -171,7 +135,7 @@ TEST_F(PresetTest, BrokenFilesNameTheirFault) {
   cutParams.resize(cutParams.size() - 2);
   Bytes unknown = chunkProgram({1});
   std::memcpy(unknown.data() + 8, "FxZz", 4);
-  Bytes badBlock = bankHeader("FxBk", fake::kUniqueId, 1, 0);
+  Bytes badBlock = bankHeader("FxBk", fake::kUniqueId, 10204, 1, 0);
   Bytes block = paramProgram(ramp(fake::kNumParams, 0.0f), "x");
   std::memcpy(block.data() + 8, "FPCh", 4);
   badBlock.insert(badBlock.end(), block.begin(), block.end());
@@ -183,7 +147,7 @@ TEST_F(PresetTest, BrokenFilesNameTheirFault) {
       {"cut bank header", cutBank, true, "truncated bank header"},
       {"empty chunk", chunkProgram({}), false, "holds no program data"},
       {"cut values", cutParams, false, "fewer parameter values"},
-      {"missing program", bankHeader("FxBk", fake::kUniqueId, 1, 0), true, "program 0 is missing"},
+      {"missing program", bankHeader("FxBk", fake::kUniqueId, 10204, 1, 0), true, "program 0 is missing"},
       {"bad block", badBlock, true, "program 0 is not a parameter block"},
   };
   for (const Case& c : cases) {
