@@ -126,31 +126,53 @@ bool IPlugBase::WriteFileAtomically(const char* path, const ByteChunk& image) {
   return ok;
 }
 
+namespace {
+
+// The 56-byte program header: "CcnK", byte size, tag, version 1, ID, plug-in version,
+// parameter count and the 28-byte name.
+void PutProgramHeader(ByteChunk* pImage, int byteSize, int tag, int uniqueID, int version, int nParams,
+                      const char* name) {
+  PutBE32(pImage, kCcnK);
+  PutBE32(pImage, byteSize);
+  PutBE32(pImage, tag);
+  PutBE32(pImage, 1);
+  PutBE32(pImage, uniqueID);
+  PutBE32(pImage, version);
+  PutBE32(pImage, nParams);
+  PutFxName(pImage, name);
+}
+
+// The 156-byte bank header: "CcnK", byte size, tag, version 2, ID, plug-in version, program
+// count, current program and 124 zero bytes.
+void PutBankHeader(ByteChunk* pImage, int byteSize, int tag, int uniqueID, int version, int nPrograms,
+                   int currentProgram) {
+  PutBE32(pImage, kCcnK);
+  PutBE32(pImage, byteSize);
+  PutBE32(pImage, tag);
+  PutBE32(pImage, 2);
+  PutBE32(pImage, uniqueID);
+  PutBE32(pImage, version);
+  PutBE32(pImage, nPrograms);
+  PutBE32(pImage, currentProgram);
+  PutZeros(pImage, 124);
+}
+
+}  // namespace
+
 bool IPlugBase::SaveProgramAsFXP(WDL_String* pFileName) {
   if (!pFileName || !pFileName->GetLength()) return false;
   ByteChunk image;
-  PutBE32(&image, kCcnK);
+  const char* name = GetPresetName(mCurrentPresetIdx);
   if (DoesStateChunks()) {
     ByteChunk state;
     InitChunkWithIPlugVer(&state);
     SerializeState(&state);
-    PutBE32(&image, state.Size() + kFxpChunkDataOffset);
-    PutBE32(&image, kFPCh);
-    PutBE32(&image, 1);
-    PutBE32(&image, GetUniqueID());
-    PutBE32(&image, GetEffectVersion(true));
-    PutBE32(&image, NParams());
-    PutFxName(&image, GetPresetName(mCurrentPresetIdx));
+    PutProgramHeader(&image, state.Size() + kFxpChunkDataOffset, kFPCh, GetUniqueID(), GetEffectVersion(true),
+                     NParams(), name);
     PutBE32(&image, state.Size());
     image.PutChunk(&state);
   } else {
-    PutBE32(&image, 0);
-    PutBE32(&image, kFxCk);
-    PutBE32(&image, 1);
-    PutBE32(&image, GetUniqueID());
-    PutBE32(&image, GetEffectVersion(true));
-    PutBE32(&image, NParams());
-    PutFxName(&image, GetPresetName(mCurrentPresetIdx));
+    PutProgramHeader(&image, 0, kFxCk, GetUniqueID(), GetEffectVersion(true), NParams(), name);
     for (int i = 0; i < NParams(); ++i) PutBEFloat(&image, (float)GetParam(i)->GetNormalized());
   }
   return WriteFileAtomically(pFileName->Get(), image);
@@ -159,40 +181,19 @@ bool IPlugBase::SaveProgramAsFXP(WDL_String* pFileName) {
 bool IPlugBase::SaveBankAsFXB(WDL_String* pFileName) {
   if (!pFileName || !pFileName->GetLength()) return false;
   ByteChunk image;
-  PutBE32(&image, kCcnK);
   if (DoesStateChunks()) {
     ByteChunk bank;
     InitChunkWithIPlugVer(&bank);
     SerializePresets(&bank);
-    PutBE32(&image, bank.Size() + kFxbChunkDataOffset);
-    PutBE32(&image, kFBCh);
-    PutBE32(&image, 2);
-    PutBE32(&image, GetUniqueID());
-    PutBE32(&image, GetEffectVersion(true));
-    PutBE32(&image, NPresets());
-    PutBE32(&image, mCurrentPresetIdx);
-    PutZeros(&image, 124);
+    PutBankHeader(&image, bank.Size() + kFxbChunkDataOffset, kFBCh, GetUniqueID(), GetEffectVersion(true),
+                  NPresets(), mCurrentPresetIdx);
     PutBE32(&image, bank.Size());
     image.PutChunk(&bank);
   } else {
-    PutBE32(&image, 0);
-    PutBE32(&image, kFxBk);
-    PutBE32(&image, 2);
-    PutBE32(&image, GetUniqueID());
-    PutBE32(&image, GetEffectVersion(true));
-    PutBE32(&image, NPresets());
-    PutBE32(&image, mCurrentPresetIdx);
-    PutZeros(&image, 124);
+    PutBankHeader(&image, 0, kFxBk, GetUniqueID(), GetEffectVersion(true), NPresets(), mCurrentPresetIdx);
     for (int p = 0; p < NPresets(); ++p) {
       IPreset* pPreset = mPresets.Get(p);
-      PutBE32(&image, kCcnK);
-      PutBE32(&image, 0);
-      PutBE32(&image, kFxCk);
-      PutBE32(&image, 1);
-      PutBE32(&image, GetUniqueID());
-      PutBE32(&image, GetEffectVersion(true));
-      PutBE32(&image, NParams());
-      PutFxName(&image, pPreset->mName);
+      PutProgramHeader(&image, 0, kFxCk, GetUniqueID(), GetEffectVersion(true), NParams(), pPreset->mName);
       // The stored state is read as consecutive doubles; a short chunk gives 0.0.
       int pos = 0;
       for (int i = 0; i < NParams(); ++i) {
