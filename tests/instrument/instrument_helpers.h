@@ -47,6 +47,14 @@ struct TimedEvent {
   VstMidiEvent event;  // its deltaFrames is replaced by the offset inside the host block
 };
 
+// A parameter set from text: one of the Block parameters k in all three Blocks (k >= 0), or a
+// global one (Global(index)).
+struct Setting {
+  int k;
+  const char* text;
+};
+constexpr int Global(int index) { return ~index; }
+
 // ---- Host session ---------------------------------------------------------------------------
 
 // The built plug-in opened by the scripted host, sample rate and block size set, switched on.
@@ -74,6 +82,9 @@ class Session {
   }
   void SetBlocks(int k, double plain) {
     for (int b = 0; b < kNumBlocks; ++b) Set(BlockParam(b, k), plain);
+  }
+  void Apply(const std::vector<Setting>& settings) {
+    for (const Setting& x : settings) x.k >= 0 ? SetBlocks(x.k, x.text) : Set(~x.k, x.text);
   }
   // A list parameter by entry number, through its normalised value.
   void SetEntry(int index, int entry, int count) {

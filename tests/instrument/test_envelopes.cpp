@@ -15,23 +15,12 @@ namespace {
 constexpr double kRate = 48000.0;
 constexpr double kMs = kRate / 1000.0;  // samples per millisecond
 
-// A setting of a parameter in all three Blocks (k >= 0) or of a global one (~index).
-struct Setting {
-  int k;
-  const char* text;
-};
-constexpr int Global(int index) { return ~index; }
 const Setting kGegOnTotalVca = {Global(kTVCASrc), "GE3+"};
 
 std::vector<double> Play(const std::vector<Setting>& settings, const std::vector<TimedEvent>& events, int frames) {
   Session s(kRate, 512);
   EXPECT_TRUE(s.ok);
-  for (const Setting& x : settings) {
-    if (x.k >= 0)
-      s.SetBlocks(x.k, x.text);
-    else
-      s.Set(~x.k, x.text);
-  }
+  s.Apply(settings);
   return s.RenderStream(events, frames);
 }
 

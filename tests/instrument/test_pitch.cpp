@@ -11,24 +11,12 @@ namespace {
 constexpr double kRate = 48000.0;
 constexpr int kNote69 = 69 * 128;  // pitch of A 440
 
-// A setting of a parameter in all three Blocks (k >= 0) or of a global one (~index).
-struct Setting {
-  int k;
-  const char* text;
-};
-constexpr int Global(int index) { return ~index; }
-
 // Plays one key on a fresh instance with the settings and the extra MIDI, and returns the
 // frequency measured over [2400, 12000) of the left channel.
 double PlayHz(int note, const std::vector<Setting>& settings, std::vector<VstMidiEvent> extra = {}) {
   Session s(kRate, 512);
   EXPECT_TRUE(s.ok);
-  for (const Setting& x : settings) {
-    if (x.k >= 0)
-      s.SetBlocks(x.k, x.text);
-    else
-      s.Set(~x.k, x.text);
-  }
+  s.Apply(settings);
   extra.insert(extra.begin(), NoteOn(0, note));
   s.Midi(extra);
   std::vector<double> out = s.Render(12000);
@@ -141,7 +129,7 @@ TEST(Pitch, PulseWaveformsHaveTheirDutyCycles) {
     SCOPED_TRACE(c.settings[0].text + std::string(" ") + c.settings.back().text);
     Session s(kRate, 512);
     ASSERT_TRUE(s.ok);
-    for (const Setting& x : c.settings) s.SetBlocks(x.k, x.text);
+    s.Apply(c.settings);
     s.Midi({NoteOn(0, 57)});
     std::vector<double> out = s.Render(2400 + 9600);
     EXPECT_NEAR(1.0 - audio::fractionAbove(out.data() + 2400, 9600, 0.0), c.width, 0.02);
