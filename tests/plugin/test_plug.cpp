@@ -87,10 +87,6 @@ std::vector<double> TestPlug::Values() const {
   return v;
 }
 
-void TestPlug::SetValues(const std::vector<double>& values) {
-  for (int i = 0; i < NParams() && i < (int)values.size(); ++i) GetParam(i)->Set(values[(size_t)i]);
-}
-
 void TestPlug::Scramble(int seed) {
   for (int i = 0; i < NParams(); ++i) {
     IParam* p = GetParam(i);

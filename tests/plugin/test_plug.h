@@ -97,7 +97,6 @@ class TestPlug : public IPlugVST {
 
   // Parameter values.
   std::vector<double> Values() const;
-  void SetValues(const std::vector<double>& values);  // plain values, clamped by IParam::Set
   // Moves every parameter to a value that depends on seed and differs from the defaults.
   void Scramble(int seed);
 
