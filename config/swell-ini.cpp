@@ -1,5 +1,7 @@
 #include "config/swell-ini.h"
 
+#include "base/filewrite.h"
+
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/file.h>
@@ -277,18 +279,7 @@ std::string TempName(const std::string& path) {
   return path.substr(0, start) + "." + path.substr(start) + ".new";
 }
 
-bool WriteAll(int fd, const std::string& text) {
-  const char* p = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    left -= (size_t)n;
-  }
-  return true;
-}
+bool WriteAll(int fd, const std::string& text) { return WriteAllToFd(fd, text.data(), text.size()); }
 
 // Opens the temporary file and locks it exclusively. Another process writing the same file
 // may replace the temporary file (rename) while this one waits for the lock, so the lock only

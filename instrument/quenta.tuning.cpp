@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/filewrite.h"
 #include "dsp/quenta.tuning.h"
 #include "instrument/quenta.h"
 
@@ -40,43 +41,9 @@ std::string baseName(const char* path) {
   return name;
 }
 
-bool writeAll(int fd, const std::string& text) {
-  const char* p = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    left -= (size_t)n;
-  }
-  return true;
-}
-
-// Writes text to a new file in the target's folder and renames it over the target, so that
-// the target is either the old file or the complete new one, never a partial write.
+// Writes text over the target without ever leaving a partial file.
 bool replaceFile(const char* path, const std::string& text) {
-  static std::atomic<unsigned> sCounter{0};
-  const std::string target(path);
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  std::string tmp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
-    // A short name of its own, so that long target names still fit.
-    tmp = dir + ".qscl" + std::to_string((long)getpid()) + "-" + std::to_string(sCounter++) + ".tmp";
-    fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  // A replaced file keeps its permissions; a new one gets those the umask allows.
-  struct stat st;
-  if (stat(path, &st) == 0 && S_ISREG(st.st_mode)) fchmod(fd, st.st_mode & 07777);
-  bool ok = writeAll(fd, text) && fsync(fd) == 0;
-  if (close(fd) != 0) ok = false;
-  if (ok && rename(tmp.c_str(), path) != 0) ok = false;
-  if (!ok) unlink(tmp.c_str());
-  return ok;
+  return ReplaceFileAtomically(path, text.data(), text.size(), "qscl");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/filewrite.h"
 #include "plugin/IPlugBase.h"
 
 namespace {
@@ -95,35 +96,7 @@ bool IsVersionHeaderAt(const ByteChunk& chunk, int pos) {
 }  // namespace
 
 bool IPlugBase::WriteFileAtomically(const char* path, const ByteChunk& image) {
-  static std::atomic<unsigned> sCounter{0};
-  // A short name of its own in the target's folder, so long target names still fit.
-  std::string target(path);
-  size_t slash = target.rfind('/');
-  std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  std::string tmp = dir + ".qnt" + std::to_string((long)getpid()) + "-" + std::to_string(sCounter++) + ".tmp";
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  // A replaced file keeps its permissions; a new one gets those the umask allows.
-  struct stat st;
-  if (stat(path, &st) == 0) fchmod(fd, st.st_mode & 07777);
-  const unsigned char* p = image.GetBytes();
-  size_t left = (size_t)image.Size();
-  bool ok = true;
-  while (left > 0) {
-    ssize_t n = write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= (size_t)n;
-  }
-  if (ok && fsync(fd) != 0) ok = false;
-  if (close(fd) != 0) ok = false;
-  if (ok && std::rename(tmp.c_str(), path) != 0) ok = false;
-  if (!ok) unlink(tmp.c_str());
-  return ok;
+  return ReplaceFileAtomically(path, image.GetBytes(), (size_t)image.Size(), "qnt");
 }
 
 namespace {
