@@ -1,6 +1,6 @@
 #include "config/swell-ini.h"
 
-#include "base/filewrite.h"
+#include "base/tempfile.h"
 
 #include <fcntl.h>
 #include <strings.h>
@@ -30,8 +30,6 @@ constexpr size_t kMaxLineLength = 0x2000000;
 constexpr size_t kMaxSectionEntryLength = 8191;
 // Buffer GetPrivateProfileInt reads the value into.
 constexpr int kIntValueBufferSize = 512;
-// Attempts at locking a temporary file that other writers keep replacing.
-constexpr int kTempOpenAttempts = 100;
 
 struct CaseLess {
   bool operator()(const std::string& a, const std::string& b) const { return strcasecmp(a.c_str(), b.c_str()) < 0; }
@@ -71,12 +69,14 @@ struct FileStamp {
   }
 };
 
-// One cached file. An empty name marks a slot that has never been used.
+// One cached file. An empty name marks a slot that has never been used. unsaved: the sections
+// hold changes the file does not, because writing it failed.
 struct FileContext {
   uint64_t access = 0;
   FileStamp stamp;
   std::string name;
   SectionMap sections;
+  bool unsaved = false;
 };
 
 struct Cache {
@@ -205,6 +205,7 @@ void Load(FileContext& ctx, const char* fileName) {
   ctx.sections.clear();
   ctx.name = fileName;
   ctx.stamp = FileStamp();
+  ctx.unsaved = false;
   // Non-blocking, so that a FIFO in place of the file cannot hang the caller.
   const int fd = open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return;
@@ -272,58 +273,25 @@ std::string FileText(const SectionMap& sections) {
   return text;
 }
 
-// "dir/name" -> "dir/.name.new", "name" -> ".name.new".
-std::string TempName(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const size_t start = slash == std::string::npos ? 0 : slash + 1;
-  return path.substr(0, start) + "." + path.substr(start) + ".new";
-}
-
-bool WriteAll(int fd, const std::string& text) { return WriteAllToFd(fd, text.data(), text.size()); }
-
-// Opens the temporary file and locks it exclusively. Another process writing the same file
-// may replace the temporary file (rename) while this one waits for the lock, so the lock only
-// counts when the name still leads to the locked file afterwards. The file is not truncated
-// before the lock is held: that would destroy what the holder is writing. Returns -1 when the
-// temporary file cannot be made (missing or read-only folder, something else in its place).
-int OpenLockedTemp(const std::string& temp) {
-  for (int attempt = 0; attempt < kTempOpenAttempts; ++attempt) {
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-    if (fd < 0) return -1;
-    struct stat held, named;
-    if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
-      close(fd);
-      return -1;
-    }
-    fcntl(fd, F_SETFL, 0);
-    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-    }
-    if (stat(temp.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) return fd;
-    flock(fd, LOCK_UN);
-    close(fd);
-  }
-  return -1;
-}
-
-// Writes the context's sections to its file through the temporary file. When anything fails
-// the real file is left as it was and no temporary file stays behind. Returns whether the
-// file was replaced.
+// Writes the context's sections to its file; the temporary file has the one name all writers
+// of the file share, so writers in other processes take turns. When anything fails the file is
+// left as it was and the change stays in the cache. Returns whether the file was written.
 bool WriteBack(FileContext& ctx) {
   const std::string text = FileText(ctx.sections);
-  const std::string temp = TempName(ctx.name);
-  const int fd = OpenLockedTemp(temp);
-  if (fd < 0) return false;
+  TempFile out;
   struct stat st {};
-  bool ok = ftruncate(fd, 0) == 0 && WriteAll(fd, text) && fstat(fd, &st) == 0 && st.st_size == (off_t)text.size();
-  // Renamed while still locked, so that no other writer can take this file up in between.
-  if (ok) ok = rename(temp.c_str(), ctx.name.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  flock(fd, LOCK_UN);
-  // The data is in the file once it is renamed; close reports nothing that matters then.
-  close(fd);
+  ctx.unsaved = !(out.Open(ctx.name.c_str(), TempFile::Naming::kShared) &&
+                  WriteAllToFd(out.Fd(), text.data(), text.size()) && out.Commit(&st));
   // The cache now matches the file, so the next lookup need not read it again.
-  if (ok) ctx.stamp = FileStamp::From(st);
-  return ok;
+  if (!ctx.unsaved) ctx.stamp = FileStamp::From(st);
+  return !ctx.unsaved;
+}
+
+// Writes the file back when it changed or holds changes an earlier write failed to store:
+// 1 when the file then holds the sections, 0 when it could not be written.
+int Store(FileContext& ctx, bool changed) {
+  if (!changed && !ctx.unsaved) return 1;
+  return WriteBack(ctx) ? 1 : 0;
 }
 
 bool Usable(const char* s) { return s != nullptr && s[0] != '\0'; }
@@ -412,25 +380,20 @@ int WritePrivateProfileString(const char* section, const char* key, const char* 
   WDL_MutexLock lock(&cache.mutex);
   FileContext& ctx = Lookup(fileName);
 
-  if (!key) {
-    if (ctx.sections.erase(section) > 0) WriteBack(ctx);
-    return 1;
-  }
+  if (!key) return Store(ctx, ctx.sections.erase(section) > 0);
   if (!value) {
     auto it = ctx.sections.find(section);
-    if (it != ctx.sections.end() && it->second.erase(key) > 0) WriteBack(ctx);
-    return 1;
+    return Store(ctx, it != ctx.sections.end() && it->second.erase(key) > 0);
   }
   KeyMap& keys = ctx.sections[section];
   auto it = keys.find(key);
   if (it != keys.end()) {
-    if (it->second == value) return 1;
+    if (it->second == value) return Store(ctx, false);
     it->second = value;
   } else {
     keys.emplace(key, value);
   }
-  WriteBack(ctx);
-  return 1;
+  return Store(ctx, true);
 }
 
 int WritePrivateProfileSection(const char* section, const char* entries, const char* fileName) {
@@ -441,7 +404,7 @@ int WritePrivateProfileSection(const char* section, const char* entries, const c
 
   auto it = ctx.sections.find(section);
   if (it == ctx.sections.end()) {
-    if (!entries || !entries[0]) return 1;
+    if (!entries || !entries[0]) return Store(ctx, false);
     it = ctx.sections.emplace(section, KeyMap()).first;
   } else {
     it->second.clear();
@@ -452,6 +415,5 @@ int WritePrivateProfileSection(const char* section, const char* entries, const c
     if (!eq || eq == p) continue;
     it->second[std::string(p, (size_t)(eq - p))] = std::string(eq + 1, (size_t)(p + len - eq - 1));
   }
-  WriteBack(ctx);
-  return 1;
+  return Store(ctx, true);
 }

@@ -16,16 +16,19 @@
 //
 // Writing: every change rewrites the whole file: each section in sorted order as "[name]", its
 // keys in sorted order as "key=value", then an empty line. The text goes to a temporary file
-// next to the real one (".quenta.ini.new" for "quenta.ini"), which then replaces it by rename,
-// so other readers never see a half-written file and a failed write leaves the old file as it
-// was. The original order of the file and any lines that were not entries are not kept.
+// next to the real one (".quenta.ini.new" for "quenta.ini"), which is flushed to the disk and
+// then replaces it by rename (base/tempfile.h), so other readers never see a half-written file
+// and a failed write or a power cut leaves the old file as it was. A file reached through a
+// symbolic link is replaced at the link's end. The original order of the file and any lines
+// that were not entries are not kept.
 //
 // Parsed files are cached (up to 32 files, the least recently used one making way for a new
 // one); a cached file is read again when its modification time, size or identity on disk
 // changed, so changes made by other programs or other processes are seen at the next call.
-// Files that cannot be read read as empty. When a write cannot be done (folder missing or not
-// writable, disk full), the file keeps its old contents and the change stays in the cache
-// only, until the file changes on disk or the file is written successfully later.
+// Files that cannot be read read as empty. When a write cannot be done (folder missing, file
+// not writable, disk full), the file keeps its old contents, the write reports failure, and
+// the change stays in the cache only, until the file changes on disk or a later write stores
+// it (every later write call tries again, even one that changes nothing).
 //
 // All functions may be called from any thread; one process-wide recursive mutex serialises
 // them. Readers take a shared file lock on the file, writers an exclusive lock on the
@@ -64,7 +67,7 @@ int GetPrivateProfileInt(const char* section, const char* key, int defaultValue,
 //   otherwise:  sets the key, creating the section when missing; when the key already holds
 //               exactly this value (compared with case) nothing is written.
 // Returns 0 when section or fileName is null or empty or key is the empty string (nothing
-// changes), else 1, also when the file could not be written (see above).
+// changes) or when the file could not be written (see above), else 1.
 int WritePrivateProfileString(const char* section, const char* key, const char* value, const char* fileName);
 
 // Replaces the contents of a section. entries is a sequence of NUL-terminated strings
@@ -73,5 +76,6 @@ int WritePrivateProfileString(const char* section, const char* key, const char* 
 // (then nothing changes and nothing is written). Each entry (at most its first 8191 characters)
 // is split at its first "="; entries without "=" or with an empty key are skipped, and of two
 // entries with the same key the later counts. The file is then written back.
-// Returns 0 when section or fileName is null or empty (nothing changes), else 1.
+// Returns 0 when section or fileName is null or empty (nothing changes) or when the file could
+// not be written, else 1.
 int WritePrivateProfileSection(const char* section, const char* entries, const char* fileName);

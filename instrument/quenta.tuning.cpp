@@ -1,17 +1,11 @@
 // Microtuning of a Block: the built-in temperaments, recognising which one a Block is tuned
 // to, and exchanging a Block's tuning with Scala scale files. Values go through the editor's
 // path (SetParameterFromGUI), so the host hears of every change and the engine follows.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <string>
 
-#include "base/filewrite.h"
+#include "base/tempfile.h"
 #include "dsp/quenta.tuning.h"
 #include "instrument/quenta.h"
 
@@ -39,11 +33,6 @@ std::string baseName(const char* path) {
   for (char& c : name)
     if (c == '\n' || c == '\r') c = ' ';
   return name;
-}
-
-// Writes text over the target without ever leaving a partial file.
-bool replaceFile(const char* path, const std::string& text) {
-  return ReplaceFileAtomically(path, text.data(), text.size(), "qscl");
 }
 
 }  // namespace
@@ -109,5 +98,5 @@ bool Quenta::saveMicroTuningFile(int block, const char* path) {
       text += line;
     }
   }
-  return replaceFile(path, text);
+  return ReplaceFile(path, text.data(), text.size());
 }

@@ -1,18 +1,11 @@
 // Program (.fxp) and bank (.fxb) files. Headers are big-endian; the embedded chunk keeps the
 // little-endian layout of ByteChunk. Files are read whole before parsing and written as one
-// image to a temporary file in the target's folder, then renamed over the target, so a failed
-// write never destroys the file that was there. A file that is refused changes nothing.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
+// image through a TempFile (base/tempfile.h), so a failed write never destroys the file that
+// was there. A file that is refused changes nothing.
 #include <cstdio>
 #include <cstring>
-#include <string>
 
-#include "base/filewrite.h"
+#include "base/tempfile.h"
 #include "plugin/IPlugBase.h"
 
 namespace {
@@ -93,14 +86,6 @@ bool IsVersionHeaderAt(const ByteChunk& chunk, int pos) {
   return chunk.Get(&magic, pos) >= 0 && magic == kIPlugChunkMagic;
 }
 
-}  // namespace
-
-bool IPlugBase::WriteFileAtomically(const char* path, const ByteChunk& image) {
-  return ReplaceFileAtomically(path, image.GetBytes(), (size_t)image.Size(), "qnt");
-}
-
-namespace {
-
 // The 56-byte program header: "CcnK", byte size, tag, version 1, ID, plug-in version,
 // parameter count and the 28-byte name.
 void PutProgramHeader(ByteChunk* pImage, int byteSize, int tag, int uniqueID, int version, int nParams,
@@ -148,7 +133,7 @@ bool IPlugBase::SaveProgramAsFXP(WDL_String* pFileName) {
     PutProgramHeader(&image, 0, kFxCk, GetUniqueID(), GetEffectVersion(true), NParams(), name);
     for (int i = 0; i < NParams(); ++i) PutBEFloat(&image, (float)GetParam(i)->GetNormalized());
   }
-  return WriteFileAtomically(pFileName->Get(), image);
+  return ReplaceFile(pFileName->Get(), image.GetBytes(), (size_t)image.Size());
 }
 
 bool IPlugBase::SaveBankAsFXB(WDL_String* pFileName) {
@@ -177,7 +162,7 @@ bool IPlugBase::SaveBankAsFXB(WDL_String* pFileName) {
       }
     }
   }
-  return WriteFileAtomically(pFileName->Get(), image);
+  return ReplaceFile(pFileName->Get(), image.GetBytes(), (size_t)image.Size());
 }
 
 bool IPlugBase::LoadProgramFromFXP(WDL_String* pFileName) {

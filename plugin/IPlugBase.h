@@ -197,5 +197,4 @@ class IPlugBase {
 
  private:
   void ParseChannelIO(const char* channelIOStr);
-  bool WriteFileAtomically(const char* path, const ByteChunk& image);
 };

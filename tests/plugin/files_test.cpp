@@ -8,8 +8,10 @@
 
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
+#include "support/syscall_hooks.h"
 #include "test_plug.h"
 
 using namespace plugtest;
@@ -431,23 +433,88 @@ TEST_F(Files, OtherHostileFiles) {
 
 // ---- Writing ----
 
-TEST_F(Files, SavingReplacesTheContentKeepsPermissionsAndLeavesNoTemporaryFiles) {
-  const std::string target = mDir.File("keep.fxp");
-  ASSERT_TRUE(WriteFile(target, Bytes(5000, 0xAB)));
-  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+// The calls recorded, with the temporary file named "<tmp>" and the folder "<dir>".
+std::string Calls(const std::string& dir) {
+  std::string calls = syscall_hooks::End();
+  auto replace = [&calls](const std::string& from, const std::string& end, const std::string& to) {
+    for (size_t at; (at = calls.find(from)) != std::string::npos;)
+      calls.replace(at, calls.find(end, at) + end.size() - at, to);
+  };
+  replace(".quenta-", ".tmp", "<tmp>");
+  replace(dir.substr(dir.rfind('/') + 1), ";", "<dir>;");
+  return calls;
+}
 
+TEST_F(Files, ASaveFlushesTheNewFileBeforeRenamingItOverTheOldOne) {
   TestPlug plug;
   plug.EnsureDefaultPreset();
-  ASSERT_TRUE(Save(plug, "keep.fxp", false));
-  const Bytes f = ReadFile(target);
-  ByteChunk state;
-  plug.SerializeState(&state);
-  EXPECT_EQ(f.size(), kFxpDataOffset + 8 + (size_t)state.Size());
-  struct stat st;
-  ASSERT_EQ(stat(target.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
-  ASSERT_TRUE(Save(plug, "bank.fxb", true));
-  EXPECT_EQ(mDir.Entries(), std::vector<std::string>({"bank.fxb", "keep.fxp"}));
+  for (const std::string name : {"keep.fxp", "keep.fxb"}) {
+    const std::string target = mDir.File(name);
+    ASSERT_TRUE(WriteFile(target, Bytes(5000, 0xAB)));
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    syscall_hooks::Begin();
+    ASSERT_TRUE(Save(plug, name, name == "keep.fxb"));
+    EXPECT_EQ(Calls(mDir.Path()), "open <tmp>; write <tmp>; fsync <tmp>; rename <tmp> " + name +
+                                      "; open <dir>; fsync <dir>; ");
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+  }
+  EXPECT_EQ(mDir.Entries(), std::vector<std::string>({"keep.fxb", "keep.fxp"}));
+}
+
+TEST_F(Files, ASaveThroughALinkReplacesTheFileTheLinkNames) {
+  TestPlug plug;
+  plug.EnsureDefaultPreset();
+  ASSERT_EQ(mkdir(mDir.File("real").c_str(), 0755), 0);
+  ASSERT_TRUE(WriteFile(mDir.File("real/p.fxp"), {1, 2, 3}));
+  ASSERT_EQ(symlink("real/p.fxp", mDir.File("link.fxp").c_str()), 0);
+  ASSERT_EQ(symlink("link.fxp", mDir.File("chain.fxp").c_str()), 0);
+  ASSERT_EQ(symlink("real/new.fxb", mDir.File("dangling.fxb").c_str()), 0);
+  ASSERT_TRUE(Save(plug, "chain.fxp", false));
+  ASSERT_TRUE(Save(plug, "dangling.fxb", true));
+  ASSERT_TRUE(Save(plug, "plain.fxp", false));
+  ASSERT_TRUE(Save(plug, "plain.fxb", true));
+  EXPECT_EQ(ReadFile(mDir.File("real/p.fxp")), ReadFile(mDir.File("plain.fxp")));
+  EXPECT_EQ(ReadFile(mDir.File("real/new.fxb")), ReadFile(mDir.File("plain.fxb")));
+  for (const char* link : {"link.fxp", "chain.fxp", "dangling.fxb"})
+    EXPECT_TRUE(std::filesystem::is_symlink(mDir.File(link))) << link;
+  EXPECT_EQ(mDir.Entries(),
+            std::vector<std::string>({"chain.fxp", "dangling.fxb", "link.fxp", "plain.fxb", "plain.fxp", "real"}));
+}
+
+TEST_F(Files, PermissionsDecideBetweenReplacingWritingInPlaceAndRefusing) {
+  // Denied through the hooks too, so that they bind the superuser as well.
+  TestPlug plug;
+  plug.EnsureDefaultPreset();
+  ASSERT_TRUE(Save(plug, "plain.fxp", false));
+  const std::string readOnly = mDir.File("read-only.fxp"), writable = mDir.File("writable.fxp");
+  ASSERT_TRUE(WriteFile(readOnly, {1, 2, 3}));
+  ASSERT_TRUE(WriteFile(writable, Bytes(5000, 0xAB)));
+  ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+  syscall_hooks::DenyWrite(readOnly);
+  EXPECT_FALSE(Save(plug, "read-only.fxp", false));
+  EXPECT_EQ(ReadFile(readOnly), Bytes({1, 2, 3}));
+
+  // A folder that takes no new files: a file that may be written is written in place.
+  struct stat before, after;
+  ASSERT_EQ(stat(writable.c_str(), &before), 0);
+  ASSERT_EQ(chmod(mDir.Path().c_str(), 0555), 0);
+  syscall_hooks::DenyWrite(mDir.Path());
+  const bool inPlace = Save(plug, "writable.fxp", false), created = Save(plug, "new.fxp", false);
+  syscall_hooks::AllowAll();
+  ASSERT_EQ(chmod(mDir.Path().c_str(), 0755), 0);
+  EXPECT_TRUE(inPlace);
+  EXPECT_FALSE(created);
+  ASSERT_EQ(stat(writable.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(ReadFile(writable), ReadFile(mDir.File("plain.fxp")));
+
+  // Nothing that is not a plain file is replaced; a missing folder is not made.
+  ASSERT_EQ(mkdir(mDir.File("folder.fxp").c_str(), 0755), 0);
+  EXPECT_FALSE(Save(plug, "folder.fxp", false));
+  EXPECT_FALSE(Save(plug, "no/such/folder.fxb", true));
+  EXPECT_EQ(mDir.Entries(), std::vector<std::string>({"folder.fxp", "plain.fxp", "read-only.fxp", "writable.fxp"}));
 }
 
 TEST_F(Files, AFailedSaveLeavesTheOldFileIntact) {
@@ -472,24 +539,6 @@ TEST_F(Files, AFailedSaveLeavesTheOldFileIntact) {
   EXPECT_FALSE(programSaved);
   EXPECT_EQ(ReadFile(target), old);
   EXPECT_EQ(mDir.Entries(), std::vector<std::string>({"old.fxb"}));  // no temporary file left
-}
-
-TEST_F(Files, ASaveThatCannotReplaceItsTargetCleansUp) {
-  // The target is a folder: the new image is written but cannot be renamed over it.
-  TestPlug plug;
-  plug.EnsureDefaultPreset();
-  const std::string folder = mDir.File("a-folder.fxp");
-  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-  ASSERT_TRUE(WriteFile(folder + "/inside", {1, 2, 3}));
-  WDL_String path(folder.c_str());
-  EXPECT_FALSE(plug.SaveProgramAsFXP(&path));
-  EXPECT_FALSE(plug.SaveBankAsFXB(&path));
-  EXPECT_EQ(mDir.Entries(), std::vector<std::string>({"a-folder.fxp"}));
-  EXPECT_EQ(ReadFile(folder + "/inside"), Bytes({1, 2, 3}));
-
-  // A file in a folder that does not exist cannot be created.
-  WDL_String nowhere(mDir.File("no/such/folder/p.fxp").c_str());
-  EXPECT_FALSE(plug.SaveProgramAsFXP(&nowhere));
 }
 
 }  // namespace

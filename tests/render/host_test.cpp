@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 
 #include "fake_plugin.h"
 #include "smf_bytes.h"
@@ -15,7 +14,6 @@
 #include "tools/quenta_render/render.h"
 #include "tools/quenta_render/vst_host.h"
 
-namespace fs = std::filesystem;
 using testfiles::TempDir;
 using qrender::MidiFile;
 using qrender::PluginHost;
@@ -244,15 +242,7 @@ TEST_F(HostTest, FailedRenderLeavesNoFile) {
   qrender::RenderResult result;
   std::string error;
   EXPECT_FALSE(qrender::renderToFile(host, m, {}, "/nonexistent-dir/out.wav", result, error));
-  EXPECT_NE(error.find("/nonexistent-dir"), std::string::npos) << error;
-
-  // Renaming over a directory fails after the audio was written: the temporary file goes.
-  TempDir dir;
-  fs::create_directory(dir.file("taken"));
-  fs::create_directory(dir.file("taken/sub"));
-  EXPECT_FALSE(qrender::renderToFile(host, m, {}, dir.file("taken"), result, error));
-  EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
-  EXPECT_EQ(dir.entries(), std::vector<std::string>{"taken"});
+  EXPECT_NE(error.find("cannot write /nonexistent-dir/out.wav"), std::string::npos) << error;
 }
 
 TEST(PeakText, DecibelsOfFullScaleAndSilence) {

@@ -1,8 +1,6 @@
 #include "tools/quenta_render/render.h"
 
-#include <fcntl.h>
 #include <sndfile.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +11,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+
+#include "base/tempfile.h"
 
 namespace qrender {
 namespace {
@@ -31,35 +31,21 @@ extern "C" void removeTempAndDie(int sig) {
 
 const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// A file created next to its final name and renamed over it on commit; removed otherwise.
-class TempOutput {
+// The output file, replaced whole when the render is complete (base/tempfile.h); an
+// interrupted render removes its temporary file.
+class Output {
  public:
-  ~TempOutput() { discard(); }
+  ~Output() { release(); }
 
-  bool create(const std::string& finalPath, std::string& error) {
+  bool open(const std::string& finalPath, std::string& error) {
     mFinal = finalPath;
-    size_t slash = finalPath.find_last_of('/');
-    std::string dir = slash == std::string::npos ? "." : finalPath.substr(0, slash == 0 ? 1 : slash);
-    std::string base = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
-    std::string pattern = dir + "/." + base + ".partial-XXXXXX";
-    if (pattern.size() >= sizeof(sTempPath)) {
-      error = "output path too long: " + finalPath;
+    if (!mFile.Open(finalPath.c_str())) {
+      error = "cannot write " + finalPath + ": " + std::strerror(errno);
       return false;
     }
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    mFd = mkstemp(buf.data());
-    if (mFd < 0) {
-      error = "cannot create the output file in " + dir + ": " + std::strerror(errno);
-      return false;
-    }
-    mPath = buf.data();
-    // mkstemp makes the file private; the finished file gets the usual permissions (should
-    // that fail, a private file is still a correct result).
-    mode_t mask = umask(0);
-    umask(mask);
-    (void)fchmod(mFd, 0666 & ~mask);
-    std::memcpy(sTempPath, mPath.c_str(), mPath.size() + 1);
+    const std::string& temp = mFile.TempPath();
+    if (temp.empty() || temp.size() >= sizeof(sTempPath)) return true;
+    std::memcpy(sTempPath, temp.c_str(), temp.size() + 1);
     sHaveTemp = 1;
     struct sigaction sa;
     std::memset(&sa, 0, sizeof(sa));
@@ -71,34 +57,18 @@ class TempOutput {
     return true;
   }
 
-  int fd() const { return mFd; }
+  int fd() const { return mFile.Fd(); }
 
   bool commit(std::string& error) {
-    if (mFd >= 0 && ::close(mFd) != 0) {
-      mFd = -1;
-      error = std::string("cannot write ") + mFinal + ": " + std::strerror(errno);
-      return false;
-    }
-    mFd = -1;
-    if (std::rename(mPath.c_str(), mFinal.c_str()) != 0) {
-      error = "cannot write " + mFinal + ": " + std::strerror(errno);
-      return false;
-    }
-    mPath.clear();
+    const bool ok = mFile.Commit();
+    if (!ok) error = "cannot write " + mFinal + ": " + std::strerror(errno);
     release();
-    return true;
-  }
-
-  void discard() {
-    if (mFd >= 0) ::close(mFd);
-    mFd = -1;
-    if (!mPath.empty()) unlink(mPath.c_str());
-    mPath.clear();
-    release();
+    return ok;
   }
 
  private:
   void release() {
+    mFile.Discard();
     sHaveTemp = 0;
     if (mHandlersSet) {
       for (size_t i = 0; i < sizeof(kCleanupSignals) / sizeof(kCleanupSignals[0]); ++i)
@@ -107,8 +77,8 @@ class TempOutput {
     }
   }
 
-  std::string mFinal, mPath;
-  int mFd = -1;
+  TempFile mFile;
+  std::string mFinal;
   bool mHandlersSet = false;
   struct sigaction mOldActions[sizeof(kCleanupSignals) / sizeof(kCleanupSignals[0])];
 };
@@ -215,8 +185,8 @@ bool renderToFile(PluginHost& host, const MidiFile& song, const RenderSettings& 
     }
   } underCloser{under};
 
-  TempOutput out;
-  if (!out.create(outputPath, error)) return false;
+  Output out;
+  if (!out.open(outputPath, error)) return false;
   SF_INFO info;
   std::memset(&info, 0, sizeof(info));
   info.samplerate = rate;
