@@ -1,7 +1,8 @@
 // Program (.fxp) and bank (.fxb) files. Headers are big-endian; the embedded chunk keeps the
 // little-endian layout of ByteChunk. Files are read whole before parsing and written as one
 // image through a TempFile (base/tempfile.h), so a failed write never destroys the file that
-// was there. A file that is refused changes nothing.
+// was there. The image is made under the plug-in's mutex, like every change of the programs,
+// and written to the disk outside it. A file that is refused changes nothing.
 #include <cstdio>
 #include <cstring>
 
@@ -117,51 +118,61 @@ void PutBankHeader(ByteChunk* pImage, int byteSize, int tag, int uniqueID, int v
 
 }  // namespace
 
-bool IPlugBase::SaveProgramAsFXP(WDL_String* pFileName) {
-  if (!pFileName || !pFileName->GetLength()) return false;
-  ByteChunk image;
+void IPlugBase::MakeProgramFile(ByteChunk* pImage) {
+  WDL_MutexLock lock(&mMutex);
   const char* name = GetPresetName(mCurrentPresetIdx);
   if (DoesStateChunks()) {
     ByteChunk state;
     InitChunkWithIPlugVer(&state);
     SerializeState(&state);
-    PutProgramHeader(&image, state.Size() + kFxpChunkDataOffset, kFPCh, GetUniqueID(), GetEffectVersion(true),
+    PutProgramHeader(pImage, state.Size() + kFxpChunkDataOffset, kFPCh, GetUniqueID(), GetEffectVersion(true),
                      NParams(), name);
-    PutBE32(&image, state.Size());
-    image.PutChunk(&state);
+    PutBE32(pImage, state.Size());
+    pImage->PutChunk(&state);
   } else {
-    PutProgramHeader(&image, 0, kFxCk, GetUniqueID(), GetEffectVersion(true), NParams(), name);
-    for (int i = 0; i < NParams(); ++i) PutBEFloat(&image, (float)GetParam(i)->GetNormalized());
+    PutProgramHeader(pImage, 0, kFxCk, GetUniqueID(), GetEffectVersion(true), NParams(), name);
+    for (int i = 0; i < NParams(); ++i) PutBEFloat(pImage, (float)GetParam(i)->GetNormalized());
   }
-  return ReplaceFile(pFileName->Get(), image.GetBytes(), (size_t)image.Size());
 }
 
-bool IPlugBase::SaveBankAsFXB(WDL_String* pFileName) {
-  if (!pFileName || !pFileName->GetLength()) return false;
-  ByteChunk image;
+void IPlugBase::MakeBankFile(ByteChunk* pImage) {
+  WDL_MutexLock lock(&mMutex);
   if (DoesStateChunks()) {
     ByteChunk bank;
     InitChunkWithIPlugVer(&bank);
     SerializePresets(&bank);
-    PutBankHeader(&image, bank.Size() + kFxbChunkDataOffset, kFBCh, GetUniqueID(), GetEffectVersion(true),
+    PutBankHeader(pImage, bank.Size() + kFxbChunkDataOffset, kFBCh, GetUniqueID(), GetEffectVersion(true),
                   NPresets(), mCurrentPresetIdx);
-    PutBE32(&image, bank.Size());
-    image.PutChunk(&bank);
+    PutBE32(pImage, bank.Size());
+    pImage->PutChunk(&bank);
   } else {
-    PutBankHeader(&image, 0, kFxBk, GetUniqueID(), GetEffectVersion(true), NPresets(), mCurrentPresetIdx);
+    PutBankHeader(pImage, 0, kFxBk, GetUniqueID(), GetEffectVersion(true), NPresets(), mCurrentPresetIdx);
     for (int p = 0; p < NPresets(); ++p) {
       IPreset* pPreset = mPresets.Get(p);
-      PutProgramHeader(&image, 0, kFxCk, GetUniqueID(), GetEffectVersion(true), NParams(), pPreset->mName);
+      PutProgramHeader(pImage, 0, kFxCk, GetUniqueID(), GetEffectVersion(true), NParams(), pPreset->mName);
       // The stored state is read as consecutive doubles; a short chunk gives 0.0.
       int pos = 0;
       for (int i = 0; i < NParams(); ++i) {
         double v = 0.0;
         if (pos >= 0) pos = pPreset->mChunk.Get(&v, pos);
         if (pos < 0) v = 0.0;
-        PutBEFloat(&image, (float)GetParam(i)->GetNormalized(v));
+        PutBEFloat(pImage, (float)GetParam(i)->GetNormalized(v));
       }
     }
   }
+}
+
+bool IPlugBase::SaveProgramAsFXP(WDL_String* pFileName) {
+  if (!pFileName || !pFileName->GetLength()) return false;
+  ByteChunk image;
+  MakeProgramFile(&image);
+  return ReplaceFile(pFileName->Get(), image.GetBytes(), (size_t)image.Size());
+}
+
+bool IPlugBase::SaveBankAsFXB(WDL_String* pFileName) {
+  if (!pFileName || !pFileName->GetLength()) return false;
+  ByteChunk image;
+  MakeBankFile(&image);
   return ReplaceFile(pFileName->Get(), image.GetBytes(), (size_t)image.Size());
 }
 

@@ -197,4 +197,7 @@ class IPlugBase {
 
  private:
   void ParseChannelIO(const char* channelIOStr);
+  // The whole image of a program or bank file of the current state, made under the mutex.
+  void MakeProgramFile(ByteChunk* pImage);
+  void MakeBankFile(ByteChunk* pImage);
 };

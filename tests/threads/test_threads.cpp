@@ -1,18 +1,22 @@
 // Threads: a host's audio thread renders while its user-interface thread automates parameters,
 // switches programs, reads displays and exchanges program and bank chunks, all through the
-// exported entry point; and two instances at different sample rates render side by side while
-// one of them keeps changing its rate. Meant to run under ThreadSanitizer (`make test` runs it
-// in the TSan build), where any data race fails it; in the other builds it checks that the
-// output stays finite and the chunks stay whole.
+// exported entry point; the editor saves files while the host exchanges banks; and two
+// instances at different sample rates render side by side while one of them keeps changing its
+// rate. Meant to run under ThreadSanitizer (`make test` runs it in the TSan build), where any
+// data race fails it; in the other builds it checks that the output stays finite and the
+// chunks stay whole.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "instrument/params.h"
+#include "plugin/IPlugVST.h"
 #include "support/test_host.h"
 
 using quenta_test::TestHost;
@@ -102,6 +106,32 @@ TEST(Threads, RenderWhileTheUserInterfaceAutomatesSwitchesProgramsAndExchangesCh
   host.SetProgram(0);
   host.SetChunk(program, false);
   EXPECT_EQ(host.GetChunk(false), program);
+}
+
+TEST(Threads, FilesAreSavedWhileTheHostExchangesBanksAndSwitchesPrograms) {
+  // The editor saves program and bank files on its thread while the host replaces the bank and
+  // switches programs on another: the files are made from the programs as they stand under the
+  // plug-in's mutex, then written without it.
+  std::unique_ptr<IPlugVST> plug(MakePlug(IPlugInstanceInfo{}));
+  AEffect* e = plug->GetAEffect();
+  void* data = nullptr;
+  const VstIntPtr size = e->dispatcher(e, effGetChunk, 0, 0, &data, 0.0f);
+  const std::vector<uint8_t> bank((uint8_t*)data, (uint8_t*)data + size);
+  const std::string folder = std::string(std::getenv("HOME")) + "/";
+  WDL_String program((folder + "saved.fxp").c_str()), programs((folder + "saved.fxb").c_str());
+
+  std::atomic<bool> stop{false};
+  std::thread host([&] {
+    for (int n = 0; !stop; ++n) {
+      e->dispatcher(e, effSetChunk, 0, (VstIntPtr)bank.size(), (void*)bank.data(), 0.0f);
+      e->dispatcher(e, effSetProgram, 0, n % 64, nullptr, 0.0f);
+    }
+  });
+  int saved = 0;
+  for (int n = 0; n < 20; ++n) saved += plug->SaveBankAsFXB(&programs) + plug->SaveProgramAsFXP(&program);
+  stop = true;
+  host.join();
+  EXPECT_EQ(saved, 40);
 }
 
 TEST(Threads, TwoInstancesAtDifferentRatesRenderSideBySide) {
