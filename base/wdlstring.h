@@ -13,16 +13,9 @@ class WDL_String {
   int GetLength() const { return (int)mStr.size(); }
 
   // Copies s, at most maxlen characters when maxlen >= 0; a null s gives the empty string.
-  void Set(const char* s, int maxlen = -1) {
-    mStr.clear();
-    Append(s, maxlen);
-  }
-  void Append(const char* s, int maxlen = -1) {
-    if (!s) return;
-    size_t n = 0;
-    while (s[n] && (maxlen < 0 || (int)n < maxlen)) ++n;
-    mStr.append(s, n);
-  }
+  // s may point into this string.
+  void Set(const char* s, int maxlen = -1) { mStr.assign(s ? s : "", Length(s, maxlen)); }
+  void Append(const char* s, int maxlen = -1) { mStr.append(s ? s : "", Length(s, maxlen)); }
   void SetFormatted(int maxlen, const char* fmt, ...) __attribute__((format(printf, 3, 4))) {
     std::string buf((size_t)(maxlen > 0 ? maxlen : 1) + 1, '\0');
     va_list ap;
@@ -39,5 +32,11 @@ class WDL_String {
   }
 
  private:
+  static size_t Length(const char* s, int maxlen) {
+    size_t n = 0;
+    while (s && s[n] && (maxlen < 0 || (int)n < maxlen)) ++n;
+    return n;
+  }
+
   std::string mStr;
 };

@@ -294,6 +294,10 @@ TEST_F(StartupBank, ALoadableBankIsStoredWithoutBeingApplied) {
   EXPECT_EQ(a.Name(5), "Empty");
   EXPECT_EQ(q.GetCurrentPresetIdx(), 0);
 
+  // Set again from the string the instrument holds: the same path.
+  EXPECT_EQ(q.setStartupFxb(q.getStartupBankPath()), Synth::kConfigOK);
+  EXPECT_EQ(ReadFile(mHome.Ini()), "[Startup Bank]\nFile=" + mBank + "\n\n");
+
   // The next instance starts with it.
   Instance b;
   EXPECT_EQ(b.Name(5), "Start 5");
