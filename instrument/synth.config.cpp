@@ -41,17 +41,32 @@ constexpr mode_t kRepairMode = 0666;
 
 const char* BoolText(bool b) { return b ? "true" : "false"; }
 
-// Makes every missing folder along path. The file-creation mask is cleared for the duration,
-// so the folders get exactly kFolderMode, and put back afterwards: it belongs to the host.
+// Makes the maker's folder and every missing folder above it. The folders above are the
+// user's and are made as the file-creation mask says; the maker's folder gets kFolderMode
+// exactly, by chmod rather than by clearing the mask, which belongs to the host.
 void MakeFolders(const std::string& path) {
-  const mode_t oldMask = umask(0);
-  for (size_t i = 1; i <= path.size(); ++i) {
-    if (i < path.size() && path[i] != '/') continue;
+  for (size_t i = 1; i < path.size(); ++i) {
+    if (path[i] != '/') continue;
     const std::string prefix = path.substr(0, i);
     struct stat st;
-    if (stat(prefix.c_str(), &st) != 0) mkdir(prefix.c_str(), kFolderMode);
+    if (stat(prefix.c_str(), &st) != 0) mkdir(prefix.c_str(), 0777);
   }
-  umask(oldMask);
+  if (mkdir(path.c_str(), kFolderMode) == 0) chmod(path.c_str(), kFolderMode);
+}
+
+// The value to store for a path so that reading it back gives the path unchanged. Values are
+// read without blanks around them and without one pair of enclosing quotes, and lose a CR at
+// the end of their line, so a path that would lose any of these is stored in double quotes.
+// False for a path no value can hold: one with a line break, or longer than is read back.
+bool PathValue(const char* path, std::string& value) {
+  value = path;
+  if (value.size() >= (size_t)kPathBufSize || value.find('\n') != std::string::npos) return false;
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  const bool edge = !value.empty() && (blank(value.front()) || blank(value.back()));
+  const char first = value.empty() ? '\0' : value.front();
+  const bool quoted = value.size() >= 2 && (first == '"' || first == '\'') && value.back() == first;
+  if (edge || quoted) value = '"' + value + '"';
+  return true;
 }
 
 // Creates path empty. A file that appeared in the meantime (another instance or process) is
@@ -59,12 +74,6 @@ void MakeFolders(const std::string& path) {
 void CreateEmptyFile(const char* path) {
   const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd >= 0) close(fd);
-}
-
-std::string FolderOf(const char* path) {
-  std::string p(path);
-  const size_t slash = p.rfind('/');
-  return slash == std::string::npos ? std::string(".") : p.substr(0, slash ? slash : 1);
 }
 
 // The "CC%i" value: a number, or -1 for text that is not one. "0" is parameter 0.
@@ -145,37 +154,24 @@ bool Synth::repairConfig() {
   return stat(mIniPath.Get(), &st) == 0 && S_ISREG(st.st_mode) && chmod(mIniPath.Get(), kRepairMode) == 0;
 }
 
-bool Synth::configWritable() const {
-  struct stat st;
-  const std::string folder = FolderOf(mIniPath.Get());
-  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-  if (stat(mIniPath.Get(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
-  // The file is written next to itself and renamed over the old one: the folder must take a
-  // new file. Try one.
-  std::string probe = folder + "/.quenta.ini.probe.XXXXXX";
-  const int fd = mkstemp(&probe[0]);
-  if (fd < 0) return false;
-  close(fd);
-  unlink(probe.c_str());
-  return true;
-}
-
-void Synth::writeStartupBank() {
+bool Synth::writeStartupBank() {
   // The section holds the one key: emptied and refilled in a single write.
-  std::string entries(kKeyFile);
-  entries += '=';
-  entries += mStartupBankPath.Get();
-  entries += '\0';
-  WritePrivateProfileSection(kSecStartupBank, entries.c_str(), mIniPath.Get());
+  std::string value;
+  if (!PathValue(mStartupBankPath.Get(), value)) return false;
+  const std::string entries = std::string(kKeyFile) + "=" + value + '\0';
+  return WritePrivateProfileSection(kSecStartupBank, entries.c_str(), mIniPath.Get()) != 0;
 }
 
 bool Synth::saveConfig(int command) {
   const char* ini = mIniPath.Get();
-  writeStartupBank();
+  // Each write stores everything changed so far; the file is up to date when all succeeded.
+  bool ok = writeStartupBank();
   if (command < 0 || command == kSaveMidiThru)
-    WritePrivateProfileString(kSecMidiGlobal, kKeyMidiThru, BoolText(mMidiThru), ini);
-  if (command < 0 || command == kSaveIgnoreProgramChange)
-    WritePrivateProfileString(kSecMidiGlobal, kKeyIgnoreProgramChange, BoolText(mIgnoreProgramChange), ini);
+    ok &= WritePrivateProfileString(kSecMidiGlobal, kKeyMidiThru, BoolText(mMidiThru), ini) != 0;
+  if (command < 0 || command == kSaveIgnoreProgramChange) {
+    const char* value = BoolText(mIgnoreProgramChange);
+    ok &= WritePrivateProfileString(kSecMidiGlobal, kKeyIgnoreProgramChange, value, ini) != 0;
+  }
   if (command < 0) {
     // The section is emptied and refilled with the learned controllers in one write.
     std::string entries;
@@ -186,22 +182,25 @@ bool Synth::saveConfig(int command) {
       entries += entry;
       entries += '\0';
     }
-    WritePrivateProfileSection(kSecMidiControl, entries.c_str(), ini);
+    ok &= WritePrivateProfileSection(kSecMidiControl, entries.c_str(), ini) != 0;
   }
   // The settings in memory are kept for the next save: reading the file back now would
   // replace them with what is on disk and lose them.
-  if (configWritable()) return true;
-  repairConfig();
-  return false;
+  if (!ok) repairConfig();
+  return ok;
 }
 
 int Synth::setStartupFxb(const char* path) {
   if (!isLoadableBank(path)) return kStartupBankInvalid;
-  // A path the file cannot give back whole is as good as not written.
-  if (std::strlen(path) >= (size_t)kPathBufSize || !configWritable()) return kStartupBankUnwritable;
+  std::string value;
+  if (!PathValue(path, value)) return kStartupBankUnwritable;
+  const WDL_String previous(mStartupBankPath.Get());
   mStartupBankPath.Set(path);
+  if (writeStartupBank()) return kConfigOK;
+  // Nothing changes, in memory or (when this write gets through) on disk.
+  mStartupBankPath.Set(previous.Get());
   writeStartupBank();
-  return kConfigOK;
+  return kStartupBankUnwritable;
 }
 
 void Synth::unsetStartupFxb() {
@@ -211,10 +210,14 @@ void Synth::unsetStartupFxb() {
 
 void Synth::saveStartupFxb() { writeStartupBank(); }
 
-void Synth::storeProgramPath(WDL_String* path) {
+bool Synth::storeProgramPath(WDL_String* path) {
+  std::string value;
+  if (!PathValue(path ? path->Get() : mProgramPath.Get(), value)) return false;
   if (path) mProgramPath.Set(path->Get());
-  WritePrivateProfileString(kSecGlobal, kKeyProgramPath, mProgramPath.Get(), mIniPath.Get());
-  if (!configWritable()) repairConfig();
+  const char* ini = mIniPath.Get();
+  if (WritePrivateProfileString(kSecGlobal, kKeyProgramPath, value.c_str(), ini)) return true;
+  repairConfig();
+  return false;
 }
 
 bool Synth::isLoadableBank(const char* path) const {

@@ -60,16 +60,16 @@ class Synth : public IPlugVST {
   // configuration file could not be written.
   bool saveConfig(int command);
   // Makes path the start-up bank: kConfigOK, kStartupBankInvalid (nothing changed) or
-  // kStartupBankUnwritable (nothing changed).
+  // kStartupBankUnwritable (nothing changed: the configuration file could not be written, or
+  // cannot hold the path, which has a line break or is longer than 1022 characters).
   int setStartupFxb(const char* path);
   void unsetStartupFxb();
   void saveStartupFxb();
   // Remembers the folder for program files (path may be null: the current folder is written).
-  void storeProgramPath(WDL_String* path);
+  // False when the configuration file could not be written, or cannot hold the path (then
+  // nothing changed).
+  bool storeProgramPath(WDL_String* path);
   static bool fileExists(WDL_String path);
-  // True when the configuration folder takes new files and the configuration file, if any,
-  // is a plain file: what writing the file back needs.
-  bool configWritable() const;
 
   const char* getHomePath() const { return mHomePath.Get(); }
   const char* getIniPath() const { return mIniPath.Get(); }
@@ -145,8 +145,9 @@ class Synth : public IPlugVST {
   bool repairConfig();
   // Reads every key; false when the configuration file is there but cannot be read.
   bool readConfig();
-  // Writes the "Startup Bank" section with just "File" = the start-up bank.
-  void writeStartupBank();
+  // Writes the "Startup Bank" section with just "File" = the start-up bank; false when the
+  // file was not written.
+  bool writeStartupBank();
   // True when path is a bank this plug-in loads; checked on a scratch instance, so nothing of
   // this one changes.
   bool isLoadableBank(const char* path) const;

@@ -15,15 +15,16 @@ using namespace cfgtest;
 TEST(ConfigFolder, LoadingThePlugInWithAFreshHomeCreatesAnEmptyConfigurationFile) {
   FreshHome home;
   ASSERT_FALSE(Exists(home.Path() + "/.config"));
-  const mode_t maskBefore = CurrentUmask();
+  const mode_t maskBefore = umask(027);
   quenta_test::TestHost host;
   ASSERT_TRUE(host.Instantiate()) << host.Error();
   ASSERT_TRUE(Exists(home.Ini()));
   EXPECT_EQ(ReadFile(home.Ini()), "");
-  // Both missing folders are made with the same permissions; the process keeps its mask.
+  // The maker's folder gets its own permissions, the user's folder above it those of the
+  // mask; the process keeps its mask.
   EXPECT_EQ(Mode(home.Folder()), 0774u);
-  EXPECT_EQ(Mode(home.Path() + "/.config"), 0774u);
-  EXPECT_EQ(CurrentUmask(), maskBefore);
+  EXPECT_EQ(Mode(home.Path() + "/.config"), 0750u);
+  EXPECT_EQ(umask(maskBefore), 027u);
 }
 
 TEST(ConfigFolder, ExistingFoldersAndFilesAreKeptAsTheyAre) {
@@ -234,16 +235,15 @@ TEST(SaveConfig, AFailedSaveKeepsTheSettingsAndTheNextSaveWritesThem) {
   q.doMidiLearn(true);
   a.Turn(kFinal, 0.5);
   a.Midi(0xB0, 11, 1);
-  // The folder replaced by a plain file: nothing can be written there, not even by root.
-  std::filesystem::rename(home.Folder(), home.Folder() + ".moved");
-  WriteFile(home.Folder(), "not a folder");
-  EXPECT_FALSE(q.configWritable());
+  // A folder in the temporary file's place: the folder takes files, but this write fails.
+  const std::string blocked = home.Folder() + "/.quenta.ini.new";
+  ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
   EXPECT_FALSE(q.saveConfig(Synth::kSaveAll));
-  EXPECT_EQ(ReadFile(home.Folder()), "not a folder");
+  EXPECT_FALSE(q.saveConfig(Synth::kSaveMidiThru));
+  EXPECT_EQ(ReadFile(home.Ini()), "");
   EXPECT_EQ(q.getCCMap(11), kFinal);
-  // The folder is back: the next save writes what was kept.
-  std::filesystem::remove(home.Folder());
-  std::filesystem::rename(home.Folder() + ".moved", home.Folder());
+  // Unblocked: the next save writes what was kept.
+  ASSERT_EQ(rmdir(blocked.c_str()), 0);
   EXPECT_TRUE(q.saveConfig(Synth::kSaveAll));
   EXPECT_NE(ReadFile(home.Ini()).find("[MIDI Control]\nCC11=183\n"), std::string::npos) << ReadFile(home.Ini());
 }
@@ -252,12 +252,12 @@ TEST(StoreProgramPath, WritesTheGlobalKeyOnly) {
   FreshHome home;
   Instance a;
   WDL_String folder("/music/my programs");
-  a.q().storeProgramPath(&folder);
+  EXPECT_TRUE(a.q().storeProgramPath(&folder));
   EXPECT_STREQ(a.q().getProgramPath(), "/music/my programs");
   EXPECT_EQ(ReadFile(home.Ini()), "[Global]\nPath to Program Files=/music/my programs\n\n");
   // Without a path the current one is written.
   WriteFile(home.Ini(), "");
-  a.q().storeProgramPath(nullptr);
+  EXPECT_TRUE(a.q().storeProgramPath(nullptr));
   EXPECT_EQ(ReadFile(home.Ini()), "[Global]\nPath to Program Files=/music/my programs\n\n");
 }
 
@@ -351,18 +351,39 @@ TEST_F(StartupBank, FilesThatAreNotLoadableBanksAreRefusedAndChangeNothing) {
 TEST_F(StartupBank, AConfigurationThatCannotBeWrittenIsReportedAndNothingChanges) {
   Instance a;
   Quenta& q = a.q();
-  // The configuration file's place taken by a folder.
-  ASSERT_EQ(unlink(mHome.Ini().c_str()), 0);
-  ASSERT_EQ(mkdir(mHome.Ini().c_str(), 0755), 0);
+  // A folder in the temporary file's place: the folder takes files, but this write fails.
+  ASSERT_EQ(mkdir((mHome.Folder() + "/.quenta.ini.new").c_str(), 0755), 0);
   EXPECT_EQ(q.setStartupFxb(mBank.c_str()), Synth::kStartupBankUnwritable);
   EXPECT_STREQ(q.getStartupBankPath(), "");
-  ASSERT_EQ(rmdir(mHome.Ini().c_str()), 0);
+  ASSERT_EQ(rmdir((mHome.Folder() + "/.quenta.ini.new").c_str()), 0);
+  q.saveConfig(Synth::kSaveMidiThru);
+  EXPECT_EQ(ReadFile(mHome.Ini()), "[MIDI Global]\nMIDI Thru=false\n\n[Startup Bank]\nFile=\n\n");
+}
 
-  // The configuration folder's place taken by a file.
-  std::filesystem::rename(mHome.Folder(), mHome.Folder() + ".moved");
-  WriteFile(mHome.Folder(), "x");
-  EXPECT_EQ(q.setStartupFxb(mBank.c_str()), Synth::kStartupBankUnwritable);
-  EXPECT_STREQ(q.getStartupBankPath(), "");
+TEST_F(StartupBank, PathsReadBackUnchangedOrAreRefused) {
+  Instance a;
+  Quenta& q = a.q();
+  for (const std::string name : {"blanks after.fxb \t", " blank before.fxb", "'quoted'", "\"quoted\"", "cr.fxb\r"}) {
+    const std::string path = mHome.File(name);
+    std::filesystem::copy_file(mBank, path);
+    ASSERT_EQ(q.setStartupFxb(path.c_str()), Synth::kConfigOK) << name;
+    Instance b;
+    EXPECT_EQ(b.q().getStartupBankPath(), path) << name;
+    WDL_String folder(path.c_str());
+    ASSERT_TRUE(q.storeProgramPath(&folder)) << name;
+    b.q().loadConfig();
+    EXPECT_EQ(b.q().getProgramPath(), path) << name;
+  }
+  // No value holds a line break.
+  const std::string broken = mHome.File("two\nlines.fxb");
+  std::filesystem::copy_file(mBank, broken);
+  const std::string ini = ReadFile(mHome.Ini());
+  EXPECT_EQ(q.setStartupFxb(broken.c_str()), Synth::kStartupBankUnwritable);
+  WDL_String folder(broken.c_str());
+  EXPECT_FALSE(q.storeProgramPath(&folder));
+  EXPECT_EQ(ReadFile(mHome.Ini()), ini);
+  EXPECT_NE(std::string(q.getStartupBankPath()), broken);
+  EXPECT_NE(std::string(q.getProgramPath()), broken);
 }
 
 TEST_F(StartupBank, UnsetEmptiesTheSectionAndSaveWritesTheCurrentPath) {
