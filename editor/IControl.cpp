@@ -81,8 +81,10 @@ void IControl::SetDirty(bool pushParamToPlug) {
   const IParam* pParam = GetParam();
   if (!pParam) return;
   if (mValDisplayControl) {
+    // The value this control shows: the parameter itself may not have been set yet (hosts
+    // and the framework update the editor before or after the parameter).
     char display[IParam::kTextLen];
-    pParam->GetDisplayForHost(display, (int)sizeof(display), true);
+    pParam->GetDisplayForHost(mValue, true, display, (int)sizeof(display), true);
     WDL_String text(display);
     text.Append(" ");
     text.Append(pParam->GetLabelForHost());
@@ -228,4 +230,6 @@ void ITextControl::SetTextFromPlug(const char* str) {
 IPanelControl::IPanelControl(IPlugBase* pPlug, const IRECT& rect, const IColor& color)
     : IControl(pPlug, rect), mColor(color) {}
 
-bool IPanelControl::Draw(IGraphics* pGraphics) { return pGraphics->FillIRect(mColor, mRECT, &mBlend); }
+bool IPanelControl::Draw(IGraphics* pGraphics) {
+  return pGraphics->FillIRect(mColor, mRECT, &mBlend);
+}
