@@ -79,7 +79,9 @@ void IControl::SetDirty(bool pushParamToPlug) {
   mDirty = true;
   if (pushParamToPlug) PushToPlug(mValue);
   const IParam* pParam = GetParam();
-  if (!pParam) return;
+  if (!pParam || (!mValDisplayControl && !mNameDisplayControl)) return;
+  // The label depends on the parameter's value, which the audio thread may be setting.
+  WDL_MutexLock lock(mPlug->GetMutex());
   if (mValDisplayControl) {
     // The value this control shows: the parameter itself may not have been set yet (hosts
     // and the framework update the editor before or after the parameter).
