@@ -174,7 +174,8 @@ class IGraphics {
   // The value (normalised through the parameter unless normalized) goes to every control bound
   // to the parameter and to the auxiliary slots listing it. NaN is ignored; clamped to 0 .. 1.
   void SetParameterFromPlug(int paramIdx, double value, bool normalized);
-  // The same for one control; an index out of range is ignored.
+  // The same for one control; an index out of range is ignored. The control-pointer forms
+  // below take controls attached to this object (the list, not the key catcher).
   void SetControlFromPlug(int controlIdx, double normalizedValue);
   void SetControlFromPlug(IControl* pControl, double normalizedValue);
   // Hides or shows one control (the indicator lamps).

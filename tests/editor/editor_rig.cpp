@@ -89,8 +89,6 @@ LICE_pixel PixelAt(LICE_IBitmap* bmp, int x, int y) {
   return bmp->getBits()[(size_t)y * (size_t)bmp->getRowSpan() + (size_t)x];
 }
 
-LICE_pixel Rig::Surface(int x, int y) const { return PixelAt(gfx->GetDrawBitmap(), x, y); }
-
 LICE_pixel Rig::Screen(int x, int y) const { return PixelAt(gfx->Screen(), x, y); }
 
 void Rig::Click(int x, int y, const IMouseMod& mod) {

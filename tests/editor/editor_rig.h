@@ -66,8 +66,7 @@ class Rig {
   // A whole image of one colour.
   IBitmap Solid(int w, int h, LICE_pixel colour);
 
-  // Pixel x, y of the drawing surface and of the headless screen.
-  LICE_pixel Surface(int x, int y) const;
+  // Pixel x, y of the headless screen.
   LICE_pixel Screen(int x, int y) const;
 
   // Mouse actions at x, y with the left button (or mod).

@@ -182,19 +182,6 @@ TEST_F(Controls, PlugInValuesAreNormalisedClampedAndNeverNaN) {
   EXPECT_EQ(rig.plug.TakeLog(), "");
 }
 
-TEST_F(Controls, GrayedControlsIgnoreTheMouse) {
-  IKnobMultiControl* pKnob = Knob();
-  rig.Attach();
-  rig.gfx->GrayOutControl(edtest::kParamGain, true);
-  rig.gfx->OnMouseWheel(20, 20, IMouseMod(), 5);
-  EXPECT_EQ(pKnob->GetValue(), 0.5);
-  rig.gfx->GrayOutControl(edtest::kParamGain, false);
-  rig.gfx->HideControl(edtest::kParamGain, true);
-  rig.gfx->OnMouseWheel(20, 20, IMouseMod(), 5);
-  EXPECT_EQ(pKnob->GetValue(), 0.5);
-  EXPECT_TRUE(pKnob->IsHidden());
-}
-
 TEST_F(Controls, ValueAndNameDisplaysFollowTheControl) {
   IKnobMultiControl* pKnob = Knob();
   auto* pValue = new ITextControl(&rig.plug, IRECT(0, 80, 60, 92), IText());

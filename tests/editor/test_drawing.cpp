@@ -8,8 +8,11 @@
 // (which runs this test with QUENTA_UPDATE_GOLDEN=1, rewriting the stored file).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "editor/IPopupMenu.h"
@@ -74,6 +77,8 @@ TEST(Drawing, GrayedControlsDrawAtAQuarterOfTheirOpacity) {
                          IChannelBlend::kBlendCopy);
   rig.gfx->AttachControl(pLamp);
   rig.gfx->AttachControl(pCopy);
+  // A transparent fill on top, as the panel's invisible controls draw: it leaves all alone.
+  rig.gfx->AttachControl(new IPanelControl(&rig.plug, IRECT(0, 0, 200, 100), COLOR_TRANSPARENT));
   rig.Attach();
   pLamp->GrayOut(true);
   pCopy->GrayOut(true);
@@ -190,25 +195,28 @@ TEST(Drawing, HiddenAndOffPanelControlsDoNotKeepThePanelDirty) {
 
 class PngFiles : public ::testing::Test {
  protected:
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() / ("quenta-editor-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
   // A w x h RGBA file of one colour.
-  std::string Write(const char* name, int w, int h) {
+  void Write(const char* name, int w, int h) {
     pngtest::Image img;
     img.width = w;
     img.height = h;
     img.colourType = 6;
     img.samples.assign((size_t)w * h * 4, 200);
-    const std::string path = dir.file(name);
-    EXPECT_TRUE(pngtest::write(img, path));
-    return path;
+    EXPECT_TRUE(pngtest::write(img, (dir / name).string()));
   }
-  pngtest::ScratchDir dir;
+  std::filesystem::path dir;
 };
 
 TEST_F(PngFiles, ABitmapIsDecodedOnceForEveryEditor) {
   Write("strip.png", 12, 30);
   Rig a, b;
-  a.gfx->SetResourceDir(dir.file("").c_str());
-  b.gfx->SetResourceDir(dir.file("").c_str());
+  a.gfx->SetResourceDir(dir.c_str());
+  b.gfx->SetResourceDir(dir.c_str());
   IBitmap first = a.gfx->LoadIBitmap(9101, "resources/img/strip.png", 3);
   IBitmap again = a.gfx->LoadIBitmap(9101, "resources/img/other-name.png", 3);
   IBitmap elsewhere = b.gfx->LoadIBitmap(9101, "resources/img/strip.png", 3);
@@ -225,7 +233,7 @@ TEST_F(PngFiles, ABitmapIsDecodedOnceForEveryEditor) {
 TEST_F(PngFiles, StripsThatDoNotDivideIntoTheirFramesAreRefused) {
   Write("seven.png", 10, 7);
   Rig rig;
-  rig.gfx->SetResourceDir(dir.file("").c_str());
+  rig.gfx->SetResourceDir(dir.c_str());
   struct Case {
     int frames;
     bool horizontal;

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <thread>
 
-#include "editor/ParamMailbox.h"
 #include "editor_rig.h"
 
 namespace {
@@ -131,22 +130,6 @@ TEST_F(Mailbox, ConcurrentPostsAndTicksSettleOnTheLastValues) {
   EXPECT_EQ(mode->GetValue(), 0.0);
   EXPECT_FALSE(lamp->IsHidden());
   EXPECT_EQ(learn->GetValue(), 0.0);
-}
-
-TEST(ParamMailbox, PostsOutOfRangeAreIgnored) {
-  ParamMailbox box(3);
-  box.Post(-1, 0.5);
-  box.Post(3, 0.5);
-  box.Post(1, 0.25);
-  box.Drop(7);
-  int calls = 0;
-  box.Drain([&](int idx, double v) {
-    ++calls;
-    EXPECT_EQ(idx, 1);
-    EXPECT_EQ(v, 0.25);
-  });
-  box.Drain([&](int, double) { ++calls; });
-  EXPECT_EQ(calls, 1);
 }
 
 }  // namespace
