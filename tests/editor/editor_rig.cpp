@@ -1,6 +1,5 @@
 #include "editor_rig.h"
 
-#include <sstream>
 
 #include "plugin/IParam.h"
 #include "render/blit.h"
@@ -31,23 +30,6 @@ std::string RecordingPlug::TakeLog() {
   for (const std::string& e : mLog) s += (s.empty() ? "" : " ") + e;
   mLog.clear();
   return s;
-}
-
-bool RecordingPlug::Balanced(const std::string& log) {
-  std::istringstream in(log);
-  std::string e;
-  int open = -1;
-  while (in >> e) {
-    const int idx = e.size() > 1 ? std::stoi(e.substr(1)) : -1;
-    if (e[0] == 'B') {
-      if (open >= 0) return false;
-      open = idx;
-    } else if (e[0] == 'E') {
-      if (open != idx) return false;
-      open = -1;
-    }
-  }
-  return open < 0;
 }
 
 LICE_pixel FrameColour(int k) {

@@ -43,9 +43,6 @@ class RecordingPlug : public IPlugBase {
 
   // The log as one string, entries separated by spaces; cleared by TakeLog.
   std::string TakeLog();
-  // Whether every Begin is followed by exactly one End of the same parameter before the next
-  // Begin, and no End comes without its Begin.
-  static bool Balanced(const std::string& log);
 
   std::vector<std::string> mLog;
 };
