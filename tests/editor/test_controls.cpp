@@ -182,20 +182,6 @@ TEST_F(Controls, PlugInValuesAreNormalisedClampedAndNeverNaN) {
   EXPECT_EQ(rig.plug.TakeLog(), "");
 }
 
-TEST_F(Controls, ValueAndNameDisplaysFollowTheControl) {
-  IKnobMultiControl* pKnob = Knob();
-  auto* pValue = new ITextControl(&rig.plug, IRECT(0, 80, 60, 92), IText());
-  auto* pName = new ITextControl(&rig.plug, IRECT(60, 80, 120, 92), IText());
-  rig.gfx->AttachControl(pValue);
-  rig.gfx->AttachControl(pName);
-  pKnob->SetValDisplayControl(pValue);
-  pKnob->SetNameDisplayControl(pName);
-  rig.Attach();
-  rig.gfx->OnMouseWheel(20, 20, IMouseMod(), 2);
-  EXPECT_STREQ(pValue->GetTextForPlug(), "0.520 ");
-  EXPECT_STREQ(pName->GetTextForPlug(), "Gain");
-}
-
 // Prompts through the headless back end: menus for list parameters, text fields otherwise.
 class Prompts : public Controls {
  protected:

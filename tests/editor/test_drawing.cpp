@@ -338,7 +338,7 @@ TEST(Golden, TextAndControls) {
   for (IControl* p : {(IControl*)pKnob, (IControl*)pSwitch, (IControl*)pGray, (IControl*)pVeil,
                       (IControl*)pValue})
     rig.gfx->AttachControl(p);
-  pKnob->SetValDisplayControl(pValue);
+  pKnob->SetValDisplayControl(pValue);  // shows the knob's own value, set below
   rig.Attach();
   pGray->GrayOut(true);
   rig.gfx->SetParameterFromPlug(edtest::kParamSwitch, 1.0, true);

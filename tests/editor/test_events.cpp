@@ -28,9 +28,6 @@ class LogControl : public IControl {
     Add("dbl");
     IControl::OnMouseDblClick(x, y, mod);
   }
-  void OnMouseWheel(int, int, const IMouseMod&, int d) override {
-    Add("wheel" + std::to_string(d));
-  }
   bool OnKeyDown(int, int, int key) override {
     Add("key" + std::to_string(key));
     return mTakesKeys;
@@ -215,12 +212,6 @@ TEST_F(Events, KeysGoToTheControlTheCatcherOrBackToTheHost) {
   rig.gfx->OnMouseDown(20, 20, IMouseMod(true));  // a is captured: keys go to it anywhere
   EXPECT_TRUE(rig.gfx->OnKeyDown(190, 90, kKeyLeft));
   EXPECT_EQ(TakeLog(), "k:key1 k:key2 a:down a:key3");
-}
-
-TEST_F(Events, WheelReachesTheControlUnderThePointer) {
-  rig.gfx->OnMouseWheel(70, 20, IMouseMod(), -2);
-  rig.gfx->OnMouseWheel(190, 90, IMouseMod(), 1);  // only the background: it ignores wheels
-  EXPECT_EQ(TakeLog(), "b:wheel-2");
 }
 
 TEST_F(Events, MouseOverTracksTheHoveredControl) {
