@@ -56,14 +56,14 @@ void Text(LICE_IBitmap* bmp, LICE_CachedFont* font, const std::string& s, int x,
 
 // The loop all modal windows run: their events to handle, the editor's to the host, and the
 // editor's tick at its frame rate, until done.
-void RunLoop(ModalHost& host, const std::function<bool(uint32_t)>& ours, const std::function<void(const Event&)>& handle,
+void RunLoop(ModalHost& host, const std::function<bool(const Event&)>& ours, const std::function<void(const Event&)>& handle,
              const std::function<bool()>& done) {
   int64_t nextTick = NowMs() + kTickMs;
   while (!done() && !host.Conn().Broken()) {
     Event e;
     const int64_t wait = nextTick - NowMs();
     if (host.Conn().NextEvent(&e, wait > 0 ? (int)wait : 0)) {
-      if (ours(e.window)) {
+      if (ours(e)) {
         handle(e);
       } else {
         host.OtherEvent(e);
@@ -113,7 +113,7 @@ class MenuSession {
     // A grab may fail while another client still holds one for a moment: try a few times.
     for (int i = 0; i < 10 && !top.Grab(); ++i) mHost.Conn().NextEvent(&mIgnored, 10);
     RunLoop(
-        mHost, [this](uint32_t w) { return IsOurs(w); }, [this](const Event& e) { Handle(e); },
+        mHost, [this](const Event& e) { return IsOurs(e); }, [this](const Event& e) { Handle(e); },
         [this] { return mDone; });
     top.Ungrab();
     mOpen.clear();
@@ -122,9 +122,15 @@ class MenuSession {
   }
 
  private:
-  bool IsOurs(uint32_t w) const {
+  // The menus' own events, and all pointer and key input while the menu is open: with the grab
+  // a click on another of the editor's windows is reported there, and is still a click outside.
+  bool IsOurs(const Event& e) const {
+    if (e.type == Event::kButtonDown || e.type == Event::kDoubleClick || e.type == Event::kButtonUp ||
+        e.type == Event::kMotion || e.type == Event::kKeyDown) {
+      return true;
+    }
     for (const OpenMenu& m : mOpen)
-      if (m.canvas->window.Id() == w) return true;
+      if (m.canvas->window.Id() == e.window) return true;
     return false;
   }
 
@@ -454,7 +460,7 @@ class BoxSession {
     Draw();
     mCanvas->window.Map();
     RunLoop(
-        mHost, [this](uint32_t w) { return w == mCanvas->window.Id(); }, [this](const Event& e) { Handle(e); },
+        mHost, [this](const Event& e) { return e.window == mCanvas->window.Id(); }, [this](const Event& e) { Handle(e); },
         [this] { return mResult != 0; });
     const int result = mResult ? mResult : mDismiss;
     mCanvas.reset();
@@ -496,13 +502,14 @@ class BoxSession {
     switch (e.type) {
       case Event::kExpose:
         mCanvas->Show();
+        // The box takes the keys once it is on the screen (a window manager would give them
+        // to a modal dialog anyway).
+        if (!mFocused) mCanvas->window.TakeFocus();
+        mFocused = true;
         break;
       case Event::kCloseRequest:
       case Event::kDestroyed:
         mResult = mDismiss;
-        break;
-      case Event::kFocusIn:
-        // A dialog's field takes the keys when the dialog is activated.
         break;
       case Event::kButtonDown:
       case Event::kDoubleClick:
@@ -572,6 +579,7 @@ class BoxSession {
   std::vector<std::string> mLines;
   int mW = 0, mH = 0, mLineH = 0, mFieldY = 0;
   int mFocus = 0, mPressedButton = -1, mResult = 0;
+  bool mFocused = false;
   std::unique_ptr<Canvas> mCanvas;
 };
 

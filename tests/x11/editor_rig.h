@@ -63,6 +63,8 @@ class ActionControl : public IControl {
   void OnMouseDown(int, int, const IMouseMod&) override {
     if (mAction) mAction(this);
   }
+  // Clicks in quick succession are actions too.
+  void OnMouseDblClick(int x, int y, const IMouseMod& m) override { OnMouseDown(x, y, m); }
   void TextFromTextEntry(const char* text) override;
   std::function<void(ActionControl*)> mAction;
   std::mutex mLock;
