@@ -3,6 +3,9 @@
 // test's private X server, and a user-interface thread that opens the editor and keeps sending
 // the host's idle call, as a host does. The test's main thread plays the user through XTEST
 // (x11_rig.h) and looks at what the host was told.
+#include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -122,6 +125,44 @@ class EditorSession {
   std::function<void()> mTask;
   bool mTaskPending = false;
   std::thread mThread;
+};
+
+// A test with the editor open in a host window: helpers to trigger the action control and to
+// wait for the editor's pop-ups and boxes.
+class SessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(rig.Ok());
+    session.reset(new EditorSession(rig));
+    ASSERT_TRUE(session->Opened());
+  }
+  void TearDown() override {
+    // Whatever a failed test left open is dismissed so the user-interface thread can stop.
+    for (int i = 0; i < 3 && (!rig.MappedTopLevels(true).empty() || !rig.MappedTopLevels(false).empty()); ++i) {
+      rig.Tap(XKB_KEY_Escape);
+      EditorSession::WaitFor([] { return false; }, 100);
+    }
+    session.reset();
+  }
+
+  // Sets what a click on the action control does, then clicks it.
+  void ClickAction(std::function<void(ActionControl*)> action) {
+    session->OnUiThread([&] { session->Plug().Action()->mAction = action; });
+    session->MoveTo(550, 150);
+    rig.Click(1);
+  }
+  // The one pop-up (menu, or box when managed) on the screen, once it is there.
+  uint32_t WaitForWindow(bool popUp, size_t count = 1) {
+    std::vector<uint32_t> w;
+    EditorSession::WaitFor([&] {
+      w = rig.MappedTopLevels(popUp);
+      return w.size() >= count;
+    });
+    return w.size() >= count ? w[count - 1] : 0;
+  }
+
+  quenta_test::XRig rig;
+  std::unique_ptr<EditorSession> session;
 };
 
 }  // namespace x11test

@@ -25,41 +25,7 @@ using namespace x11test;
 
 namespace {
 
-class PopupTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(rig.Ok());
-    session.reset(new EditorSession(rig));
-    ASSERT_TRUE(session->Opened());
-  }
-  void TearDown() override {
-    // Whatever a failed test left open is dismissed so the user-interface thread can stop.
-    for (int i = 0; i < 3 && (!rig.MappedTopLevels(true).empty() || !rig.MappedTopLevels(false).empty()); ++i) {
-      rig.Tap(XKB_KEY_Escape);
-      EditorSession::WaitFor([] { return false; }, 100);
-    }
-    session.reset();
-  }
-
-  // Sets what a click on the action control does, then clicks it.
-  void ClickAction(std::function<void(ActionControl*)> action) {
-    session->OnUiThread([&] { session->Plug().Action()->mAction = action; });
-    session->MoveTo(550, 150);
-    rig.Click(1);
-  }
-  // The one pop-up (menu, or box when managed) on the screen, once it is there.
-  uint32_t WaitForWindow(bool popUp, size_t count = 1) {
-    std::vector<uint32_t> w;
-    EditorSession::WaitFor([&] {
-      w = rig.MappedTopLevels(popUp);
-      return w.size() >= count;
-    });
-    return w.size() >= count ? w[count - 1] : 0;
-  }
-
-  XRig rig;
-  std::unique_ptr<EditorSession> session;
-};
+using PopupTest = SessionTest;
 
 // The menu of the tests: a plain item, a separator, a title, a disabled item and a submenu.
 struct TestMenu {
