@@ -1,5 +1,6 @@
-// The online version check: the verdict on every kind of answer, and the fetch's safeguards
-// against a service that never answers or answers without end (a loopback server plays it).
+// The online version check: the verdict on every kind of answer, the fetch's safeguards
+// against a service that never answers or answers without end (a loopback server plays it),
+// and what the instrument tells the user in its boxes.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -11,6 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "editor/platform/headless.h"
+#include "instrument/synth.h"
 #include "online/version_fetch.h"
 #include "online/version_verdict.h"
 
@@ -177,6 +180,57 @@ TEST(VersionFetch, ServiceAddressComesFromTheEnvironmentWhenSet) {
   unsetenv("QUENTA_VERSION_URL");
   EXPECT_EQ(online::HostOfUrl(online::VersionServiceUrl()), "versions.amberfold.example");
   EXPECT_EQ(online::VersionServiceUrl().rfind("https://", 0), 0u);
+}
+
+// The instrument's check against a loopback service, its boxes answered by a scripted editor.
+struct CheckCase {
+  const char* what;
+  std::string response;  // "" for a service that is not there
+  int boxAnswer;
+  int status;
+  const char* caption;
+  const char* textStart;
+  bool opensPage;
+};
+
+TEST(VersionCheck, TheInstrumentShowsTheVerdictAndOpensThePageOnlyOnYes) {
+  const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n";
+  const CheckCase cases[] = {
+      {"newer, Yes", ok + "1205", 6, 0, "New Version of Quenta Detected", "A new version of Quenta is available.\n\n\tYour version: \t1.2.4\n\tNew version: \t1.2.5\n\nDo you want to go to www.amberfold.example", true},
+      {"newer, No", ok + "1310", 7, 0, "New Version of Quenta Detected", "A new version of Quenta is available.\n\n\tYour version: \t1.2.4\n\tNew version: \t1.3.10\n", false},
+      {"newer, box closed", ok + "1205", 2, 0, "New Version of Quenta Detected", "A new version", false},
+      {"same", ok + "1204", 1, 0, "Check Online for Update", "Your version is up to date.", false},
+      {"error page", "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nNot Found", 1, -3, "Check Online for Update", "Invalid call to 127.0.0.1.", false},
+      {"no service", "", 1, -1, "Check Online for Update", "An error occurred while contacting 127.0.0.1.", false},
+  };
+  IPlugVST* plug = MakePlug(IPlugInstanceInfo{});
+  Synth* synth = dynamic_cast<Synth*>(plug);
+  ASSERT_NE(synth, nullptr);
+  IGraphicsHeadless* gui = new IGraphicsHeadless(plug, 1480, 660);
+  plug->AttachGraphics(gui);
+  for (const CheckCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<LoopbackServer> server;
+    std::string url = "http://127.0.0.1:9/music/version/?file=quenta";  // the discard port: refused
+    if (!c.response.empty()) {
+      server.reset(new LoopbackServer(LoopbackServer::kAnswer, c.response));
+      url = server->Url();
+    }
+    setenv("QUENTA_VERSION_URL", url.c_str(), 1);
+    const size_t boxes = gui->MessageBoxes().size(), urls = gui->URLs().size();
+    gui->ScriptMessageBox(c.boxAnswer);
+    EXPECT_EQ(synth->checkVersionAgainstWeb(), c.status);
+    ASSERT_EQ(gui->MessageBoxes().size(), boxes + 1);
+    const IGraphicsHeadless::MessageBoxShown& box = gui->MessageBoxes().back();
+    EXPECT_EQ(box.caption, c.caption);
+    EXPECT_EQ(box.text.rfind(c.textStart, 0), 0u) << box.text;
+    EXPECT_EQ(gui->URLs().size(), urls + (c.opensPage ? 1 : 0));
+    if (c.opensPage) {
+      EXPECT_EQ(gui->URLs().back(), online::DownloadPageUrl());
+    }
+  }
+  unsetenv("QUENTA_VERSION_URL");
+  delete plug;
 }
 
 }  // namespace
