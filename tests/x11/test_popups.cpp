@@ -296,7 +296,7 @@ TEST_F(PopupTest, BoxesAnswerWithTheirButtonsAndADismissalIsNeverYes) {
   }
 }
 
-TEST_F(PopupTest, AnAudioBlockCompletesWhileABoxIsOpen) {
+TEST_F(PopupTest, AnAudioBlockCompletesAndTheEditorRepaintsWhileABoxIsOpen) {
   BoxResult r;
   ClickAction(ShowBox(4, r));
   ASSERT_NE(WaitForWindow(false), 0u);
@@ -312,6 +312,11 @@ TEST_F(PopupTest, AnAudioBlockCompletesWhileABoxIsOpen) {
     rendered = l[255] == 0.25f;
   });
   const bool done = EditorSession::WaitFor([&] { return rendered.load(); });
+  // The editor keeps ticking inside the box's loop: the host's automation shows on the knob.
+  e->setParameter(e, kKnob, 1.0f);
+  EXPECT_TRUE(EditorSession::WaitFor([&] {
+    return rig.ReadPixels(session->EditorWindow(), 110, 110, 1, 1) == std::vector<uint32_t>{0xFF8080u};
+  }));
   rig.Tap(XKB_KEY_Escape);
   audio.join();
   EXPECT_TRUE(done);
