@@ -31,7 +31,9 @@ std::vector<LICE_pixel> pixels(LICE_IBitmap& bm) {
   return v;
 }
 
-void clear(LICE_IBitmap& bm, LICE_pixel p) { LICE_FillRect(&bm, 0, 0, bm.getWidth(), bm.getHeight(), p, 1.0f, 0); }
+void clear(LICE_IBitmap& bm, LICE_pixel p) {
+  LICE_FillRect(&bm, 0, 0, bm.getWidth(), bm.getHeight(), p, 1.0f, 0);
+}
 
 // Columns and rows holding any pixel that differs from the background.
 LICE_Rect inkBounds(LICE_IBitmap& bm, LICE_pixel background) {
@@ -90,7 +92,8 @@ TEST(Text, WidthsAddUpPerCharacterAndDecodeUtf8) {
   EXPECT_EQ(mono->GetTextWidth(""), 0);
   EXPECT_EQ(mono->GetTextWidth(nullptr), 0);
   EXPECT_EQ(mono->GetTextWidth("Hello, World"), 12 * x);
-  EXPECT_EQ(mono->GetTextWidth("caf\xc3\xa9 \xe2\x80\x94"), 6 * x);  // two- and three-byte characters
+  EXPECT_EQ(mono->GetTextWidth("caf\xc3\xa9 \xe2\x80\x94"),
+            6 * x);  // two- and three-byte characters
   // Malformed sequences, a lone surrogate and a cut-off sequence count one character per byte.
   EXPECT_EQ(mono->GetTextWidth("\xc3(\xed\xa0\x80\xe2\x82"), 7 * x);
 
@@ -173,9 +176,9 @@ TEST(Text, PixelsBlendCoverageWithTheColoursAlpha) {
       full += cov == 255;
       const int a = (cov * 128 + 127) / 255;
       auto mixed = [a](int c, int d) { return (c * a + d * (255 - a) + 127) / 255; };
-      const LICE_pixel want =
-          a == 0 ? background
-                 : LICE_RGBA(mixed(250, 40), mixed(20, 90), mixed(100, 200), (a * 255 + 160 * (255 - a) + 127) / 255);
+      const LICE_pixel want = a == 0 ? background
+                                     : LICE_RGBA(mixed(250, 40), mixed(20, 90), mixed(100, 200),
+                                                 (a * 255 + 160 * (255 - a) + 127) / 255);
       ASSERT_EQ(at(bm, x, y), want) << x << "," << y << " coverage " << cov;
     }
   }
