@@ -10,6 +10,7 @@ Quenta::Quenta(IPlugInstanceInfo instanceInfo)
   mBlockB.setParents(this, &mClock);
   mBlockC.setParents(this, &mClock);
   initParameters();
+  AttachGraphics(mGUI);
   // The programs: the start-up bank, else the factory bank.
   if (!LoadBankFromFXB(&mStartupBankPath)) {
     mStartupBankPath.Set("");

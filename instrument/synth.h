@@ -10,11 +10,21 @@
 #include "plugin/IPlugVST.h"
 
 class IControl;
+class IGraphics;
 
 class Synth : public IPlugVST {
  public:
   // Controllers 0 to 119 can be learned; 120 and above are channel mode messages.
   enum { kNumLearnableCCs = 120 };
+  // The editor's size in pixels.
+  enum { kEditorWidth = 1480, kEditorHeight = 660 };
+  // Results of checkVersionAgainstWeb.
+  enum {
+    kVersionChecked = 0,       // a verdict was shown
+    kVersionNoReply = -1,      // nothing came back (no connection, no body)
+    kVersionInvalidReply = -3, // the service answered with something that is not a version
+    kVersionStreamError = -5   // the answer broke off midway
+  };
   // Results of loadConfig and setStartupFxb.
   enum {
     kConfigOK = 0,
@@ -103,6 +113,11 @@ class Synth : public IPlugVST {
   // Makes an enumerated parameter whose entries show texts[0 .. count - 1].
   void initListParameter(int index, const char* name, int defaultVal, int count, const char* const* texts);
 
+  // Asks the version service for the latest release and tells the user in the editor's boxes;
+  // offers the download page when a newer release exists. Runs on the user-interface thread
+  // and blocks it while it waits (at most the fetch's time-outs) and while a box is up.
+  int checkVersionAgainstWeb();
+
   // Frequency in Hz of a pitch in 1/128 semitone (pitch 0 = MIDI note 0, 8.176 Hz).
   static double convert2Hz(int pitch);
 
@@ -121,6 +136,9 @@ class Synth : public IPlugVST {
 
  protected:
   IMidiQueue mMidiQueue;
+  // The editor's graphics object, made at construction (without touching a display) and
+  // attached once the instrument has its parameters; the framework owns it from then on.
+  IGraphics* mGUI = nullptr;
   // The editor's MIDI learn switch; null until the editor layout sets it.
   IControl* mMidiLearnSwitch = nullptr;
   int mCopiedPreset = -1;
