@@ -19,4 +19,18 @@ const double* antiMidi2HzTable();
 // Frequency in Hz of a pitch in 1/128 semitone.
 double toHz(int pitch);
 
+// Pitch offsets and cut-off indices are carried as ints within +-kMaxOffset: four times the
+// span of the tables, far beyond anything that sounds, and far enough inside the range of int
+// that sums of a few of them stay exact.
+constexpr int kMaxOffset = 4 * kMaxPitch;
+
+// A pitch or cut-off offset in 1/128 semitone, truncated toward zero as a plain conversion
+// would be, but limited to +-kMaxOffset first (not a number counts as 0): modulation out of
+// all proportion saturates instead of overflowing the int.
+inline int toOffset(double units) {
+  if (units > kMaxOffset) return kMaxOffset;
+  if (units < -kMaxOffset) return -kMaxOffset;
+  return units == units ? int(units) : 0;
+}
+
 }  // namespace pitch

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dsp/pitch.h"
 #include "instrument/params.h"
 
 Voice::Voice() {}
@@ -77,7 +78,7 @@ void Voice::update(int cutoffInt) {
   if (releaseTrigger && *releaseTrigger) envelope.stop(true);
   envelope.update();
   double e = envelope.getValue();
-  filter.update((int)((expand * e + fcBal * keyTrack) * 10753.0 + cutoffInt));
+  filter.update(pitch::toOffset((expand * e + fcBal * keyTrack) * 10753.0 + cutoffInt));
   active = !envelope.isIdle();
 }
 

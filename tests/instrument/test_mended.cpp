@@ -112,6 +112,25 @@ TEST(Mended, InstancesAtDifferentRatesKeepTheirOwnTuning) {
   EXPECT_NEAR(CrossingHz(lb, 4410, 13230, 44100.0), 440.0, 0.05);
 }
 
+TEST(Mended, ModulationOutOfAllProportionSaturatesPitchAndCutOff) {
+  // A source far out of range (the "Key" cell forced to 1e12, as a runaway lag once drove
+  // its cell) patched to pitch and cut-off of Block A: both stop at the top, a tone near
+  // 19.9 kHz. Converted to int unchecked, the pitch wrapped round to the bottom of its table.
+  Direct d;
+  for (auto [k, v] : std::vector<std::pair<int, double>>{
+           {kFMMod, 1}, {kFMGEG, 6145}, {kFMSrc, kSrcKey}, {kFCMod, 1}, {kFCGEG, 1}, {kFCSrc, kSrcKey}})
+    d.Set(BlockParam(kBlockA, k), v);
+  d.Set(BlockParam(kBlockB, kChEnable), 0);
+  d.Set(BlockParam(kBlockC, kChEnable), 0);
+  d.q().setNoteOn(69, 100);
+  *const_cast<double*>(d.q().getModSource(kSrcKey)) = 1e12;
+  std::vector<double> left(4800), right(4800);
+  double* outputs[2] = {left.data(), right.data()};
+  AEffect* e = d.q().GetAEffect();
+  e->processDoubleReplacing(e, nullptr, outputs, 4800);
+  EXPECT_GT(CrossingHz(left, 480, 4320, 48000.0), 19000.0);
+}
+
 TEST(Mended, RatesWithoutAControlFrameRenderSilence) {
   // Below 1000 Hz there is no frame; the instrument waits, silent, for a usable rate.
   for (float rate : {0.0f, 500.0f}) {
