@@ -55,7 +55,7 @@ class Korg35 {
   double beta2;   // -1 / (1 + g)
   double k;       // K
   int lastIndex;  // index the coefficients were computed for
-  double lastK;   // K they were computed for
+  double lastK;   // K they were computed for (not a number: recompute, the rate changed)
   double z1, z2, z3;
   double antiDenormal;
   const Table* table;

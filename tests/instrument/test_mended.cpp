@@ -72,6 +72,29 @@ TEST(Mended, ANewSampleRateRetunesEvenWithTheSameFrameLength) {
   EXPECT_NEAR(CrossingHz(tone, 0, 24000, 48000.0), 440.0, 0.05);
 }
 
+TEST(Mended, VoiceFiltersTakeANewRateAtOnce) {
+  // "Cutoff" 0.5 (2029 Hz) with some "Peak": a key played again after a change from 44100 to
+  // 48000 Hz sounds as in an instance started at 48000 Hz. Its filter once kept the old rate's
+  // coefficients until the cut-off moved: 1.47 semitones too bright.
+  Session moved(44100.0, 512), fresh(48000.0, 512);
+  ASSERT_TRUE(moved.ok && fresh.ok);
+  for (Session* s : {&moved, &fresh}) {
+    s->SetBlocks(kCutoff, 0.5);
+    s->SetBlocks(kPeak, 0.5);
+  }
+  moved.Midi({NoteOn(0, 57)});
+  moved.Render(22050);
+  moved.host.MainsChanged(false);
+  moved.host.SetSampleRate(48000.0f);
+  moved.host.MainsChanged(true);
+  moved.Midi({NoteOn(0, 57)});
+  fresh.Midi({NoteOn(0, 57)});
+  const std::vector<double> a = moved.Render(24000), b = fresh.Render(24000);
+  double worst = 0.0;
+  for (int i = 12000; i < 24000; ++i) worst = std::max(worst, std::fabs(a[size_t(i)] - b[size_t(i)]));
+  EXPECT_LT(worst, 1e-9);
+}
+
 TEST(Mended, FullyOpenResonantFilterStaysFiniteAt32000Hz) {
   // At 32000 Hz the top cut-off pitches lie above half the rate; "Cutoff" 1 with "Peak" 1
   // must still give finite, bounded output.
