@@ -15,11 +15,19 @@ double GEG::coefficientFor(double p) const {
 }
 
 void GEG::setSampleRate(double rate) {
-  if (rate >= 1.0) rateScale = kLn10 / rate;
+  retune(rate);
   state = kIdle;
   setIdleOutputs();
   target = previous = coefficient = value = 0.0;
   delayTarget = delayPrevious = delayCoefficient = delayValue = 0.0;
+}
+
+void GEG::retune(double rate) {
+  if (!(rate >= 1.0)) return;
+  rateScale = kLn10 / rate;
+  if (state == kDelay) delayCoefficient = coefficientFor(delay);
+  if (state == kAttack) coefficient = coefficientFor(attack);
+  if (state == kRelease) coefficient = coefficientFor(release);
 }
 
 void GEG::start() {

@@ -14,7 +14,11 @@ class GEG {
 
   GEG();
 
+  // A new rate: the generator goes idle, its parameters stay.
   void setSampleRate(double rate);
+  // A new rate for a running generator: its segment in progress continues at the same speed
+  // in seconds. Rates below 1 are ignored.
+  void retune(double rate);
 
   void start();
   void stop();

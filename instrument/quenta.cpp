@@ -2,6 +2,13 @@
 
 #include <cstdlib>
 
+namespace {
+// The lags step once per control frame, a rate of 1000 whatever the audio rate; after a new
+// frame length they start open until the next activation applies "LAG 1" and "LAG 2".
+constexpr double kLagRate = 1000.0;
+constexpr double kLagStartCutOff = 500.0;
+}  // namespace
+
 Quenta::Quenta(IPlugInstanceInfo instanceInfo)
     : Synth(instanceInfo, kNumParams, "0-1 0-2", kQuentaNumPrograms, "Quenta", "", "Amberfold Ziziz", kQuentaVersion,
             kQuentaUniqueID, kQuentaMfrID, kQuentaLatency, true, true, true),
@@ -29,7 +36,8 @@ void Quenta::Reset() {
   WDL_MutexLock lock(&mMutex);
   Synth::Reset();
   const double rate = GetSampleRate();
-  if (mSamplesPerFrame != mLastFrameLength) {
+  const bool frameLengthChanged = mSamplesPerFrame != mLastFrameLength;
+  if (frameLengthChanged) {
     mLastFrameLength = mSamplesPerFrame;
     std::free(mMixL);
     std::free(mMixR);
@@ -49,18 +57,24 @@ void Quenta::Reset() {
       }
     }
   }
-  // A new rate re-tunes the modules even when the frame length stays the same.
-  if (mSamplesPerFrame > 0 && rate != mLastSampleRate) {
+  // A new frame length sets the modules up afresh; a new rate with the same frame length
+  // only re-tunes them (the general envelope runs on, the lags, which step once a frame
+  // whatever the rate, keep their state and cut-offs).
+  if (mSamplesPerFrame > 0 && (frameLengthChanged || rate != mLastSampleRate)) {
     mLastSampleRate = rate;
     mBlockA.setSampleRate(rate, mSamplesPerFrame);
     mBlockB.setSampleRate(rate, mSamplesPerFrame);
     mBlockC.setSampleRate(rate, mSamplesPerFrame);
-    mGEG.setSampleRate(rate);
     mClock.setSampleRate(rate);
-    mLag1.setSampleRate(1000.0f);
-    mLag1.setCutOff(500.0);
-    mLag2.setSampleRate(1000.0f);
-    mLag2.setCutOff(500.0);
+    if (frameLengthChanged) {
+      mGEG.setSampleRate(rate);
+      mLag1.setSampleRate(float(kLagRate));
+      mLag1.setCutOff(kLagStartCutOff);
+      mLag2.setSampleRate(float(kLagRate));
+      mLag2.setCutOff(kLagStartCutOff);
+    } else {
+      mGEG.retune(rate);
+    }
   }
   mNoteSerial = 0;
   allNotesOff();

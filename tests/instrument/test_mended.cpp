@@ -72,6 +72,24 @@ TEST(Mended, ANewSampleRateRetunesEvenWithTheSameFrameLength) {
   EXPECT_NEAR(CrossingHz(tone, 0, 24000, 48000.0), 440.0, 0.05);
 }
 
+TEST(Mended, ARateWithTheSameFrameLengthOnlyRetunesTheGlobalModules) {
+  // 44100 to 44056 Hz (44-sample frames both): the general envelope keeps rising and the
+  // lags keep their cut-offs; the re-tune once also stopped the one and opened the others
+  // to 500 Hz until the next activation.
+  Direct d(44100.0);
+  d.Set(kGEGSrc1, kTrigMlt);
+  d.Set(kGEGAtk, 0.5);
+  d.Set(kLag1Src, kSrc5V);
+  d.Set(kLag1, 0.5);  // 3.9 Hz
+  d.q().setNoteOn(60, 100);
+  d.Frame(50);
+  const double envelope = d.Source(kSrcGE3Plus), lag = d.Source(kSrcLag1);
+  d.Dispatch(effSetSampleRate, 0, 0, nullptr, 44056.0f);
+  d.Frame();
+  EXPECT_GT(d.Source(kSrcGE3Plus), envelope);
+  EXPECT_NEAR(d.Source(kSrcLag1), lag, 0.05);
+}
+
 TEST(Mended, VoiceFiltersTakeANewRateAtOnce) {
   // "Cutoff" 0.5 (2029 Hz) with some "Peak": a key played again after a change from 44100 to
   // 48000 Hz sounds as in an instance started at 48000 Hz. Its filter once kept the old rate's
