@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/denormals.h"
 #include "editor/IGraphics.h"
 
 namespace {
@@ -311,6 +312,7 @@ template <class T>
 void IPlugVST::ProcessHostBlock(T** inputs, T** outputs, int nFrames, bool accumulate) {
   if (DoesMIDI()) CallHost(audioMasterWantMidi);
   if (nFrames <= 0) return;
+  const ScopedFlushDenormals flush;
   int nIn = NInChannels(), nOut = NOutChannels();
   int piece = mBlockSize;
   if (piece <= 0) {
