@@ -159,17 +159,19 @@ void Block::setParam(int index, double value) {
 }
 
 void Block::setNoteOn(int note, int serial) {
+  // Only voices that can sound are given keys (all of them, unless a buffer failed).
   int chosen = -1;
   for (int i = 0; i < kNumVoices && chosen < 0; ++i)
-    if (voices[i].getNote() == note) chosen = i;
+    if (voices[i].canSound() && voices[i].getNote() == note) chosen = i;
   for (int i = 0; i < kNumVoices && chosen < 0; ++i)
-    if (!voices[i].isActive()) chosen = i;
+    if (voices[i].canSound() && !voices[i].isActive()) chosen = i;
   if (chosen < 0) {
-    chosen = 0;
-    for (int i = 1; i < kNumVoices; ++i)
-      if (voices[i].getSerial() < voices[chosen].getSerial()) chosen = i;
+    for (int i = 0; i < kNumVoices; ++i) {
+      const bool older = chosen < 0 || voices[i].getSerial() < voices[chosen].getSerial();
+      if (voices[i].canSound() && older) chosen = i;
+    }
   }
-  voices[chosen].setNoteOn(note, serial);
+  if (chosen >= 0) voices[chosen].setNoteOn(note, serial);
 }
 
 void Block::setNoteOff(int note) {

@@ -31,6 +31,7 @@ void Voice::setSampleRate(float rate) {
 }
 
 void Voice::setNoteOn(int n, int s) {
+  if (!canSound()) return;
   active = gate = true;
   note = n;
   octave = n / 12;
