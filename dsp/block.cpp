@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "dsp/frame.h"
+#include "dsp/pitch.h"
 #include "instrument/params.h"
 #include "instrument/quenta.h"
 
@@ -83,13 +85,13 @@ void Block::setParam(int index, double value) {
     switch (k) {
       case kTuneC: case kTuneCs: case kTuneD: case kTuneDs: case kTuneE: case kTuneF:
       case kTuneFs: case kTuneG: case kTuneGs: case kTuneA: case kTuneAs: case kTuneB:
-        sg.setTune(k - kTuneC, (int)(1.28 * value));
+        sg.setTune(k - kTuneC, (int)(pitch::kUnitsPerCent * value));
         sg.calcOffset();
         break;
       case kWaveform: sg.setWaveForm((int)value); break;
       case kPWMInt: pwmDepth = 0.009 * value; break;
-      case kFine: sg.setFine((int)(1.28 * value)); sg.calcOffset(); break;
-      case kCoarse: sg.setCoarse((int)(1.28 * value)); sg.calcOffset(); break;
+      case kFine: sg.setFine((int)(pitch::kUnitsPerCent * value)); sg.calcOffset(); break;
+      case kCoarse: sg.setCoarse((int)(pitch::kUnitsPerCent * value)); sg.calcOffset(); break;
       case kOctave: sg.setOctaveSwitch((int)value); break;
       case kFMMod: fmOn = value >= 0.5; break;
       case kFMRev: fmReverse = value >= 0.5; break;
@@ -141,7 +143,7 @@ void Block::setParam(int index, double value) {
         break;
       case kMG2Freq:
         mg2FreqHz = value;
-        if (value > 0.0) mg2.setPeriod((int)(1000.0 / value));
+        if (value > 0.0) mg2.setPeriod(framesPerCycle(value));
         break;
       case kMG2Host:
         mg2.setSyncRate((int)value);

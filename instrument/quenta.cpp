@@ -2,13 +2,6 @@
 
 #include <cstdlib>
 
-namespace {
-// The lags step once per control frame, a rate of 1000 whatever the audio rate; after a new
-// frame length they start open until the next activation applies "LAG 1" and "LAG 2".
-constexpr double kLagRate = 1000.0;
-constexpr double kLagStartCutOff = 500.0;
-}  // namespace
-
 Quenta::Quenta(IPlugInstanceInfo instanceInfo)
     : Synth(instanceInfo, kNumParams, "0-1 0-2", kQuentaNumPrograms, "Quenta", "", "Amberfold Ziziz", kQuentaVersion,
             kQuentaUniqueID, kQuentaMfrID, kQuentaLatency, true, true, true),
@@ -68,10 +61,10 @@ void Quenta::Reset() {
     mClock.setSampleRate(rate);
     if (frameLengthChanged) {
       mGEG.setSampleRate(rate);
-      mLag1.setSampleRate(float(kLagRate));
-      mLag1.setCutOff(kLagStartCutOff);
-      mLag2.setSampleRate(float(kLagRate));
-      mLag2.setCutOff(kLagStartCutOff);
+      mLag1.setSampleRate(lag::kRate);
+      mLag1.setCutOff(lag::kStartCutOff);
+      mLag2.setSampleRate(lag::kRate);
+      mLag2.setCutOff(lag::kStartCutOff);
     } else {
       mGEG.retune(rate);
     }
