@@ -270,4 +270,24 @@ TEST(FailedAllocation, AVoiceWithoutAWorkingBufferNeverSounds) {
   EXPECT_GT(peak, 0.01);  // Block A's ten voices sound
 }
 
+TEST(FailedAllocation, ABlockSizeThatCannotBeHadLeavesTheOldOneInUse) {
+  // The buffers for 4096 frames (32,768 bytes each) cannot be had: the instance keeps 512 and
+  // plays 4096-frame calls in pieces of it, sample for sample as one that was never asked.
+  SKIP_WITHOUT_HOOKS();
+  TestHost refused, kept;
+  for (TestHost* h : {&refused, &kept}) {
+    ASSERT_TRUE(h->Instantiate()) << h->Error();
+    h->StartSession(kRate, kBlock);
+  }
+  alloc_hooks::FailAfter(4096 * sizeof(double), 0);
+  refused.SetBlockSize(4096);
+  alloc_hooks::Succeed();
+  for (TestHost* h : {&refused, &kept}) {
+    h->SendMidi({TestHost::Midi(100, 0x90, 60, 100)});
+    h->ProcessReplacing(4096);
+  }
+  EXPECT_EQ(refused.OutputF(0), kept.OutputF(0));
+  EXPECT_EQ(refused.OutputF(1), kept.OutputF(1));
+}
+
 }  // namespace
