@@ -709,7 +709,9 @@ void IPlugVST::ProcessEvents(VstEvents* pEvents) {
     if (!pEvent) continue;
     if (pEvent->type == kVstMidiType) {
       VstMidiEvent* pME = (VstMidiEvent*)pEvent;
-      IMidiMsg msg(pME->deltaFrames, (uint8_t)pME->midiData[0], (uint8_t)pME->midiData[1], (uint8_t)pME->midiData[2]);
+      // Data bytes carry 7 bits; a set top bit is not MIDI and is dropped here, once for all.
+      IMidiMsg msg(pME->deltaFrames, (uint8_t)pME->midiData[0], (uint8_t)(pME->midiData[1] & 0x7F),
+                   (uint8_t)(pME->midiData[2] & 0x7F));
       ProcessMidiMsg(&msg);
     } else if (pEvent->type == kVstSysExType) {
       VstMidiSysexEvent* pSE = (VstMidiSysexEvent*)pEvent;
