@@ -89,7 +89,7 @@ void Quenta::ProcessMidiMsg(IMidiMsg* pMsg) {
     case IMidiMsg::kNoteOff:
     case IMidiMsg::kNoteOn:
     case IMidiMsg::kPitchWheel:
-      mMidiQueue.Add(pMsg);
+      queue(pMsg);
       break;
     case IMidiMsg::kControlChange: {
       int cc = pMsg->ControlChangeIdx();
@@ -99,7 +99,7 @@ void Quenta::ProcessMidiMsg(IMidiMsg* pMsg) {
         if (mMidiLearn)
           setMidiLearnCC(cc);
         else
-          mMidiQueue.Add(pMsg);
+          queue(pMsg);
       }
       break;
     }
@@ -109,6 +109,12 @@ void Quenta::ProcessMidiMsg(IMidiMsg* pMsg) {
     default:
       break;
   }
+}
+
+void Quenta::queue(const IMidiMsg* pMsg) {
+  // While no frame can be rendered nothing would ever drain the queue: the messages would
+  // pile up and all act at once when a usable rate comes. They are dropped instead.
+  if (canRender()) mMidiQueue.Add(pMsg);
 }
 
 void Quenta::setNoteOn(int note, int velocity) {

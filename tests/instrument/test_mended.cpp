@@ -201,17 +201,19 @@ TEST(Mended, NoSubnormalOutputAndTheHostsFloatingPointModeKept) {
 }
 
 TEST(Mended, RatesWithoutAControlFrameRenderSilence) {
-  // Below 1000 Hz there is no frame; the instrument waits, silent, for a usable rate.
+  // Below 1000 Hz there is no frame; the instrument waits, silent, for a usable rate. Keys
+  // pressed meanwhile are dropped: once they were kept and all sounded with the new rate.
   for (float rate : {0.0f, 500.0f}) {
     SCOPED_TRACE(rate);
     Session s(rate, 512);
     ASSERT_TRUE(s.ok);
-    s.Midi({NoteOn(0, 69)});
+    s.Midi({NoteOn(0, 69), NoteOn(0, 76)});
     std::vector<double> out = s.Render(1024);
     EXPECT_TRUE(AllZero(out, 0, 1024));
     s.host.MainsChanged(false);
     s.host.SetSampleRate(48000.0f);
     s.host.MainsChanged(true);
+    EXPECT_TRUE(AllZero(s.Render(4800), 0, 4800));
     s.Midi({NoteOn(0, 69)});
     std::vector<double> tone = s.Render(9600);
     EXPECT_NEAR(CrossingHz(tone, 2400, 7200, 48000.0), 440.0, 0.05);
