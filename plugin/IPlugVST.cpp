@@ -335,7 +335,10 @@ void IPlugVST::ProcessHostBlock(T** inputs, T** outputs, int nFrames, bool accum
   if (DoesMIDI()) CallHost(audioMasterWantMidi);
   if (nFrames <= 0) return;
   const ScopedFlushDenormals flush;
-  int nIn = NInChannels(), nOut = NOutChannels();
+  // The host's arrays hold one pointer per connected channel, in channel order.
+  int nIn = 0, nOut = 0;
+  for (int c = 0; c < NInChannels(); ++c) nIn += IsInChannelConnected(c) ? 1 : 0;
+  for (int c = 0; c < NOutChannels(); ++c) nOut += IsOutChannelConnected(c) ? 1 : 0;
   int piece = mBlockSize;
   if (piece <= 0) {
     // No block size yet: nothing can be rendered; a replacing call still gets silence.
@@ -353,8 +356,8 @@ void IPlugVST::ProcessHostBlock(T** inputs, T** outputs, int nFrames, bool accum
     mPieceOffset = done;
     for (int c = 0; c < nIn; ++c) pIn[c] = inputs && inputs[c] ? inputs[c] + done : nullptr;
     for (int c = 0; c < nOut; ++c) pOut[c] = outputs && outputs[c] ? outputs[c] + done : nullptr;
-    AttachInputBuffers(0, nIn, reinterpret_cast<T**>(pIn), n);
-    AttachOutputBuffers(0, nOut, reinterpret_cast<T**>(pOut));
+    AttachInputBuffers(0, NInChannels(), reinterpret_cast<T**>(pIn), n);
+    AttachOutputBuffers(0, NOutChannels(), reinterpret_cast<T**>(pOut));
     if (accumulate)
       ProcessBuffersAccumulating((float)0, n);
     else
