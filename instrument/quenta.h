@@ -9,13 +9,14 @@
 #include "dsp/sh.h"
 #include "instrument/params.h"
 #include "instrument/synth.h"
+#include "plugin/Version.h"
 
 #define QUENTA_FOURCC(a, b, c, d) \
   ((int)(((unsigned)(a) << 24) | ((unsigned)(b) << 16) | ((unsigned)(c) << 8) | (unsigned)(d)))
 
 enum {
   kQuentaNumPrograms = 64,
-  kQuentaVersion = 0x10204,
+  kQuentaVersion = PackVersion(1, 2, 4),
   kQuentaUniqueID = QUENTA_FOURCC('q', 'n', 't', 'a'),
   kQuentaMfrID = QUENTA_FOURCC('A', 'm', 'F', 'o'),
   kQuentaLatency = 0,

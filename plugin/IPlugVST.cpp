@@ -8,6 +8,7 @@
 
 #include "base/denormals.h"
 #include "editor/IGraphics.h"
+#include "plugin/Version.h"
 
 namespace {
 
@@ -225,16 +226,7 @@ EHost IPlugVST::GetHost() {
     std::memset(productStr, 0, sizeof(productStr));
     CallHost(audioMasterGetProductString, 0, 0, productStr);
     productStr[sizeof(productStr) - 1] = '\0';
-    int version = 0;
-    if (productStr[0]) {
-      int decVer = ClampToInt(CallHost(audioMasterGetVendorVersion));
-      if (decVer < 0) decVer = 0;
-      int ver = decVer / 10000;
-      int rmaj = (decVer - 10000 * ver) / 100;
-      int rmin = decVer - 10000 * ver - 100 * rmaj;
-      if (ver > 0x7FFF) ver = 0x7FFF;  // the packed form holds the major number in 16 bits
-      version = (ver << 16) + (rmaj << 8) + rmin;
-    }
+    const int version = productStr[0] ? PackDecimalVersion(ClampToInt(CallHost(audioMasterGetVendorVersion))) : 0;
     SetHost(productStr, version);
     host = IPlugBase::GetHost();
   }
@@ -483,7 +475,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       return 0;
 
     case effIdentify:
-      return VST_FOURCC('N', 'v', 'E', 'f');
+      return kEffectIdentifier;
 
     case effGetChunk:
       return GetChunk(idx, ptr);
@@ -560,7 +552,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       return GetTailSize();
 
     case effGetVstVersion:
-      return 2400;
+      return kVstVersion;
 
     case effGetMidiKeyName: {
       if (!ptr) return 0;
@@ -681,24 +673,24 @@ VstIntPtr IPlugVST::CanDo(const char* str) {
   }
   if (!std::strcmp(str, "hasCockosExtensions")) {
     mHasVSTExtensions |= 1;
-    return (VstIntPtr)0xBEEF0000;
+    return kExtensionsCanDo;
   }
   if (!std::strcmp(str, "hasCockosViewAsConfig")) {
     mHasVSTExtensions |= 2;
-    return (VstIntPtr)0xBEEF0000;
+    return kExtensionsCanDo;
   }
   return 0;
 }
 
 VstIntPtr IPlugVST::VendorSpecific(VstInt32 idx, VstIntPtr value, void* ptr, float opt) {
-  if (idx == 7 && ptr) {
+  if (idx == kVendorSpecificParamDisplay && ptr) {
     IParam* pParam = value >= 0 && value <= INT_MAX ? GetParam((int)value) : nullptr;
     if (pParam) pParam->GetDisplayForHost(opt, true, (char*)ptr, kHostParamStrSize, true);
-    return 0xBEEF;
+    return kVendorSpecificHandled;
   }
-  if (idx == 8) {
+  if (idx == kVendorSpecificParamStepped) {
     IParam* pParam = value >= 0 && value <= INT_MAX ? GetParam((int)value) : nullptr;
-    if (pParam && pParam->Type() != IParam::kTypeDouble) return 0xBEEF;
+    if (pParam && pParam->Type() != IParam::kTypeDouble) return kVendorSpecificHandled;
     return 0;
   }
   return 0;
