@@ -178,6 +178,12 @@ TEST(Routing, LagsStayWithinTheirInputsRangeWhileTheKnobMoves) {
       ASSERT_LE(std::fabs(d.Source(kSrcLag1)), 1.0 + 1e-3) << "LAG 1 at " << setting << ", frame " << f;
     }
   }
+  // At 1 (0 Hz) the moving output stops where it is.
+  d.Set(kLag1, 1.0);
+  d.Frame();
+  const double held = d.Source(kSrcLag1);
+  d.Frame(100);
+  EXPECT_EQ(d.Source(kSrcLag1), held);
 }
 
 TEST(Routing, EverySourceReachesAnInput) {
