@@ -4,9 +4,10 @@
 // "GE2+" = e - 1 and "GE3+" = e.
 //
 // Its segments follow the law of dsp/segment.h. A start runs a delay ramp (10^(4.5 d - 2.3)
-// s), then the attack toward 1.0, which ends at 0.999 (3 * 10^(4.5 a - 2.3) s). Without automatic release the level then holds at 1.0 until
-// stop(); with it the release follows at once. The release falls from 1 to 0 in
-// 10^(4.5 r - 2.3) s. update() is called once per sample.
+// s), then the attack toward 1.0, which ends at 0.999 (3 * 10^(4.5 a - 2.3) s). Without
+// automatic release the level then holds at 1.0 until stop(); with it the release follows at
+// once. The release falls from 1 to 0 in 10^(4.5 r - 2.3) s. update() is called once per
+// sample.
 #include <atomic>
 
 #include "dsp/segment.h"

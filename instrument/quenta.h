@@ -51,7 +51,9 @@ class Quenta : public Synth {
   void update(int nSamples);
   void handleSync2Host();
   // A frame can be rendered: a usable rate (1000 Hz or more) and the frame's buffers made.
-  bool canRender() const { return mSamplesPerFrame >= 1 && mMixL && mLastFrameLength == mSamplesPerFrame; }
+  bool canRender() const {
+    return mSamplesPerFrame >= 1 && mMixL && mLastFrameLength == mSamplesPerFrame;
+  }
 
   // Routing.
   const double* getModSource(int index) const;

@@ -179,7 +179,9 @@ void IPlugBase::SetBlockSize(int blockSize) {
   }
 }
 
-int IPlugBase::GetEffectVersion(bool decimal) const { return decimal ? DecimalVersion(mVersion) : mVersion; }
+int IPlugBase::GetEffectVersion(bool decimal) const {
+  return decimal ? DecimalVersion(mVersion) : mVersion;
+}
 
 void IPlugBase::GetEffectVersionStr(char* str) const {
   if (str) VersionString(mVersion, str);

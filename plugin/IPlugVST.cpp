@@ -153,7 +153,8 @@ void IPlugVST::SetLatency(int samples) {
 
 namespace {
 // Everything any transport query asks for.
-constexpr VstInt32 kTimeMask = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;
+constexpr VstInt32 kTimeMask =
+    kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;
 }  // namespace
 
 const VstTimeInfo* IPlugVST::HostTime(VstInt32 mask) {
@@ -226,7 +227,8 @@ EHost IPlugVST::GetHost() {
     std::memset(productStr, 0, sizeof(productStr));
     CallHost(audioMasterGetProductString, 0, 0, productStr);
     productStr[sizeof(productStr) - 1] = '\0';
-    const int version = productStr[0] ? PackDecimalVersion(ClampToInt(CallHost(audioMasterGetVendorVersion))) : 0;
+    const int version =
+        productStr[0] ? PackDecimalVersion(ClampToInt(CallHost(audioMasterGetVendorVersion))) : 0;
     SetHost(productStr, version);
     host = IPlugBase::GetHost();
   }

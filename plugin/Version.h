@@ -4,7 +4,9 @@
 // 100 + patch (10204 for 1.2.4).
 #include <cstdio>
 
-constexpr int PackVersion(int major, int minor, int patch) { return (major << 16) | (minor << 8) | patch; }
+constexpr int PackVersion(int major, int minor, int patch) {
+  return (major << 16) | (minor << 8) | patch;
+}
 constexpr int VersionMajor(int packed) { return int((unsigned(packed) >> 16) & 0xFFFF); }
 constexpr int VersionMinor(int packed) { return (packed >> 8) & 0xFF; }
 constexpr int VersionPatch(int packed) { return packed & 0xFF; }
@@ -23,5 +25,6 @@ constexpr int PackDecimalVersion(int decimal) {
 
 // "v1.2.4": at most 16 bytes with the terminator.
 inline void VersionString(int packed, char* out) {
-  std::snprintf(out, 16, "v%d.%d.%d", VersionMajor(packed), VersionMinor(packed), VersionPatch(packed));
+  const int v = packed;
+  std::snprintf(out, 16, "v%d.%d.%d", VersionMajor(v), VersionMinor(v), VersionPatch(v));
 }

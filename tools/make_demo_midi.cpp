@@ -90,7 +90,9 @@ class Track {
     while (value >>= 7) buf[n++] = (uint8_t)((value & 0x7F) | 0x80);
     while (n) out.push_back(buf[--n]);
   }
-  void add(int tick, const std::vector<uint8_t>& bytes) { mEvents.push_back({mStart + tick, bytes}); }
+  void add(int tick, const std::vector<uint8_t>& bytes) {
+    mEvents.push_back({mStart + tick, bytes});
+  }
 
   int mStart;
   std::vector<Event> mEvents;

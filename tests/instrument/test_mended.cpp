@@ -87,7 +87,8 @@ TEST(Mended, AKeyAfterARateChangeSoundsAsInAnInstanceStartedAtThatRate) {
     fresh.Midi({NoteOn(100, 57)});
     const std::vector<double> a = moved.Render(24000), b = fresh.Render(24000);
     EXPECT_EQ(FirstNonZero(a), FirstNonZero(b)) << rate;
-    for (int i = 12000; i < 24000; ++i) ASSERT_NEAR(a[size_t(i)], b[size_t(i)], 1e-9) << rate << " at " << i;
+    for (int i = 12000; i < 24000; ++i)
+      ASSERT_NEAR(a[size_t(i)], b[size_t(i)], 1e-9) << rate << " at " << i;
   }
 }
 
@@ -136,9 +137,9 @@ TEST(Mended, ModulationOutOfAllProportionSaturatesPitchAndCutOff) {
   // its cell) patched to pitch and cut-off of Block A: both stop at the top, a tone near
   // 19.9 kHz. Converted to int unchecked, the pitch wrapped round to the bottom of its table.
   Direct d;
-  for (auto [k, v] : std::vector<std::pair<int, double>>{
-           {kFMMod, 1}, {kFMGEG, 6145}, {kFMSrc, kSrcKey}, {kFCMod, 1}, {kFCGEG, 1}, {kFCSrc, kSrcKey}})
-    d.Set(BlockParam(kBlockA, k), v);
+  const std::pair<int, double> patch[] = {{kFMMod, 1}, {kFMGEG, 6145}, {kFMSrc, kSrcKey},
+                                          {kFCMod, 1}, {kFCGEG, 1},    {kFCSrc, kSrcKey}};
+  for (auto [k, v] : patch) d.Set(BlockParam(kBlockA, k), v);
   d.Set(BlockParam(kBlockB, kChEnable), 0);
   d.Set(BlockParam(kBlockC, kChEnable), 0);
   d.q().setNoteOn(69, 100);
