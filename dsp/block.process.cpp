@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "dsp/block.h"
+#include "dsp/pitch.h"
 
 void Block::update(int i, double pitchOffset) {
   if (i < 0 || i >= frameLength) return;
@@ -26,8 +27,9 @@ void Block::update(int i, double pitchOffset) {
     fm = fmMg1 * mg1Level + fmGeg * *fmSource;
     if (fmReverse) fm = -fm;
   }
-  pitchMod[i] = (int)(fm + pitchOffset);
-  cutoffMod[i] = fcModOn ? (int)((fcMg1 * mg1Level + fcGeg * *fcSource) * 10753.0) : 0;
+  pitchMod[i] = pitch::toOffset(fm + pitchOffset);
+  const double fc = fcModOn ? (fcMg1 * mg1Level + fcGeg * *fcSource) * pitch::kCutoffSweep : 0.0;
+  cutoffMod[i] = pitch::toOffset(fc);
 
   if (i == 0) {
     mg2.update();
@@ -37,7 +39,7 @@ void Block::update(int i, double pitchOffset) {
       --cutoffSteps;
       cutoffCur += cutoffStep;
     }
-    cutoffInt = (int)(cutoffCur * 17280.0);
+    cutoffInt = pitch::toOffset(cutoffCur * Korg35::kMaxIndex);
     for (Voice& v : voices)
       if (v.isActive()) v.update(cutoffInt);
     if (resonatorOn) {

@@ -93,7 +93,11 @@ Korg35::Korg35()
 
 void Korg35::setSampleRate(double rate) {
   if (!(rate > 0.0) || !std::isfinite(rate)) return;
-  if (table->sampleRate != rate) table = findOrBuildTable(rate);
+  if (table->sampleRate == rate) return;
+  table = findOrBuildTable(rate);
+  // The coefficients in use belong to the old rate: a K that matches nothing makes the next
+  // sample compute them anew, whether or not cut-off and resonance move.
+  lastK = std::nan("");
 }
 
 double Korg35::getSampleRate() const { return table->sampleRate; }

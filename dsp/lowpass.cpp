@@ -3,31 +3,30 @@
 #include <cmath>
 
 namespace {
-constexpr double kTwoPi = 6.283185307179586476925286766559;
+constexpr double kPi = 3.141592653589793238462643383279;
 constexpr double kStartCutOff = 7000.0;
 constexpr double kStartRate = 44100.0;
-constexpr double kAntiDenormal = 1e-13;
+constexpr double kDamping = 1.4142135623730950488016887242097;  // 1 / Q
+// Highest cut-off as a fraction of the rate: just below half of it, where the tangent of
+// the pre-warped frequency grows without bound.
+constexpr double kMaxCutOffRatio = 0.49;
 }  // namespace
 
 LowPass::LowPass()
     : cutOff(kStartCutOff),
-      omegaScale(kTwoPi / kStartRate),
-      a1(0.0),
-      a2(0.0),
-      b0(0.0),
-      b1(0.0),
-      x1(0.0),
-      x2(0.0),
-      y1(0.0),
-      y2(0.0),
-      antiDenormal(kAntiDenormal) {
+      sampleRate(kStartRate),
+      c1(1.0),
+      c2(0.0),
+      c3(0.0),
+      state1(0.0),
+      state2(0.0) {
   calcCoefficients();
 }
 
 void LowPass::setSampleRate(float rate) {
   if (!(rate > 0.0f)) return;
-  omegaScale = kTwoPi / rate;
-  x1 = x2 = y1 = y2 = 0.0;
+  sampleRate = rate;
+  state1 = state2 = 0.0;
   calcCoefficients();
 }
 
@@ -37,14 +36,12 @@ void LowPass::setCutOff(double hz) {
 }
 
 void LowPass::calcCoefficients() {
-  const double w = cutOff * omegaScale;
-  const double cosW = std::cos(w);
-  const double alpha = std::sin(w) / std::sqrt(2.0);
-  const double norm = 1.0 + alpha;
-  a1 = 2.0 * cosW / norm;
-  a2 = (alpha - 1.0) / norm;
-  b0 = (1.0 - cosW) / (2.0 * norm);
-  b1 = (1.0 - cosW) / norm;
+  double hz = cutOff >= 0.0 ? cutOff : 0.0;  // NaN counts as 0
+  if (hz > kMaxCutOffRatio * sampleRate) hz = kMaxCutOffRatio * sampleRate;
+  const double g = std::tan(kPi * hz / sampleRate);
+  c1 = 1.0 / (1.0 + g * (g + kDamping));
+  c2 = g * c1;
+  c3 = g * c2;
 }
 
 void LowPass::process(double* buffer, int n) {

@@ -7,7 +7,9 @@
 #include <cstring>
 
 #include "editor/EditorIdle.h"
+#include "base/denormals.h"
 #include "editor/IGraphics.h"
+#include "plugin/Version.h"
 
 namespace {
 
@@ -150,15 +152,39 @@ void IPlugVST::SetLatency(int samples) {
 
 // ---- Transport ----
 
+namespace {
+// Everything any transport query asks for.
+constexpr VstInt32 kTimeMask =
+    kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;
+}  // namespace
+
+const VstTimeInfo* IPlugVST::HostTime(VstInt32 mask) {
+  if (!mInHostCall) return (const VstTimeInfo*)CallHost(audioMasterGetTime, 0, mask);
+  if (!mCallTimeRead) {
+    mCallTimeRead = true;
+    const VstTimeInfo* pTI = (const VstTimeInfo*)CallHost(audioMasterGetTime, 0, kTimeMask);
+    mCallTimeGiven = pTI != nullptr;
+    if (pTI) mCallTime = *pTI;
+  }
+  if (!mCallTimeGiven) return nullptr;
+  mPieceTime = mCallTime;
+  const double frames = mPieceOffset;
+  mPieceTime.samplePos += frames;
+  const double rate = GetSampleRate();
+  if ((mPieceTime.flags & kVstPpqPosValid) && (mPieceTime.flags & kVstTempoValid) && rate > 0.0)
+    mPieceTime.ppqPos += frames / rate * mPieceTime.tempo / 60.0;
+  return &mPieceTime;
+}
+
 int IPlugVST::GetSamplePos() {
-  VstTimeInfo* pTI = (VstTimeInfo*)CallHost(audioMasterGetTime, 0, 0);
+  const VstTimeInfo* pTI = HostTime(0);
   if (pTI && pTI->samplePos >= 0.0 && pTI->samplePos < (double)INT_MAX) return (int)(pTI->samplePos + 0.5);
   return 0;
 }
 
 double IPlugVST::GetTempo() {
   if (!mHostCallback) return 0.0;
-  VstTimeInfo* pTI = (VstTimeInfo*)CallHost(audioMasterGetTime, 0, kVstTempoValid);
+  const VstTimeInfo* pTI = HostTime(kVstTempoValid);
   if (pTI && (pTI->flags & kVstTempoValid) && pTI->tempo >= 0.0) return pTI->tempo;
   return 0.0;
 }
@@ -166,7 +192,7 @@ double IPlugVST::GetTempo() {
 void IPlugVST::GetTimeSig(int* pNum, int* pDenom) {
   if (pNum) *pNum = 0;
   if (pDenom) *pDenom = 0;
-  VstTimeInfo* pTI = (VstTimeInfo*)CallHost(audioMasterGetTime, 0, kVstTimeSigValid);
+  const VstTimeInfo* pTI = HostTime(kVstTimeSigValid);
   if (pTI && (pTI->flags & kVstTimeSigValid) && pTI->timeSigNumerator >= 0 && pTI->timeSigDenominator >= 0) {
     if (pNum) *pNum = pTI->timeSigNumerator;
     if (pDenom) *pDenom = pTI->timeSigDenominator;
@@ -175,9 +201,8 @@ void IPlugVST::GetTimeSig(int* pNum, int* pDenom) {
 
 void IPlugVST::GetTime(ITimeInfo* pTimeInfo) {
   if (!pTimeInfo) return;
-  const VstInt32 mask = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;
-  VstTimeInfo* pTI = (VstTimeInfo*)CallHost(audioMasterGetTime, 0, mask);
-  if (!pTI || !(pTI->flags & mask)) return;
+  const VstTimeInfo* pTI = HostTime(kTimeMask);
+  if (!pTI || !(pTI->flags & kTimeMask)) return;
   pTimeInfo->mSamplePos = pTI->samplePos;
   if ((pTI->flags & kVstPpqPosValid) && pTI->ppqPos >= 0.0) pTimeInfo->mPPQPos = pTI->ppqPos;
   if ((pTI->flags & kVstTempoValid) && pTI->tempo > 0.0) pTimeInfo->mTempo = pTI->tempo;
@@ -203,16 +228,8 @@ EHost IPlugVST::GetHost() {
     std::memset(productStr, 0, sizeof(productStr));
     CallHost(audioMasterGetProductString, 0, 0, productStr);
     productStr[sizeof(productStr) - 1] = '\0';
-    int version = 0;
-    if (productStr[0]) {
-      int decVer = ClampToInt(CallHost(audioMasterGetVendorVersion));
-      if (decVer < 0) decVer = 0;
-      int ver = decVer / 10000;
-      int rmaj = (decVer - 10000 * ver) / 100;
-      int rmin = decVer - 10000 * ver - 100 * rmaj;
-      if (ver > 0x7FFF) ver = 0x7FFF;  // the packed form holds the major number in 16 bits
-      version = (ver << 16) + (rmaj << 8) + rmin;
-    }
+    const int version =
+        productStr[0] ? PackDecimalVersion(ClampToInt(CallHost(audioMasterGetVendorVersion))) : 0;
     SetHost(productStr, version);
     host = IPlugBase::GetHost();
   }
@@ -319,7 +336,11 @@ template <class T>
 void IPlugVST::ProcessHostBlock(T** inputs, T** outputs, int nFrames, bool accumulate) {
   if (DoesMIDI()) CallHost(audioMasterWantMidi);
   if (nFrames <= 0) return;
-  int nIn = NInChannels(), nOut = NOutChannels();
+  const ScopedFlushDenormals flush;
+  // The host's arrays hold one pointer per connected channel, in channel order.
+  int nIn = 0, nOut = 0;
+  for (int c = 0; c < NInChannels(); ++c) nIn += IsInChannelConnected(c) ? 1 : 0;
+  for (int c = 0; c < NOutChannels(); ++c) nOut += IsOutChannelConnected(c) ? 1 : 0;
   int piece = mBlockSize;
   if (piece <= 0) {
     // No block size yet: nothing can be rendered; a replacing call still gets silence.
@@ -330,17 +351,21 @@ void IPlugVST::ProcessHostBlock(T** inputs, T** outputs, int nFrames, bool accum
   }
   void** pIn = mPieceIn.Get();
   void** pOut = mPieceOut.Get();
+  mInHostCall = true;
+  mCallTimeRead = false;
   for (int done = 0; done < nFrames; done += piece) {
     int n = nFrames - done < piece ? nFrames - done : piece;
+    mPieceOffset = done;
     for (int c = 0; c < nIn; ++c) pIn[c] = inputs && inputs[c] ? inputs[c] + done : nullptr;
     for (int c = 0; c < nOut; ++c) pOut[c] = outputs && outputs[c] ? outputs[c] + done : nullptr;
-    AttachInputBuffers(0, nIn, reinterpret_cast<T**>(pIn), n);
-    AttachOutputBuffers(0, nOut, reinterpret_cast<T**>(pOut));
+    AttachInputBuffers(0, NInChannels(), reinterpret_cast<T**>(pIn), n);
+    AttachOutputBuffers(0, NOutChannels(), reinterpret_cast<T**>(pOut));
     if (accumulate)
       ProcessBuffersAccumulating((float)0, n);
     else
       ProcessBuffers((T)0, n);
   }
+  mInHostCall = false;
 }
 
 void IPlugVST::VSTProcess(AEffect* pEffect, float** inputs, float** outputs, VstInt32 nFrames) {
@@ -460,7 +485,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       return 0;
 
     case effIdentify:
-      return VST_FOURCC('N', 'v', 'E', 'f');
+      return kEffectIdentifier;
 
     case effGetChunk:
       return GetChunk(idx, ptr);
@@ -537,7 +562,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       return GetTailSize();
 
     case effGetVstVersion:
-      return 2400;
+      return kVstVersion;
 
     case effGetMidiKeyName: {
       if (!ptr) return 0;
@@ -658,24 +683,24 @@ VstIntPtr IPlugVST::CanDo(const char* str) {
   }
   if (!std::strcmp(str, "hasCockosExtensions")) {
     mHasVSTExtensions |= 1;
-    return (VstIntPtr)0xBEEF0000;
+    return kExtensionsCanDo;
   }
   if (!std::strcmp(str, "hasCockosViewAsConfig")) {
     mHasVSTExtensions |= 2;
-    return (VstIntPtr)0xBEEF0000;
+    return kExtensionsCanDo;
   }
   return 0;
 }
 
 VstIntPtr IPlugVST::VendorSpecific(VstInt32 idx, VstIntPtr value, void* ptr, float opt) {
-  if (idx == 7 && ptr) {
+  if (idx == kVendorSpecificParamDisplay && ptr) {
     IParam* pParam = value >= 0 && value <= INT_MAX ? GetParam((int)value) : nullptr;
     if (pParam) pParam->GetDisplayForHost(opt, true, (char*)ptr, kHostParamStrSize, true);
-    return 0xBEEF;
+    return kVendorSpecificHandled;
   }
-  if (idx == 8) {
+  if (idx == kVendorSpecificParamStepped) {
     IParam* pParam = value >= 0 && value <= INT_MAX ? GetParam((int)value) : nullptr;
-    if (pParam && pParam->Type() != IParam::kTypeDouble) return 0xBEEF;
+    if (pParam && pParam->Type() != IParam::kTypeDouble) return kVendorSpecificHandled;
     return 0;
   }
   return 0;
@@ -689,7 +714,9 @@ void IPlugVST::ProcessEvents(VstEvents* pEvents) {
     if (!pEvent) continue;
     if (pEvent->type == kVstMidiType) {
       VstMidiEvent* pME = (VstMidiEvent*)pEvent;
-      IMidiMsg msg(pME->deltaFrames, (uint8_t)pME->midiData[0], (uint8_t)pME->midiData[1], (uint8_t)pME->midiData[2]);
+      // Data bytes carry 7 bits; a set top bit is not MIDI and is dropped here, once for all.
+      IMidiMsg msg(pME->deltaFrames, (uint8_t)pME->midiData[0], (uint8_t)(pME->midiData[1] & 0x7F),
+                   (uint8_t)(pME->midiData[2] & 0x7F));
       ProcessMidiMsg(&msg);
     } else if (pEvent->type == kVstSysExType) {
       VstMidiSysexEvent* pSE = (VstMidiSysexEvent*)pEvent;

@@ -162,6 +162,30 @@ TEST(Routing, LagsAreButterworthLowPassesStepping1000TimesPerSecond) {
   EXPECT_LT(d.Source(kSrcLag2), 0.99);
 }
 
+TEST(Routing, LagsStayWithinTheirInputsRangeWhileTheKnobMoves) {
+  // MG2 A, a 0.5 Hz triangle from -1 to 1, through LAG 1 while the knob is turned through
+  // every setting, up and back, 0.1 s at each. A lag whose history kept the old slope when
+  // its cut-off fell ran off (1.65 beyond the input's range here, without bound at 0 Hz).
+  Direct d;
+  d.Set(BlockParam(kBlockA, kMG2Freq), 0.5);
+  d.Set(kLag1Src, kSrcMG2A);
+  d.Frame(200);
+  for (int step = 0; step <= 200; ++step) {
+    const double setting = (step <= 100 ? step : 200 - step) / 100.0;
+    d.Set(kLag1, setting);
+    for (int f = 0; f < 100; ++f) {
+      d.Frame();
+      ASSERT_LE(std::fabs(d.Source(kSrcLag1)), 1.0 + 1e-3) << "at " << setting << ", frame " << f;
+    }
+  }
+  // At 1 (0 Hz) the moving output stops where it is.
+  d.Set(kLag1, 1.0);
+  d.Frame();
+  const double held = d.Source(kSrcLag1);
+  d.Frame(100);
+  EXPECT_EQ(d.Source(kSrcLag1), held);
+}
+
 TEST(Routing, EverySourceReachesAnInput) {
   // Drive every source to a value of its own, then patch each one in turn into attenuator 1
   // (factor 1): its output must be the source's cell.
