@@ -1,0 +1,322 @@
+// Blits and fills: every mode and opacity against a slow reference written straight from the
+// formulas (channel by channel on the pixel's memory bytes), the documented edge cases as one
+// table, and clipping on all four sides.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "render/blit.h"
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+enum Byte { A = 0, R = 1, G = 2, B = 3 };  // channel order in memory
+
+// ---- The reference: one pixel at a time, bytes addressed in memory order. ----
+
+// Integer division by 256 truncating toward zero, written without '/' so that it cannot share
+// a mistake with the library.
+int t(int x) { return x >= 0 ? x >> 8 : -((-x) >> 8); }
+int clamp255(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
+int dodgeRef(int d, int q) { return q >= 2 ? std::min(255, d * 256 / q) : std::min(255, d * 256); }
+float clampRef(float a) { return std::isnan(a) || a < 0 ? 0.0f : a > 1 ? 1.0f : a; }
+
+void blitPixelRef(uint8_t* d, const uint8_t* s, float opacity, int mode) {
+  opacity = clampRef(opacity);
+  if (opacity == 0.0f) return;
+  const int ia = (int)(opacity * 256);
+  const int sa = s[A];
+  const bool useAlpha = mode & 0x10000;
+  const int kind = mode & 0xff;
+  const int k = useAlpha ? (sa + 1) * ia / 256 : ia;
+  if (kind == 0 && !useAlpha) {
+    if (opacity == 1.0f) {
+      std::memcpy(d, s, 4);
+    } else if (opacity == 0.5f) {
+      for (int c = 0; c < 4; ++c) d[c] = (uint8_t)((s[c] >> 1) + (d[c] >> 1));
+    } else if (ia >= 1) {
+      for (int c = 0; c < 4; ++c) d[c] = (uint8_t)(s[c] + t((d[c] - s[c]) * (256 - ia)));
+    }
+  } else if (kind == 0) {
+    if (sa == 0) return;
+    if (ia == 256 && sa == 255) {
+      for (int c = R; c <= B; ++c) d[c] = s[c];
+      d[A] = 255;
+    } else if (ia == 256) {
+      for (int c = R; c <= B; ++c) d[c] = (uint8_t)(s[c] + t((d[c] - s[c]) * (255 - sa)));
+      d[A] = (uint8_t)std::min(255, d[A] + sa);
+    } else {
+      for (int c = R; c <= B; ++c) d[c] = (uint8_t)(s[c] + t((d[c] - s[c]) * (256 - k)));
+      d[A] = (uint8_t)std::min(255, d[A] + k);
+    }
+  } else if (kind == 1) {
+    if (useAlpha && sa == 0) return;
+    for (int c = R; c <= B; ++c) d[c] = (uint8_t)clamp255(d[c] + t(s[c] * k));
+    d[A] = (uint8_t)clamp255(d[A] + (useAlpha ? t(k * sa) : t(s[A] * ia)));
+  } else if (kind == 2) {
+    for (int c = R; c <= B; ++c) d[c] = (uint8_t)dodgeRef(d[c], 256 - t(s[c] * k));
+    d[A] = (uint8_t)dodgeRef(d[A], 256 - (useAlpha ? t(k * sa) : t(s[A] * ia)));
+  }
+}
+
+void fillPixelRef(uint8_t* d, const uint8_t* c, float opacity, int mode) {
+  opacity = clampRef(opacity);
+  if (mode & 0x10000) opacity *= (float)c[A] / 255.0f;
+  const int ia = (int)(opacity * 256);
+  if (ia == 0) return;
+  switch (mode & 0xff) {
+    case 0:
+      for (int i = 0; i < 4; ++i) {
+        if (ia == 64) d[i] = (uint8_t)((d[i] >> 2) + (d[i] >> 1) + (c[i] >> 2));
+        else if (ia == 128) d[i] = (uint8_t)((d[i] >> 1) + (c[i] >> 1));
+        else if (ia == 192) d[i] = (uint8_t)((d[i] >> 2) + (c[i] >> 2) + (c[i] >> 1));
+        else if (ia == 256) d[i] = c[i];
+        else if (i == A) d[i] = (uint8_t)(ia + t((d[i] - ia) * (256 - ia)));
+        else d[i] = (uint8_t)(c[i] + t((d[i] - c[i]) * (256 - ia)));
+      }
+      break;
+    case 1:
+      for (int i = R; i <= B; ++i) d[i] = (uint8_t)clamp255(d[i] + t(c[i] * ia));
+      d[A] = (uint8_t)clamp255(d[A] + t(ia * ia));
+      break;
+    case 2:
+      for (int i = R; i <= B; ++i) d[i] = (uint8_t)dodgeRef(d[i], 256 - t(c[i] * ia));
+      d[A] = (uint8_t)dodgeRef(d[A], 256 - t(ia * c[A]));
+      break;
+  }
+}
+
+uint8_t* bytes(LICE_pixel& p) { return reinterpret_cast<uint8_t*>(&p); }
+
+// ---- Test images. ----
+
+// Random pixels; alpha is often one of the values the formulas treat specially.
+void randomize(LICE_IBitmap& bm, std::mt19937& rng) {
+  static const int kAlphas[] = {0, 1, 127, 128, 254, 255};
+  for (int y = 0; y < bm.getHeight(); ++y) {
+    for (int x = 0; x < bm.getWidth(); ++x) {
+      LICE_pixel p = rng();
+      if (rng() % 2) p = (p & ~0xffu) | (LICE_pixel)kAlphas[rng() % 6];
+      bm.getBits()[y * bm.getRowSpan() + x] = p;
+    }
+  }
+}
+
+std::vector<LICE_pixel> pixels(LICE_IBitmap& bm) {
+  std::vector<LICE_pixel> v;
+  for (int y = 0; y < bm.getHeight(); ++y)
+    for (int x = 0; x < bm.getWidth(); ++x) v.push_back(bm.getBits()[y * bm.getRowSpan() + x]);
+  return v;
+}
+
+LICE_pixel& at(LICE_IBitmap& bm, int x, int y) { return bm.getBits()[y * bm.getRowSpan() + x]; }
+
+// The reference blit: every pixel of the requested source rectangle that lies inside both
+// bitmaps is blended at its own offset; nothing is clipped as a whole.
+void blitRef(LICE_IBitmap& dst, LICE_IBitmap& src, int dx, int dy, int sx, int sy, int w, int h,
+             float opacity, int mode) {
+  for (int j = 0; j < h; ++j) {
+    for (int i = 0; i < w; ++i) {
+      const int x = sx + i, y = sy + j, X = dx + i, Y = dy + j;
+      if (x < 0 || y < 0 || x >= src.getWidth() || y >= src.getHeight()) continue;
+      if (X < 0 || Y < 0 || X >= dst.getWidth() || Y >= dst.getHeight()) continue;
+      blitPixelRef(bytes(at(dst, X, Y)), bytes(at(src, x, y)), opacity, mode);
+    }
+  }
+}
+
+const int kModes[] = {0x00000, 0x10000, 0x10001, 0x10002, 0x00001, 0x00002};
+
+std::vector<float> opacities(std::mt19937& rng) {
+  std::vector<float> v = {1.0f, 0.5f, 0.25f, 0.75f, 0.999f, 0.004f, 0.003f, 1.5f, -0.5f, kNaN};
+  std::uniform_real_distribution<float> u(0.0f, 1.0f);
+  for (int i = 0; i < 12; ++i) v.push_back(u(rng));
+  return v;
+}
+
+}  // namespace
+
+// Random images and opacities through every mode: the result must match the reference byte for
+// byte (catches shifts for truncating divisions, skipped special cases and merged channels).
+TEST(Blit, EveryModeMatchesTheFormulas) {
+  std::mt19937 rng(1234);
+  LICE_MemBitmap src(37, 23), dst(41, 29), expected(41, 29);
+  for (int mode : kModes) {
+    for (float opacity : opacities(rng)) {
+      SCOPED_TRACE(testing::Message() << "mode 0x" << std::hex << mode << std::dec << " opacity "
+                                      << opacity);
+      randomize(src, rng);
+      randomize(dst, rng);
+      LICE_Blit(&expected, &dst, 0, 0, nullptr, 1.0f, 0);
+      blitRef(expected, src, 3, 2, 0, 0, 37, 23, opacity, mode);
+      LICE_Blit(&dst, &src, 3, 2, nullptr, opacity, mode);
+      ASSERT_EQ(pixels(dst), pixels(expected));
+    }
+  }
+}
+
+TEST(Fill, EveryModeMatchesTheFormulas) {
+  std::mt19937 rng(99);
+  LICE_MemBitmap dst(19, 13), expected(19, 13);
+  const int modes[] = {0x00000, 0x10000, 0x00001, 0x10001, 0x00002, 0x10002};
+  for (int mode : modes) {
+    std::vector<float> ops = opacities(rng);
+    ops.insert(ops.end(), {64 / 256.0f, 192 / 256.0f, 1 / 256.0f});
+    for (float opacity : ops) {
+      for (LICE_pixel colour : {(LICE_pixel)rng(), LICE_RGBA(200, 10, 99, 255),
+                                LICE_RGBA(1, 2, 3, 0), LICE_RGBA(250, 128, 7, 128)}) {
+        SCOPED_TRACE(testing::Message() << "mode 0x" << std::hex << mode << " colour " << colour
+                                        << std::dec << " opacity " << opacity);
+        randomize(dst, rng);
+        LICE_Blit(&expected, &dst, 0, 0, nullptr, 1.0f, 0);
+        for (int y = 2; y < 12; ++y)
+          for (int x = 1; x < 17; ++x) fillPixelRef(bytes(at(expected, x, y)), bytes(colour), opacity, mode);
+        LICE_FillRect(&dst, 1, 2, 16, 10, colour, opacity, mode);
+        ASSERT_EQ(pixels(dst), pixels(expected));
+      }
+    }
+  }
+}
+
+// One pixel, one operation, one expected result.
+TEST(BlendEdgeCases, Table) {
+  struct Case {
+    const char* what;
+    bool fill;
+    int mode;
+    float opacity;
+    LICE_pixel src, dst, expected;
+  };
+  const LICE_pixel grey = LICE_RGBA(90, 90, 90, 255);
+  const LICE_pixel clear = LICE_RGBA(10, 20, 30, 0);
+  const Case cases[] = {
+      {"copy at 1.0 writes a transparent pixel", false, 0x00000, 1.0f, clear, grey, clear},
+      {"copy with alpha skips a transparent pixel", false, 0x10000, 1.0f, clear, grey, grey},
+      {"alpha 128 over opaque: s + t((d - s) * 127), alpha stays 255", false, 0x10000, 1.0f,
+       LICE_RGBA(200, 0, 100, 128), LICE_RGBA(0, 200, 100, 255),
+       LICE_RGBA(200 - 200 * 127 / 256, 200 * 127 / 256, 100, 255)},
+      {"add saturates at 255", false, 0x10001, 1.0f, LICE_RGBA(200, 0, 0, 255),
+       LICE_RGBA(100, 0, 0, 255), LICE_RGBA(255, 0, 0, 255)},
+      {"copy at 0.5 halves both bytewise", false, 0x00000, 0.5f, LICE_RGBA(255, 1, 3, 9),
+       LICE_RGBA(1, 255, 3, 200), LICE_RGBA(127, 127, 2, 104)},
+      {"fill at 0.5 halves both bytewise", true, 0x00000, 0.5f, LICE_RGBA(255, 1, 3, 9),
+       LICE_RGBA(1, 255, 3, 200), LICE_RGBA(127, 127, 2, 104)},
+      {"a negative difference truncates toward zero", false, 0x00000, 0.75f,
+       LICE_RGBA(1, 0, 0, 0), LICE_RGBA(0, 0, 0, 0), LICE_RGBA(1, 0, 0, 0)},
+      {"dodge by a half-bright source doubles, its alpha saturates", false, 0x10002, 1.0f,
+       LICE_RGBA(128, 128, 128, 255), LICE_RGBA(100, 100, 100, 100),
+       LICE_RGBA(200, 200, 200, 255)},
+      {"NaN opacity blits nothing", false, 0x00000, kNaN, clear, grey, grey},
+      {"negative opacity blits nothing", false, 0x10001, -1.0f, grey, clear, clear},
+      {"opacity above 1 blits as 1", false, 0x00000, 7.0f, clear, grey, clear},
+      {"NaN opacity fills nothing", true, 0x00000, kNaN, clear, grey, grey},
+      {"opacity above 1 fills as 1", true, 0x00000, 300.0f, clear, grey, clear},
+      {"a transparent colour with alpha fills nothing", true, 0x10000, 1.0f, clear, grey, grey},
+      {"an unknown kind blits nothing", false, 0x10003, 1.0f, clear, grey, grey},
+      {"an unknown kind fills nothing", true, 0x00005, 1.0f, clear, grey, grey},
+  };
+  for (const Case& c : cases) {
+    LICE_MemBitmap s(1, 1), d(1, 1);
+    at(s, 0, 0) = c.src;
+    at(d, 0, 0) = c.dst;
+    if (c.fill) {
+      LICE_FillRect(&d, 0, 0, 1, 1, c.src, c.opacity, c.mode);
+    } else {
+      LICE_Blit(&d, &s, 0, 0, nullptr, c.opacity, c.mode);
+    }
+    EXPECT_EQ(at(d, 0, 0), c.expected) << c.what;
+  }
+}
+
+// Source rectangles and destinations reaching past every edge of both bitmaps, in both forms:
+// each pixel lands exactly where the unclipped blit would put it.
+TEST(Blit, ClipsEverySideKeepingPixelsInPlace) {
+  std::mt19937 rng(7);
+  LICE_MemBitmap src(20, 15), dst(17, 12), expected(17, 12);
+  std::uniform_int_distribution<int> pos(-25, 25), size(-2, 40);
+  for (int i = 0; i < 400; ++i) {
+    const int dx = pos(rng), dy = pos(rng), sx = pos(rng), sy = pos(rng), w = size(rng), h = size(rng);
+    const int mode = kModes[i % 6];
+    SCOPED_TRACE(testing::Message() << "dst " << dx << "," << dy << " src " << sx << "," << sy
+                                    << " " << w << "x" << h << " mode " << mode);
+    randomize(src, rng);
+    randomize(dst, rng);
+    LICE_Blit(&expected, &dst, 0, 0, nullptr, 1.0f, 0);
+    blitRef(expected, src, dx, dy, sx, sy, w, h, 0.6f, mode);
+    if (i % 2) {
+      LICE_Blit(&dst, &src, dx, dy, sx, sy, w, h, 0.6f, mode);
+    } else {
+      const LICE_Rect r = {sx, sy, sx + w, sy + h};
+      LICE_Blit(&dst, &src, dx, dy, &r, 0.6f, mode);
+    }
+    ASSERT_EQ(pixels(dst), pixels(expected));
+  }
+}
+
+TEST(Blit, SourceStartingLeftOfTheBitmapDrawsColumnZeroFurtherRight) {
+  LICE_MemBitmap src(4, 1), dst(30, 1);
+  for (int x = 0; x < 4; ++x) at(src, x, 0) = LICE_RGBA(x + 1, 0, 0, 255);
+  for (int x = 0; x < 30; ++x) at(dst, x, 0) = 0;
+  LICE_Blit(&dst, &src, 5, 0, -10, 0, 14, 1, 1.0f, 0);
+  EXPECT_EQ(at(dst, 14, 0), 0u);
+  EXPECT_EQ(at(dst, 15, 0), LICE_RGBA(1, 0, 0, 255));
+  EXPECT_EQ(at(dst, 18, 0), LICE_RGBA(4, 0, 0, 255));
+  EXPECT_EQ(at(dst, 19, 0), 0u);
+}
+
+// Huge and extreme coordinates must clip, not overflow.
+TEST(Blit, ExtremeCoordinatesDrawNothingOutside) {
+  LICE_MemBitmap src(8, 8), dst(8, 8);
+  std::mt19937 rng(3);
+  randomize(src, rng);
+  randomize(dst, rng);
+  const std::vector<LICE_pixel> before = pixels(dst);
+  const int big = std::numeric_limits<int>::max(), small = std::numeric_limits<int>::min();
+  LICE_Blit(&dst, &src, big, 0, 0, 0, 8, 8, 1.0f, 0);
+  LICE_Blit(&dst, &src, small, small, 0, 0, big, big, 1.0f, 0);
+  LICE_Blit(&dst, &src, 0, 0, big, big, big, big, 1.0f, 0);
+  LICE_FillRect(&dst, big, big, big, big, 0, 1.0f, 0);
+  LICE_FillRect(&dst, small, 0, 3, 8, 0, 1.0f, 0);
+  const LICE_Rect r = {small, small, big, big};
+  LICE_Blit(&dst, &src, big, big, &r, 1.0f, 0);
+  EXPECT_EQ(pixels(dst), before);
+  LICE_Blit(&dst, nullptr, 0, 0, nullptr, 1.0f, 0);
+  LICE_Blit(nullptr, &src, 0, 0, nullptr, 1.0f, 0);
+  LICE_FillRect(nullptr, 0, 0, 1, 1, 0, 1.0f, 0);
+  LICE_MemBitmap empty;
+  LICE_Blit(&dst, &empty, 0, 0, nullptr, 1.0f, 0);
+  LICE_Blit(&empty, &src, 0, 0, nullptr, 1.0f, 0);
+  EXPECT_EQ(pixels(dst), before);
+}
+
+TEST(Fill, ClipsToTheBitmap) {
+  LICE_MemBitmap dst(6, 5);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 6; ++x) at(dst, x, y) = 0;
+  LICE_FillRect(&dst, -3, 3, 5, 10, ~0u, 1.0f, 0);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(at(dst, x, y), (x < 2 && y >= 3) ? ~0u : 0u) << x << "," << y;
+}
+
+// A bitmap blitted onto itself, overlapping in every direction, gives what a blit from a copy
+// gives: no source pixel is read after it was overwritten.
+TEST(Blit, OntoItselfReadsBeforeWriting) {
+  std::mt19937 rng(11);
+  const int shifts[][2] = {{3, 0}, {-3, 0}, {0, 2}, {0, -2}, {5, 4}, {-5, -4}, {300, 0}, {-300, 1}};
+  for (auto& s : shifts) {
+    for (int mode : {0x00000, 0x10001}) {
+      LICE_MemBitmap bm(700, 9), copy(700, 9);
+      randomize(bm, rng);
+      LICE_Blit(&copy, &bm, 0, 0, nullptr, 1.0f, 0);
+      LICE_MemBitmap expected(700, 9);
+      LICE_Blit(&expected, &bm, 0, 0, nullptr, 1.0f, 0);
+      LICE_Blit(&expected, &copy, s[0], s[1], 0, 0, 690, 8, 0.7f, mode);
+      LICE_Blit(&bm, &bm, s[0], s[1], 0, 0, 690, 8, 0.7f, mode);
+      EXPECT_EQ(pixels(bm), pixels(expected)) << s[0] << "," << s[1] << " mode " << mode;
+    }
+  }
+}
