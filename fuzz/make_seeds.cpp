@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fuzz_common.h"
+#include "tests/render/png_writer.h"
 
 using namespace quenta_fuzz;
 using Bytes = std::vector<uint8_t>;
@@ -162,6 +163,25 @@ int main(int argc, char** argv) {
       paramBank.insert(paramBank.end(), prog.begin(), prog.end());
     }
     Write("fuzz_load_fxb", "params.fxb", paramBank);
+  }
+
+  // PNG images of the forms the loader converts, small so that mutations reach every chunk.
+  {
+    struct Form {
+      const char* name;
+      int colourType, depth;
+      bool interlaced, trns;
+    };
+    const Form forms[] = {
+        {"palette-trns.png", 3, 4, false, true}, {"grey1.png", 0, 1, false, false},
+        {"rgba16.png", 6, 16, false, false},     {"rgb.png", 2, 8, false, true},
+        {"grey-alpha.png", 4, 8, false, false},  {"interlaced.png", 6, 8, true, false}};
+    const std::string path = ScratchPath(".png");
+    for (const Form& f : forms) {
+      const auto img = pngtest::randomImage(9, 7, f.colourType, f.depth, f.interlaced, f.trns, 1);
+      Check(pngtest::write(img, path), "cannot write a PNG seed");
+      Write("fuzz_png", f.name, FileBytes(path));
+    }
   }
   return 0;
 }

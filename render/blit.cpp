@@ -1,7 +1,8 @@
+#include "render/blit.h"
+
 #include <cstring>
 
 #include "render/blend.h"
-#include "render/blit.h"
 
 // A blit is clipped once, one per-pixel operation is chosen for the mode and opacity, and the
 // rows run through it with nothing else decided inside the loop.
@@ -139,12 +140,28 @@ bool clip(LICE_IBitmap* dest, LICE_IBitmap* src, long long dx, long long dy, lon
           long long sy, long long w, long long h, Area* out) {
   const long long sw = src->getWidth(), sh = src->getHeight();
   const long long dw = dest->getWidth(), dh = dest->getHeight();
-  if (sx < 0) { dx -= sx; w += sx; sx = 0; }
-  if (sy < 0) { dy -= sy; h += sy; sy = 0; }
+  if (sx < 0) {
+    dx -= sx;
+    w += sx;
+    sx = 0;
+  }
+  if (sy < 0) {
+    dy -= sy;
+    h += sy;
+    sy = 0;
+  }
   if (sx + w > sw) w = sw - sx;
   if (sy + h > sh) h = sh - sy;
-  if (dx < 0) { sx -= dx; w += dx; dx = 0; }
-  if (dy < 0) { sy -= dy; h += dy; dy = 0; }
+  if (dx < 0) {
+    sx -= dx;
+    w += dx;
+    dx = 0;
+  }
+  if (dy < 0) {
+    sy -= dy;
+    h += dy;
+    dy = 0;
+  }
   if (dx + w > dw) w = dw - dx;
   if (dy + h > dh) h = dh - dy;
   if (w <= 0 || h <= 0) return false;

@@ -85,8 +85,14 @@ void LICE_FillRect(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel co
   LICE_pixel* row = bits + (ptrdiff_t)y0 * span + x0;
   const int cw = (int)(x1 - x0), ch = (int)(y1 - y0);
   switch (kind) {
-    case LICE_BLIT_MODE_COPY: fillCopy(row, span, cw, ch, color, ia); break;
-    case LICE_BLIT_MODE_ADD: fillAdd(row, span, cw, ch, color, ia); break;
-    case LICE_BLIT_MODE_DODGE: fillDodge(row, span, cw, ch, color, ia); break;
+    case LICE_BLIT_MODE_COPY:
+      fillCopy(row, span, cw, ch, color, ia);
+      break;
+    case LICE_BLIT_MODE_ADD:
+      fillAdd(row, span, cw, ch, color, ia);
+      break;
+    case LICE_BLIT_MODE_DODGE:
+      fillDodge(row, span, cw, ch, color, ia);
+      break;
   }
 }

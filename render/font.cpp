@@ -64,7 +64,8 @@ bool findFace(const Candidate& c, int weight, bool italic, Match* out) {
   FcPattern* pat = FcPatternCreate();
   if (!pat) return false;
   FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(c.family));
-  FcPatternAddInteger(pat, FC_WEIGHT, FcWeightFromOpenType(weight >= 1 && weight <= 1000 ? weight : 400));
+  FcPatternAddInteger(pat, FC_WEIGHT,
+                      FcWeightFromOpenType(weight >= 1 && weight <= 1000 ? weight : 400));
   FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
   FcConfigSubstitute(nullptr, pat, FcMatchPattern);
@@ -218,7 +219,8 @@ const LICE_CachedFont::Impl::Glyph& LICE_CachedFont::Impl::glyph(uint32_t cp) {
 
 int LICE_CachedFont::Impl::width(const char* utf8) {
   int w = 0;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8); *p;) w += glyph(nextCodepoint(p)).advance;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8); *p;)
+    w += glyph(nextCodepoint(p)).advance;
   return w;
 }
 
@@ -256,8 +258,8 @@ namespace {
 // the bitmap). Coverage times the colour's alpha gives each pixel's weight a out of 255; the
 // colour and the destination mix as c * a + d * (255 - a), rounded, and the destination's
 // alpha grows as a + da * (255 - a) / 255.
-void blendCoverage(LICE_pixel* bits, int span, const LICE_Rect& clip, int x0, int y0, int w,
-                   int h, const uint8_t* coverage, LICE_pixel colour) {
+void blendCoverage(LICE_pixel* bits, int span, const LICE_Rect& clip, int x0, int y0, int w, int h,
+                   const uint8_t* coverage, LICE_pixel colour) {
   const int cx0 = x0 > clip.left ? x0 : clip.left, cy0 = y0 > clip.top ? y0 : clip.top;
   const int cx1 = x0 + w < clip.right ? x0 + w : clip.right;
   const int cy1 = y0 + h < clip.bottom ? y0 + h : clip.bottom;
@@ -322,7 +324,8 @@ void LICE_CachedFont::DrawText(LICE_IBitmap* dest, const char* utf8, LICE_Rect* 
     const Impl::Glyph& g = mImpl->glyph(nextCodepoint(p));
     const int gx = (int)((penX + 32) >> 6) + g.left;
     const int gy = (int)((penY + 32) >> 6) - g.top;
-    if (!g.coverage.empty()) blendCoverage(bits, span, c, gx, gy, g.width, g.rows, g.coverage.data(), colour);
+    if (!g.coverage.empty())
+      blendCoverage(bits, span, c, gx, gy, g.width, g.rows, g.coverage.data(), colour);
     penX += g.advanceX;
     penY -= g.advanceY;
   }

@@ -14,9 +14,9 @@
 #include "render/rect.h"
 
 struct LICE_FontSpec {
-  const char* face;       // "Monaco", "Arial", "Helvetica", or any fontconfig family
-  int height;             // requested height in pixels (the caller applies max(size, 2))
-  int weight;             // 400 normal, 700 bold
+  const char* face;  // "Monaco", "Arial", "Helvetica", or any fontconfig family
+  int height;        // requested height in pixels (the caller applies max(size, 2))
+  int weight;        // 400 normal, 700 bold
   bool italic;
   int orientationTenths;  // escapement in tenths of a degree (0 for this editor)
   int quality;            // 0 default, 1 non-antialiased, 2 antialiased

@@ -23,8 +23,10 @@ constexpr int LICE_PIXEL_G = LICE_PIXEL_G_SHIFT / 8;
 constexpr int LICE_PIXEL_B = LICE_PIXEL_B_SHIFT / 8;
 
 constexpr LICE_pixel LICE_RGBA(unsigned r, unsigned g, unsigned b, unsigned a) {
-  return (LICE_pixel)(b & 0xff) << LICE_PIXEL_B_SHIFT | (LICE_pixel)(g & 0xff) << LICE_PIXEL_G_SHIFT |
-         (LICE_pixel)(r & 0xff) << LICE_PIXEL_R_SHIFT | (LICE_pixel)(a & 0xff) << LICE_PIXEL_A_SHIFT;
+  return (LICE_pixel)(b & 0xff) << LICE_PIXEL_B_SHIFT |
+         (LICE_pixel)(g & 0xff) << LICE_PIXEL_G_SHIFT |
+         (LICE_pixel)(r & 0xff) << LICE_PIXEL_R_SHIFT |
+         (LICE_pixel)(a & 0xff) << LICE_PIXEL_A_SHIFT;
 }
 constexpr unsigned LICE_GETR(LICE_pixel p) { return (p >> LICE_PIXEL_R_SHIFT) & 0xff; }
 constexpr unsigned LICE_GETG(LICE_pixel p) { return (p >> LICE_PIXEL_G_SHIFT) & 0xff; }

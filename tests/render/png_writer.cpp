@@ -11,10 +11,14 @@ namespace pngtest {
 
 int Image::channels() const {
   switch (colourType) {
-    case PNG_COLOR_TYPE_RGB: return 3;
-    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
-    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
-    default: return 1;
+    case PNG_COLOR_TYPE_RGB:
+      return 3;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      return 2;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+      return 4;
+    default:
+      return 1;
   }
 }
 
@@ -71,7 +75,8 @@ Image randomImage(int w, int h, int colourType, int depth, bool interlaced, bool
     if (trns)
       for (unsigned i = 0; i < entries / 2 + 1; ++i) img.trns.push_back((uint16_t)(rng() & 0xff));
   }
-  for (int i = 0; i < w * h * img.channels(); ++i) img.samples.push_back((uint16_t)(rng() % (top + 1)));
+  for (int i = 0; i < w * h * img.channels(); ++i)
+    img.samples.push_back((uint16_t)(rng() % (top + 1)));
   if (trns && colourType != PNG_COLOR_TYPE_PALETTE) {
     // The transparent colour is the first pixel's, so at least one pixel uses it.
     for (int c = 0; c < img.channels(); ++c) img.trns.push_back(img.samples[(size_t)c]);
@@ -111,8 +116,8 @@ std::vector<uint8_t> packRow(const Image& img, int y) {
 void onError(png_structp png, png_const_charp) { longjmp(png_jmpbuf(png), 1); }
 
 // Nothing with a destructor lives in this frame (libpng may jump out of it).
-bool writeRows(FILE* fp, const Image* img, png_bytep* rows, png_color* palette, png_byte* trnsAlphas,
-               png_color_16* trnsColour) {
+bool writeRows(FILE* fp, const Image* img, png_bytep* rows, png_color* palette,
+               png_byte* trnsAlphas, png_color_16* trnsColour) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, nullptr);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
@@ -122,8 +127,8 @@ bool writeRows(FILE* fp, const Image* img, png_bytep* rows, png_color* palette, 
   }
   png_init_io(png, fp);
   png_set_IHDR(png, info, img->width, img->height, img->depth, img->colourType,
-               img->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
+               img->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (palette) png_set_PLTE(png, info, palette, (int)img->palette.size() / 3);
   if (!img->trns.empty()) {
     if (palette) {

@@ -71,12 +71,18 @@ void fillPixelRef(uint8_t* d, const uint8_t* c, float opacity, int mode) {
   switch (mode & 0xff) {
     case 0:
       for (int i = 0; i < 4; ++i) {
-        if (ia == 64) d[i] = (uint8_t)((d[i] >> 2) + (d[i] >> 1) + (c[i] >> 2));
-        else if (ia == 128) d[i] = (uint8_t)((d[i] >> 1) + (c[i] >> 1));
-        else if (ia == 192) d[i] = (uint8_t)((d[i] >> 2) + (c[i] >> 2) + (c[i] >> 1));
-        else if (ia == 256) d[i] = c[i];
-        else if (i == A) d[i] = (uint8_t)(ia + t((d[i] - ia) * (256 - ia)));
-        else d[i] = (uint8_t)(c[i] + t((d[i] - c[i]) * (256 - ia)));
+        if (ia == 64)
+          d[i] = (uint8_t)((d[i] >> 2) + (d[i] >> 1) + (c[i] >> 2));
+        else if (ia == 128)
+          d[i] = (uint8_t)((d[i] >> 1) + (c[i] >> 1));
+        else if (ia == 192)
+          d[i] = (uint8_t)((d[i] >> 2) + (c[i] >> 2) + (c[i] >> 1));
+        else if (ia == 256)
+          d[i] = c[i];
+        else if (i == A)
+          d[i] = (uint8_t)(ia + t((d[i] - ia) * (256 - ia)));
+        else
+          d[i] = (uint8_t)(c[i] + t((d[i] - c[i]) * (256 - ia)));
       }
       break;
     case 1:
@@ -147,8 +153,8 @@ TEST(Blit, EveryModeMatchesTheFormulas) {
   LICE_MemBitmap src(37, 23), dst(41, 29), expected(41, 29);
   for (int mode : kModes) {
     for (float opacity : opacities(rng)) {
-      SCOPED_TRACE(testing::Message() << "mode 0x" << std::hex << mode << std::dec << " opacity "
-                                      << opacity);
+      SCOPED_TRACE(testing::Message()
+                   << "mode 0x" << std::hex << mode << std::dec << " opacity " << opacity);
       randomize(src, rng);
       randomize(dst, rng);
       LICE_Blit(&expected, &dst, 0, 0, nullptr, 1.0f, 0);
@@ -174,7 +180,8 @@ TEST(Fill, EveryModeMatchesTheFormulas) {
         randomize(dst, rng);
         LICE_Blit(&expected, &dst, 0, 0, nullptr, 1.0f, 0);
         for (int y = 2; y < 12; ++y)
-          for (int x = 1; x < 17; ++x) fillPixelRef(bytes(at(expected, x, y)), bytes(colour), opacity, mode);
+          for (int x = 1; x < 17; ++x)
+            fillPixelRef(bytes(at(expected, x, y)), bytes(colour), opacity, mode);
         LICE_FillRect(&dst, 1, 2, 16, 10, colour, opacity, mode);
         ASSERT_EQ(pixels(dst), pixels(expected));
       }
@@ -205,11 +212,10 @@ TEST(BlendEdgeCases, Table) {
        LICE_RGBA(1, 255, 3, 200), LICE_RGBA(127, 127, 2, 104)},
       {"fill at 0.5 halves both bytewise", true, 0x00000, 0.5f, LICE_RGBA(255, 1, 3, 9),
        LICE_RGBA(1, 255, 3, 200), LICE_RGBA(127, 127, 2, 104)},
-      {"a negative difference truncates toward zero", false, 0x00000, 0.75f,
-       LICE_RGBA(1, 0, 0, 0), LICE_RGBA(0, 0, 0, 0), LICE_RGBA(1, 0, 0, 0)},
+      {"a negative difference truncates toward zero", false, 0x00000, 0.75f, LICE_RGBA(1, 0, 0, 0),
+       LICE_RGBA(0, 0, 0, 0), LICE_RGBA(1, 0, 0, 0)},
       {"dodge by a half-bright source doubles, its alpha saturates", false, 0x10002, 1.0f,
-       LICE_RGBA(128, 128, 128, 255), LICE_RGBA(100, 100, 100, 100),
-       LICE_RGBA(200, 200, 200, 255)},
+       LICE_RGBA(128, 128, 128, 255), LICE_RGBA(100, 100, 100, 100), LICE_RGBA(200, 200, 200, 255)},
       {"NaN opacity blits nothing", false, 0x00000, kNaN, clear, grey, grey},
       {"negative opacity blits nothing", false, 0x10001, -1.0f, grey, clear, clear},
       {"opacity above 1 blits as 1", false, 0x00000, 7.0f, clear, grey, clear},
@@ -239,7 +245,8 @@ TEST(Blit, ClipsEverySideKeepingPixelsInPlace) {
   LICE_MemBitmap src(20, 15), dst(17, 12), expected(17, 12);
   std::uniform_int_distribution<int> pos(-25, 25), size(-2, 40);
   for (int i = 0; i < 400; ++i) {
-    const int dx = pos(rng), dy = pos(rng), sx = pos(rng), sy = pos(rng), w = size(rng), h = size(rng);
+    const int dx = pos(rng), dy = pos(rng), sx = pos(rng), sy = pos(rng), w = size(rng),
+              h = size(rng);
     const int mode = kModes[i % 6];
     SCOPED_TRACE(testing::Message() << "dst " << dx << "," << dy << " src " << sx << "," << sy
                                     << " " << w << "x" << h << " mode " << mode);
@@ -299,7 +306,8 @@ TEST(Fill, ClipsToTheBitmap) {
     for (int x = 0; x < 6; ++x) at(dst, x, y) = 0;
   LICE_FillRect(&dst, -3, 3, 5, 10, ~0u, 1.0f, 0);
   for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 6; ++x) EXPECT_EQ(at(dst, x, y), (x < 2 && y >= 3) ? ~0u : 0u) << x << "," << y;
+    for (int x = 0; x < 6; ++x)
+      EXPECT_EQ(at(dst, x, y), (x < 2 && y >= 3) ? ~0u : 0u) << x << "," << y;
 }
 
 // A bitmap blitted onto itself, overlapping in every direction, gives what a blit from a copy

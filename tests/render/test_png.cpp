@@ -12,8 +12,9 @@
 using namespace pngtest;
 
 // The sanitizers let a test watch every allocation; the plain build has no such hook.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*malloc_hook)(const volatile void*, size_t), void (*free_hook)(const volatile void*))
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*,
+                                                                             size_t),
+                                                         void (*free_hook)(const volatile void*))
     __attribute__((weak));
 
 namespace {
@@ -114,12 +115,14 @@ TEST(LoadPNG, BadFilesAreRefusedAndTheCallersBitmapKept) {
   std::vector<uint8_t> badCrc = bytes;
   badCrc[bytes.size() / 2] ^= 0x55;
   const Case cases[] = {
-      {"truncated in the image data", std::vector<uint8_t>(bytes.begin(), bytes.begin() + bytes.size() / 2)},
+      {"truncated in the image data",
+       std::vector<uint8_t>(bytes.begin(), bytes.begin() + bytes.size() / 2)},
       {"truncated in the header", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 20)},
       {"corrupt image data", badCrc},
       {"empty", {}},
       {"not a PNG", {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}},
-      {"100000 x 100000", headerOnly(100000, 100000, {0x78, 0x9c, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01})},
+      {"100000 x 100000",
+       headerOnly(100000, 100000, {0x78, 0x9c, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01})},
       {"zero width", headerOnly(0, 10, {})},
   };
   const bool watching = __sanitizer_install_malloc_and_free_hooks &&
