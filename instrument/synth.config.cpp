@@ -211,10 +211,12 @@ void Synth::unsetStartupFxb() {
 
 void Synth::saveStartupFxb() { writeStartupBank(); }
 
-void Synth::storeProgramPath(WDL_String* path) {
+bool Synth::storeProgramPath(WDL_String* path) {
   if (path) mProgramPath.Set(path->Get());
   WritePrivateProfileString(kSecGlobal, kKeyProgramPath, mProgramPath.Get(), mIniPath.Get());
-  if (!configWritable()) repairConfig();
+  if (configWritable()) return true;
+  repairConfig();
+  return false;
 }
 
 bool Synth::isLoadableBank(const char* path) const {

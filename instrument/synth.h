@@ -10,6 +10,7 @@
 #include "plugin/IPlugVST.h"
 
 class IControl;
+class IGraphics;
 
 class Synth : public IPlugVST {
  public:
@@ -35,8 +36,14 @@ class Synth : public IPlugVST {
   void OnActivate(bool active) override;
   void ProcessMidiMsg(IMidiMsg* /*pMsg*/) override {}
 
+  // Fills the editor's graphics object (mGUI) with the panel; the instrument's own.
+  virtual void createGraphics() {}
   virtual void allNotesOff() {}
   virtual void initParameters() {}
+
+  // Builds the panel on another graphics object (a headless one, for the tools and tests) and
+  // attaches it in place of the current one, which is deleted.
+  void replaceGraphics(IGraphics* pGraphics);
 
   // ---- Programs (instrument/synth.programs.cpp) ----
   // Fills the programs from the start-up bank, else from the factory bank in the bundle.
@@ -65,7 +72,8 @@ class Synth : public IPlugVST {
   void unsetStartupFxb();
   void saveStartupFxb();
   // Remembers the folder for program files (path may be null: the current folder is written).
-  void storeProgramPath(WDL_String* path);
+  // False when the configuration file could not be written.
+  bool storeProgramPath(WDL_String* path);
   static bool fileExists(WDL_String path);
   // True when the configuration folder takes new files and the configuration file, if any,
   // is a plain file: what writing the file back needs.
@@ -121,6 +129,9 @@ class Synth : public IPlugVST {
 
  protected:
   IMidiQueue mMidiQueue;
+  // The editor's graphics object, filled by createGraphics and owned by the framework once
+  // attached.
+  IGraphics* mGUI = nullptr;
   // The editor's MIDI learn switch; null until the editor layout sets it.
   IControl* mMidiLearnSwitch = nullptr;
   int mCopiedPreset = -1;
