@@ -1,10 +1,11 @@
 # Quenta build entry points. CMake does the work; this file only drives it.
 #   make demo     install what is missing, build, run the demo job
 #   make test     install what is missing, build and run the suite (optimised, then ASan+UBSan,
-#                 then the thread stress test under ThreadSanitizer)
+#                 then the thread stress test and the editor mailbox under ThreadSanitizer)
 #   make bench    build optimised and run the benchmarks
 #   make install  copy the plug-in bundle to ~/.vst/
 #   make fuzz     build the libFuzzer targets with clang and run each for FUZZ_SECONDS
+#   make update-editor-golden  rewrite the editor's golden image from what the editor draws now
 
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD       ?= build
@@ -14,7 +15,8 @@ FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-release test-asan test-tsan bench demo install fuzz clean
+.PHONY: all deps build build-asan test test-release test-asan test-tsan bench demo install fuzz clean \
+	update-editor-golden
 
 all: build
 
@@ -40,17 +42,25 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
-# ThreadSanitizer: only the plug-in and the thread stress test are built and run.
+# ThreadSanitizer: only the plug-in, the thread stress test and the editor's mailbox tests are
+# built and run.
 $(TSAN_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENTA_SANITIZE=thread $(CMAKE_FLAGS)
 
 test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target Quenta quenta_threads_tests
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target Quenta quenta_threads_tests quenta_editor_tests
 	mkdir -p $(TSAN_BUILD)/test-home
 	HOME=$(CURDIR)/$(TSAN_BUILD)/test-home TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  $(TSAN_BUILD)/tests/quenta_threads_tests
+	HOME=$(CURDIR)/$(TSAN_BUILD)/test-home TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  $(TSAN_BUILD)/tests/quenta_editor_tests --gtest_filter='Mailbox.*:ParamMailbox.*'
 
 test: test-release test-asan test-tsan
+
+# The editor's golden image (tests/editor/data/controls.png) from what the editor draws now;
+# run it after checking the actual and diff images a failing test wrote.
+update-editor-golden: build
+	cd $(BUILD)/tests && QUENTA_UPDATE_GOLDEN=1 ./quenta_editor_tests --gtest_filter='Golden.*'
 
 bench: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target quenta_bench

@@ -79,10 +79,14 @@ void IControl::SetDirty(bool pushParamToPlug) {
   mDirty = true;
   if (pushParamToPlug) PushToPlug(mValue);
   const IParam* pParam = GetParam();
-  if (!pParam) return;
+  if (!pParam || (!mValDisplayControl && !mNameDisplayControl)) return;
+  // The label depends on the parameter's value, which the audio thread may be setting.
+  WDL_MutexLock lock(mPlug->GetMutex());
   if (mValDisplayControl) {
+    // The value this control shows: the parameter itself may not have been set yet (hosts
+    // and the framework update the editor before or after the parameter).
     char display[IParam::kTextLen];
-    pParam->GetDisplayForHost(display, (int)sizeof(display), true);
+    pParam->GetDisplayForHost(mValue, true, display, (int)sizeof(display), true);
     WDL_String text(display);
     text.Append(" ");
     text.Append(pParam->GetLabelForHost());
@@ -228,4 +232,6 @@ void ITextControl::SetTextFromPlug(const char* str) {
 IPanelControl::IPanelControl(IPlugBase* pPlug, const IRECT& rect, const IColor& color)
     : IControl(pPlug, rect), mColor(color) {}
 
-bool IPanelControl::Draw(IGraphics* pGraphics) { return pGraphics->FillIRect(mColor, mRECT, &mBlend); }
+bool IPanelControl::Draw(IGraphics* pGraphics) {
+  return pGraphics->FillIRect(mColor, mRECT, &mBlend);
+}

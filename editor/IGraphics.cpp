@@ -62,8 +62,10 @@ void IGraphics::CreateTextEntry(IControl* pControl, const IText& text, const IRE
 
 void IGraphics::TextEntryEnded(IControl* pControl, IParam* pParam, const char* text) {
   if (!pControl) return;
-  if (pParam) SetFromStringAfterPrompt(pControl, pParam, text);
-  else pControl->TextFromTextEntry(text ? text : "");
+  if (pParam)
+    SetFromStringAfterPrompt(pControl, pParam, text);
+  else
+    pControl->TextFromTextEntry(text ? text : "");
 }
 
 void IGraphics::FilterTextEntry(const IParam* pParam, int maxLen, const char* typed,
@@ -270,7 +272,8 @@ void IGraphics::ApplyPosted() {
 
 void IGraphics::SetParameterFromGUI(int paramIdx, double normalizedValue) {
   for (int i = 0; i < NControls(); ++i)
-    if (GetControl(i)->ParamIdx() == paramIdx) GetControl(i)->SetValueFromUserInput(normalizedValue);
+    if (GetControl(i)->ParamIdx() == paramIdx)
+      GetControl(i)->SetValueFromUserInput(normalizedValue);
 }
 
 void IGraphics::PromptUserInput(IControl* pControl, IParam* pParam, const IRECT* pR) {
@@ -386,7 +389,8 @@ void IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod) {
 }
 
 void IGraphics::OnMouseWheel(int x, int y, const IMouseMod& mod, int d) {
-  if (IControl* pControl = GetControl(FindControl(x, y, false))) pControl->OnMouseWheel(x, y, mod, d);
+  if (IControl* pControl = GetControl(FindControl(x, y, false)))
+    pControl->OnMouseWheel(x, y, mod, d);
 }
 
 bool IGraphics::OnMouseOver(int x, int y, const IMouseMod& mod) {
@@ -439,8 +443,10 @@ bool IGraphics::IsDirty(IRECT* pR) {
     if (!pControl->IsDirty()) continue;
     const IRECT visible = pControl->GetRECT().Intersect(surface);
     // Nothing of it shows: there is nothing to repaint for it.
-    if (!visible.HasArea()) pControl->SetClean();
-    else dirty = dirty.Union(visible);
+    if (!visible.HasArea())
+      pControl->SetClean();
+    else
+      dirty = dirty.Union(visible);
   }
   if (pR) *pR = dirty;
   if (!dirty.Empty()) {

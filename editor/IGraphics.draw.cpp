@@ -2,11 +2,12 @@
 //
 // Every primitive clips to the pass's drawing rectangle once and hands the rendering library
 // a destination that lies inside it, moving the source origin by what was cut off.
+#include "editor/IGraphics.h"
+
 #include <cstring>
 
 #include "editor/GraphicsCaches.h"
 #include "editor/IControl.h"
-#include "editor/IGraphics.h"
 #include "render/bitmap.h"
 #include "render/blit.h"
 #include "render/font.h"
@@ -30,7 +31,9 @@ float BlendWeight(const IChannelBlend* pBlend) { return pBlend ? pBlend->mWeight
 
 unsigned Channel(int v) { return v < 0 ? 0u : v > 255 ? 255u : (unsigned)v; }
 
-LICE_pixel Pixel(const IColor& c) { return LICE_RGBA(Channel(c.R), Channel(c.G), Channel(c.B), Channel(c.A)); }
+LICE_pixel Pixel(const IColor& c) {
+  return LICE_RGBA(Channel(c.R), Channel(c.G), Channel(c.B), Channel(c.A));
+}
 
 LICE_Rect ToLice(const IRECT& r) { return LICE_Rect{r.L, r.T, r.R, r.B}; }
 
@@ -110,8 +113,10 @@ bool IGraphics::DrawBitmap(const IBitmap& bitmap, const IRECT& r, int frame,
   if (frame > frames) frame = frames;
   int srcX = 0, srcY = 0;
   if (frames >= 2 && frame >= 2) {
-    if (bitmap.mFramesAreHorizontal) srcX = FrameOffset(frame, bitmap.W, frames);
-    else srcY = FrameOffset(frame, bitmap.H, frames);
+    if (bitmap.mFramesAreHorizontal)
+      srcX = FrameOffset(frame, bitmap.W, frames);
+    else
+      srcY = FrameOffset(frame, bitmap.H, frames);
   }
   // At most one frame is drawn, however large r is, and only inside the drawing rectangle.
   const IRECT frameArea(r.L, r.T, r.L + bitmap.FrameWidth(), r.T + bitmap.FrameHeight());
@@ -126,8 +131,8 @@ bool IGraphics::FillIRect(const IColor& color, const IRECT& r, const IChannelBle
   if (!mDrawBitmap) return true;
   const IRECT dst = r.Intersect(mDrawRECT);
   if (!dst.HasArea()) return true;
-  LICE_FillRect(mDrawBitmap.get(), dst.L, dst.T, dst.W(), dst.H(), Pixel(color), BlendWeight(pBlend),
-                BlendMode(pBlend));
+  LICE_FillRect(mDrawBitmap.get(), dst.L, dst.T, dst.W(), dst.H(), Pixel(color),
+                BlendWeight(pBlend), BlendMode(pBlend));
   return true;
 }
 
@@ -140,8 +145,10 @@ bool IGraphics::DrawIText(IText* pText, const char* str, IRECT* pR, bool measure
   if (measure) {
     const int w = pFont->GetTextWidth(str);
     IRECT& r = *pR;
-    if (align == IText::kAlignCenter) r.L = (int)(0.5 * (r.L + r.R) - 0.5 * w);
-    else if (align == IText::kAlignFar) r.L = r.R - w;
+    if (align == IText::kAlignCenter)
+      r.L = (int)(0.5 * (r.L + r.R) - 0.5 * w);
+    else if (align == IText::kAlignFar)
+      r.L = r.R - w;
     r.R = r.L + w;
     r.B = r.T + pFont->GetLineHeight();
     return true;
@@ -169,8 +176,12 @@ LICE_CachedFont* IGraphics::CacheFont(IText* pText) {
       case IText::kQualityAntiAliased:
       case IText::kQualityClearType: quality = 2; break;
     }
-    LICE_FontSpec spec{pText->mFace, h, style == IText::kStyleBold ? 700 : 400,
-                       style == IText::kStyleItalic, 10 * pText->mOrientation, quality};
+    LICE_FontSpec spec{pText->mFace,
+                       h,
+                       style == IText::kStyleBold ? 700 : 400,
+                       style == IText::kStyleItalic,
+                       10 * pText->mOrientation,
+                       quality};
     pFont = LICE_CachedFont::Create(spec);
     // Faces whose line is taller than their size would overflow the panel's text fields:
     // scale the request so the line height becomes the size asked for (h^2 / line height,

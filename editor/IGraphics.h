@@ -51,7 +51,8 @@ class IGraphics {
   // fps of 0 or less selects kDefaultFPS. Touches no window system.
   IGraphics(IPlugBase* pPlug, int w, int h, int fps = 0);
   // Deletes the key catcher, every control (last first) and the surfaces. A back end closes
-  // its window in its own destructor.
+  // its window in its own destructor with OSCloseWindow, not CloseWindow: the plug-in that
+  // owns the editor is being destroyed and must not be called any more.
   virtual ~IGraphics();
   IGraphics(const IGraphics&) = delete;
   IGraphics& operator=(const IGraphics&) = delete;

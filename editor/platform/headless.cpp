@@ -15,7 +15,9 @@
 IGraphicsHeadless::IGraphicsHeadless(IPlugBase* pPlug, int w, int h, int fps)
     : IGraphics(pPlug, w, h, fps), mScreen(new LICE_MemBitmap()) {}
 
-IGraphicsHeadless::~IGraphicsHeadless() { CloseWindow(); }
+// The plug-in is being destroyed with its editor: nothing may be sent to it any more, so the
+// window is closed without the core's share (which would end an open parameter edit).
+IGraphicsHeadless::~IGraphicsHeadless() { OSCloseWindow(); }
 
 // ---- Script ----
 
@@ -93,8 +95,10 @@ void IGraphicsHeadless::DesktopPath(WDL_String* pPath) {
 
 void IGraphicsHeadless::AppSupportPath(WDL_String* pPath, bool isSystem) {
   if (!pPath) return;
-  if (isSystem) pPath->Set("/etc/xdg");
-  else HomeFolder(pPath, "/.config");
+  if (isSystem)
+    pPath->Set("/etc/xdg");
+  else
+    HomeFolder(pPath, "/.config");
 }
 
 void IGraphicsHeadless::SandboxSafeAppSupportPath(WDL_String* pPath) {
@@ -104,8 +108,8 @@ void IGraphicsHeadless::SandboxSafeAppSupportPath(WDL_String* pPath) {
 void IGraphicsHeadless::PromptForFile(WDL_String* pFile, EFileAction action, WDL_String* pDir,
                                       const char* extensions) {
   if (!pFile) return;
-  FilePromptShown shown{action, pFile->Get(), pDir ? pDir->Get() : "",
-                        extensions ? extensions : "", ""};
+  FilePromptShown shown{action, pFile->Get(), pDir ? pDir->Get() : "", extensions ? extensions : "",
+                        ""};
   std::string answer;
   if (!mFileScript.empty()) {
     answer = mFileScript.front();
@@ -145,7 +149,8 @@ static void RecordMenu(const IPopupMenu& menu, int depth,
   for (int i = 0; i < menu.GetNItems(); ++i) {
     const IPopupMenuItem* pItem = menu.GetItem(i);
     menu.GetItemDisplayText(i, &text);
-    const int flags = pItem->GetFlags() | (pItem->GetSubmenu() ? IGraphicsHeadless::kHasSubmenu : 0);
+    const int flags =
+        pItem->GetFlags() | (pItem->GetSubmenu() ? IGraphicsHeadless::kHasSubmenu : 0);
     pItems->push_back(IGraphicsHeadless::MenuItemShown{depth, text.Get(), flags});
     if (pItem->GetSubmenu()) RecordMenu(*pItem->GetSubmenu(), depth + 1, pItems);
   }

@@ -1,0 +1,87 @@
+#pragma once
+// The editor suite's rig: a small plug-in that records what the editor tells it, a headless
+// graphics object attached to it as the framework attaches one, strips of solid-colour frames
+// made in memory, and pixel access to the drawing surface and the headless screen.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "editor/IControl.h"
+#include "editor/IGraphics.h"
+#include "editor/platform/headless.h"
+#include "plugin/IPlugBase.h"
+#include "render/bitmap.h"
+
+namespace edtest {
+
+enum ERigParam {
+  kParamGain = 0,  // double 0 .. 1, step 0.001, default 0.5
+  kParamMode,      // enum of four named waves, default 1
+  kParamSwitch,    // bool "off" / "on", default off
+  kParamDepth,     // double -10 .. 10, step 0.1, shown negated, default 0
+  kNumRigParams
+};
+
+// What the plug-in was told, in order: "B<i>" begin edit, "E<i>" end edit, "S<i>" a value from
+// the editor (SetParameterFromGUI), "I" OnIdle.
+class RecordingPlug : public IPlugBase {
+ public:
+  RecordingPlug();
+
+  void SetParameterFromGUI(int idx, double normalizedValue) override;
+  void OnIdle() override { mLog.push_back("I"); }
+  void BeginInformHostOfParamChange(int idx) override { mLog.push_back("B" + std::to_string(idx)); }
+  void InformHostOfParamChange(int, double) override {}
+  void EndInformHostOfParamChange(int idx) override { mLog.push_back("E" + std::to_string(idx)); }
+  void InformHostOfProgramChange() override {}
+  int GetSamplePos() override { return 0; }
+  double GetTempo() override { return 120.0; }
+  void GetTimeSig(int* pNum, int* pDenom) override { *pNum = *pDenom = 4; }
+  void GetTime(ITimeInfo*) override {}
+  void ResizeGraphics(int, int) override {}
+  bool SendMidiMsg(IMidiMsg*) override { return false; }
+
+  // The log as one string, entries separated by spaces; cleared by TakeLog.
+  std::string TakeLog();
+  // Whether every Begin is followed by exactly one End of the same parameter before the next
+  // Begin, and no End comes without its Begin.
+  static bool Balanced(const std::string& log);
+
+  std::vector<std::string> mLog;
+};
+
+// Solid frames: frame k (0-based) of a strip is filled with FrameColour(k).
+LICE_pixel FrameColour(int k);
+
+class Rig {
+ public:
+  explicit Rig(int w = 200, int h = 100);
+
+  // Attaches the graphics object (pushing every parameter, then PrepDraw) and opens its window.
+  void Attach();
+  // A strip of frames of w x frameH pixels each, stacked top to bottom; the rig owns the image.
+  IBitmap Strip(int w, int frameH, int frames);
+  // The same strip with every pixel different: red from x, green from y, blue from the frame.
+  IBitmap Gradient(int w, int frameH, int frames);
+  // A whole image of one colour.
+  IBitmap Solid(int w, int h, LICE_pixel colour);
+
+  // Pixel x, y of the drawing surface and of the headless screen.
+  LICE_pixel Surface(int x, int y) const;
+  LICE_pixel Screen(int x, int y) const;
+
+  // Mouse actions at x, y with the left button (or mod).
+  void Click(int x, int y, const IMouseMod& mod = IMouseMod(true));
+  void Drag(int x0, int y0, int x1, int y1, const IMouseMod& mod = IMouseMod(true));
+
+  RecordingPlug plug;
+  IGraphicsHeadless* gfx;  // owned by plug once attached
+
+ private:
+  std::vector<std::unique_ptr<LICE_MemBitmap>> mImages;
+  std::unique_ptr<IGraphicsHeadless> mUnattached;
+};
+
+LICE_pixel PixelAt(LICE_IBitmap* bmp, int x, int y);
+
+}  // namespace edtest

@@ -1,0 +1,308 @@
+// The standard controls' values as the user and the plug-in move them, and the prompts.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "editor/IPopupMenu.h"
+#include "editor_rig.h"
+#include "plugin/IParam.h"
+
+namespace {
+
+using edtest::Rig;
+
+class Controls : public ::testing::Test {
+ protected:
+  void SetUp() override { rig.gfx->AttachPanelBackground(COLOR_BLACK); }
+  // A vertical knob of height 50 on the gain, at 10, 10.
+  IKnobMultiControl* Knob(double gearing = IKnobControl::kDefaultGearing,
+                          IKnobControl::EDirection dir = IKnobControl::kVertical) {
+    auto* pKnob = new IKnobMultiControl(&rig.plug, 10, 10, edtest::kParamGain, rig.Strip(50, 50, 5),
+                                        dir, gearing);
+    rig.gfx->AttachControl(pKnob);
+    return pKnob;
+  }
+  double Gain() { return rig.plug.GetParam(edtest::kParamGain)->GetNormalized(); }
+
+  Rig rig;
+};
+
+TEST_F(Controls, SwitchStepsThroughItsFramesAndWraps) {
+  struct Case {
+    int frames;
+    std::vector<double> values;  // after each click
+  } cases[] = {{1, {1.0, 0.0, 1.0}},
+               {2, {1.0, 0.0, 1.0}},
+               {3, {0.5, 1.0, 0.0}},
+               {4, {1.0 / 3, 2.0 / 3, 1.0, 0.0}}};
+  for (const Case& c : cases) {
+    Rig local;
+    auto* pSwitch =
+        new ISwitchControl(&local.plug, 0, 0, edtest::kParamSwitch, local.Strip(10, 10, c.frames));
+    local.gfx->AttachControl(pSwitch);
+    local.Attach();
+    for (size_t k = 0; k < c.values.size(); ++k) {
+      local.Click(5, 5);
+      EXPECT_NEAR(pSwitch->GetValue(), c.values[k], 1e-9) << c.frames << " frames, click " << k;
+    }
+  }
+}
+
+TEST_F(Controls, ContactReturnsToZeroOnRelease) {
+  auto* pContact = new IContactControl(&rig.plug, 0, 0, edtest::kParamSwitch, rig.Strip(10, 10, 2));
+  rig.gfx->AttachControl(pContact);
+  rig.Attach();
+  rig.plug.TakeLog();
+  rig.gfx->OnMouseDown(5, 5, IMouseMod(true));
+  EXPECT_EQ(pContact->GetValue(), 1.0);
+  EXPECT_TRUE(rig.plug.GetParam(edtest::kParamSwitch)->Bool());
+  rig.gfx->OnMouseUp(5, 5, IMouseMod(true));
+  EXPECT_EQ(pContact->GetValue(), 0.0);
+  EXPECT_FALSE(rig.plug.GetParam(edtest::kParamSwitch)->Bool());
+  EXPECT_EQ(rig.plug.TakeLog(), "B2 S2 S2 E2");
+}
+
+TEST_F(Controls, KnobDragFollowsGearingAndFineMode) {
+  struct Case {
+    const char* name;
+    double gearing;
+    IKnobControl::EDirection dir;
+    int dx, dy;
+    IMouseMod mod;
+    double delta;
+  } cases[] = {
+      {"up by its height", 4.0, IKnobControl::kVertical, 0, -50, IMouseMod(true), 0.25},
+      {"down by half", 4.0, IKnobControl::kVertical, 0, 25, IMouseMod(true), -0.125},
+      {"shift: fine", 4.0, IKnobControl::kVertical, 0, -50, IMouseMod(true, false, true), 0.025},
+      {"control: fine", 4.0, IKnobControl::kVertical, 0, -50, IMouseMod(true, false, false, true),
+       0.025},
+      {"gearing 1", 1.0, IKnobControl::kVertical, 0, -10, IMouseMod(true), 0.2},
+      {"negative gearing reverses", -1.0, IKnobControl::kVertical, 0, -10, IMouseMod(true), -0.2},
+      {"horizontal", 4.0, IKnobControl::kHorizontal, -50, 0, IMouseMod(true), -0.25},
+      {"horizontal ignores dy", 4.0, IKnobControl::kHorizontal, 0, -50, IMouseMod(true), 0.0},
+      {"gearing 0 stays", 0.0, IKnobControl::kVertical, 0, -50, IMouseMod(true), 0.0},
+  };
+  for (const Case& c : cases) {
+    Rig local;
+    auto* pKnob = new IKnobMultiControl(&local.plug, 10, 10, edtest::kParamGain,
+                                        local.Strip(50, 50, 5), c.dir, c.gearing);
+    local.gfx->AttachControl(pKnob);
+    local.Attach();
+    ASSERT_EQ(pKnob->GetValue(), 0.5);
+    local.Drag(30, 30, 30 + c.dx, 30 + c.dy, c.mod);
+    EXPECT_NEAR(pKnob->GetValue(), 0.5 + c.delta, 1e-12) << c.name;
+    EXPECT_NEAR(local.plug.GetParam(edtest::kParamGain)->GetNormalized(), 0.5 + c.delta, 1e-3)
+        << c.name;
+  }
+}
+
+TEST_F(Controls, KnobWithoutHeightIgnoresDrags) {
+  // A strip of zero-height frames makes a knob without extent: nothing may divide by it.
+  auto* pKnob = new IKnobMultiControl(&rig.plug, 10, 10, edtest::kParamGain, rig.Strip(20, 0, 3));
+  pKnob->SetTargetArea(IRECT(10, 10, 30, 30));
+  rig.gfx->AttachControl(pKnob);
+  rig.Attach();
+  rig.plug.TakeLog();
+  rig.Drag(15, 15, 15, 5);
+  EXPECT_EQ(pKnob->GetValue(), 0.5);
+  EXPECT_EQ(rig.plug.TakeLog(), "B0 E0");
+}
+
+TEST_F(Controls, WheelStepsAndClampsAtTheEnds) {
+  IKnobMultiControl* pKnob = Knob();
+  rig.Attach();
+  struct Case {
+    double from;
+    int d;
+    IMouseMod mod;
+    double to;
+  } cases[] = {{0.5, 1, IMouseMod(), 0.51},         {0.5, -3, IMouseMod(), 0.47},
+               {0.5, 1, IMouseMod(0, 0, 1), 0.501}, {0.995, 1, IMouseMod(), 1.0},
+               {0.005, -1, IMouseMod(), 0.0},       {0.5, 0, IMouseMod(), 0.5}};
+  for (const Case& c : cases) {
+    rig.gfx->SetParameterFromPlug(edtest::kParamGain, c.from, true);
+    rig.gfx->OnMouseWheel(20, 20, c.mod, c.d);
+    EXPECT_NEAR(pKnob->GetValue(), c.to, 1e-12) << c.from << " by " << c.d;
+    EXPECT_NEAR(Gain(), c.to, 1e-9) << c.from << " by " << c.d;
+  }
+}
+
+TEST_F(Controls, ClampBoundsHoldOnEverySet) {
+  IKnobMultiControl* pKnob = Knob();
+  rig.Attach();
+  rig.gfx->ClampControl(edtest::kParamDepth, 0, 0, true);  // no control: nothing happens
+  rig.gfx->ClampControl(edtest::kParamGain, 0.2, 0.7, false);
+  rig.gfx->OnMouseWheel(20, 20, IMouseMod(), 100);
+  EXPECT_DOUBLE_EQ(pKnob->GetValue(), 0.7);
+  rig.gfx->OnMouseWheel(20, 20, IMouseMod(), -100);
+  EXPECT_DOUBLE_EQ(pKnob->GetValue(), 0.2);
+}
+
+TEST_F(Controls, DoubleClickRestoresTheFirstValueFromThePlugIn) {
+  IKnobMultiControl* pKnob = Knob();
+  auto* pFresh =
+      new IKnobMultiControl(&rig.plug, 100, 10, edtest::kParamDepth, rig.Strip(10, 10, 2));
+  rig.gfx->AttachControl(pFresh);
+  EXPECT_EQ(pKnob->GetDefaultValue(), -1.0);
+  pFresh->OnMouseDblClick(0, 0, IMouseMod(true));  // no default yet: nothing
+  EXPECT_EQ(pFresh->GetValue(), 0.0);
+  rig.Attach();  // the first value from the plug-in becomes the default
+  EXPECT_EQ(pKnob->GetDefaultValue(), 0.5);
+  rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.9, true);
+  EXPECT_EQ(pKnob->GetDefaultValue(), 0.5);
+  rig.gfx->OnMouseDblClick(20, 20, IMouseMod(true));
+  EXPECT_EQ(pKnob->GetValue(), 0.5);
+  EXPECT_DOUBLE_EQ(Gain(), 0.5);
+}
+
+TEST_F(Controls, PlugInValuesAreNormalisedClampedAndNeverNaN) {
+  IKnobMultiControl* pKnob = Knob();
+  auto* pDepth =
+      new IKnobMultiControl(&rig.plug, 100, 10, edtest::kParamDepth, rig.Strip(10, 10, 2));
+  rig.gfx->AttachControl(pDepth);
+  rig.Attach();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  rig.gfx->SetParameterFromPlug(edtest::kParamGain, nan, true);
+  rig.gfx->SetParameterFromPlug(edtest::kParamGain, nan, false);
+  EXPECT_EQ(pKnob->GetValue(), 0.5);
+  rig.gfx->SetParameterFromPlug(edtest::kParamGain, 7.0, true);
+  EXPECT_EQ(pKnob->GetValue(), 1.0);
+  rig.gfx->SetParameterFromPlug(edtest::kParamGain, -7.0, true);
+  EXPECT_EQ(pKnob->GetValue(), 0.0);
+  rig.gfx->SetParameterFromPlug(edtest::kParamDepth, 5.0, false);  // -10 .. 10
+  EXPECT_DOUBLE_EQ(pDepth->GetValue(), 0.75);
+  rig.gfx->SetParameterFromPlug(99, 0.5, true);  // no such parameter: nothing, no crash
+  rig.gfx->SetControlFromPlug(99, 0.5);
+  rig.gfx->SetControlFromPlug(-1, 0.5);
+
+  // The user's side: a NaN from a prompt or a subclass never reaches the plug-in.
+  rig.plug.TakeLog();
+  pKnob->SetValueFromUserInput(nan);
+  EXPECT_EQ(rig.plug.TakeLog(), "");
+}
+
+TEST_F(Controls, GrayedControlsIgnoreTheMouse) {
+  IKnobMultiControl* pKnob = Knob();
+  rig.Attach();
+  rig.gfx->GrayOutControl(edtest::kParamGain, true);
+  rig.gfx->OnMouseWheel(20, 20, IMouseMod(), 5);
+  EXPECT_EQ(pKnob->GetValue(), 0.5);
+  rig.gfx->GrayOutControl(edtest::kParamGain, false);
+  rig.gfx->HideControl(edtest::kParamGain, true);
+  rig.gfx->OnMouseWheel(20, 20, IMouseMod(), 5);
+  EXPECT_EQ(pKnob->GetValue(), 0.5);
+  EXPECT_TRUE(pKnob->IsHidden());
+}
+
+TEST_F(Controls, ValueAndNameDisplaysFollowTheControl) {
+  IKnobMultiControl* pKnob = Knob();
+  auto* pValue = new ITextControl(&rig.plug, IRECT(0, 80, 60, 92), IText());
+  auto* pName = new ITextControl(&rig.plug, IRECT(60, 80, 120, 92), IText());
+  rig.gfx->AttachControl(pValue);
+  rig.gfx->AttachControl(pName);
+  pKnob->SetValDisplayControl(pValue);
+  pKnob->SetNameDisplayControl(pName);
+  rig.Attach();
+  rig.gfx->OnMouseWheel(20, 20, IMouseMod(), 2);
+  EXPECT_STREQ(pValue->GetTextForPlug(), "0.520 ");
+  EXPECT_STREQ(pName->GetTextForPlug(), "Gain");
+}
+
+// Prompts through the headless back end: menus for list parameters, text fields otherwise.
+class Prompts : public Controls {
+ protected:
+  IControl* Bound(int param) {
+    auto* p = new IKnobMultiControl(&rig.plug, 10 + 40 * param, 10, param, rig.Strip(30, 30, 2));
+    p->DisablePrompt(false);
+    rig.gfx->AttachControl(p);
+    return p;
+  }
+  void RightClick(const IControl* p) {
+    const IRECT& r = p->GetRECT();
+    rig.Click(r.L + 1, r.T + 1, IMouseMod(false, true));
+  }
+  IParam* Param(int idx) { return rig.plug.GetParam(idx); }
+};
+
+TEST_F(Prompts, ListParametersPromptWithAMenuOfTheirTexts) {
+  IControl* pMode = Bound(edtest::kParamMode);
+  IControl* pSwitch = Bound(edtest::kParamSwitch);
+  rig.Attach();
+  rig.gfx->ScriptMenuText("Tri");
+  RightClick(pMode);
+  EXPECT_EQ(Param(edtest::kParamMode)->Int(), 2);
+  ASSERT_EQ(rig.gfx->Menus().size(), 1u);
+  const auto& shown = rig.gfx->Menus()[0];
+  EXPECT_EQ(shown.area, pMode->GetRECT());
+  ASSERT_EQ(shown.items.size(), 4u);
+  EXPECT_EQ(shown.items[1].text, "Square");
+  EXPECT_TRUE(shown.items[1].flags & IPopupMenuItem::kChecked);  // the value it had
+  EXPECT_FALSE(shown.items[2].flags & IPopupMenuItem::kChecked);
+
+  rig.gfx->ScriptMenuText("on");
+  RightClick(pSwitch);
+  EXPECT_TRUE(Param(edtest::kParamSwitch)->Bool());
+  RightClick(pSwitch);  // dismissed: nothing changes
+  EXPECT_TRUE(Param(edtest::kParamSwitch)->Bool());
+}
+
+TEST_F(Prompts, TypedValuesSetTheParameter) {
+  IControl* pGain = Bound(edtest::kParamGain);
+  IControl* pDepth = Bound(edtest::kParamDepth);
+  rig.Attach();
+  struct Case {
+    IControl* control;
+    int param;
+    const char* typed;
+    double plain;
+  } cases[] = {
+      {pGain, edtest::kParamGain, "0.25", 0.25},
+      {pGain, edtest::kParamGain, "abc", 0.0},             // filtered to nothing: the number 0
+      {pGain, edtest::kParamGain, "0.7xyz", 0.7},          // letters cannot be typed
+      {pGain, edtest::kParamGain, "0.123456789", 0.1234},  // at most 7 characters: "0.12345"
+      {pDepth, edtest::kParamDepth, "3", -3.0},            // shown negated, so typed negated
+      {pDepth, edtest::kParamDepth, "-50", 10.0},          // beyond the range: clamped
+  };
+  for (const Case& c : cases) {
+    rig.gfx->ScriptTextEntry(c.typed);
+    RightClick(c.control);
+    EXPECT_NEAR(Param(c.param)->Value(), c.plain, 1e-3) << c.typed;
+  }
+  // The field opened over the 40 x 16 middle of the control, holding the value as shown.
+  const auto& first = rig.gfx->TextEntries()[0];
+  EXPECT_EQ(first.area, IRECT(5, 17, 45, 33));
+  EXPECT_EQ(first.initial, "0.500");
+  EXPECT_EQ(first.paramIdx, edtest::kParamGain);
+  EXPECT_EQ(rig.gfx->TextEntries().back().initial, "3.0");  // -3 shown negated
+  rig.gfx->ScriptTextEntryCancel();
+  RightClick(pGain);
+  EXPECT_NEAR(Param(edtest::kParamGain)->Value(), 0.12345, 1e-9);
+}
+
+TEST_F(Prompts, UnknownListTextChangesNothing) {
+  IControl* pMode = Bound(edtest::kParamMode);
+  rig.Attach();
+  rig.plug.TakeLog();
+  rig.gfx->SetFromStringAfterPrompt(pMode, Param(edtest::kParamMode), "Noise");
+  EXPECT_EQ(Param(edtest::kParamMode)->Int(), 1);
+  rig.gfx->SetFromStringAfterPrompt(pMode, Param(edtest::kParamMode), "Sine");
+  EXPECT_EQ(Param(edtest::kParamMode)->Int(), 3);
+  EXPECT_EQ(rig.plug.TakeLog(), "S1");
+}
+
+TEST_F(Prompts, DisabledOrUnboundControlsDoNotPrompt) {
+  IControl* pGain = Bound(edtest::kParamGain);
+  pGain->DisablePrompt(true);
+  auto* pFree = new IKnobMultiControl(&rig.plug, 150, 10, -1, rig.Strip(30, 30, 2));
+  pFree->DisablePrompt(false);
+  rig.gfx->AttachControl(pFree);
+  rig.Attach();
+  RightClick(pGain);
+  RightClick(pFree);
+  rig.gfx->PromptUserInput(pGain, Param(edtest::kParamGain), nullptr);
+  EXPECT_TRUE(rig.gfx->TextEntries().empty());
+  EXPECT_TRUE(rig.gfx->Menus().empty());
+}
+
+}  // namespace

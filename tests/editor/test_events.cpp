@@ -1,0 +1,244 @@
+// Events through the graphics object: the idle counter, capture and drag, the pairing of
+// parameter edits' Begin and End, keys and mouse-over.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "editor/IPopupMenu.h"
+#include "editor_rig.h"
+
+namespace {
+
+using edtest::RecordingPlug;
+using edtest::Rig;
+
+// A control that writes what reaches it into a shared log.
+class LogControl : public IControl {
+ public:
+  LogControl(IPlugBase* pPlug, const IRECT& r, int param, std::string* pLog, const char* name)
+      : IControl(pPlug, r, param), mLog(pLog), mName(name) {}
+  void OnMouseDown(int x, int y, const IMouseMod& mod) override {
+    Add("down");
+    IControl::OnMouseDown(x, y, mod);
+  }
+  void OnMouseUp(int, int, const IMouseMod&) override { Add("up"); }
+  void OnMouseDrag(int, int, int dX, int dY, const IMouseMod&) override {
+    Add("drag" + std::to_string(dX) + "," + std::to_string(dY));
+  }
+  void OnMouseDblClick(int x, int y, const IMouseMod& mod) override {
+    Add("dbl");
+    IControl::OnMouseDblClick(x, y, mod);
+  }
+  void OnMouseWheel(int, int, const IMouseMod&, int d) override {
+    Add("wheel" + std::to_string(d));
+  }
+  bool OnKeyDown(int, int, int key) override {
+    Add("key" + std::to_string(key));
+    return mTakesKeys;
+  }
+  void OnMouseOver(int, int, const IMouseMod&) override { Add("over"); }
+  void OnMouseOut() override { Add("out"); }
+  bool Draw(IGraphics* g) override { return g->FillIRect(COLOR_RED, mRECT); }
+
+  bool mTakesKeys = false;
+
+ private:
+  void Add(const std::string& what) { *mLog += (mLog->empty() ? "" : " ") + mName + ":" + what; }
+  std::string* mLog;
+  std::string mName;
+};
+
+class Events : public ::testing::Test {
+ public:
+  void SetUp() override {
+    rig.gfx->AttachPanelBackground(COLOR_GRAY);
+    // a: 10..50 bound to the gain; b: 40..80 over a's right part, bound to the mode.
+    a = new LogControl(&rig.plug, IRECT(10, 10, 50, 50), edtest::kParamGain, &log, "a");
+    b = new LogControl(&rig.plug, IRECT(40, 10, 80, 50), edtest::kParamMode, &log, "b");
+    rig.gfx->AttachControl(a);
+    rig.gfx->AttachControl(b);
+    rig.Attach();
+    rig.plug.TakeLog();
+    log.clear();
+  }
+  std::string TakeLog() {
+    std::string s = log;
+    log.clear();
+    return s;
+  }
+
+  Rig rig;
+  std::string log;
+  LogControl *a, *b;
+};
+
+TEST_F(Events, IdleRunsExactlyOncePer21CleanTicks) {
+  rig.gfx->Tick();  // the first pass draws every control, which were all dirty
+  rig.plug.TakeLog();
+  int idles = 0;
+  for (int tick = 1; tick <= 63; ++tick) {
+    rig.gfx->Tick();
+    const bool idled = rig.plug.TakeLog() == "I";
+    idles += idled;
+    EXPECT_EQ(idled, tick % 21 == 0) << "tick " << tick;
+  }
+  EXPECT_EQ(idles, 3);
+  // A dirty control restarts the count.
+  for (int tick = 0; tick < 20; ++tick) rig.gfx->Tick();
+  a->SetDirty(false);
+  rig.gfx->Tick();
+  for (int tick = 0; tick < 20; ++tick) rig.gfx->Tick();
+  EXPECT_EQ(rig.plug.TakeLog(), "");
+}
+
+TEST_F(Events, CaptureKeepsTheControlThroughTheDrag) {
+  rig.gfx->OnMouseDown(20, 20, IMouseMod(true));
+  EXPECT_EQ(rig.gfx->GetMouseCapture(), 1);
+  rig.gfx->OnMouseDrag(60, 25, IMouseMod(true));  // over b now: still a's drag
+  rig.gfx->OnMouseDrag(60, 25, IMouseMod(true));  // no movement: not passed on
+  rig.gfx->OnMouseDrag(58, 30, IMouseMod(true));
+  rig.gfx->OnMouseUp(58, 30, IMouseMod(true));
+  EXPECT_EQ(TakeLog(), "a:down a:drag40,5 a:drag-2,5 a:up");
+  EXPECT_EQ(rig.gfx->GetMouseCapture(), -1);
+  EXPECT_EQ(rig.plug.TakeLog(), "B0 E0");
+}
+
+TEST_F(Events, TopmostControlWinsAndNoControlCapturesNothing) {
+  rig.gfx->OnMouseDown(45, 20, IMouseMod(true));  // a and b overlap: b was attached later
+  rig.gfx->OnMouseUp(45, 20, IMouseMod(true));
+  EXPECT_EQ(TakeLog(), "b:down b:up");
+  b->Hide(true);  // hidden and grayed controls are passed over
+  rig.Click(45, 20);
+  EXPECT_EQ(TakeLog(), "a:down a:up");
+  a->GrayOut(true);
+  rig.Click(45, 20);  // only the background (index 0) is left
+  EXPECT_EQ(TakeLog(), "");
+  rig.plug.TakeLog();
+
+  rig.gfx->AttachControl(new LogControl(&rig.plug, IRECT(150, 0, 160, 10), -1, &log, "c"));
+  rig.gfx->OnMouseDown(190, 90, IMouseMod(true));  // hits the background only
+  rig.gfx->OnMouseDrag(155, 5, IMouseMod(true));
+  EXPECT_EQ(TakeLog(), "");
+}
+
+// Every sequence of mouse actions leaves the Begin and End notices paired.
+TEST_F(Events, BeginAndEndPairInEverySequence) {
+  b->DisablePrompt(false);  // b prompts with a menu of its list parameter on a right click
+  const IMouseMod left(true), right(false, true);
+  struct Step {
+    const char* name;
+    void (*run)(Events*, const IMouseMod&, const IMouseMod&);
+    const char* expected;
+  } steps[] = {
+      {"click", [](Events* t, const IMouseMod& l, const IMouseMod&) { t->rig.Click(20, 20, l); },
+       "B0 E0"},
+      {"up on another control",
+       [](Events* t, const IMouseMod& l, const IMouseMod&) {
+         t->rig.gfx->OnMouseDown(20, 20, l);
+         t->rig.gfx->OnMouseUp(70, 20, l);
+       },
+       "B0 E0"},
+      {"two downs without an up",
+       [](Events* t, const IMouseMod& l, const IMouseMod&) {
+         t->rig.gfx->OnMouseDown(20, 20, l);
+         t->rig.gfx->OnMouseDown(70, 20, l);
+         t->rig.gfx->OnMouseUp(70, 20, l);
+       },
+       "B0 E0 B1 E1"},
+      {"menu chosen from a right click",
+       [](Events* t, const IMouseMod&, const IMouseMod& r) {
+         t->rig.gfx->ScriptMenuChoice({3});
+         t->rig.Click(70, 20, r);
+       },
+       "B1 E1 S1"},
+      {"menu dismissed",
+       [](Events* t, const IMouseMod&, const IMouseMod& r) { t->rig.Click(70, 20, r); }, "B1 E1"},
+      {"double click",
+       [](Events* t, const IMouseMod& l, const IMouseMod&) {
+         t->rig.Click(20, 20, l);
+         t->rig.gfx->OnMouseDblClick(20, 20, l);
+         t->rig.gfx->OnMouseUp(20, 20, l);
+       },
+       "B0 E0 S0"},
+      {"double click taken as a single one",
+       [](Events* t, const IMouseMod& l, const IMouseMod&) {
+         t->a->SetMouseDblAsSingleClick(true);
+         t->rig.Click(20, 20, l);
+         t->rig.gfx->OnMouseDblClick(20, 20, l);
+         t->rig.gfx->OnMouseUp(20, 20, l);
+         t->a->SetMouseDblAsSingleClick(false);
+       },
+       "B0 E0"},
+      {"window closed while pressed",
+       [](Events* t, const IMouseMod& l, const IMouseMod&) {
+         t->rig.gfx->OnMouseDown(20, 20, l);
+         t->rig.gfx->CloseWindow();
+         t->rig.gfx->OnMouseUp(20, 20, l);
+         t->rig.gfx->OpenWindow(nullptr);
+       },
+       "B0 E0"},
+      {"up without a down",
+       [](Events* t, const IMouseMod& l, const IMouseMod&) { t->rig.gfx->OnMouseUp(20, 20, l); },
+       ""},
+  };
+  for (const Step& s : steps) {
+    s.run(this, left, right);
+    const std::string got = rig.plug.TakeLog();
+    EXPECT_EQ(got, s.expected) << s.name;
+    EXPECT_TRUE(RecordingPlug::Balanced(got)) << s.name;
+  }
+}
+
+TEST_F(Events, DoubleClickAsSingleClickCapturesAndPressesAgain) {
+  a->SetMouseDblAsSingleClick(true);
+  rig.gfx->OnMouseDblClick(20, 20, IMouseMod(true));
+  EXPECT_EQ(rig.gfx->GetMouseCapture(), 1);
+  rig.gfx->OnMouseDrag(25, 20, IMouseMod(true));
+  EXPECT_EQ(TakeLog(), "a:down a:drag5,0");
+  a->SetMouseDblAsSingleClick(false);
+  rig.gfx->OnMouseDblClick(20, 20, IMouseMod(true));
+  EXPECT_EQ(rig.gfx->GetMouseCapture(), -1);
+  EXPECT_EQ(TakeLog(), "a:dbl");
+}
+
+TEST_F(Events, KeysGoToTheControlTheCatcherOrBackToTheHost) {
+  EXPECT_FALSE(rig.gfx->OnKeyDown(190, 90, kKeyA));  // background, no catcher: the host's
+  EXPECT_FALSE(rig.gfx->OnKeyDown(20, 20, kKeyA));   // a does not take keys
+  a->mTakesKeys = true;
+  EXPECT_TRUE(rig.gfx->OnKeyDown(20, 20, kKeySpace));
+  EXPECT_EQ(TakeLog(), "a:key15 a:key0");
+
+  auto* pCatcher = new LogControl(&rig.plug, IRECT(), -1, &log, "k");
+  pCatcher->mTakesKeys = true;
+  rig.gfx->AttachKeyCatcher(pCatcher);
+  EXPECT_TRUE(rig.gfx->OnKeyDown(190, 90, kKeyUp));
+  rig.gfx->OnMouseDown(190, 90, IMouseMod(true));  // the background is captured
+  EXPECT_TRUE(rig.gfx->OnKeyDown(20, 20, kKeyDown));
+  rig.gfx->OnMouseUp(190, 90, IMouseMod(true));
+  rig.gfx->OnMouseDown(20, 20, IMouseMod(true));  // a is captured: keys go to it anywhere
+  EXPECT_TRUE(rig.gfx->OnKeyDown(190, 90, kKeyLeft));
+  EXPECT_EQ(TakeLog(), "k:key1 k:key2 a:down a:key3");
+}
+
+TEST_F(Events, WheelReachesTheControlUnderThePointer) {
+  rig.gfx->OnMouseWheel(70, 20, IMouseMod(), -2);
+  rig.gfx->OnMouseWheel(190, 90, IMouseMod(), 1);  // only the background: it ignores wheels
+  EXPECT_EQ(TakeLog(), "b:wheel-2");
+}
+
+TEST_F(Events, MouseOverTracksTheHoveredControl) {
+  EXPECT_FALSE(rig.gfx->OnMouseOver(20, 20, IMouseMod()));  // off until the editor asks
+  rig.gfx->HandleMouseOver(true);
+  EXPECT_TRUE(rig.gfx->OnMouseOver(20, 20, IMouseMod()));
+  EXPECT_TRUE(rig.gfx->OnMouseOver(22, 20, IMouseMod()));
+  EXPECT_TRUE(rig.gfx->OnMouseOver(70, 20, IMouseMod()));
+  EXPECT_EQ(rig.gfx->GetMouseOver(), 2);
+  b->GrayOut(true);
+  b->SetMOWhenGrayed(true);  // grayed, yet still hovered
+  EXPECT_TRUE(rig.gfx->OnMouseOver(71, 20, IMouseMod()));
+  rig.gfx->OnMouseOut();
+  EXPECT_EQ(rig.gfx->GetMouseOver(), -1);
+  EXPECT_EQ(TakeLog(), "a:over a:over b:over a:out b:over a:out b:out");
+}
+
+}  // namespace

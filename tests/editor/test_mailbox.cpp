@@ -1,0 +1,152 @@
+// Values and requests that reach the editor from other threads wait in the mailbox and are
+// applied by the next tick on the user-interface thread; on that thread they act at once.
+// Run under ThreadSanitizer by `make test-tsan`.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+#include "editor/ParamMailbox.h"
+#include "editor_rig.h"
+
+namespace {
+
+using edtest::Rig;
+
+class Mailbox : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rig.gfx->AttachPanelBackground(COLOR_BLACK);
+    knob = new IKnobMultiControl(&rig.plug, 0, 0, edtest::kParamGain, rig.Strip(10, 10, 4));
+    mode = new IKnobMultiControl(&rig.plug, 20, 0, edtest::kParamMode, rig.Strip(10, 10, 4));
+    lamp = new IBitmapControl(&rig.plug, 40, 0, rig.Solid(4, 4, LICE_RGBA(255, 0, 0, 255)));
+    learn = new ISwitchControl(&rig.plug, 60, 0, -235, rig.Strip(10, 10, 2));
+    for (IControl* p : {(IControl*)knob, (IControl*)mode, (IControl*)lamp, (IControl*)learn})
+      rig.gfx->AttachControl(p);
+    lamp->Hide(true);
+    rig.Attach();
+    rig.gfx->Tick();
+    rig.gfx->Tick();
+  }
+  template <class F>
+  void OnOtherThread(F f) {
+    std::thread t(f);
+    t.join();
+  }
+
+  Rig rig;
+  IKnobMultiControl *knob, *mode;
+  IBitmapControl* lamp;
+  ISwitchControl* learn;
+};
+
+TEST_F(Mailbox, OtherThreadsWaitForTheNextTick) {
+  rig.gfx->SetControlFromPlug(learn, 1.0);  // on the user-interface thread: at once
+  EXPECT_EQ(learn->GetValue(), 1.0);
+  OnOtherThread([this] {
+    rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.8, true);
+    rig.gfx->SetParameterFromPlug(edtest::kParamMode, 3.0, false);
+    rig.gfx->HideControlFromPlug(lamp, false);
+    rig.gfx->SetControlFromPlug(learn, 0.0);
+  });
+  EXPECT_EQ(knob->GetValue(), 0.5);
+  EXPECT_NEAR(mode->GetValue(), 1.0 / 3, 1e-12);
+  EXPECT_TRUE(lamp->IsHidden());
+  EXPECT_EQ(learn->GetValue(), 1.0);
+  EXPECT_FALSE(knob->IsDirty());
+
+  IRECT r;
+  EXPECT_TRUE(rig.gfx->IsDirty(&r));
+  EXPECT_EQ(knob->GetValue(), 0.8);
+  EXPECT_EQ(mode->GetValue(), 1.0);
+  EXPECT_FALSE(lamp->IsHidden());
+  EXPECT_EQ(learn->GetValue(), 0.0);
+  EXPECT_EQ(r, IRECT(0, 0, 70, 10));
+  EXPECT_EQ(rig.plug.TakeLog(), "") << "values from the plug-in are not sent back";
+}
+
+TEST_F(Mailbox, TheLatestValueWinsAndNothingIsAppliedTwice) {
+  OnOtherThread([this] {
+    for (double v : {0.1, 0.2, 0.3}) rig.gfx->SetParameterFromPlug(edtest::kParamGain, v, true);
+    rig.gfx->SetParameterFromPlug(edtest::kParamGain, std::nan(""), true);  // ignored
+  });
+  rig.gfx->Tick();
+  EXPECT_EQ(knob->GetValue(), 0.3);
+  knob->SetValueFromUserInput(0.6);
+  rig.gfx->Tick();
+  EXPECT_EQ(knob->GetValue(), 0.6);
+}
+
+TEST_F(Mailbox, AValueSetOnTheUserInterfaceThreadOutranksAnOlderPost) {
+  OnOtherThread([this] { rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.2, true); });
+  rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.7, true);
+  rig.gfx->Tick();
+  EXPECT_EQ(knob->GetValue(), 0.7);
+}
+
+TEST_F(Mailbox, RedrawRequestsAndAllDirtyArePostedToo) {
+  OnOtherThread([this] { rig.gfx->RedrawControlFromPlug(lamp); });
+  EXPECT_FALSE(lamp->IsDirty());
+  rig.gfx->Tick();
+  OnOtherThread([this] { rig.gfx->SetAllControlsDirty(); });
+  EXPECT_FALSE(knob->IsDirty());
+  IRECT r;
+  EXPECT_TRUE(rig.gfx->IsDirty(&r));
+  EXPECT_TRUE(knob->IsDirty());
+  EXPECT_TRUE(learn->IsDirty());
+}
+
+TEST_F(Mailbox, TheThreadThatOpensTheWindowBecomesTheUserInterfaceThread) {
+  EXPECT_TRUE(rig.gfx->OnUIThread());
+  OnOtherThread([this] {
+    rig.gfx->CloseWindow();
+    rig.gfx->OpenWindow(nullptr);
+    EXPECT_TRUE(rig.gfx->OnUIThread());
+  });
+  EXPECT_FALSE(rig.gfx->OnUIThread());
+  rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.9, true);
+  EXPECT_EQ(knob->GetValue(), 0.5);
+  rig.gfx->Tick();  // a tick claims the thread back
+  EXPECT_EQ(knob->GetValue(), 0.9);
+  EXPECT_TRUE(rig.gfx->OnUIThread());
+}
+
+// Posting while the user-interface thread ticks: no race, no lost final value.
+TEST_F(Mailbox, ConcurrentPostsAndTicksSettleOnTheLastValues) {
+  std::atomic<bool> done{false};
+  std::thread poster([&] {
+    for (int i = 1; i <= 20000; ++i) {
+      rig.gfx->SetParameterFromPlug(edtest::kParamGain, i / 20000.0, true);
+      rig.gfx->SetParameterFromPlug(edtest::kParamMode, (double)(i % 4), false);
+      rig.gfx->HideControlFromPlug(lamp, i % 2 != 0);
+      rig.gfx->SetControlFromPlug(learn, i % 3 == 0 ? 1.0 : 0.0);
+    }
+    done = true;
+  });
+  while (!done) rig.gfx->Tick();
+  poster.join();
+  rig.gfx->Tick();
+  EXPECT_EQ(knob->GetValue(), 1.0);
+  EXPECT_EQ(mode->GetValue(), 0.0);
+  EXPECT_FALSE(lamp->IsHidden());
+  EXPECT_EQ(learn->GetValue(), 0.0);
+}
+
+TEST(ParamMailbox, PostsOutOfRangeAreIgnored) {
+  ParamMailbox box(3);
+  box.Post(-1, 0.5);
+  box.Post(3, 0.5);
+  box.Post(1, 0.25);
+  box.Drop(7);
+  int calls = 0;
+  box.Drain([&](int idx, double v) {
+    ++calls;
+    EXPECT_EQ(idx, 1);
+    EXPECT_EQ(v, 0.25);
+  });
+  box.Drain([&](int, double) { ++calls; });
+  EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
