@@ -7,8 +7,9 @@
 #include "editor/IGraphics.h"
 #include "editor/IPopupMenu.h"
 #include "instrument/quenta.h"
+#include "online/version_fetch.h"
 
-const char* const kMakerWebsite = "https://amberfold.example/";
+std::string makerWebsite() { return "https://" + online::HostOfUrl(online::DownloadPageUrl()) + "/"; }
 
 namespace {
 
@@ -113,7 +114,7 @@ void buildOptionMenu(Quenta* pQuenta, IPopupMenu* pMenu) {
   pMenu->AddSeparator();
   IPopupMenu* pOnline = new IPopupMenu;
   pOnline->AddItem("Check Online for Update");
-  pOnline->AddItem((std::string("Visit ") + kMakerWebsite).c_str());
+  pOnline->AddItem(("Visit " + online::HostOfUrl(online::DownloadPageUrl())).c_str());
   pMenu->AddItem("Go Online...", pOnline);
 }
 
@@ -141,7 +142,7 @@ void doOptionMenu(Quenta* pQuenta, IGraphics* pGraphics) {
       runCommand(pQuenta, pGraphics, nullptr, command);
       break;
     case File::kVisitWebsite:
-      pGraphics->OpenURL(kMakerWebsite);
+      pGraphics->OpenURL(makerWebsite().c_str());
       break;
     default:
       break;
@@ -264,6 +265,7 @@ void runCommand(Quenta* pQuenta, IGraphics* pGraphics, IControl* /*pControl*/, i
       if (!pQuenta->saveConfig(Synth::kSaveIgnoreProgramChange)) error(pGraphics, kCannotSave);
       break;
     case File::kCheckForUpdate:
+      pQuenta->checkVersionAgainstWeb();
       break;
     default:
       break;

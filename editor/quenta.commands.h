@@ -36,8 +36,8 @@ enum Command {
 };
 }  // namespace File
 
-// The maker's web site, opened by the last item of the options menu.
-extern const char* const kMakerWebsite;
+// The maker's web site (the download page's host), opened by the last item of the options menu.
+std::string makerWebsite();
 
 // "Copy to Block A" etc.
 std::string copyToBlockText(int block);

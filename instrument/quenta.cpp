@@ -14,7 +14,7 @@ Quenta::Quenta(IPlugInstanceInfo instanceInfo)
   initParameters();
   // The editor's panel, attached once complete.
   createGraphics();
-  if (mGUI) AttachGraphics(mGUI);
+  AttachGraphics(mGUI);
   // The programs: the start-up bank, else the factory bank.
   if (!LoadBankFromFXB(&mStartupBankPath)) {
     mStartupBankPath.Set("");

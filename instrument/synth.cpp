@@ -1,6 +1,7 @@
 #include "instrument/synth.h"
 
 #include "dsp/pitch.h"
+#include "editor/platform/IGraphicsLinux.h"
 #include "plugin/PluginPath.h"
 
 Synth::Synth(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets,
@@ -10,6 +11,7 @@ Synth::Synth(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOS
                uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInst),
       mMidiQueue(1024) {
   for (int& p : mCCMap) p = -1;
+  mGUI = new IGraphicsLinux(this, kEditorWidth, kEditorHeight, 0);
   GetPluginPath(&mPluginPath);
   openConfig();
 }

@@ -16,6 +16,15 @@ class Synth : public IPlugVST {
  public:
   // Controllers 0 to 119 can be learned; 120 and above are channel mode messages.
   enum { kNumLearnableCCs = 120 };
+  // The editor's size in pixels.
+  enum { kEditorWidth = 1480, kEditorHeight = 660 };
+  // Results of checkVersionAgainstWeb.
+  enum {
+    kVersionChecked = 0,       // a verdict was shown
+    kVersionNoReply = -1,      // nothing came back (no connection, no body)
+    kVersionInvalidReply = -3, // the service answered with something that is not a version
+    kVersionStreamError = -5   // the answer broke off midway
+  };
   // Results of loadConfig and setStartupFxb.
   enum {
     kConfigOK = 0,
@@ -111,6 +120,11 @@ class Synth : public IPlugVST {
   // Makes an enumerated parameter whose entries show texts[0 .. count - 1].
   void initListParameter(int index, const char* name, int defaultVal, int count, const char* const* texts);
 
+  // Asks the version service for the latest release and tells the user in the editor's boxes;
+  // offers the download page when a newer release exists. Runs on the user-interface thread
+  // and blocks it while it waits (at most the fetch's time-outs) and while a box is up.
+  int checkVersionAgainstWeb();
+
   // Frequency in Hz of a pitch in 1/128 semitone (pitch 0 = MIDI note 0, 8.176 Hz).
   static double convert2Hz(int pitch);
 
@@ -129,8 +143,8 @@ class Synth : public IPlugVST {
 
  protected:
   IMidiQueue mMidiQueue;
-  // The editor's graphics object, filled by createGraphics and owned by the framework once
-  // attached.
+  // The editor's graphics object, made at construction (without touching a display), filled by
+  // createGraphics and attached once complete; the framework owns it from then on.
   IGraphics* mGUI = nullptr;
   // The editor's MIDI learn switch; null until the editor layout sets it.
   IControl* mMidiLearnSwitch = nullptr;

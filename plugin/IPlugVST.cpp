@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "editor/EditorIdle.h"
 #include "editor/IGraphics.h"
 
 namespace {
@@ -276,6 +277,13 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* pEffect, VstInt32 opCode, VstInt32 id
                                   float opt) {
   IPlugVST* _this = PlugFromEffect(pEffect);
   if (!_this) return 0;
+  // The editor's idle call runs its event loop and timer; menus, boxes and the version check run
+  // inside it for as long as the user takes. It holds no lock, so the audio thread never waits
+  // for the user: whatever the editor does to the plug-in takes the lock itself.
+  if (opCode == effEditIdle) {
+    if (IEditorIdle* pIdle = dynamic_cast<IEditorIdle*>(_this->GetGUI())) pIdle->OnEditorIdle();
+    return 0;
+  }
   _this->mMutex.Enter();
   if (opCode == effClose) {
     _this->mMutex.Leave();
@@ -359,7 +367,7 @@ void IPlugVST::VSTProcessDoubleReplacing(AEffect* pEffect, double** inputs, doub
 // ---- Dispatcher ----
 
 VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, void* ptr, float opt) {
-  if (opCode == effIdle || opCode == effEditIdle) {
+  if (opCode == effIdle) {
     OnIdle();
     return 0;
   }

@@ -417,12 +417,18 @@ TEST_F(Dispatcher, MidiKeyName) {
   EXPECT_EQ(host.Dispatch(effGetMidiKeyName, 0, 0, nullptr), 0);
 }
 
-TEST_F(Dispatcher, EditorOpcodesWithoutAnEditor) {
-  EXPECT_EQ(host.Effect()->flags & effFlagsHasEditor, 0);
-  void* rect = reinterpret_cast<void*>(0x1234);
-  EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, &rect), 0);
-  EXPECT_EQ(rect, reinterpret_cast<void*>(0x1234));
+TEST_F(Dispatcher, EditorOpcodesBeforeAWindowIsOpen) {
+  EXPECT_EQ(host.Effect()->flags & effFlagsHasEditor, effFlagsHasEditor);
+  ERect* rect = nullptr;
+  ASSERT_EQ(host.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->top, 0);
+  EXPECT_EQ(rect->left, 0);
+  EXPECT_EQ(rect->bottom, 660);
+  EXPECT_EQ(rect->right, 1480);
   EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, nullptr), 0);
+  // No parent window: nothing opens. Idle and close without a window are harmless.
   EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, nullptr), 0);
-  EXPECT_EQ(host.Dispatch(effEditClose), 0);
+  EXPECT_EQ(host.Dispatch(effEditIdle), 0);
+  EXPECT_EQ(host.Dispatch(effEditClose), 1);
 }

@@ -15,7 +15,7 @@ using namespace quenta_test;
 namespace {
 
 // Literal values, so that a wrong constant in the plug-in's own interface header shows too.
-constexpr VstInt32 kInstrumentFlags = 0x1130;  // replacing, double replacing, program chunks, synth
+constexpr VstInt32 kInstrumentFlags = 0x1131;  // editor, replacing, double replacing, program chunks, synth
 constexpr VstInt32 kMagic = 0x56737450;        // 'VstP'
 
 void ExpectQuentaIdentity(const AEffect* e) {

@@ -112,10 +112,17 @@ TEST(Commands, EveryOptionsItemReachesItsCommand) {
          EXPECT_TRUE(rig.q().getIgnoreProgramChange());
          EXPECT_NE(cfgtest::ReadFile(home.Ini()).find("Ignore Program Change=true"), std::string::npos);
        }},
-      {"Visit https://amberfold.example/", none,
+      {"Check Online for Update",
+       [](PanelRig&, FreshHome&) { setenv("QUENTA_VERSION_URL", "http://127.0.0.1:1/version", 1); },
+       [](PanelRig& rig, FreshHome&) {
+         unsetenv("QUENTA_VERSION_URL");
+         EXPECT_EQ(LastBox(rig).caption, "Check Online for Update");
+         EXPECT_EQ(LastBox(rig).text, "An error occurred while contacting 127.0.0.1.");
+       }},
+      {"Visit www.amberfold.example", none,
        [](PanelRig& rig, FreshHome&) {
          ASSERT_EQ(rig.gui().URLs().size(), 1u);
-         EXPECT_EQ(rig.gui().URLs()[0], kMakerWebsite);
+         EXPECT_EQ(rig.gui().URLs()[0], "https://www.amberfold.example/");
        }},
   };
   for (const Case& c : cases) {
@@ -196,6 +203,7 @@ TEST(Commands, AConfigurationThatCannotBeWrittenIsReported) {
 TEST(Commands, ProgramDialogsRememberTheirFolderAndReportFailures) {
   FreshHome home;
   PanelRig rig;
+  runCommand(&rig.q(), &rig.gui(), nullptr, -1);  // the folder starts as the stored one
   const std::string before = programFolder();
   // Cancelled: nothing happens, nothing is remembered.
   rig.gui().ScriptFile("");

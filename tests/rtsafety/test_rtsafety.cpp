@@ -9,13 +9,18 @@
 // is prepared beforehand and allocates nothing itself.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "alloc_hooks.h"
 #include "instrument/params.h"
 #include "support/test_host.h"
+#include "support/x11_rig.h"
+#include "support/xvfb.h"
 
 using quenta_test::TestHost;
 
@@ -244,3 +249,38 @@ TEST_F(AudioThreadTest, ProgramChangesAllocateNothing) {
 }
 
 }  // namespace
+
+TEST_F(AudioThreadTest, AnOpenEditorAddsNothingToTheAudioThread) {
+  // The user-interface thread opens the editor and keeps it busy (idle calls, automation the
+  // editor shows, the pointer moving over it) while the audio thread renders and automates.
+  quenta_test::XvfbEnvironment xvfb;
+  xvfb.SetUp();
+  ASSERT_FALSE(quenta_test::XvfbEnvironment::Display().empty());
+  {
+    quenta_test::XRig rig;
+    ASSERT_TRUE(rig.Ok());
+    const uint32_t window = rig.MakeHostWindow(0, 0, 1500, 700);
+    std::atomic<bool> opened{false}, stop{false};
+    std::thread ui([&] {
+      opened = host.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>((uintptr_t)window)) == 1;
+      for (int step = 0; !stop; ++step) {
+        host.Dispatch(effEditIdle);
+        host.SetParameter(BlockParam(kBlockB, kCutoff), float(step % 10) / 10.0f);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      host.Dispatch(effEditClose);
+    });
+    for (int i = 0; i < 500 && !opened; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(opened.load());
+    for (int n = 0; n < 4; ++n) audio->Block(n % 2 == 1);
+    for (int n = 4; n < 4 + 128; ++n) {
+      if (n % 8 == 0) rig.MoveInto(window, 100 + n, 100);
+      BusyStream(*audio, n, held);
+      EXPECT_TRUE(NoAllocation("block", audio->Block(n % 2 == 1))) << "block " << n;
+      EXPECT_TRUE(NoAllocation("setParameter", audio->Automate(BlockParam(kBlockA, kCutoff), float(n % 16) / 16.0f)));
+    }
+    stop = true;
+    ui.join();
+  }
+  xvfb.TearDown();
+}

@@ -14,6 +14,8 @@
 
 #include "instrument/params.h"
 #include "support/test_host.h"
+#include "support/x11_rig.h"
+#include "support/xvfb.h"
 
 using quenta_test::TestHost;
 
@@ -142,3 +144,37 @@ TEST(Threads, TwoInstancesAtDifferentRatesRenderSideBySide) {
 }
 
 }  // namespace
+
+TEST(Threads, RenderWhileTheEditorIsOpenAndIdling) {
+  // The editor's idle call takes no lock of the plug-in: it must share nothing unguarded with
+  // the audio thread while the host automates and the pointer moves over the editor.
+  quenta_test::XvfbEnvironment xvfb;
+  xvfb.SetUp();
+  ASSERT_FALSE(quenta_test::XvfbEnvironment::Display().empty());
+  {
+    quenta_test::XRig rig;
+    ASSERT_TRUE(rig.Ok());
+    const uint32_t window = rig.MakeHostWindow(0, 0, 1500, 700);
+    TestHost host;
+    ASSERT_TRUE(host.Instantiate()) << host.Error();
+    host.SetRecording(false);
+    host.StartSession(48000.0f, kBlock);
+    ASSERT_EQ(host.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>((uintptr_t)window)), 1);
+
+    constexpr int kBlocks = 200;
+    std::atomic<int> rendered{0}, nonFinite{0};
+    std::atomic<bool> stop{false};
+    std::thread audio([&] { RenderBlocks(host, kBlocks, rendered, nonFinite, stop); });
+    for (int step = 0; step < 20 || rendered < kBlocks; ++step) {
+      host.Dispatch(effEditIdle);
+      host.SetParameter(BlockParam(kBlockA, kCutoff), float(step % 10) / 10.0f);
+      rig.MoveInto(window, 100 + step % 200, 100 + step % 50);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    stop = true;
+    audio.join();
+    EXPECT_EQ(host.Dispatch(effEditClose), 1);
+    EXPECT_EQ(nonFinite.load(), 0);
+  }
+  xvfb.TearDown();
+}

@@ -1,0 +1,66 @@
+#include "support/xvfb.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+extern char** environ;
+
+namespace quenta_test {
+
+namespace {
+std::string gDisplay;
+}
+
+const std::string& XvfbEnvironment::Display() { return gDisplay; }
+
+void XvfbEnvironment::SetUp() {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::vector<const char*> argv = {"Xvfb", "-displayfd", "3", "-screen", "0", "1920x1200x24",
+                                   "-nolisten", "tcp", "-noreset", nullptr};
+  const int err = posix_spawnp(&mPid, "Xvfb", &actions, nullptr, const_cast<char**>(argv.data()), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  if (err != 0) {
+    close(fds[0]);
+    mPid = 0;
+    FAIL() << "Xvfb could not be started (scripts/install-deps installs it)";
+  }
+  // The server writes its display number once it accepts connections.
+  std::string number;
+  for (int waited = 0; waited < 200; ++waited) {
+    pollfd p = {fds[0], POLLIN, 0};
+    if (poll(&p, 1, 50) <= 0) continue;
+    char c;
+    if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+    number += c;
+  }
+  close(fds[0]);
+  ASSERT_FALSE(number.empty()) << "Xvfb did not report a display";
+  gDisplay = ":" + number;
+  setenv("DISPLAY", gDisplay.c_str(), 1);
+}
+
+void XvfbEnvironment::TearDown() {
+  if (mPid > 0) {
+    kill(mPid, SIGTERM);
+    int status = 0;
+    waitpid(mPid, &status, 0);
+    mPid = 0;
+  }
+  gDisplay.clear();
+}
+
+}  // namespace quenta_test

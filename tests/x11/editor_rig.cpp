@@ -1,0 +1,160 @@
+#include "editor_rig.h"
+
+#include <chrono>
+
+#include "plugin/vst2abi.h"
+
+namespace x11test {
+
+namespace {
+const char* const kModeNames[] = {"Sine", "Triangle", "Saw", "Square"};
+
+// A knob drawn as a grey square.
+class TestKnob : public IKnobControl {
+ public:
+  using IKnobControl::IKnobControl;
+  bool Draw(IGraphics* pGraphics) override { return pGraphics->FillIRect(IColor(255, 128, 128, 128), mRECT); }
+};
+}  // namespace
+
+void RecorderControl::Log(const std::string& what, int x, int y, const IMouseMod& m) {
+  std::string mods;
+  if (m.L) mods += "L";
+  if (m.R) mods += "R";
+  if (m.S) mods += "S";
+  if (m.C) mods += "C";
+  if (m.A) mods += "A";
+  Add(what + " " + std::to_string(x) + "," + std::to_string(y) + " " + mods);
+}
+
+void RecorderControl::Add(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mLock);
+  mLines.push_back(line);
+}
+
+std::vector<std::string> RecorderControl::Take() {
+  std::lock_guard<std::mutex> lock(mLock);
+  std::vector<std::string> out;
+  out.swap(mLines);
+  return out;
+}
+
+void ActionControl::TextFromTextEntry(const char* text) {
+  std::lock_guard<std::mutex> lock(mLock);
+  mTexts.push_back(text);
+}
+
+EditorPlug::EditorPlug()
+    : IPlugVST(IPlugInstanceInfo{HostCallback}, kNumParams, "0-2", 1, "Editor Test", "", "Test Maker", 0x10000,
+               0x45645473, 0x54657374, 0, false, false, true) {
+  GetParam(kKnob)->InitDouble("Knob", 0.5, 0.0, 1.0, 0.0001);
+  GetParam(kPad)->InitDouble("Pad", 0.5, 0.0, 1.0, 0.0001);
+  GetParam(kMode)->InitEnum("Mode", 1, 4);
+  for (int i = 0; i < 4; ++i) GetParam(kMode)->SetDisplayText(i, kModeNames[i]);
+  GetParam(kNumber)->InitInt("Number", 5, -50, 50);
+
+  mGraphics = new IGraphicsLinux(this, 1480, 660, 0);
+  mGraphics->AttachPanelBackground(IColor(255, 40, 40, 40));
+  mGraphics->HandleMouseOver(true);
+  mGraphics->AttachControl(new TestKnob(this, kKnobRect, kKnob));
+  mRecorder = new RecorderControl(this, kPadRect, kPad);
+  mGraphics->AttachControl(mRecorder);
+  mAction = new ActionControl(this, kActionRect, kNumber);
+  mGraphics->AttachControl(mAction);
+  mGraphics->AttachControl(new IPanelControl(this, kRedRect, IColor(255, 255, 0, 0)));
+  mGraphics->AttachControl(new IPanelControl(this, kGreenRect, IColor(255, 0, 255, 0)));
+  mGraphics->AttachControl(new IPanelControl(this, kBlueRect, IColor(255, 0, 0, 255)));
+  AttachGraphics(mGraphics);
+}
+
+void EditorPlug::ProcessDoubleReplacing(double**, double** outputs, int nFrames) {
+  for (int c = 0; c < 2; ++c)
+    for (int i = 0; i < nFrames; ++i) outputs[c][i] = 0.25;
+}
+
+VstIntPtr EditorPlug::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
+  if (opcode == audioMasterVersion) return 2400;
+  if (!effect || !effect->object) return 0;
+  EditorPlug* plug = dynamic_cast<EditorPlug*>(static_cast<IPlugVST*>(effect->object));
+  if (!plug) return 0;
+  if (opcode == audioMasterBeginEdit || opcode == audioMasterAutomate || opcode == audioMasterEndEdit) {
+    std::lock_guard<std::mutex> lock(plug->mLock);
+    plug->mEdits.push_back({opcode, index, opt});
+  }
+  return 0;
+}
+
+std::vector<HostEdit> EditorPlug::TakeEdits() {
+  std::lock_guard<std::mutex> lock(mLock);
+  std::vector<HostEdit> out;
+  out.swap(mEdits);
+  return out;
+}
+
+EditorSession::EditorSession(quenta_test::XRig& rig) : mRig(rig), mPlug(new EditorPlug) {
+  mHostWindow = rig.MakeHostWindow(0, 0, 1500, 700);
+  mThread = std::thread([this] { Loop(); });
+  WaitFor([this] { return mOpened.load() || mStop.load(); });
+  Settle();
+}
+
+EditorSession::~EditorSession() {
+  mStop = true;
+  if (mThread.joinable()) mThread.join();
+  mRig.DestroyWindow(mHostWindow);
+}
+
+void EditorSession::Loop() {
+  AEffect* e = Effect();
+  if (e->dispatcher(e, effEditOpen, 0, 0, reinterpret_cast<void*>((uintptr_t)mHostWindow), 0.0f) != 1) {
+    mStop = true;
+    return;
+  }
+  mOpened = true;
+  while (!mStop) {
+    e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
+    ++mIdles;
+    {
+      std::unique_lock<std::mutex> lock(mTaskLock);
+      if (mTaskPending) {
+        mTask();
+        mTaskPending = false;
+        mTaskDone.notify_all();
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  }
+  e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
+}
+
+void EditorSession::OnUiThread(const std::function<void()>& fn) {
+  std::unique_lock<std::mutex> lock(mTaskLock);
+  mTask = fn;
+  mTaskPending = true;
+  mTaskDone.wait(lock, [this] { return !mTaskPending; });
+}
+
+bool EditorSession::WaitFor(const std::function<bool()>& pred, int timeoutMs) {
+  for (int waited = 0; waited < timeoutMs; waited += 5) {
+    if (pred()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return pred();
+}
+
+void EditorSession::Settle() {
+  const int start = mIdles;
+  WaitFor([&] { return mIdles >= start + 3; });
+}
+
+uint32_t EditorSession::EditorWindow() {
+  const std::vector<uint32_t> kids = mRig.Children(mHostWindow);
+  return kids.empty() ? 0 : kids.front();
+}
+
+void EditorSession::MoveTo(int x, int y) {
+  mRig.MoveInto(EditorWindow(), x, y);
+  Settle();
+}
+
+}  // namespace x11test

@@ -1,0 +1,168 @@
+#pragma once
+// A small plug-in with the X11 editor and a few controls, embedded in a host window of the
+// test's private X server, and a user-interface thread that opens the editor and keeps sending
+// the host's idle call, as a host does. The test's main thread plays the user through XTEST
+// (x11_rig.h) and looks at what the host was told.
+#include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "editor/IControl.h"
+#include "editor/platform/IGraphicsLinux.h"
+#include "plugin/IPlugVST.h"
+#include "support/x11_rig.h"
+
+namespace x11test {
+
+enum { kKnob, kPad, kMode, kNumber, kNumParams };
+
+// What the host was told about parameter edits.
+struct HostEdit {
+  int opcode;  // audioMasterBeginEdit, audioMasterAutomate or audioMasterEndEdit
+  int index;
+  float value;
+};
+
+// Where the controls sit (editor coordinates).
+constexpr IRECT kKnobRect(100, 100, 164, 164);
+constexpr IRECT kPadRect(300, 100, 400, 200);
+constexpr IRECT kActionRect(500, 100, 600, 200);
+constexpr IRECT kRedRect(700, 100, 740, 140), kGreenRect(740, 100, 780, 140), kBlueRect(780, 100, 820, 140);
+
+// Writes every event it gets as a line of text.
+class RecorderControl : public IControl {
+ public:
+  RecorderControl(IPlugBase* pPlug, const IRECT& r, int paramIdx) : IControl(pPlug, r, paramIdx) {}
+  bool Draw(IGraphics*) override { return true; }
+  void OnMouseDown(int x, int y, const IMouseMod& m) override { Log("down", x, y, m); }
+  void OnMouseUp(int x, int y, const IMouseMod& m) override { Log("up", x, y, m); }
+  void OnMouseDblClick(int x, int y, const IMouseMod& m) override { Log("dbl", x, y, m); }
+  void OnMouseDrag(int x, int y, int, int, const IMouseMod& m) override { Log("drag", x, y, m); }
+  void OnMouseWheel(int x, int y, const IMouseMod& m, int d) override { Log("wheel" + std::to_string(d), x, y, m); }
+  void OnMouseOver(int x, int y, const IMouseMod& m) override { Log("over", x, y, m); }
+  void OnMouseOut() override { Add("out"); }
+  std::vector<std::string> Take();
+
+ private:
+  void Log(const std::string& what, int x, int y, const IMouseMod& m);
+  void Add(const std::string& line);
+  std::mutex mLock;
+  std::vector<std::string> mLines;
+};
+
+// Runs the test's action (on the user-interface thread) when clicked; bound to kNumber.
+class ActionControl : public IControl {
+ public:
+  ActionControl(IPlugBase* pPlug, const IRECT& r, int paramIdx) : IControl(pPlug, r, paramIdx) {}
+  bool Draw(IGraphics*) override { return true; }
+  void OnMouseDown(int, int, const IMouseMod&) override {
+    if (mAction) mAction(this);
+  }
+  // Clicks in quick succession are actions too.
+  void OnMouseDblClick(int x, int y, const IMouseMod& m) override { OnMouseDown(x, y, m); }
+  void TextFromTextEntry(const char* text) override;
+  std::function<void(ActionControl*)> mAction;
+  std::mutex mLock;
+  std::vector<std::string> mTexts;  // texts of fields without a parameter
+};
+
+class EditorPlug : public IPlugVST {
+ public:
+  EditorPlug();
+  IGraphicsLinux* Graphics() const { return mGraphics; }
+  RecorderControl* Recorder() const { return mRecorder; }
+  ActionControl* Action() const { return mAction; }
+  std::vector<HostEdit> TakeEdits();
+  void ProcessDoubleReplacing(double**, double** outputs, int nFrames) override;
+  static VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt);
+
+ private:
+  IGraphicsLinux* mGraphics;
+  RecorderControl* mRecorder;
+  ActionControl* mAction;
+  std::mutex mLock;
+  std::vector<HostEdit> mEdits;
+};
+
+// The host's side: a window, the plug-in, and its user-interface thread sending effEditIdle
+// every few milliseconds once the editor is open in that window.
+class EditorSession {
+ public:
+  explicit EditorSession(quenta_test::XRig& rig);
+  ~EditorSession();
+  bool Opened() const { return mOpened; }
+  EditorPlug& Plug() { return *mPlug; }
+  AEffect* Effect() { return mPlug->GetAEffect(); }
+  uint32_t HostWindow() const { return mHostWindow; }
+  // The editor's child window in the host window.
+  uint32_t EditorWindow();
+  // Runs fn on the user-interface thread between two idle calls and waits for it.
+  void OnUiThread(const std::function<void()>& fn);
+  // Waits (at most about timeoutMs) until pred holds; the idle calls go on meanwhile.
+  static bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 3000);
+  // Moves into the editor at (x, y) and waits until the editor has read everything sent.
+  void MoveTo(int x, int y);
+  // Lets a few idle calls pass.
+  void Settle();
+
+ private:
+  void Loop();
+  quenta_test::XRig& mRig;
+  std::unique_ptr<EditorPlug> mPlug;
+  uint32_t mHostWindow = 0;
+  std::atomic<bool> mOpened{false}, mStop{false};
+  std::atomic<int> mIdles{0};
+  std::mutex mTaskLock;
+  std::condition_variable mTaskDone;
+  std::function<void()> mTask;
+  bool mTaskPending = false;
+  std::thread mThread;
+};
+
+// A test with the editor open in a host window: helpers to trigger the action control and to
+// wait for the editor's pop-ups and boxes.
+class SessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(rig.Ok());
+    session.reset(new EditorSession(rig));
+    ASSERT_TRUE(session->Opened());
+  }
+  void TearDown() override {
+    // Whatever a failed test left open is dismissed so the user-interface thread can stop.
+    for (int i = 0; i < 3 && (!rig.MappedTopLevels(true).empty() || !rig.MappedTopLevels(false).empty()); ++i) {
+      rig.Tap(XKB_KEY_Escape);
+      EditorSession::WaitFor([] { return false; }, 100);
+    }
+    session.reset();
+  }
+
+  // Sets what a click on the action control does, then clicks it.
+  void ClickAction(std::function<void(ActionControl*)> action) {
+    session->OnUiThread([&] { session->Plug().Action()->mAction = action; });
+    session->MoveTo(550, 150);
+    rig.Click(1);
+  }
+  // The one pop-up (menu, or box when managed) on the screen, once it is there.
+  uint32_t WaitForWindow(bool popUp, size_t count = 1) {
+    std::vector<uint32_t> w;
+    EditorSession::WaitFor([&] {
+      w = rig.MappedTopLevels(popUp);
+      return w.size() >= count;
+    });
+    return w.size() >= count ? w[count - 1] : 0;
+  }
+
+  quenta_test::XRig rig;
+  std::unique_ptr<EditorSession> session;
+};
+
+}  // namespace x11test

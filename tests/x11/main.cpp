@@ -1,0 +1,10 @@
+// The editor on X11 runs against a private X server that this program starts and stops.
+#include <gtest/gtest.h>
+
+#include "support/xvfb.h"
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new quenta_test::XvfbEnvironment);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,322 @@
+// Menus, the text field and message boxes, driven by synthetic keys and clicks: only choosable
+// items can be chosen and the choice names its own (sub)menu; the grab ends with the menu; the
+// field filters and limits typed and pasted text and commits or cancels as it should; boxes
+// answer with the codes of their buttons and never Yes for a dismissal.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <atomic>
+
+#include "editor/IPopupMenu.h"
+#include "plugin/IPlugBase.h"
+#include "editor/platform/x11_popups.h"
+#include "editor_rig.h"
+#include "plugin/vst2abi.h"
+
+extern char** environ;
+
+using quenta_test::XRig;
+using namespace x11test;
+
+namespace {
+
+using PopupTest = SessionTest;
+
+// The menu of the tests: a plain item, a separator, a title, a disabled item and a submenu.
+struct TestMenu {
+  IPopupMenu top;
+  IPopupMenu* sub = new IPopupMenu;
+  TestMenu() {
+    top.AddItem("One");
+    top.AddSeparator();
+    top.AddItem("Title", -1, IPopupMenuItem::kTitle);
+    top.AddItem("Off", -1, IPopupMenuItem::kDisabled);
+    sub->AddItem("A");
+    sub->AddItem("B");
+    sub->AddItem("C", -1, IPopupMenuItem::kChecked);
+    top.AddItem("More", sub);
+  }
+};
+
+struct MenuResult {
+  std::atomic<bool> done{false};
+  IPopupMenu* chosen = nullptr;
+  int index = -1;
+};
+
+std::function<void(ActionControl*)> ShowMenu(TestMenu& menu, MenuResult& result) {
+  return [&menu, &result](ActionControl* c) {
+    result.chosen = c->GetPlug()->GetGUI()->CreateIPopupMenu(&menu.top, &kActionRect);
+    result.index = result.chosen ? result.chosen->GetChosenItemIdx() : -1;
+    result.done = true;
+  };
+}
+
+TEST_F(PopupTest, KeysPickASubmenuItemPastUnchoosableOnes) {
+  TestMenu menu;
+  MenuResult result;
+  ClickAction(ShowMenu(menu, result));
+  const uint32_t popUp = WaitForWindow(true);
+  ASSERT_NE(popUp, 0u);
+  // Placed below the control.
+  const XRig::Geometry g = rig.RootGeometry(popUp), editor = rig.RootGeometry(session->EditorWindow());
+  EXPECT_EQ(g.x, editor.x + kActionRect.L);
+  EXPECT_EQ(g.y, editor.y + kActionRect.B);
+  EXPECT_FALSE(rig.PointerFree());
+  rig.Tap(XKB_KEY_Down);   // One
+  rig.Tap(XKB_KEY_Down);   // past the separator, the title and the disabled item: More
+  rig.Tap(XKB_KEY_Right);  // opens the submenu at A
+  rig.Tap(XKB_KEY_Down);   // B
+  rig.Tap(XKB_KEY_Return);
+  ASSERT_TRUE(EditorSession::WaitFor([&] { return result.done.load(); }));
+  EXPECT_EQ(result.chosen, menu.sub);
+  EXPECT_EQ(result.index, 1);
+  EXPECT_TRUE(rig.MappedTopLevels(true).empty());
+  EXPECT_TRUE(rig.PointerFree());
+}
+
+TEST_F(PopupTest, ClicksOnUnchoosableItemsDoNothingAndAClickOutsideCancels) {
+  TestMenu menu;
+  MenuResult result;
+  ClickAction(ShowMenu(menu, result));
+  const uint32_t popUp = WaitForWindow(true);
+  ASSERT_NE(popUp, 0u);
+  const XRig::Geometry g = rig.RootGeometry(popUp);
+  // Four items of one height and a separator of 7 pixels between 2-pixel borders.
+  const int item = (g.h - 4 - 7) / 4;
+  const int yTitle = 2 + item + 7 + item / 2, yOff = yTitle + item, ySeparator = 2 + item + 3;
+  for (int y : {ySeparator, yTitle, yOff}) {
+    rig.MoveTo(g.x + 20, g.y + y);
+    rig.Click(1);
+  }
+  EditorSession::WaitFor([] { return false; }, 200);
+  EXPECT_FALSE(result.done.load());
+  ASSERT_EQ(rig.MappedTopLevels(true).size(), 1u);
+  rig.MoveTo(g.x + g.w + 200, g.y + g.h + 200);
+  rig.Click(1);
+  ASSERT_TRUE(EditorSession::WaitFor([&] { return result.done.load(); }));
+  EXPECT_EQ(result.chosen, nullptr);
+  EXPECT_TRUE(rig.PointerFree());
+}
+
+TEST_F(PopupTest, ThePointerOpensASubmenuAndChoosesInIt) {
+  TestMenu menu;
+  MenuResult result;
+  ClickAction(ShowMenu(menu, result));
+  const uint32_t popUp = WaitForWindow(true);
+  ASSERT_NE(popUp, 0u);
+  const XRig::Geometry g = rig.RootGeometry(popUp);
+  const int item = (g.h - 4 - 7) / 4;
+  rig.MoveTo(g.x + 20, g.y + 2 + 3 * item + 7 + item / 2);  // over More
+  const uint32_t sub = WaitForWindow(true, 2);
+  ASSERT_NE(sub, 0u);
+  const XRig::Geometry s = rig.RootGeometry(sub);
+  rig.MoveTo(s.x + 20, s.y + 2 + item * 2 + item / 2);  // C
+  rig.Click(1);
+  ASSERT_TRUE(EditorSession::WaitFor([&] { return result.done.load(); }));
+  EXPECT_EQ(result.chosen, menu.sub);
+  EXPECT_EQ(result.index, 2);
+}
+
+TEST_F(PopupTest, EscapeChoosesNothingAndReleasesTheGrab) {
+  TestMenu menu;
+  MenuResult result;
+  ClickAction(ShowMenu(menu, result));
+  ASSERT_NE(WaitForWindow(true), 0u);
+  rig.Tap(XKB_KEY_Down);
+  rig.Tap(XKB_KEY_Escape);
+  ASSERT_TRUE(EditorSession::WaitFor([&] { return result.done.load(); }));
+  EXPECT_EQ(result.chosen, nullptr);
+  EXPECT_TRUE(rig.MappedTopLevels(true).empty());
+  EXPECT_TRUE(rig.PointerFree());
+}
+
+// ---- Text field ----
+
+class TextFieldTest : public PopupTest {
+ protected:
+  // Opens a field for the Number parameter (an integer, -50 .. 50) over the action control.
+  void OpenField(int maxChars) {
+    ClickAction([maxChars](ActionControl* c) {
+      c->SetTextEntryLength(maxChars);
+      c->GetPlug()->GetGUI()->CreateTextEntry(c, IText(12), kActionRect, "", c->GetParam());
+    });
+    field = 0;
+    ASSERT_TRUE(EditorSession::WaitFor([&] {
+      const std::vector<uint32_t> kids = rig.Children(session->EditorWindow());
+      field = kids.empty() ? 0 : kids.front();
+      return field != 0;
+    }));
+    session->Settle();
+    session->Plug().TakeEdits();
+  }
+  bool FieldClosed() {
+    return EditorSession::WaitFor([&] { return rig.Children(session->EditorWindow()).empty(); });
+  }
+  float Number() {
+    AEffect* e = session->Effect();
+    return e->getParameter(e, kNumber);
+  }
+  uint32_t field = 0;
+};
+
+TEST_F(TextFieldTest, TypedTextIsFilteredAndLimitedAndReturnCommitsIt) {
+  OpenField(3);
+  rig.Type("-1a.72");  // letters and points are not part of an integer; three characters fit
+  rig.Tap(XKB_KEY_Return);
+  ASSERT_TRUE(FieldClosed());
+  session->Settle();
+  EXPECT_NEAR(Number(), (-17.0f + 50.0f) / 100.0f, 1e-6);
+}
+
+TEST_F(TextFieldTest, EditingKeysMoveTheCaretAndDelete) {
+  OpenField(6);
+  rig.Type("1234");
+  rig.Tap(XKB_KEY_Home);
+  rig.Tap(XKB_KEY_Delete);     // 234
+  rig.Tap(XKB_KEY_End);
+  rig.Tap(XKB_KEY_BackSpace);  // 23
+  rig.Tap(XKB_KEY_Left);
+  rig.Type("-");               // 2-3: not a number past its first digit
+  rig.Tap(XKB_KEY_Home);
+  rig.Tap(XKB_KEY_Right);
+  rig.Tap(XKB_KEY_BackSpace);  // -3
+  rig.Tap(XKB_KEY_Return);
+  ASSERT_TRUE(FieldClosed());
+  session->Settle();
+  EXPECT_NEAR(Number(), (-3.0f + 50.0f) / 100.0f, 1e-6);
+}
+
+TEST_F(TextFieldTest, EscapeCancelsAndLeavesTheParameter) {
+  const float before = Number();
+  OpenField(7);
+  rig.Type("42");
+  rig.Tap(XKB_KEY_Escape);
+  ASSERT_TRUE(FieldClosed());
+  session->Settle();
+  EXPECT_EQ(Number(), before);
+  EXPECT_TRUE(session->Plug().TakeEdits().empty());
+}
+
+TEST_F(TextFieldTest, AClickElsewhereCommits) {
+  OpenField(7);
+  rig.Type("20");
+  session->MoveTo(900, 500);
+  rig.Click(1);
+  ASSERT_TRUE(FieldClosed());
+  session->Settle();
+  EXPECT_NEAR(Number(), 0.7f, 1e-6);
+}
+
+TEST_F(TextFieldTest, PastedTextIsFilteredAndLimitedToo) {
+  // xclip owns the clipboard, in the foreground, for one request.
+  int in[2];
+  ASSERT_EQ(pipe(in), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_addclose(&actions, in[1]);
+  const char* argv[] = {"xclip", "-quiet", "-loops", "1", "-selection", "clipboard", nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawnp(&pid, "xclip", &actions, nullptr, const_cast<char**>(argv), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(in[0]);
+  const char text[] = "4x2\n7";
+  ASSERT_EQ(write(in[1], text, sizeof(text) - 1), (ssize_t)sizeof(text) - 1);
+  close(in[1]);
+  EditorSession::WaitFor([] { return false; }, 300);  // xclip takes the selection
+
+  OpenField(2);
+  rig.KeyDown(XKB_KEY_Control_L);
+  rig.Tap(XKB_KEY_v);
+  rig.KeyUp(XKB_KEY_Control_L);
+  session->Settle();
+  rig.Tap(XKB_KEY_Return);
+  ASSERT_TRUE(FieldClosed());
+  session->Settle();
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+  EXPECT_NEAR(Number(), (42.0f + 50.0f) / 100.0f, 1e-6);
+}
+
+// ---- Message boxes ----
+
+struct BoxResult {
+  std::atomic<int> result{0};
+};
+
+std::function<void(ActionControl*)> ShowBox(int type, BoxResult& r) {
+  return [type, &r](ActionControl* c) {
+    r.result = c->GetPlug()->GetGUI()->ShowMessageBox("Keep the change?\n\tSecond line", "Question", type);
+  };
+}
+
+TEST_F(PopupTest, BoxesAnswerWithTheirButtonsAndADismissalIsNeverYes) {
+  struct Case {
+    const char* what;
+    int type;
+    int answer;
+    std::function<void(XRig&, uint32_t)> act;
+  };
+  auto key = [](uint32_t sym) { return [sym](XRig& r, uint32_t) { r.Tap(sym); }; };
+  auto click = [](int type, int button) {
+    return [type, button](XRig& r, uint32_t box) {
+      const XRig::Geometry g = r.RootGeometry(box);
+      const x11::BoxRect b = x11::BoxButtonRects(type, g.w, g.h)[(size_t)button];
+      r.MoveTo(g.x + b.x + b.w / 2, g.y + b.y + b.h / 2);
+      r.Click(1);
+    };
+  };
+  const Case cases[] = {
+      {"Return on Yes", 4, 6, key(XKB_KEY_Return)},
+      {"click on No", 4, 7, click(4, 1)},
+      {"click on Yes", 4, 6, click(4, 0)},
+      {"closed", 4, 7, [](XRig& r, uint32_t box) { r.SendClose(box); }},
+      {"Escape", 4, 7, key(XKB_KEY_Escape)},
+      {"Escape with Cancel", 3, 2, key(XKB_KEY_Escape)},
+      {"closed with Cancel", 1, 2, [](XRig& r, uint32_t box) { r.SendClose(box); }},
+      {"OK", 0, 1, key(XKB_KEY_Return)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoxResult r;
+    ClickAction(ShowBox(c.type, r));
+    const uint32_t box = WaitForWindow(false);
+    ASSERT_NE(box, 0u);
+    EditorSession::WaitFor([] { return false; }, 100);  // mapped and focused
+    c.act(rig, box);
+    ASSERT_TRUE(EditorSession::WaitFor([&] { return r.result != 0; }));
+    EXPECT_EQ(r.result, c.answer);
+    EXPECT_TRUE(EditorSession::WaitFor([&] { return rig.MappedTopLevels(false).empty(); }));
+  }
+}
+
+TEST_F(PopupTest, AnAudioBlockCompletesWhileABoxIsOpen) {
+  BoxResult r;
+  ClickAction(ShowBox(4, r));
+  ASSERT_NE(WaitForWindow(false), 0u);
+  // The user-interface thread is inside effEditIdle, in the box's loop; the audio thread must
+  // not have to wait for it.
+  AEffect* e = session->Effect();
+  std::atomic<bool> rendered{false};
+  std::thread audio([&] {
+    std::vector<float> l(256), rr(256);
+    float* outs[] = {l.data(), rr.data()};
+    e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);  // waits for nothing either
+    e->processReplacing(e, nullptr, outs, 256);
+    rendered = l[255] == 0.25f;
+  });
+  const bool done = EditorSession::WaitFor([&] { return rendered.load(); });
+  rig.Tap(XKB_KEY_Escape);
+  audio.join();
+  EXPECT_TRUE(done);
+  ASSERT_TRUE(EditorSession::WaitFor([&] { return r.result != 0; }));
+  EXPECT_EQ(r.result, 7);
+}
+
+}  // namespace
