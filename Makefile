@@ -7,7 +7,7 @@
 #   make fuzz     build the libFuzzer targets with clang and run each for FUZZ_SECONDS
 #   make update-editor-golden  rewrite the editor's golden image from what the editor draws now
 #   make update-panel-golden   the same for the whole panel's golden image
-#   make panel-picture  redraw docs/panel.png, the README's picture of the panel
+#   make docs     redraw docs/panel.png and the README's factory program list
 
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD       ?= build
@@ -18,7 +18,7 @@ FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
 .PHONY: all deps build build-asan test test-release test-asan test-tsan bench demo install fuzz clean \
-	update-editor-golden update-panel-golden panel-picture
+	update-editor-golden update-panel-golden panel-picture readme-programs docs
 
 all: build
 
@@ -80,6 +80,17 @@ panel-picture: build
 	mkdir -p $(BUILD)/docs-home docs
 	HOME=$(CURDIR)/$(BUILD)/docs-home $(BUILD)/tools/quenta-render \
 	  --bank $(BUILD)/Quenta.vst/Contents/Resources/init.fxb -p $(PANEL_PROGRAM) --editor-png docs/panel.png
+
+# The README's list of factory programs, from their source resources/factory/programs.txt.
+readme-programs: build
+	$(BUILD)/tools/quenta-make-factory-bank --list resources/factory/programs.txt > $(BUILD)/programs.md
+	awk -v list=$(BUILD)/programs.md \
+	  '/<!-- factory-programs -->/ { print; while ((getline l < list) > 0) print l; skip = 1; next } \
+	   /<!-- \/factory-programs -->/ { skip = 0 } !skip' README.md > $(BUILD)/README.md
+	mv $(BUILD)/README.md README.md
+
+# Everything the README shows that is made from the sources.
+docs: panel-picture readme-programs
 
 bench: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target quenta_bench

@@ -102,7 +102,8 @@ IAFKnobMultiControlText::IAFKnobMultiControlText(IPlugBase* pPlug, const IRECT& 
       mKnobRECT(rect.L, rect.T, rect.L + bitmap.FrameWidth(), rect.T + bitmap.FrameHeight()),
       mValueRECT(rect.L, mKnobRECT.B + kStripTop, rect.L + bitmap.FrameWidth(), mKnobRECT.B + kStripBottom),
       mContextMenu(makeContextMenu(contextMenu, pPlug, mRECT, paramIdx)) {
-  mText = IText(10, IColor(64, 255, 160, 0));
+  // Amber, opaque: at a quarter opacity the value could not be read on the dark strip.
+  mText = IText(10, IColor(255, 255, 160, 0));
   // The strip takes typed values.
   DisablePrompt(false);
 }

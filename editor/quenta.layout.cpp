@@ -140,8 +140,8 @@ const Control kGlobalControls[] = {
     knob(1186, 384, kGEGAtk, "ATTACK"),
     knob(1186, 432, kGEGRel, "REL"),
     toggle(1212, 466, kGEGAuto, "AUTO").at(Place::Above, 12, 1).small(),
-    jack(1172, 489, kGEGSrc1, 3, "TRG 1"),
-    jack(1202, 489, kGEGSrc2, 3, "TRG 2"),
+    jack(1172, 489, kGEGSrc1, 3, "TRG1").small(),
+    jack(1202, 489, kGEGSrc2, 3, "TRG2").small(),
     // Voltage processors.
     bipolar(1250, 336, kVP1A, "+5 V"),
     bipolar(1250, 384, kVP1B, "-5 V"),
@@ -296,7 +296,7 @@ const Frame kFrames[] = {
     {"CLOCK", 1358, 272, 109, 269, FrameStyle::Module, false, TitleAt::Centre},
     {"S/H", 1113, 300, 55, 241, FrameStyle::Module, false, TitleAt::Centre},
     {"GEG", 1170, 300, 75, 241, FrameStyle::Module, false, TitleAt::Centre},
-    {"VOLTAGE PROCESSORS", 1247, 300, 109, 241, FrameStyle::Module, false, TitleAt::Centre},
+    {"PROCESSORS", 1247, 300, 109, 241, FrameStyle::Module, false, TitleAt::Centre},
     // Bottom row.
     {nullptr, 12, 550, 1460, 106, FrameStyle::Section, false, TitleAt::Left},
     {"PROGRAM", 17, 555, 338, 96, FrameStyle::Module, false, TitleAt::Centre},
@@ -309,9 +309,9 @@ const Frame kFrames[] = {
 const int kNumFrames = sizeof kFrames / sizeof kFrames[0];
 
 const Text kTexts[] = {
-    {"A", 1121, 113, true, false},
-    {"B", 1121, 185, true, false},
-    {"C", 1121, 257, true, false},
+    {"A", 1121, 79, true, false},
+    {"B", 1121, 151, true, false},
+    {"C", 1121, 223, true, false},
     {"VP 1", 1266, 318, false, false},
     {"VP 2", 1330, 318, false, false},
     {"MIDI CC", 1412, 391, true, false},

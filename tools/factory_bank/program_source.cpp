@@ -204,6 +204,12 @@ bool parseProgramSource(const std::string& text, const std::string& fileName, st
     pos = eol + 1;
     ++lineNo;
     const std::string whole = trim(raw);
+    // Comments between a header and its first setting describe the program.
+    if (!whole.empty() && whole[0] == '#' && !programs.empty() && programs.back().settings.empty()) {
+      std::string& d = programs.back().description;
+      d += (d.empty() ? "" : " ") + trim(whole.substr(1));
+      continue;
+    }
     if (whole.empty() || whole[0] == '#') continue;
     const std::string line = trim(stripComment(whole));
 

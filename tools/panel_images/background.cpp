@@ -240,6 +240,7 @@ void drawFrame(const Canvas& cv, Occupancy& occ, const qlayout::Frame& f, int bl
   if (title.empty()) return;
   const Font font = section ? Font::Title : Font::Heading;
   const double top = section ? f.y + 9 : f.y + 4;
+  if (cv.textWidth(font, title.c_str()) > f.w - 8) occ.collisions->push_back({"title \"" + title + "\" is wider than its frame"});
   switch (f.titleAt) {
     case qlayout::TitleAt::Left:
       printAt(cv, occ, font, title.c_str(), x + (section ? 10 : 4), top, Align::Left, section ? kInk : kAccent, title);
