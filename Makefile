@@ -76,14 +76,16 @@ update-panel-golden: build
 # The README's picture of the panel: the factory bank's program PANEL_PROGRAM, drawn headless
 # in a home of its own (so that no start-up bank of the user's is shown).
 PANEL_PROGRAM ?= 54
+FACTORY_BANK = $(BUILD)/Quenta.vst/Contents/Resources/init.fxb
 panel-picture: build
 	mkdir -p $(BUILD)/docs-home docs
-	HOME=$(CURDIR)/$(BUILD)/docs-home $(BUILD)/tools/quenta-render \
-	  --bank $(BUILD)/Quenta.vst/Contents/Resources/init.fxb -p $(PANEL_PROGRAM) --editor-png docs/panel.png
+	HOME=$(CURDIR)/$(BUILD)/docs-home $(BUILD)/tools/quenta-render --bank $(FACTORY_BANK) \
+	  -p $(PANEL_PROGRAM) --editor-png docs/panel.png
 
 # The README's list of factory programs, from their source resources/factory/programs.txt.
 readme-programs: build
-	$(BUILD)/tools/quenta-make-factory-bank --list resources/factory/programs.txt > $(BUILD)/programs.md
+	$(BUILD)/tools/quenta-make-factory-bank --list resources/factory/programs.txt \
+	  > $(BUILD)/programs.md
 	awk -v list=$(BUILD)/programs.md \
 	  '/<!-- factory-programs -->/ { print; while ((getline l < list) > 0) print l; skip = 1; next } \
 	   /<!-- \/factory-programs -->/ { skip = 0 } !skip' README.md > $(BUILD)/README.md
@@ -109,7 +111,7 @@ demo: build
 	$(DEMO_RENDER) -p 54 --channel 1 -o demo.wav $(DEMO_MIDI)
 	$(DEMO_RENDER) -p 63 --channel 2 --mix -o demo.wav $(DEMO_MIDI)
 	$(DEMO_RENDER) -p 37 --channel 3 --mix -o demo.wav $(DEMO_MIDI)
-	$(BUILD)/tools/quenta-render --bank $(BUILD)/Quenta.vst/Contents/Resources/init.fxb -p 54 --editor-png panel.png
+	$(BUILD)/tools/quenta-render --bank $(FACTORY_BANK) -p 54 --editor-png panel.png
 
 install: build
 	mkdir -p $(HOME)/.vst

@@ -9,7 +9,9 @@
 #include "instrument/quenta.h"
 #include "online/version_fetch.h"
 
-std::string makerWebsite() { return "https://" + online::HostOfUrl(online::DownloadPageUrl()) + "/"; }
+std::string makerWebsite() {
+  return "https://" + online::HostOfUrl(online::DownloadPageUrl()) + "/";
+}
 
 namespace {
 
@@ -30,10 +32,13 @@ ProgramFolder& programFolderState() {
   return folder;
 }
 
-void error(IGraphics* pGraphics, const char* text) { pGraphics->ShowMessageBox(text, kErrorCaption, IGraphics::kMsgBoxOK); }
+void error(IGraphics* pGraphics, const char* text) {
+  pGraphics->ShowMessageBox(text, kErrorCaption, IGraphics::kMsgBoxOK);
+}
 
 bool confirm(IGraphics* pGraphics, const std::string& text, const char* caption) {
-  return pGraphics->ShowMessageBox(text.c_str(), caption, IGraphics::kMsgBoxYesNo) == IGraphics::kResultYes;
+  return pGraphics->ShowMessageBox(text.c_str(), caption, IGraphics::kMsgBoxYesNo) ==
+         IGraphics::kResultYes;
 }
 
 // "<lead>\n<path>\n\n<question>": built to the path's full length.
@@ -43,8 +48,8 @@ std::string aboutFile(const char* lead, const char* path, const char* question) 
 
 // A file dialog starting in *pFolder; returns the chosen path ("" when cancelled) and leaves
 // the chosen file's folder in *pFolder only when a file was chosen.
-std::string chooseFile(IGraphics* pGraphics, IGraphics::EFileAction action, WDL_String* pFolder, const char* ext,
-                       const char* proposed = "") {
+std::string chooseFile(IGraphics* pGraphics, IGraphics::EFileAction action, WDL_String* pFolder,
+                       const char* ext, const char* proposed = "") {
   WDL_String file(proposed), dir(pFolder->Get());
   pGraphics->PromptForFile(&file, action, &dir, ext);
   if (file.GetLength() == 0) return "";
@@ -56,7 +61,9 @@ enum { kMidiSubmenuFirst = File::kMidiThru, kOnlineSubmenuFirst = File::kCheckFo
 
 }  // namespace
 
-std::string copyToBlockText(int block) { return std::string("Copy to Block ") + (char)('A' + block); }
+std::string copyToBlockText(int block) {
+  return std::string("Copy to Block ") + (char)('A' + block);
+}
 
 const char* programFolder() {
   ProgramFolder& f = programFolderState();
@@ -68,7 +75,8 @@ void replaceIllegalFileChar(WDL_String* pStr) {
   if (!pStr) return;
   std::string s(pStr->Get());
   for (char& c : s)
-    if (c == '"' || c == '*' || c == '/' || c == ':' || c == '<' || c == '>' || c == '?' || c == '\\' || c == '|')
+    if (c == '"' || c == '*' || c == '/' || c == ':' || c == '<' || c == '>' || c == '?' ||
+        c == '\\' || c == '|')
       c = '_';
   pStr->Set(s.c_str());
 }
@@ -134,10 +142,21 @@ void doOptionMenu(Quenta* pQuenta, IGraphics* pGraphics) {
   buildOptionMenu(pQuenta, &menu);
   const int command = optionCommand(&menu, pGraphics->CreateIPopupMenu(&menu, nullptr));
   switch (command) {
-    case File::kCopyProgram: case File::kPasteProgram: case File::kInitProgram: case File::kLoadProgram:
-    case File::kSaveProgram: case File::kLoadBank: case File::kSaveBank: case File::kSelectStartupBank:
-    case File::kLoadStartupBank: case File::kUnselectStartupBank: case File::kProgramFolder:
-    case File::kReloadConfig: case File::kSaveConfig: case File::kMidiThru: case File::kIgnoreProgramChange:
+    case File::kCopyProgram:
+    case File::kPasteProgram:
+    case File::kInitProgram:
+    case File::kLoadProgram:
+    case File::kSaveProgram:
+    case File::kLoadBank:
+    case File::kSaveBank:
+    case File::kSelectStartupBank:
+    case File::kLoadStartupBank:
+    case File::kUnselectStartupBank:
+    case File::kProgramFolder:
+    case File::kReloadConfig:
+    case File::kSaveConfig:
+    case File::kMidiThru:
+    case File::kIgnoreProgramChange:
     case File::kCheckForUpdate:
       runCommand(pQuenta, pGraphics, nullptr, command);
       break;
@@ -171,17 +190,20 @@ void runCommand(Quenta* pQuenta, IGraphics* pGraphics, IControl* /*pControl*/, i
       pQuenta->copyPreset();
       break;
     case File::kPasteProgram:
-      if (confirm(pGraphics, "Do you really want to overwrite the current program?", "Paste Program"))
+      if (confirm(pGraphics, "Do you really want to overwrite the current program?",
+                  "Paste Program"))
         pQuenta->pastePreset();
       break;
     case File::kInitProgram:
-      if (confirm(pGraphics, "Do you really want to initialize the current program?", "Initialize Program"))
+      if (confirm(pGraphics, "Do you really want to initialize the current program?",
+                  "Initialize Program"))
         pQuenta->initPreset();
       break;
     case File::kLoadProgram:
     case File::kLoadBank: {
       const bool bank = command == File::kLoadBank;
-      WDL_String file(chooseFile(pGraphics, IGraphics::kFileOpen, &programs, bank ? "fxb" : "fxp").c_str());
+      WDL_String file(
+          chooseFile(pGraphics, IGraphics::kFileOpen, &programs, bank ? "fxb" : "fxp").c_str());
       if (!file.GetLength()) break;
       remember(programs);
       const bool ok = bank ? pQuenta->LoadBankFromFXB(&file) : pQuenta->LoadProgramFromFXP(&file);
@@ -193,8 +215,9 @@ void runCommand(Quenta* pQuenta, IGraphics* pGraphics, IControl* /*pControl*/, i
       const bool bank = command == File::kSaveBank;
       WDL_String proposed(bank ? "Quenta" : pQuenta->GetPresetName(pQuenta->GetCurrentPresetIdx()));
       replaceIllegalFileChar(&proposed);
-      WDL_String file(
-          chooseFile(pGraphics, IGraphics::kFileSave, &programs, bank ? "fxb" : "fxp", proposed.Get()).c_str());
+      WDL_String file(chooseFile(pGraphics, IGraphics::kFileSave, &programs, bank ? "fxb" : "fxp",
+                                 proposed.Get())
+                          .c_str());
       if (!file.GetLength()) break;
       remember(programs);
       pQuenta->ModifyCurrentPreset();
@@ -222,13 +245,15 @@ void runCommand(Quenta* pQuenta, IGraphics* pGraphics, IControl* /*pControl*/, i
       break;
     case File::kUnselectStartupBank:
       if (confirm(pGraphics,
-                  aboutFile("The Startup Bank is:", pQuenta->getStartupBankPath(), "Do you really want to unselect it?"),
+                  aboutFile("The Startup Bank is:", pQuenta->getStartupBankPath(),
+                            "Do you really want to unselect it?"),
                   "Unselect Startup Bank"))
         pQuenta->unsetStartupFxb();
       break;
     case File::kProgramFolder: {
       WDL_String start(programs.GetLength() ? programs.Get() : pQuenta->getHomePath());
-      const std::string file = chooseFile(pGraphics, IGraphics::kFileSave, &start, " ", "[file name is ignored]");
+      const std::string file =
+          chooseFile(pGraphics, IGraphics::kFileSave, &start, " ", "[file name is ignored]");
       if (file.empty()) break;
       makeNewFilePath(&programs, file.c_str());
       remember(programs);
@@ -239,14 +264,17 @@ void runCommand(Quenta* pQuenta, IGraphics* pGraphics, IControl* /*pControl*/, i
       // A missing file is reported before anything is reset: reading it would only bring the
       // defaults, and the next save would make that loss permanent.
       if (!Synth::fileExists(WDL_String(pQuenta->getIniPath()))) {
-        pGraphics->ShowMessageBox("The INI file does not exist.", "Problem with INI File", IGraphics::kMsgBoxOK);
+        pGraphics->ShowMessageBox("The INI file does not exist.", "Problem with INI File",
+                                  IGraphics::kMsgBoxOK);
         break;
       }
       if (confirm(pGraphics,
-                  aboutFile("The INI configuration file is:", pQuenta->getIniPath(), "Do you really want to reload it?"),
+                  aboutFile("The INI configuration file is:", pQuenta->getIniPath(),
+                            "Do you really want to reload it?"),
                   "Reload Configuration") &&
           pQuenta->loadConfig() == Synth::kConfigMissing)
-        pGraphics->ShowMessageBox("The INI file does not exist.", "Problem with INI File", IGraphics::kMsgBoxOK);
+        pGraphics->ShowMessageBox("The INI file does not exist.", "Problem with INI File",
+                                  IGraphics::kMsgBoxOK);
       break;
     case File::kSaveConfig:
       if (confirm(pGraphics,
@@ -309,7 +337,8 @@ void loadMicroTuning(Quenta* pQuenta, IGraphics* pGraphics, int block) {
 
 void saveMicroTuning(Quenta* pQuenta, IGraphics* pGraphics, int block) {
   WDL_String* pFolder = &pQuenta->editorControls().scaleFolder;
-  const std::string file = chooseFile(pGraphics, IGraphics::kFileSave, pFolder, "scl", "Quenta_tuning");
+  const std::string file =
+      chooseFile(pGraphics, IGraphics::kFileSave, pFolder, "scl", "Quenta_tuning");
   if (file.empty()) return;
   if (!pQuenta->saveMicroTuningFile(block, file.c_str())) error(pGraphics, kCannotSave);
 }
@@ -319,7 +348,8 @@ void saveMicroTuning(Quenta* pQuenta, IGraphics* pGraphics, int block) {
 void doUtilMenu(Quenta* pQuenta, IGraphics* pGraphics, int block) {
   IPopupMenu menu;
   for (int b = 0; b < kNumBlocks; ++b)
-    menu.AddItem(copyToBlockText(b).c_str(), -1, b == block ? IPopupMenuItem::kDisabled : IPopupMenuItem::kNoFlags);
+    menu.AddItem(copyToBlockText(b).c_str(), -1,
+                 b == block ? IPopupMenuItem::kDisabled : IPopupMenuItem::kNoFlags);
   IPopupMenu* pChosen = pGraphics->CreateIPopupMenu(&menu, nullptr);
   if (!pChosen) return;
   pQuenta->runUtilCommand(block, pChosen->GetChosenItemIdx());

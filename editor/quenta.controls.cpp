@@ -17,20 +17,49 @@
 namespace {
 
 // The Block a parameter belongs to, -1 for a global one.
-int blockOf(int paramIdx) { return paramIdx >= 0 && paramIdx < kFinal ? paramIdx / kBlockParamCount : -1; }
+int blockOf(int paramIdx) {
+  return paramIdx >= 0 && paramIdx < kFinal ? paramIdx / kBlockParamCount : -1;
+}
 
-IGraphics* guiOf(IPlugBase* pPlug) { return pPlug ? pPlug->GetGUI() : nullptr; }
-Quenta* quentaOf(IPlugBase* pPlug) { return static_cast<Quenta*>(pPlug); }
+IGraphics* guiOf(IPlugBase* pPlug) {
+  return pPlug ? pPlug->GetGUI() : nullptr;
+}
+Quenta* quentaOf(IPlugBase* pPlug) {
+  return static_cast<Quenta*>(pPlug);
+}
 
-std::string displayText(const IParam* pParam, bool withDisplayTexts) {
-  if (!pParam) return "";
+// What the plug-in holds is read under its lock: the host and the audio thread change values,
+// programs and names while the editor draws.
+std::string displayText(IPlugBase* pPlug, const IParam* pParam, bool withDisplayTexts) {
+  if (!pPlug || !pParam) return "";
+  WDL_MutexLock lock(pPlug->GetMutex());
   char text[128];
   pParam->GetDisplayForHost(text, sizeof text, withDisplayTexts);
   return text;
 }
 
+int intValue(IPlugBase* pPlug, int paramIdx) {
+  WDL_MutexLock lock(pPlug->GetMutex());
+  const IParam* pParam = pPlug->GetParam(paramIdx);
+  return pParam ? pParam->Int() : 0;
+}
+
+// The program number and its name, at most maxChars characters.
+std::string programName(IPlugBase* pPlug, int idx, int maxChars) {
+  WDL_MutexLock lock(pPlug->GetMutex());
+  return qtext::firstChars(pPlug->GetPresetName(idx), maxChars);
+}
+
 IAFContextMenu* makeContextMenu(bool wanted, IPlugBase* pPlug, const IRECT& rect, int paramIdx) {
   return wanted ? new IAFContextMenu(pPlug, rect, paramIdx) : nullptr;
+}
+
+// A right click belongs to the copy-to-Block menu (or does nothing without one): true when the
+// click was one.
+bool rightClickOpens(IAFContextMenu* pMenu, const IMouseMod& mod) {
+  if (!mod.R) return false;
+  if (pMenu) pMenu->doPopupMenu();
+  return true;
 }
 
 }  // namespace
@@ -40,7 +69,9 @@ IAFContextMenu* makeContextMenu(bool wanted, IPlugBase* pPlug, const IRECT& rect
 IAFContextMenu::IAFContextMenu(IPlugBase* pPlug, const IRECT& rect, int ownerParam)
     : IControl(pPlug, rect, kId), mOwnerParam(ownerParam) {}
 
-bool IAFContextMenu::Draw(IGraphics* pGraphics) { return pGraphics->FillIRect(COLOR_TRANSPARENT, mRECT); }
+bool IAFContextMenu::Draw(IGraphics* pGraphics) {
+  return pGraphics->FillIRect(COLOR_TRANSPARENT, mRECT);
+}
 
 void IAFContextMenu::OnMouseDown(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {
   doPopupMenu();
@@ -53,10 +84,12 @@ void IAFContextMenu::doPopupMenu() {
   if (!pGraphics || own < 0 || !mPlug->GetParam(mOwnerParam)) return;
   IPopupMenu menu;
   for (int b = 0; b < kNumBlocks; ++b)
-    menu.AddItem(copyToBlockText(b).c_str(), -1, b == own ? IPopupMenuItem::kDisabled : IPopupMenuItem::kNoFlags);
+    menu.AddItem(copyToBlockText(b).c_str(), -1,
+                 b == own ? IPopupMenuItem::kDisabled : IPopupMenuItem::kNoFlags);
   IPopupMenu* pChosen = pGraphics->CreateIPopupMenu(&menu, &mRECT);
   if (!pChosen) return;
-  const int target = mOwnerParam % kBlockParamCount + kBlockParamCount * pChosen->GetChosenItemIdx();
+  const int target =
+      mOwnerParam % kBlockParamCount + kBlockParamCount * pChosen->GetChosenItemIdx();
   const double v = mPlug->GetParam(mOwnerParam)->GetNormalized();
   mPlug->SetParameterFromGUI(target, v);
   pGraphics->SetParameterFromPlug(target, v, true);
@@ -65,42 +98,42 @@ void IAFContextMenu::doPopupMenu() {
 
 // ---- Switch and knobs ----
 
-IAFSwitchControl::IAFSwitchControl(IPlugBase* pPlug, int x, int y, int paramIdx, const IBitmap& bitmap,
-                                   bool contextMenu, IChannelBlend::EBlendMethod blendMethod)
+IAFSwitchControl::IAFSwitchControl(IPlugBase* pPlug, int x, int y, int paramIdx,
+                                   const IBitmap& bitmap, bool contextMenu,
+                                   IChannelBlend::EBlendMethod blendMethod)
     : ISwitchControl(pPlug, x, y, paramIdx, bitmap, blendMethod),
       mContextMenu(makeContextMenu(contextMenu, pPlug, mRECT, paramIdx)) {}
 
-IAFSwitchControl::~IAFSwitchControl() { delete mContextMenu; }
-
-void IAFSwitchControl::OnMouseDown(int x, int y, const IMouseMod& mod) {
-  if (mod.R) {
-    if (mContextMenu) mContextMenu->doPopupMenu();
-    return;
-  }
-  ISwitchControl::OnMouseDown(x, y, mod);
+IAFSwitchControl::~IAFSwitchControl() {
+  delete mContextMenu;
 }
 
-IAFKnobMultiControl::IAFKnobMultiControl(IPlugBase* pPlug, int x, int y, int paramIdx, const IBitmap& bitmap,
-                                         bool contextMenu, EDirection direction, double gearing)
+void IAFSwitchControl::OnMouseDown(int x, int y, const IMouseMod& mod) {
+  if (!rightClickOpens(mContextMenu, mod)) ISwitchControl::OnMouseDown(x, y, mod);
+}
+
+IAFKnobMultiControl::IAFKnobMultiControl(IPlugBase* pPlug, int x, int y, int paramIdx,
+                                         const IBitmap& bitmap, bool contextMenu,
+                                         EDirection direction, double gearing)
     : IKnobMultiControl(pPlug, x, y, paramIdx, bitmap, direction, gearing),
       mContextMenu(makeContextMenu(contextMenu, pPlug, mRECT, paramIdx)) {}
 
-IAFKnobMultiControl::~IAFKnobMultiControl() { delete mContextMenu; }
+IAFKnobMultiControl::~IAFKnobMultiControl() {
+  delete mContextMenu;
+}
 
 void IAFKnobMultiControl::OnMouseDown(int x, int y, const IMouseMod& mod) {
-  if (mod.R) {
-    if (mContextMenu) mContextMenu->doPopupMenu();
-    return;
-  }
-  IKnobMultiControl::OnMouseDown(x, y, mod);
+  if (!rightClickOpens(mContextMenu, mod)) IKnobMultiControl::OnMouseDown(x, y, mod);
 }
 
 IAFKnobMultiControlText::IAFKnobMultiControlText(IPlugBase* pPlug, const IRECT& rect, int paramIdx,
                                                  const IBitmap& bitmap, bool contextMenu)
-    : IKnobControl(pPlug, IRECT(rect.L, rect.T, rect.R, rect.B + kStripBottom), paramIdx, kVertical, kDefaultGearing),
+    : IKnobControl(pPlug, IRECT(rect.L, rect.T, rect.R, rect.B + kStripBottom), paramIdx, kVertical,
+                   kDefaultGearing),
       mBitmap(bitmap),
       mKnobRECT(rect.L, rect.T, rect.L + bitmap.FrameWidth(), rect.T + bitmap.FrameHeight()),
-      mValueRECT(rect.L, mKnobRECT.B + kStripTop, rect.L + bitmap.FrameWidth(), mKnobRECT.B + kStripBottom),
+      mValueRECT(rect.L, mKnobRECT.B + kStripTop, rect.L + bitmap.FrameWidth(),
+                 mKnobRECT.B + kStripBottom),
       mContextMenu(makeContextMenu(contextMenu, pPlug, mRECT, paramIdx)) {
   // Amber, opaque: at a quarter opacity the value could not be read on the dark strip.
   mText = IText(10, IColor(255, 255, 160, 0));
@@ -108,27 +141,22 @@ IAFKnobMultiControlText::IAFKnobMultiControlText(IPlugBase* pPlug, const IRECT& 
   DisablePrompt(false);
 }
 
-IAFKnobMultiControlText::~IAFKnobMultiControlText() { delete mContextMenu; }
+IAFKnobMultiControlText::~IAFKnobMultiControlText() {
+  delete mContextMenu;
+}
 
 bool IAFKnobMultiControlText::Draw(IGraphics* pGraphics) {
   pGraphics->DrawBitmap(mBitmap, mKnobRECT, FrameForNormalizedValue(mValue, mBitmap.N), &mBlend);
-  const std::string text = displayText(GetParam(), true);
+  const std::string text = displayText(mPlug, GetParam(), true);
   return text.empty() || qtext::drawClipped(pGraphics, &mText, text.c_str(), mValueRECT);
 }
 
 void IAFKnobMultiControlText::OnMouseDown(int x, int y, const IMouseMod& mod) {
-  if (mod.R) {
-    if (mContextMenu) mContextMenu->doPopupMenu();
-    return;
-  }
+  if (rightClickOpens(mContextMenu, mod)) return;
   if (mValueRECT.Contains(x, y))
     PromptUserInput(mValueRECT);
   else
     OnMouseDrag(x, y, 0, 0, mod);
-}
-
-void IAFKnobMultiControlText::OnMouseDblClick(int x, int y, const IMouseMod& mod) {
-  IKnobControl::OnMouseDblClick(x, y, mod);
 }
 
 // ---- Selectors ----
@@ -151,8 +179,9 @@ const MenuGroup kGroups[][5] = {
 
 }  // namespace
 
-IAFPopUpMenuControl::IAFPopUpMenuControl(IPlugBase* pPlug, int x, int y, int paramIdx, const IColor* pTextColor,
-                                         const IBitmap& off, const IBitmap& on, MenuType type, IAFInfoBubble* pInfo)
+IAFPopUpMenuControl::IAFPopUpMenuControl(IPlugBase* pPlug, int x, int y, int paramIdx,
+                                         const IColor* pTextColor, const IBitmap& off,
+                                         const IBitmap& on, MenuType type, IAFInfoBubble* pInfo)
     : IControl(pPlug, IRECT(x, y, off), paramIdx),
       mOff(off),
       mOn(on),
@@ -165,7 +194,9 @@ IAFPopUpMenuControl::IAFPopUpMenuControl(IPlugBase* pPlug, int x, int y, int par
   SetMouseDblAsSingleClick(true);
 }
 
-std::string IAFPopUpMenuControl::DisplayText() const { return displayText(GetParam(), mType != kControllers); }
+std::string IAFPopUpMenuControl::DisplayText() const {
+  return displayText(mPlug, GetParam(), mType != kControllers);
+}
 
 bool IAFPopUpMenuControl::Draw(IGraphics* pGraphics) {
   pGraphics->FillIRect(COLOR_TRANSPARENT, mTextRECT);
@@ -189,7 +220,7 @@ IPopupMenu* IAFPopUpMenuControl::BuildMenu(int* pFirst, IPopupMenu** pMenus, int
   note(pMenu, 0);
   const IParam* pParam = GetParam();
   const int n = pParam ? pParam->GetNDisplayTexts() : 0;
-  const std::string current = displayText(pParam, true);
+  const std::string current = displayText(mPlug, pParam, true);
   for (const MenuGroup& g : kGroups[mType]) {
     // Only the first group goes to the top level: an untitled group after it ends the list.
     if ((!g.title && &g != &kGroups[mType][0]) || g.first >= n) break;
@@ -245,13 +276,27 @@ namespace {
 constexpr int kLineDy[IAFInfoBubble::kLines] = {1, 12, 41, 52};
 
 const char* const descModTarget[21] = {
-    "SG Frequency",        "SG Pulse Width",    "LP Frequency",
-    "EM Attack Time",      "EM Release Trigger", "Resonator Peak Frequencies",
-    "MG1 Frequency",       "MG1 Amplitude",      "Channel VCA Modulation Source",
-    "Channel Gate Source", "Total VCA Modulation Source", "Sample & Hold Input",
-    "GEG Trigger 1",       "GEG Trigger 2",      "VP1 Input",
-    "VP2 Input",           "LAG 1 Input",        "LAG 2 Input",
-    "Attenuator 1 Input",  "Attenuator 2 Input", "Attenuator 3 Input",
+    "SG Frequency",
+    "SG Pulse Width",
+    "LP Frequency",
+    "EM Attack Time",
+    "EM Release Trigger",
+    "Resonator Peak Frequencies",
+    "MG1 Frequency",
+    "MG1 Amplitude",
+    "Channel VCA Modulation Source",
+    "Channel Gate Source",
+    "Total VCA Modulation Source",
+    "Sample & Hold Input",
+    "GEG Trigger 1",
+    "GEG Trigger 2",
+    "VP1 Input",
+    "VP2 Input",
+    "LAG 1 Input",
+    "LAG 2 Input",
+    "Attenuator 1 Input",
+    "Attenuator 2 Input",
+    "Attenuator 3 Input",
 };
 
 enum class Input { Bipolar, Unipolar, Trigger };
@@ -263,24 +308,37 @@ struct Patch {
   Sources sources;
 };
 const Patch kPatches[] = {
-    {kFMSrc, 0, Input::Bipolar, Sources::Mod},      {kPWMSrc, 1, Input::Bipolar, Sources::Mod},
-    {kFCSrc, 2, Input::Bipolar, Sources::Mod},      {kEMASrc, 3, Input::Bipolar, Sources::Mod},
-    {kRfCSrc, 5, Input::Bipolar, Sources::Mod},     {kMG1FSrc, 6, Input::Bipolar, Sources::Mod},
-    {kMG1MSrc, 7, Input::Bipolar, Sources::Mod},    {kVP1Src, 14, Input::Bipolar, Sources::Mod},
-    {kVP2Src, 15, Input::Bipolar, Sources::Mod},    {kLag1Src, 16, Input::Bipolar, Sources::Mod},
-    {kLag2Src, 17, Input::Bipolar, Sources::Mod},   {kAtn1Src, 18, Input::Bipolar, Sources::Mod},
-    {kAtn2Src, 19, Input::Bipolar, Sources::Mod},   {kAtn3Src, 20, Input::Bipolar, Sources::Mod},
-    {kVCAFSrc, 8, Input::Unipolar, Sources::Mod},   {kChGate, 9, Input::Unipolar, Sources::Mod},
-    {kTVCASrc, 10, Input::Unipolar, Sources::Mod},  {kSHIn, 11, Input::Bipolar, Sources::SHInput},
-    {kEMRSrc, 4, Input::Trigger, Sources::Trigger}, {kGEGSrc1, 12, Input::Trigger, Sources::Trigger},
+    {kFMSrc, 0, Input::Bipolar, Sources::Mod},
+    {kPWMSrc, 1, Input::Bipolar, Sources::Mod},
+    {kFCSrc, 2, Input::Bipolar, Sources::Mod},
+    {kEMASrc, 3, Input::Bipolar, Sources::Mod},
+    {kRfCSrc, 5, Input::Bipolar, Sources::Mod},
+    {kMG1FSrc, 6, Input::Bipolar, Sources::Mod},
+    {kMG1MSrc, 7, Input::Bipolar, Sources::Mod},
+    {kVP1Src, 14, Input::Bipolar, Sources::Mod},
+    {kVP2Src, 15, Input::Bipolar, Sources::Mod},
+    {kLag1Src, 16, Input::Bipolar, Sources::Mod},
+    {kLag2Src, 17, Input::Bipolar, Sources::Mod},
+    {kAtn1Src, 18, Input::Bipolar, Sources::Mod},
+    {kAtn2Src, 19, Input::Bipolar, Sources::Mod},
+    {kAtn3Src, 20, Input::Bipolar, Sources::Mod},
+    {kVCAFSrc, 8, Input::Unipolar, Sources::Mod},
+    {kChGate, 9, Input::Unipolar, Sources::Mod},
+    {kTVCASrc, 10, Input::Unipolar, Sources::Mod},
+    {kSHIn, 11, Input::Bipolar, Sources::SHInput},
+    {kEMRSrc, 4, Input::Trigger, Sources::Trigger},
+    {kGEGSrc1, 12, Input::Trigger, Sources::Trigger},
     {kGEGSrc2, 13, Input::Trigger, Sources::Trigger},
 };
 
 const char* inputText(Input in) {
   switch (in) {
-    case Input::Bipolar: return "Input: -5 to 5 Volt";
-    case Input::Unipolar: return "Input: 0 to 5 Volt";
-    case Input::Trigger: return "Input: Trigger";
+    case Input::Bipolar:
+      return "Input: -5 to 5 Volt";
+    case Input::Unipolar:
+      return "Input: 0 to 5 Volt";
+    case Input::Trigger:
+      return "Input: Trigger";
   }
   return "";
 }
@@ -296,7 +354,8 @@ IAFInfoBubble::IAFInfoBubble(IPlugBase* pPlug, int x, int y, int id)
     : IControl(pPlug, IRECT(x, y, x + kWidth, y + kHeight), id) {
   const IText style(12, IColor(128, 255, 255, 255), "Arial");
   for (int i = 0; i < kLines; ++i)
-    mLines[i] = new Line(pPlug, IRECT(x, y + kLineDy[i], x + kWidth, y + kLineDy[i] + kLineHeight + 1), style);
+    mLines[i] = new Line(
+        pPlug, IRECT(x, y + kLineDy[i], x + kWidth, y + kLineDy[i] + kLineHeight + 1), style);
 }
 
 void IAFInfoBubble::attachToGraphics(IGraphics* pGraphics) {
@@ -305,7 +364,9 @@ void IAFInfoBubble::attachToGraphics(IGraphics* pGraphics) {
   mAttached = true;
 }
 
-const char* IAFInfoBubble::GetLine(int i) const { return i >= 0 && i < kLines ? mLines[i]->GetTextForPlug() : ""; }
+const char* IAFInfoBubble::GetLine(int i) const {
+  return i >= 0 && i < kLines ? mLines[i]->GetTextForPlug() : "";
+}
 
 bool IAFInfoBubble::Draw(IGraphics* pGraphics) {
   pGraphics->FillIRect(COLOR_TRANSPARENT, mRECT);
@@ -326,7 +387,7 @@ void IAFInfoBubble::setInfo(int paramIdx) {
   for (const Patch& p : kPatches)
     if (p.param == r) pPatch = &p;
   if (!pPatch) return;
-  const int v = pParam->Int();
+  const int v = intValue(mPlug, paramIdx);
   const char* source = pPatch->sources == Sources::Mod       ? entry(descModSource, v)
                        : pPatch->sources == Sources::SHInput ? entry(descInputSource, v)
                                                              : entry(descTriggerSource, v);
@@ -335,13 +396,11 @@ void IAFInfoBubble::setInfo(int paramIdx) {
     // A trigger source fires only when it exists: "off" never does, and an external clock only
     // while its clock runs.
     bool active = v > kTrigOff && v < kNumTriggers;
-    if (v >= kTrigClk1 && v <= kTrigClk4) {
-      const IParam* pClock = mPlug->GetParam(kClk1Src + (v - kTrigClk1));
-      active = pClock && pClock->Int() != 0;
-    }
+    if (v >= kTrigClk1 && v <= kTrigClk4) active = intValue(mPlug, kClk1Src + (v - kTrigClk1)) != 0;
     output = active ? "Output: Trigger" : "Output: inactive";
   }
-  const char* lines[kLines] = {descModTarget[pPatch->target], inputText(pPatch->input), source, output};
+  const char* lines[kLines] = {descModTarget[pPatch->target], inputText(pPatch->input), source,
+                               output};
   for (int i = 0; i < kLines; ++i) mLines[i]->SetTextFromPlug(lines[i]);
   SetDirty(false);
 }
@@ -358,10 +417,15 @@ IAFPresetMenu::~IAFPresetMenu() {}
 bool IAFPresetMenu::Draw(IGraphics* pGraphics) {
   pGraphics->FillIRect(COLOR_TRANSPARENT, mNumberRECT);
   pGraphics->FillIRect(COLOR_TRANSPARENT, mNameRECT);
-  const int idx = mPlug->GetCurrentPresetIdx();
+  int idx;
+  std::string name;
+  {
+    WDL_MutexLock lock(mPlug->GetMutex());
+    idx = mPlug->GetCurrentPresetIdx();
+    name = programName(mPlug, idx, kMaxNameChars);
+  }
   char number[16];
   std::snprintf(number, sizeof number, "%02d", idx);
-  const std::string name = qtext::firstChars(mPlug->GetPresetName(idx), kMaxNameChars);
   // The line is centred in the field's height as well.
   IRECT measured = mNameRECT;
   pGraphics->MeasureIText(&mText, "0", &measured);
@@ -378,7 +442,8 @@ void IAFPresetMenu::OnMouseDown(int x, int y, const IMouseMod& /*mod*/) {
   if (!pGraphics) return;
   if (mNameRECT.Contains(x, y)) {
     mRenaming = mPlug->GetCurrentPresetIdx();
-    pGraphics->CreateTextEntry(this, mText, mNameRECT, mPlug->GetPresetName(mRenaming));
+    pGraphics->CreateTextEntry(this, mText, mNameRECT,
+                               programName(mPlug, mRenaming, IPreset::kNameLen).c_str());
   } else {
     doPopupMenu();
   }
@@ -410,18 +475,21 @@ void IAFPresetMenu::doPopupMenu() {
       menu.AddItem(kTitles[g], groups[g]);
     }
     char text[16 + 4 * kMaxNameChars];
-    std::snprintf(text, sizeof text, "%02u: %s", (unsigned)i, qtext::firstChars(mPlug->GetPresetName(i), kMaxNameChars).c_str());
+    std::snprintf(text, sizeof text, "%02u: %s", (unsigned)i,
+                  programName(mPlug, i, kMaxNameChars).c_str());
     groups[g]->AddItem(text)->SetChecked(i == current);
   }
   IPopupMenu* pChosen = pGraphics->CreateIPopupMenu(&menu, &mRECT);
   if (!pChosen) return;
   for (int g = 0; g < kGroups; ++g)
-    if (groups[g] == pChosen) quentaOf(mPlug)->changePreset(kPerGroup * g + pChosen->GetChosenItemIdx());
+    if (groups[g] == pChosen)
+      quentaOf(mPlug)->changePreset(kPerGroup * g + pChosen->GetChosenItemIdx());
 }
 
 // ---- MIDI learn ----
 
-IAFSwitchMidiLearn::IAFSwitchMidiLearn(IPlugBase* pPlug, int x, int y, const IBitmap& bitmap, bool learnMode)
+IAFSwitchMidiLearn::IAFSwitchMidiLearn(IPlugBase* pPlug, int x, int y, const IBitmap& bitmap,
+                                       bool learnMode)
     : ISwitchControl(pPlug, x, y, kId, bitmap), mLearnMode(learnMode) {}
 
 void IAFSwitchMidiLearn::OnMouseDown(int x, int y, const IMouseMod& mod) {
@@ -470,7 +538,9 @@ void IAFUtilityKick::OnMouseUp(int x, int y, const IMouseMod& mod) {
 
 IAFMenuBase::IAFMenuBase(IPlugBase* pPlug, const IRECT& rect, int id) : IControl(pPlug, rect, id) {}
 
-bool IAFMenuBase::Draw(IGraphics* pGraphics) { return pGraphics->FillIRect(COLOR_TRANSPARENT, mRECT); }
+bool IAFMenuBase::Draw(IGraphics* pGraphics) {
+  return pGraphics->FillIRect(COLOR_TRANSPARENT, mRECT);
+}
 
 void IAFOptionMenu::OnMouseDown(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {
   if (IGraphics* pGraphics = guiOf(mPlug)) doOptionMenu(quentaOf(mPlug), pGraphics);

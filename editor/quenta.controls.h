@@ -32,7 +32,8 @@ class IAFContextMenu : public IControl {
 // A switch whose right click opens the copy-to-Block menu (when it has one).
 class IAFSwitchControl : public ISwitchControl {
  public:
-  IAFSwitchControl(IPlugBase* pPlug, int x, int y, int paramIdx, const IBitmap& bitmap, bool contextMenu,
+  IAFSwitchControl(IPlugBase* pPlug, int x, int y, int paramIdx, const IBitmap& bitmap,
+                   bool contextMenu,
                    IChannelBlend::EBlendMethod blendMethod = IChannelBlend::kBlendNone);
   ~IAFSwitchControl() override;
 
@@ -46,8 +47,9 @@ class IAFSwitchControl : public ISwitchControl {
 // A knob (or rotary switch) whose right click opens the copy-to-Block menu (when it has one).
 class IAFKnobMultiControl : public IKnobMultiControl {
  public:
-  IAFKnobMultiControl(IPlugBase* pPlug, int x, int y, int paramIdx, const IBitmap& bitmap, bool contextMenu,
-                      EDirection direction = kVertical, double gearing = kDefaultGearing);
+  IAFKnobMultiControl(IPlugBase* pPlug, int x, int y, int paramIdx, const IBitmap& bitmap,
+                      bool contextMenu, EDirection direction = kVertical,
+                      double gearing = kDefaultGearing);
   ~IAFKnobMultiControl() override;
 
   void OnMouseDown(int x, int y, const IMouseMod& mod) override;
@@ -58,7 +60,8 @@ class IAFKnobMultiControl : public IKnobMultiControl {
 };
 
 // A small knob with its value printed in a strip below it; a click on the strip lets the user
-// type a value. Block knobs also have the copy-to-Block menu.
+// type a value, a double click restores the default. Block knobs also have the copy-to-Block
+// menu.
 class IAFKnobMultiControlText : public IKnobControl {
  public:
   // The value strip lies from kStripTop to kStripBottom pixels below the knob.
@@ -69,7 +72,6 @@ class IAFKnobMultiControlText : public IKnobControl {
 
   bool Draw(IGraphics* pGraphics) override;
   void OnMouseDown(int x, int y, const IMouseMod& mod) override;
-  void OnMouseDblClick(int x, int y, const IMouseMod& mod) override;
   const IRECT& GetKnobRECT() const { return mKnobRECT; }
   const IRECT& GetValueRECT() const { return mValueRECT; }
   IAFContextMenu* GetContextMenu() const { return mContextMenu; }
@@ -91,8 +93,9 @@ class IAFPopUpMenuControl : public IControl {
     kTriggers = 3,     // "off", then Intern / Extern
     kSyncRates = 4,    // "off", then the long and the short rates
   };
-  IAFPopUpMenuControl(IPlugBase* pPlug, int x, int y, int paramIdx, const IColor* pTextColor, const IBitmap& off,
-                      const IBitmap& on, MenuType type, IAFInfoBubble* pInfo = nullptr);
+  IAFPopUpMenuControl(IPlugBase* pPlug, int x, int y, int paramIdx, const IColor* pTextColor,
+                      const IBitmap& off, const IBitmap& on, MenuType type,
+                      IAFInfoBubble* pInfo = nullptr);
 
   bool Draw(IGraphics* pGraphics) override;
   void OnMouseDown(int x, int y, const IMouseMod& mod) override;

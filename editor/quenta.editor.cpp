@@ -12,7 +12,8 @@ IBitmap panelBitmap(IGraphics* pGraphics, int id) {
   const qlayout::Bitmap* pEntry = qlayout::findBitmap(id);
   if (!pEntry || !pGraphics) return IBitmap();
   IBitmap bitmap = pGraphics->LoadIBitmap(id, pEntry->file, pEntry->frames);
-  if (!bitmap.mData) bitmap = IBitmap(nullptr, pEntry->width, pEntry->frameHeight * pEntry->frames, pEntry->frames);
+  if (!bitmap.mData)
+    bitmap = IBitmap(nullptr, pEntry->width, pEntry->frameHeight * pEntry->frames, pEntry->frames);
   return bitmap;
 }
 
@@ -26,12 +27,17 @@ constexpr IColor kLightSelectorText(160, 255, 255, 255);
 // The version label: white at alpha 128.
 constexpr IColor kVersionText(128, 255, 255, 255);
 
-IRECT rectOf(const qlayout::Rect& r) { return IRECT(r.L, r.T, r.R, r.B); }
-IRECT rectOf(const int (&r)[4]) { return IRECT(r[0], r[1], r[2], r[3]); }
+IRECT rectOf(const qlayout::Rect& r) {
+  return IRECT(r.L, r.T, r.R, r.B);
+}
+IRECT rectOf(const int (&r)[4]) {
+  return IRECT(r[0], r[1], r[2], r[3]);
+}
 
 class PanelBuilder {
  public:
-  PanelBuilder(Quenta* pQuenta, IGraphics* pGraphics, Quenta::EditorControls* pEditor, IControl** ppLearn)
+  PanelBuilder(Quenta* pQuenta, IGraphics* pGraphics, Quenta::EditorControls* pEditor,
+               IControl** ppLearn)
       : mQuenta(pQuenta), mGraphics(pGraphics), mEditor(pEditor), mLearn(ppLearn) {}
 
   void build() {
@@ -59,7 +65,8 @@ class PanelBuilder {
     IControl* pControl = nullptr;
     switch (c.kind) {
       case Kind::PresetMenu:
-        pControl = new IAFPresetMenu(mQuenta, rectOf(qlayout::kProgramNumber), rectOf(qlayout::kProgramName));
+        pControl = new IAFPresetMenu(mQuenta, rectOf(qlayout::kProgramNumber),
+                                     rectOf(qlayout::kProgramName));
         mEditor->programMenu = pControl;
         break;
       case Kind::Kick:
@@ -94,7 +101,8 @@ class PanelBuilder {
         if (c.led == qlayout::kLedMG2) mEditor->leds[2 * block + 1] = pControl;
         break;
       case Kind::Knob:
-        pControl = new IAFKnobMultiControl(mQuenta, x, y, param, bitmap, c.ctx, IKnobControl::kVertical, c.gearing);
+        pControl = new IAFKnobMultiControl(mQuenta, x, y, param, bitmap, c.ctx,
+                                           IKnobControl::kVertical, c.gearing);
         break;
       case Kind::TextKnob: {
         const IRECT knob(x, y, x + bitmap.FrameWidth(), y + bitmap.FrameHeight());
@@ -102,12 +110,13 @@ class PanelBuilder {
         break;
       }
       case Kind::Switch:
-        pControl = new IAFSwitchControl(mQuenta, x, y, param, bitmap, c.ctx, IChannelBlend::kBlendNone);
+        pControl =
+            new IAFSwitchControl(mQuenta, x, y, param, bitmap, c.ctx, IChannelBlend::kBlendNone);
         break;
       case Kind::Selector:
-        pControl = new IAFPopUpMenuControl(mQuenta, x, y, param, c.lightText ? &kLightSelectorText : nullptr, bitmap,
-                                           panelBitmap(mGraphics, c.bitmap2),
-                                           (IAFPopUpMenuControl::MenuType)c.menuType, mInfo);
+        pControl = new IAFPopUpMenuControl(
+            mQuenta, x, y, param, c.lightText ? &kLightSelectorText : nullptr, bitmap,
+            panelBitmap(mGraphics, c.bitmap2), (IAFPopUpMenuControl::MenuType)c.menuType, mInfo);
         break;
     }
     if (pControl) mGraphics->AttachControl(pControl);

@@ -64,7 +64,8 @@ constexpr Control bipolar(int x, int y, int param, const char* label) {
   return knob(x, y, param, label).withScale(Scale::Bipolar);
 }
 // A rotary switch: a knob over a switch image, one drag over its height covers the range.
-constexpr Control rotary(int x, int y, int param, int bitmap, const char* label, const char* positions) {
+constexpr Control rotary(int x, int y, int param, int bitmap, const char* label,
+                         const char* positions) {
   return make(Kind::Knob, x, y, param, bitmap, label).withGearing(1.0).withPositions(positions);
 }
 constexpr Control textKnob(int x, int y, int param, const char* label) {
@@ -91,6 +92,16 @@ constexpr Control rate(int x, int y, int param, const char* label) {
 constexpr Control controller(int x, int y, int param, const char* label) {
   return selector(x, y, param, 1, kButtonOff, kButtonOff, label).withLightText().at(Place::Left);
 }
+// The program's number and name fields (the number field's rectangle; the name's is known).
+constexpr Control programControl() {
+  const int w = kProgramNumber[2] - kProgramNumber[0], h = kProgramNumber[3] - kProgramNumber[1];
+  return sized(Kind::PresetMenu, kProgramNumber[0], kProgramNumber[1], w, h, kIdNone, nullptr);
+}
+// A Block's output switch in the mixer.
+constexpr Control channelOn(int x, int y, int block) {
+  const Control c = toggle(x, y, BlockParam(block, kChEnable), "ON", kSwitch2Orange);
+  return c.withCtx().at(Place::Left);
+}
 constexpr Control led(int x, int y, int role) {
   Control c = make(Kind::Led, x, y, kIdNone, kLed, nullptr);
   c.led = role;
@@ -100,8 +111,7 @@ constexpr Control led(int x, int y, int role) {
 }  // namespace
 
 const Control kFixedControls[] = {
-    sized(Kind::PresetMenu, kProgramNumber[0], kProgramNumber[1], kProgramNumber[2] - kProgramNumber[0],
-          kProgramNumber[3] - kProgramNumber[1], kIdNone, nullptr),
+    programControl(),
     make(Kind::Kick, 28, 581, kIdPrevProgram, kPrev, nullptr),
     make(Kind::Kick, 79, 581, kIdNextProgram, kNext, nullptr),
     sized(Kind::OptionMenu, 304, 581, 48, 20, kIdOptions, nullptr),
@@ -119,15 +129,15 @@ const Control kGlobalControls[] = {
     jack(1331, 174, kTVCASrc, 2, "TOTAL VCA"),
     // The mixer strip, one row per Block.
     knob(1250, 66, BlockParam(kBlockA, kVolume), "VOLUME").withCtx().at(Place::Right),
-    toggle(1202, 69, BlockParam(kBlockA, kChEnable), "ON", kSwitch2Orange).withCtx().at(Place::Left),
+    channelOn(1202, 69, kBlockA),
     jack(1131, 102, BlockParam(kBlockA, kVCAFSrc), 2, "VCA").withCtx(),
     jack(1192, 102, BlockParam(kBlockA, kChGate), 2, "GATE").withCtx(),
     knob(1250, 138, BlockParam(kBlockB, kVolume), "VOLUME").withCtx().at(Place::Right),
-    toggle(1202, 141, BlockParam(kBlockB, kChEnable), "ON", kSwitch2Orange).withCtx().at(Place::Left),
+    channelOn(1202, 141, kBlockB),
     jack(1131, 174, BlockParam(kBlockB, kVCAFSrc), 2, "VCA").withCtx(),
     jack(1192, 174, BlockParam(kBlockB, kChGate), 2, "GATE").withCtx(),
     knob(1250, 210, BlockParam(kBlockC, kVolume), "VOLUME").withCtx().at(Place::Right),
-    toggle(1202, 213, BlockParam(kBlockC, kChEnable), "ON", kSwitch2Orange).withCtx().at(Place::Left),
+    channelOn(1202, 213, kBlockC),
     jack(1131, 246, BlockParam(kBlockC, kVCAFSrc), 2, "VCA").withCtx(),
     jack(1192, 246, BlockParam(kBlockC, kChGate), 2, "GATE").withCtx(),
     // Sample and hold.
@@ -271,7 +281,9 @@ Rect controlRect(const Control& c, int block) {
 }
 
 int controlParam(const Control& c, int block) {
-  if (c.param < 0) return c.param - (c.param <= kIdUtilMenuA && c.param > kIdContextMenu ? block : 0);
+  // The Blocks' menu ids count down from Block A's.
+  const bool blockMenu = c.param <= kIdUtilMenuA && c.param > kIdContextMenu;
+  if (c.param < 0) return c.param - (blockMenu ? block : 0);
   return c.param + block * kBlockParamCount;
 }
 

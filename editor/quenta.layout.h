@@ -19,8 +19,26 @@ constexpr int kBlockDx = 364;
 
 // ---- Images ----
 enum BitmapId {
-  kBack = 101, kPlugOff, kPlugOn, kKnob, kKnobBig, kKnobSmall, kSwitch2, kSwitch3, kSwitch4, kSwitch6,
-  kSwitch2Orange, kSwitch2Horiz, kLed, kButtonOff, kButtonOn, kPrev, kNext, kLearn, kUnlearn, kKick,
+  kBack = 101,
+  kPlugOff,
+  kPlugOn,
+  kKnob,
+  kKnobBig,
+  kKnobSmall,
+  kSwitch2,
+  kSwitch3,
+  kSwitch4,
+  kSwitch6,
+  kSwitch2Orange,
+  kSwitch2Horiz,
+  kLed,
+  kButtonOff,
+  kButtonOn,
+  kPrev,
+  kNext,
+  kLearn,
+  kUnlearn,
+  kKick,
   kNoBitmap = 0
 };
 
@@ -40,9 +58,16 @@ const char* bitmapFileName(const Bitmap& b);
 // ---- Controls ----
 // Ids of controls that stand for no parameter (kept in the parameter-index field).
 enum ControlId {
-  kIdPrevProgram = -232, kIdNextProgram = -233, kIdOptions = -234, kIdMidiLearn = -235,
-  kIdTrigger = -236, kIdUtilMenuA = -237, kIdTuningMenuA = -240, kIdContextMenu = -243,
-  kIdInfoPanel = -244, kIdNone = -1
+  kIdPrevProgram = -232,
+  kIdNextProgram = -233,
+  kIdOptions = -234,
+  kIdMidiLearn = -235,
+  kIdTrigger = -236,
+  kIdUtilMenuA = -237,
+  kIdTuningMenuA = -240,
+  kIdContextMenu = -243,
+  kIdInfoPanel = -244,
+  kIdNone = -1
 };
 
 enum class Kind {
@@ -71,9 +96,9 @@ enum class Scale { None, Unipolar, Bipolar, Positions };
 
 struct Control {
   Kind kind = Kind::Knob;
-  int x = 0, y = 0;  // top-left corner
-  int w = 0, h = 0;  // rectangle size of controls without an image (menus, fields); else 0
-  int param = kIdNone;  // parameter (Block A's for the Block table) or control id
+  int x = 0, y = 0;         // top-left corner
+  int w = 0, h = 0;         // rectangle size of controls without an image (menus, fields); else 0
+  int param = kIdNone;      // parameter (Block A's for the Block table) or control id
   int bitmap = kNoBitmap;   // image (the off image of a selector)
   int bitmap2 = kNoBitmap;  // the on image of a selector
   int menuType = 0;         // selector menu type 0..4
@@ -90,19 +115,49 @@ struct Control {
   bool smallLabel = false;          // label in the smaller type, where space is short
 
   // Chainable settings for the tables.
-  constexpr Control withGearing(double g) const { Control c = *this; c.gearing = g; return c; }
-  constexpr Control withCtx() const { Control c = *this; c.ctx = true; return c; }
-  constexpr Control withLightText() const { Control c = *this; c.lightText = true; return c; }
+  constexpr Control withGearing(double g) const {
+    Control c = *this;
+    c.gearing = g;
+    return c;
+  }
+  constexpr Control withCtx() const {
+    Control c = *this;
+    c.ctx = true;
+    return c;
+  }
+  constexpr Control withLightText() const {
+    Control c = *this;
+    c.lightText = true;
+    return c;
+  }
   constexpr Control at(Place p, int dx = 0, int dy = 0) const {
-    Control c = *this; c.place = p; c.labelDx = dx; c.labelDy = dy; return c;
+    Control c = *this;
+    c.place = p;
+    c.labelDx = dx;
+    c.labelDy = dy;
+    return c;
   }
-  constexpr Control withScale(Scale s) const { Control c = *this; c.scale = s; return c; }
+  constexpr Control withScale(Scale s) const {
+    Control c = *this;
+    c.scale = s;
+    return c;
+  }
   constexpr Control labelled(const char* text, Place p) const {
-    Control c = *this; c.label = text; c.place = p; return c;
+    Control c = *this;
+    c.label = text;
+    c.place = p;
+    return c;
   }
-  constexpr Control small() const { Control c = *this; c.smallLabel = true; return c; }
+  constexpr Control small() const {
+    Control c = *this;
+    c.smallLabel = true;
+    return c;
+  }
   constexpr Control withPositions(const char* names) const {
-    Control c = *this; c.scale = Scale::Positions; c.positions = names; return c;
+    Control c = *this;
+    c.scale = Scale::Positions;
+    c.positions = names;
+    return c;
   }
 };
 

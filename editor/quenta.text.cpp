@@ -10,7 +10,9 @@ namespace {
 constexpr size_t kMaxProgramNameBytes = 255;  // the program's name buffer holds 256 with the end
 const char* const kEllipsis = "\xE2\x80\xA6";
 
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isContinuation(unsigned char c) {
+  return (c & 0xC0) == 0x80;
+}
 
 // Length of s without its last character.
 size_t dropLastChar(const std::string& s) {
@@ -72,12 +74,14 @@ bool drawClipped(IGraphics* pGraphics, IText* pText, const char* str, const IREC
   LICE_IBitmap* pSurface = pGraphics ? pGraphics->GetDrawBitmap() : nullptr;
   if (!pFont || !pSurface) return false;
   const std::string fitted = fitText(pGraphics, pText, str, r.W(), elide);
-  const IRECT clip = pGraphics->GetDrawRECT().Intersect(r).Intersect(IRECT(0, 0, pGraphics->Width(), pGraphics->Height()));
+  const IRECT clip = pGraphics->GetDrawRECT().Intersect(r).Intersect(
+      IRECT(0, 0, pGraphics->Width(), pGraphics->Height()));
   if (!clip.HasArea() || fitted.empty()) return true;
   LICE_Rect lr{r.L, r.T, r.R, r.B};
   const LICE_Rect lclip{clip.L, clip.T, clip.R, clip.B};
   const IColor& c = pText->mColor;
-  pFont->DrawText(pSurface, fitted.c_str(), &lr, pText->mAlign, LICE_RGBA(c.R, c.G, c.B, c.A), &lclip);
+  pFont->DrawText(pSurface, fitted.c_str(), &lr, pText->mAlign, LICE_RGBA(c.R, c.G, c.B, c.A),
+                  &lclip);
   return true;
 }
 

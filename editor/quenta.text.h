@@ -24,6 +24,7 @@ int textWidth(IGraphics* pGraphics, IText* pText, const char* str);
 std::string fitText(IGraphics* pGraphics, IText* pText, const char* str, int width, bool elide);
 // Draws str in r as DrawIText does (aligned, from r's top), clipped to r and to the pass's
 // drawing rectangle; a text wider than r is shortened to fit first. False when no font.
-bool drawClipped(IGraphics* pGraphics, IText* pText, const char* str, const IRECT& r, bool elide = false);
+bool drawClipped(IGraphics* pGraphics, IText* pText, const char* str, const IRECT& r,
+                 bool elide = false);
 
 }  // namespace qtext

@@ -128,7 +128,8 @@ void Quenta::update(int nSamples) {
     mCCGatePrev[g] = mCCGate[g];
   }
   // The editor's manual trigger fires trigger 1 once, whatever its controller's gate does.
-  if (mManualTrigger.load(std::memory_order_relaxed) && mManualTrigger.exchange(false, std::memory_order_acquire))
+  if (mManualTrigger.load(std::memory_order_relaxed) &&
+      mManualTrigger.exchange(false, std::memory_order_acquire))
     mTriggers[kTrigTrg1 - 1] = true;
 
   if ((mGEGTrigger[0] && *mGEGTrigger[0]) || (mGEGTrigger[1] && *mGEGTrigger[1])) mGEG.start();

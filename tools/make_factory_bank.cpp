@@ -66,7 +66,8 @@ void printList(const std::vector<factory::ProgramSource>& programs) {
   std::printf("| No. | Program | Sound |\n|---|---|---|\n");
   for (size_t i = 0; i < programs.size(); ++i) {
     std::string d = programs[i].description;
-    for (size_t at = d.find('|'); at != std::string::npos; at = d.find('|', at + 2)) d.replace(at, 1, "\\|");
+    for (size_t at = d.find('|'); at != std::string::npos; at = d.find('|', at + 2))
+      d.replace(at, 1, "\\|");
     std::printf("| %02zu | %s | %s |\n", i, programs[i].name.c_str(), d.c_str());
   }
 }
@@ -74,7 +75,8 @@ void printList(const std::vector<factory::ProgramSource>& programs) {
 int main(int argc, char** argv) {
   const bool list = argc == 3 && std::string(argv[1]) == "--list";
   if (argc != 3)
-    return fail("usage: quenta-make-factory-bank PROGRAMS.txt OUTPUT.fxb | --list PROGRAMS.txt", kExitUsage);
+    return fail("usage: quenta-make-factory-bank PROGRAMS.txt OUTPUT.fxb | --list PROGRAMS.txt",
+                kExitUsage);
   const std::string sourcePath = list ? argv[2] : argv[1], outputPath = list ? "" : argv[2];
 
   std::ifstream in(sourcePath, std::ios::binary);

@@ -14,7 +14,9 @@ PanelRig::PanelRig() : mQuenta(static_cast<Quenta*>(MakePlug(IPlugInstanceInfo{}
   mGui->OpenWindow(nullptr);
 }
 
-PanelRig::~PanelRig() { mGui->CloseWindow(); }
+PanelRig::~PanelRig() {
+  mGui->CloseWindow();
+}
 
 std::vector<IControl*> PanelRig::Find(int paramOrId) {
   std::vector<IControl*> found;
@@ -35,9 +37,13 @@ void PanelRig::ClickAt(int x, int y, bool right) {
   mGui->OnMouseUp(x, y, mod);
 }
 
-void PanelRig::Click(const IRECT& r, bool right) { ClickAt((r.L + r.R) / 2, (r.T + r.B) / 2, right); }
+void PanelRig::Click(const IRECT& r, bool right) {
+  ClickAt((r.L + r.R) / 2, (r.T + r.B) / 2, right);
+}
 
-void PanelRig::Hover(const IRECT& r) { mGui->OnMouseOver((r.L + r.R) / 2, (r.T + r.B) / 2, IMouseMod()); }
+void PanelRig::Hover(const IRECT& r) {
+  mGui->OnMouseOver((r.L + r.R) / 2, (r.T + r.B) / 2, IMouseMod());
+}
 
 void PanelRig::Set(int idx, double plain) {
   mQuenta->SetParameterFromGUI(idx, mQuenta->GetParam(idx)->GetNormalized(plain));

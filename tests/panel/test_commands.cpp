@@ -67,12 +67,17 @@ TEST(Commands, EveryOptionsItemReachesItsCommand) {
     ASSERT_EQ(rig.q().setStartupFxb(bank.Get()), Synth::kConfigOK);
   };
   const Case cases[] = {
-      {"Copy Program", none, [](PanelRig& rig, FreshHome&) { EXPECT_TRUE(rig.q().hasCopiedPreset()); }},
+      {"Copy Program", none,
+       [](PanelRig& rig, FreshHome&) { EXPECT_TRUE(rig.q().hasCopiedPreset()); }},
       {"Paste Program", [](PanelRig& rig, FreshHome&) { rig.q().copyPreset(); },
        box("Paste Program", "Do you really want to overwrite the current program?")},
-      {"Init Program", none, box("Initialize Program", "Do you really want to initialize the current program?")},
+      {"Init Program", none,
+       box("Initialize Program", "Do you really want to initialize the current program?")},
       {"Load Program", none, prompt(IGraphics::kFileOpen, "fxp", "")},
-      {"Save Program", [](PanelRig& rig, FreshHome&) { rig.q().renameProgram(rig.q().GetCurrentPresetIdx(), "Pad"); },
+      {"Save Program",
+       [](PanelRig& rig, FreshHome&) {
+         rig.q().renameProgram(rig.q().GetCurrentPresetIdx(), "Pad");
+       },
        prompt(IGraphics::kFileSave, "fxp", "Pad")},
       {"Load Bank", none, prompt(IGraphics::kFileOpen, "fxb", "")},
       {"Save Bank", none, prompt(IGraphics::kFileSave, "fxb", "Quenta")},
@@ -86,21 +91,22 @@ TEST(Commands, EveryOptionsItemReachesItsCommand) {
       {"Unselect Startup Bank", withStartupBank,
        [](PanelRig& rig, FreshHome& home) {
          EXPECT_EQ(LastBox(rig).caption, "Unselect Startup Bank");
-         EXPECT_EQ(LastBox(rig).text,
-                   "The Startup Bank is:\n" + home.File("start.fxb") + "\n\nDo you really want to unselect it?");
+         EXPECT_EQ(LastBox(rig).text, "The Startup Bank is:\n" + home.File("start.fxb") +
+                                          "\n\nDo you really want to unselect it?");
        }},
-      {"Default Path for Program Files", none, prompt(IGraphics::kFileSave, " ", "[file name is ignored]")},
+      {"Default Path for Program Files", none,
+       prompt(IGraphics::kFileSave, " ", "[file name is ignored]")},
       {"Reload Configuration", none,
        [](PanelRig& rig, FreshHome& home) {
          EXPECT_EQ(LastBox(rig).caption, "Reload Configuration");
-         EXPECT_EQ(LastBox(rig).text,
-                   "The INI configuration file is:\n" + home.Ini() + "\n\nDo you really want to reload it?");
+         EXPECT_EQ(LastBox(rig).text, "The INI configuration file is:\n" + home.Ini() +
+                                          "\n\nDo you really want to reload it?");
        }},
       {"Save Configuration", none,
        [](PanelRig& rig, FreshHome& home) {
          EXPECT_EQ(LastBox(rig).caption, "Save Configuration");
-         EXPECT_EQ(LastBox(rig).text,
-                   "The INI configuration file is:\n" + home.Ini() + "\n\nDo you really want to overwrite it?");
+         EXPECT_EQ(LastBox(rig).text, "The INI configuration file is:\n" + home.Ini() +
+                                          "\n\nDo you really want to overwrite it?");
        }},
       {"MIDI Thru", none,
        [](PanelRig& rig, FreshHome& home) {
@@ -110,7 +116,8 @@ TEST(Commands, EveryOptionsItemReachesItsCommand) {
       {"Ignore Program Change", none,
        [](PanelRig& rig, FreshHome& home) {
          EXPECT_TRUE(rig.q().getIgnoreProgramChange());
-         EXPECT_NE(cfgtest::ReadFile(home.Ini()).find("Ignore Program Change=true"), std::string::npos);
+         EXPECT_NE(cfgtest::ReadFile(home.Ini()).find("Ignore Program Change=true"),
+                   std::string::npos);
        }},
       {"Check Online for Update",
        [](PanelRig&, FreshHome&) { setenv("QUENTA_VERSION_URL", "http://127.0.0.1:1/version", 1); },
@@ -181,9 +188,10 @@ TEST(Commands, AConfigurationThatCannotBeWrittenIsReported) {
     const char* item;
     const char* file;  // the dialog's answer, for the folder command
   };
-  const Case cases[] = {
-      {"Save Configuration", nullptr}, {"MIDI Thru", nullptr}, {"Ignore Program Change", nullptr},
-      {"Default Path for Program Files", "/tmp/somewhere/x"}};
+  const Case cases[] = {{"Save Configuration", nullptr},
+                        {"MIDI Thru", nullptr},
+                        {"Ignore Program Change", nullptr},
+                        {"Default Path for Program Files", "/tmp/somewhere/x"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.item);
     FreshHome home;

@@ -21,8 +21,10 @@ TEST(Controls, ProgramButtonsWrapAtTheNumberOfPrograms) {
   struct Case {
     int id, from, to;
   };
-  const Case cases[] = {{IAFUtilityKick::kPrevious, 0, 63}, {IAFUtilityKick::kNext, 63, 0},
-                        {IAFUtilityKick::kPrevious, 10, 9}, {IAFUtilityKick::kNext, 10, 11}};
+  const Case cases[] = {{IAFUtilityKick::kPrevious, 0, 63},
+                        {IAFUtilityKick::kNext, 63, 0},
+                        {IAFUtilityKick::kPrevious, 10, 9},
+                        {IAFUtilityKick::kNext, 10, 11}};
   for (const Case& c : cases) {
     rig.q().changePreset(c.from);
     rig.Click(rig.One(c.id)->GetRECT());
@@ -98,12 +100,12 @@ TEST(Controls, SelectorMenusByType) {
     double value;
   };
   const Case cases[] = {
-      {kFMSrc, {3, 2}, 16},            // mod sources: third of "Extern"
-      {kFMSrc, {1}, 1},                // "+5V" at the top
-      {kEMRSrc, {1, 0}, 1},            // triggers: first of "Intern"
-      {kGEGSrc2, {2, 3}, 14},          // triggers: fourth of "Extern"
-      {kMG1Host, {2, 9}, 20},          // rates: last of the short ones
-      {kVC3Src, {2, 4}, 64},           // controllers: "060 - 089", fifth
+      {kFMSrc, {3, 2}, 16},                        // mod sources: third of "Extern"
+      {kFMSrc, {1}, 1},                            // "+5V" at the top
+      {kEMRSrc, {1, 0}, 1},                        // triggers: first of "Intern"
+      {kGEGSrc2, {2, 3}, 14},                      // triggers: fourth of "Extern"
+      {kMG1Host, {2, 9}, 20},                      // rates: last of the short ones
+      {kVC3Src, {2, 4}, 64},                       // controllers: "060 - 089", fifth
       {BlockParam(kBlockC, kChGate), {4, 7}, 31},  // "MIDI", eighth
   };
   for (const Case& c : cases) {
@@ -131,23 +133,45 @@ TEST(Controls, InformationPanelExplainsThePatchHovered) {
     const char* lines[4];
   };
   const Case cases[] = {
-      {BlockParam(kBlockB, kFCSrc), 5, -1,
+      {BlockParam(kBlockB, kFCSrc),
+       5,
+       -1,
        {"LP Frequency", "Input: -5 to 5 Volt", "Modulation Generator 1 A", "Output: -5 to 5 Volt"}},
-      {kTVCASrc, 3, -1,
-       {"Total VCA Modulation Source", "Input: 0 to 5 Volt", "General Envelope (positive)", "Output: -5 to 0 Volt"}},
-      {kSHIn, 11, -1, {"Sample & Hold Input", "Input: -5 to 5 Volt", "White Noise", "Output: -5 to 5 Volt"}},
+      {kTVCASrc,
+       3,
+       -1,
+       {"Total VCA Modulation Source", "Input: 0 to 5 Volt", "General Envelope (positive)",
+        "Output: -5 to 0 Volt"}},
+      {kSHIn,
+       11,
+       -1,
+       {"Sample & Hold Input", "Input: -5 to 5 Volt", "White Noise", "Output: -5 to 5 Volt"}},
       {kGEGSrc1, 0, -1, {"GEG Trigger 1", "Input: Trigger", "off", "Output: inactive"}},
-      {kGEGSrc1, 11, 0, {"GEG Trigger 1", "Input: Trigger", "External Clock 1", "Output: inactive"}},
-      {kGEGSrc2, 13, 0, {"GEG Trigger 2", "Input: Trigger", "External Clock 3", "Output: inactive"}},
-      {kEMRSrc, 14, 5, {"EM Release Trigger", "Input: Trigger", "External Clock 4", "Output: Trigger"}},
-      {kEMRSrc, 15, -1, {"EM Release Trigger", "Input: Trigger", "External Trigger 1", "Output: Trigger"}},
+      {kGEGSrc1,
+       11,
+       0,
+       {"GEG Trigger 1", "Input: Trigger", "External Clock 1", "Output: inactive"}},
+      {kGEGSrc2,
+       13,
+       0,
+       {"GEG Trigger 2", "Input: Trigger", "External Clock 3", "Output: inactive"}},
+      {kEMRSrc,
+       14,
+       5,
+       {"EM Release Trigger", "Input: Trigger", "External Clock 4", "Output: Trigger"}},
+      {kEMRSrc,
+       15,
+       -1,
+       {"EM Release Trigger", "Input: Trigger", "External Trigger 1", "Output: Trigger"}},
   };
   for (const Case& c : cases) {
     rig.Set(c.param, c.value);
     for (int k = 0; k < 4; ++k) rig.Set(kClk1Src + k, 0);
-    if (c.clock >= 0 && c.value >= kTrigClk1 && c.value <= kTrigClk4) rig.Set(kClk1Src + (int)c.value - kTrigClk1, c.clock);
+    if (c.clock >= 0 && c.value >= kTrigClk1 && c.value <= kTrigClk4)
+      rig.Set(kClk1Src + (int)c.value - kTrigClk1, c.clock);
     rig.Hover(rig.One(c.param)->GetRECT());
-    for (int k = 0; k < 4; ++k) EXPECT_STREQ(pInfo->GetLine(k), c.lines[k]) << "parameter " << c.param;
+    for (int k = 0; k < 4; ++k)
+      EXPECT_STREQ(pInfo->GetLine(k), c.lines[k]) << "parameter " << c.param;
   }
 }
 
@@ -189,7 +213,8 @@ TEST(Controls, TextKnobTakesTypedValuesOnItsStrip) {
   EXPECT_DOUBLE_EQ(rig.Value(kTuneFs), -37.0);
   EXPECT_EQ(rig.gui().TextEntries().size(), 1u);
   // A double click restores the default.
-  rig.gui().OnMouseDblClick(pKnob->GetKnobRECT().L + 5, pKnob->GetKnobRECT().T + 5, IMouseMod(true));
+  rig.gui().OnMouseDblClick(pKnob->GetKnobRECT().L + 5, pKnob->GetKnobRECT().T + 5,
+                            IMouseMod(true));
   EXPECT_DOUBLE_EQ(rig.Value(kTuneFs), 0.0);
 }
 

@@ -15,7 +15,9 @@
 
 namespace {
 
-LICE_pixel At(LICE_IBitmap* bmp, int x, int y) { return bmp->getBits()[y * bmp->getRowSpan() + x] | 0xff; }
+LICE_pixel At(LICE_IBitmap* bmp, int x, int y) {
+  return bmp->getBits()[y * bmp->getRowSpan() + x] | 0xff;
+}
 
 TEST(PanelGolden, DefaultSettings) {
   paneltest::PanelRig rig;
@@ -30,7 +32,8 @@ TEST(PanelGolden, DefaultSettings) {
     return;
   }
   LICE_MemBitmap stored;
-  ASSERT_NE(LICE_LoadPNG(golden.c_str(), &stored), nullptr) << golden << " is missing; make update-panel-golden";
+  ASSERT_NE(LICE_LoadPNG(golden.c_str(), &stored), nullptr)
+      << golden << " is missing; make update-panel-golden";
   ASSERT_EQ(stored.getWidth(), pScreen->getWidth());
   ASSERT_EQ(stored.getHeight(), pScreen->getHeight());
   // The diff: the panel darkened, differing pixels in magenta.
@@ -42,15 +45,17 @@ TEST(PanelGolden, DefaultSettings) {
       const bool same = At(&stored, x, y) == p;
       differing += !same;
       diff.getBits()[y * diff.getRowSpan() + x] =
-          same ? LICE_RGBA(LICE_GETR(p) / 4, LICE_GETG(p) / 4, LICE_GETB(p) / 4, 255) : LICE_RGBA(255, 0, 255, 255);
+          same ? LICE_RGBA(LICE_GETR(p) / 4, LICE_GETG(p) / 4, LICE_GETB(p) / 4, 255)
+               : LICE_RGBA(255, 0, 255, 255);
     }
   if (differing) {
     qrender::writePng(pScreen, "panel-golden-actual.png", error);
     qrender::writePng(&diff, "panel-golden-diff.png", error);
   }
-  EXPECT_EQ(differing, 0) << "pixels differ from " << golden
-                          << "; see panel-golden-actual.png and panel-golden-diff.png in the test's folder, and "
-                             "accept them with: make update-panel-golden";
+  EXPECT_EQ(differing, 0)
+      << "pixels differ from " << golden
+      << "; see panel-golden-actual.png and panel-golden-diff.png in the test's folder, and "
+         "accept them with: make update-panel-golden";
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ using paneltest::PanelRig;
 
 TEST(Lamps, FollowTheEngineWhileTheWindowIsOpen) {
   PanelRig rig;
-  rig.Set(kMG1Freq, 40.0);                        // Block A's MG1: 25 ms per cycle
+  rig.Set(kMG1Freq, 40.0);                       // Block A's MG1: 25 ms per cycle
   rig.Set(BlockParam(kBlockB, kMG2Freq), 10.0);  // Block B's MG2
   Quenta::EditorControls& panel = rig.q().editorControls();
   int onOff[2] = {0, 0};
@@ -23,7 +23,8 @@ TEST(Lamps, FollowTheEngineWhileTheWindowIsOpen) {
     rig.q().OnIdle();
     bool states[Quenta::kNumLeds];
     rig.q().computeLedStates(states);
-    for (int i = 0; i < Quenta::kNumLeds; ++i) ASSERT_EQ(panel.leds[i]->IsHidden(), !states[i]) << i << " " << frame;
+    for (int i = 0; i < Quenta::kNumLeds; ++i)
+      ASSERT_EQ(panel.leds[i]->IsHidden(), !states[i]) << i << " " << frame;
     ++onOff[states[0]];
   }
   EXPECT_GT(onOff[0], 50);

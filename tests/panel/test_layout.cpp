@@ -18,8 +18,8 @@ using paneltest::PanelRig;
 
 std::string Describe(IControl* c) {
   const IRECT& r = c->GetRECT();
-  return std::to_string(c->ParamIdx()) + " at (" + std::to_string(r.L) + "," + std::to_string(r.T) + ")-(" +
-         std::to_string(r.R) + "," + std::to_string(r.B) + ")";
+  return std::to_string(c->ParamIdx()) + " at (" + std::to_string(r.L) + "," + std::to_string(r.T) +
+         ")-(" + std::to_string(r.R) + "," + std::to_string(r.B) + ")";
 }
 
 TEST(Layout, ControlsLieInsideThePanelAndBindEveryParameterOnce) {
@@ -50,7 +50,8 @@ TEST(Layout, OnlyTheKnownControlsOverlap) {
       const IRECT& b = g.GetControl(j)->GetRECT();
       // The information panel draws its own lines over them.
       if (info.Contains(a) && info.Contains(b)) continue;
-      if (a.Intersect(b).HasArea()) overlaps.insert(Describe(g.GetControl(i)) + " / " + Describe(g.GetControl(j)));
+      if (a.Intersect(b).HasArea())
+        overlaps.insert(Describe(g.GetControl(i)) + " / " + Describe(g.GetControl(j)));
     }
   // The program control covers the next-program button; each Block's "EM Rel" covers 8 x 20 px
   // of its "EM Hold".
@@ -70,10 +71,12 @@ TEST(Layout, ControlsWithoutParametersCarryTheirIds) {
     IRECT rect;
   };
   const Case cases[] = {
-      {-232, IRECT(28, 581, 52, 601)},    {-233, IRECT(79, 581, 103, 601)},   {-234, IRECT(304, 581, 352, 601)},
-      {-235, IRECT(359, 580, 399, 600)},  {-236, IRECT(490, 568, 522, 592)},  {-237, IRECT(330, 24, 350, 36)},
-      {-238, IRECT(694, 24, 714, 36)},    {-239, IRECT(1058, 24, 1078, 36)},  {-240, IRECT(345, 503, 365, 518)},
-      {-241, IRECT(709, 503, 729, 518)},  {-242, IRECT(1073, 503, 1093, 518)}, {-244, IRECT(1296, 576, 1456, 640)},
+      {-232, IRECT(28, 581, 52, 601)},     {-233, IRECT(79, 581, 103, 601)},
+      {-234, IRECT(304, 581, 352, 601)},   {-235, IRECT(359, 580, 399, 600)},
+      {-236, IRECT(490, 568, 522, 592)},   {-237, IRECT(330, 24, 350, 36)},
+      {-238, IRECT(694, 24, 714, 36)},     {-239, IRECT(1058, 24, 1078, 36)},
+      {-240, IRECT(345, 503, 365, 518)},   {-241, IRECT(709, 503, 729, 518)},
+      {-242, IRECT(1073, 503, 1093, 518)}, {-244, IRECT(1296, 576, 1456, 640)},
   };
   for (const Case& c : cases) {
     IControl* pControl = rig.One(c.id);

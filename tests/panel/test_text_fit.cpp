@@ -75,8 +75,10 @@ TEST(TextFit, InformationLines) {
   for (const char* s : descTriggerSource) lines.push_back(s);
   for (const char* s : outputModSource) lines.push_back(s);
   // The targets, as the panel shows them on hovering each patch selector.
-  for (int p : std::vector<int>{kFMSrc, kPWMSrc, kFCSrc, kEMASrc, kEMRSrc, kRfCSrc, kMG1FSrc, kMG1MSrc, kVCAFSrc, kChGate, kTVCASrc,
-                kSHIn, kGEGSrc1, kGEGSrc2, kVP1Src, kVP2Src, kLag1Src, kLag2Src, kAtn1Src, kAtn2Src, kAtn3Src}) {
+  for (int p :
+       std::vector<int>{kFMSrc,   kPWMSrc,  kFCSrc,   kEMASrc,  kEMRSrc,  kRfCSrc,  kMG1FSrc,
+                        kMG1MSrc, kVCAFSrc, kChGate,  kTVCASrc, kSHIn,    kGEGSrc1, kGEGSrc2,
+                        kVP1Src,  kVP2Src,  kLag1Src, kLag2Src, kAtn1Src, kAtn2Src, kAtn3Src}) {
     pInfo->setInfo(p);
     lines.push_back(pInfo->GetLine(0));
   }
@@ -92,10 +94,12 @@ TEST(TextFit, ProgramNumberNamesAndVersion) {
   WDL_String factory(QUENTA_FACTORY_BANK);
   ASSERT_TRUE(rig.q().LoadBankFromFXB(&factory));
   for (int i = 0; i < rig.q().NPresets(); ++i)
-    EXPECT_LE(Width(rig, pProgram->GetText(), rig.q().GetPresetName(i)), pProgram->GetNameRECT().W())
+    EXPECT_LE(Width(rig, pProgram->GetText(), rig.q().GetPresetName(i)),
+              pProgram->GetNameRECT().W())
         << rig.q().GetPresetName(i);
   const std::string wide(32, 'W');
-  const std::string fitted = qtext::fitText(&rig.gui(), pProgram->GetText(), wide.c_str(), 192, true);
+  const std::string fitted =
+      qtext::fitText(&rig.gui(), pProgram->GetText(), wide.c_str(), 192, true);
   EXPECT_GT(Width(rig, pProgram->GetText(), wide), 192);
   EXPECT_LE(Width(rig, pProgram->GetText(), fitted), 192);
   EXPECT_EQ(fitted.substr(fitted.size() - 3), "\xE2\x80\xA6");

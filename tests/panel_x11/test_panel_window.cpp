@@ -40,11 +40,13 @@ TEST(PanelWindow, ShowsTheHeadlessPixelsAndAKnobDragReachesTheHost) {
   const std::vector<uint32_t> children = x.Children(window);
   ASSERT_EQ(children.size(), 1u);
   const uint32_t editor = children[0];
-  const std::vector<uint32_t> shown = x.ReadPixels(editor, 0, 0, qlayout::kPanelWidth, qlayout::kPanelHeight);
+  const std::vector<uint32_t> shown =
+      x.ReadPixels(editor, 0, 0, qlayout::kPanelWidth, qlayout::kPanelHeight);
 
   // The same instrument, settings and activation, drawn headless.
   std::unique_ptr<Quenta> q(static_cast<Quenta*>(MakePlug(IPlugInstanceInfo{})));
-  IGraphicsHeadless* pHeadless = new IGraphicsHeadless(q.get(), qlayout::kPanelWidth, qlayout::kPanelHeight);
+  IGraphicsHeadless* pHeadless =
+      new IGraphicsHeadless(q.get(), qlayout::kPanelWidth, qlayout::kPanelHeight);
   pHeadless->SetResourceDir(QUENTA_IMG_DIR);
   q->replaceGraphics(pHeadless);
   pHeadless->OpenWindow(nullptr);

@@ -205,7 +205,8 @@ bool parseProgramSource(const std::string& text, const std::string& fileName, st
     ++lineNo;
     const std::string whole = trim(raw);
     // Comments between a header and its first setting describe the program.
-    if (!whole.empty() && whole[0] == '#' && !programs.empty() && programs.back().settings.empty()) {
+    const bool described = !programs.empty() && programs.back().settings.empty();
+    if (!whole.empty() && whole[0] == '#' && described) {
       std::string& d = programs.back().description;
       d += (d.empty() ? "" : " ") + trim(whole.substr(1));
       continue;

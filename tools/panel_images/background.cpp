@@ -20,9 +20,9 @@ using qlayout::Place;
 using qlayout::Rect;
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kLabelGap = 2;    // between a control and its label
-constexpr int kScaleReach = 5;  // how far a knob's scale reaches beyond its rectangle
-constexpr int kRotaryInset = 2; // a rotary switch's corners are empty
+constexpr int kLabelGap = 2;     // between a control and its label
+constexpr int kScaleReach = 5;   // how far a knob's scale reaches beyond its rectangle
+constexpr int kRotaryInset = 2;  // a rotary switch's corners are empty
 
 struct Box {
   double L, T, R, B;
@@ -47,14 +47,18 @@ struct Occupancy {
     if (b.L < 0 || b.T < 0 || b.R > qlayout::kPanelWidth || b.B > qlayout::kPanelHeight)
       collisions->push_back({"label \"" + name + "\" leaves the panel"});
     for (const Printed& c : controls)
-      if (b.overlaps(c.box) && c.name != owner) collisions->push_back({"label \"" + name + "\" covers " + c.name});
+      if (b.overlaps(c.box) && c.name != owner)
+        collisions->push_back({"label \"" + name + "\" covers " + c.name});
     for (const Printed& l : labels)
-      if (b.overlaps(l.box)) collisions->push_back({"label \"" + name + "\" overlaps label \"" + l.name + "\""});
+      if (b.overlaps(l.box))
+        collisions->push_back({"label \"" + name + "\" overlaps label \"" + l.name + "\""});
     labels.push_back({b, name});
   }
 };
 
-bool hasScale(const Control& c) { return c.kind == Kind::Knob && c.scale != qlayout::Scale::None; }
+bool hasScale(const Control& c) {
+  return c.kind == Kind::Knob && c.scale != qlayout::Scale::None;
+}
 
 Box zoneOf(const Control& c, const Rect& r) {
   Box b{(double)r.L, (double)r.T, (double)r.R, (double)r.B};
@@ -81,8 +85,8 @@ std::string controlName(const Control& c, int block) {
 }
 
 // Prints text with its box's top-left corner at (x, top) and records it.
-void printAt(const Canvas& cv, Occupancy& occ, Font f, const char* text, double x, double top, Align align,
-             Rgb colour, const std::string& name, const std::string& owner = "") {
+void printAt(const Canvas& cv, Occupancy& occ, Font f, const char* text, double x, double top,
+             Align align, Rgb colour, const std::string& name, const std::string& owner = "") {
   const double w = cv.textWidth(f, text), capH = cv.capHeight(f);
   double L = align == Align::Left ? x : align == Align::Centre ? x - w / 2 : x - w;
   L = std::round(L);
@@ -99,8 +103,11 @@ void printLabel(const Canvas& cv, Occupancy& occ, const Control& c, const Rect& 
   double x = cx, top = r.B + kLabelGap;
   Align align = Align::Centre;
   switch (c.place) {
-    case Place::Below: break;
-    case Place::Above: top = r.T - reach - kLabelGap - capH; break;
+    case Place::Below:
+      break;
+    case Place::Above:
+      top = r.T - reach - kLabelGap - capH;
+      break;
     case Place::Left:
       x = r.L - reach - kLabelGap - 1;
       top = std::round(cy - capH / 2);
@@ -111,7 +118,8 @@ void printLabel(const Canvas& cv, Occupancy& occ, const Control& c, const Rect& 
       top = std::round(cy - capH / 2);
       align = Align::Left;
       break;
-    case Place::None: return;
+    case Place::None:
+      return;
   }
   (void)w;
   printAt(cv, occ, f, c.label, x + c.labelDx, top + c.labelDy, align, kInk, controlName(c, block));
@@ -124,8 +132,8 @@ void drawKnobScale(const Canvas& cv, const Control& c, const Rect& r) {
     const double a = knobAngle(i / 10.0);
     const bool major = i == 0 || i == 10 || (c.scale == qlayout::Scale::Bipolar && i == 5);
     const double r0 = rad + 1.5, r1 = rad + (major ? 4.5 : 3.5);
-    cv.line(cx + std::sin(a) * r0, cy - std::cos(a) * r0, cx + std::sin(a) * r1, cy - std::cos(a) * r1,
-            major ? kInk : kInkDim, major ? 1.2 : 0.9);
+    cv.line(cx + std::sin(a) * r0, cy - std::cos(a) * r0, cx + std::sin(a) * r1,
+            cy - std::cos(a) * r1, major ? kInk : kInkDim, major ? 1.2 : 0.9);
   }
 }
 
@@ -142,14 +150,19 @@ void drawPositions(const Canvas& cv, Occupancy& occ, const Control& c, const Rec
   const double capH = cv.capHeight(Font::Button);
   for (int i = 0; i < n; ++i) {
     const double a = switchAngle(i, n), s = std::sin(a), co = std::cos(a);
-    cv.line(cx + s * (rad - 2.5), cy - co * (rad - 2.5), cx + s * (rad + 0.5), cy - co * (rad + 0.5), kInk, 1.2);
+    cv.line(cx + s * (rad - 2.5), cy - co * (rad - 2.5), cx + s * (rad + 0.5),
+            cy - co * (rad + 0.5), kInk, 1.2);
     const double px = cx + s * (rad + 3.0), py = cy - co * (rad + 3.0);
     Align align = s < -0.3 ? Align::Right : s > 0.3 ? Align::Left : Align::Centre;
     double top = py - capH / 2;
     if (co > 0.6) top = py - capH;
     if (co < -0.6) top = py;
-    printAt(cv, occ, Font::Button, names[i].c_str(), px + (align == Align::Left ? 1 : align == Align::Right ? -1 : 0),
-            std::round(top), align, kInk, controlName(c, block) + " position " + names[i], controlName(c, block));
+    printAt(cv, occ, Font::Button, names[i].c_str(),
+            px + (align == Align::Left    ? 1
+                  : align == Align::Right ? -1
+                                          : 0),
+            std::round(top), align, kInk, controlName(c, block) + " position " + names[i],
+            controlName(c, block));
   }
 }
 
@@ -158,8 +171,10 @@ void drawSlideEnds(const Canvas& cv, Occupancy& occ, const Control& c, const Rec
   const char* bar = std::strchr(c.positions, '|');
   const std::string left(c.positions, (size_t)(bar - c.positions)), right(bar + 1);
   const double capH = cv.capHeight(Font::Button), top = std::round((r.T + r.B) / 2.0 - capH / 2);
-  printAt(cv, occ, Font::Button, left.c_str(), r.L - 3, top, Align::Right, kInk, controlName(c, block) + " left");
-  printAt(cv, occ, Font::Button, right.c_str(), r.R + 3, top, Align::Left, kInk, controlName(c, block) + " right");
+  printAt(cv, occ, Font::Button, left.c_str(), r.L - 3, top, Align::Right, kInk,
+          controlName(c, block) + " left");
+  printAt(cv, occ, Font::Button, right.c_str(), r.R + 3, top, Align::Left, kInk,
+          controlName(c, block) + " right");
 }
 
 // A display window sunk into the panel.
@@ -197,7 +212,8 @@ void drawMenuButton(const Canvas& cv, const Rect& r, const char* text) {
   cairo_pattern_destroy(p);
   if (text) {
     const double capH = cv.capHeight(Font::Button);
-    cv.text(Font::Button, text, (r.L + r.R) / 2.0, std::round((r.T + r.B) / 2.0 + capH / 2), Align::Centre, kInk);
+    cv.text(Font::Button, text, (r.L + r.R) / 2.0, std::round((r.T + r.B) / 2.0 + capH / 2),
+            Align::Centre, kInk);
   } else {
     // A small down arrow.
     const double cx = (r.L + r.R) / 2.0, cy = (r.T + r.B) / 2.0;
@@ -216,7 +232,8 @@ void drawGrain(const Canvas& cv) {
   for (int y = 0; y < qlayout::kPanelHeight; ++y) {
     seed = seed * 1664525u + 1013904223u;
     const double a = ((seed >> 24) / 255.0) * 0.035;
-    cv.line(0, y + 0.5, qlayout::kPanelWidth, y + 0.5, (seed & 0x100) ? rgb(0xffffff) : rgb(0x000000), 1.0, a);
+    cv.line(0, y + 0.5, qlayout::kPanelWidth, y + 0.5,
+            (seed & 0x100) ? rgb(0xffffff) : rgb(0x000000), 1.0, a);
   }
 }
 
@@ -240,16 +257,19 @@ void drawFrame(const Canvas& cv, Occupancy& occ, const qlayout::Frame& f, int bl
   if (title.empty()) return;
   const Font font = section ? Font::Title : Font::Heading;
   const double top = section ? f.y + 9 : f.y + 4;
-  if (cv.textWidth(font, title.c_str()) > f.w - 8) occ.collisions->push_back({"title \"" + title + "\" is wider than its frame"});
+  if (cv.textWidth(font, title.c_str()) > f.w - 8)
+    occ.collisions->push_back({"title \"" + title + "\" is wider than its frame"});
   switch (f.titleAt) {
     case qlayout::TitleAt::Left:
-      printAt(cv, occ, font, title.c_str(), x + (section ? 10 : 4), top, Align::Left, section ? kInk : kAccent, title);
+      printAt(cv, occ, font, title.c_str(), x + (section ? 10 : 4), top, Align::Left,
+              section ? kInk : kAccent, title);
       break;
     case qlayout::TitleAt::Right:
       printAt(cv, occ, font, title.c_str(), x + f.w - 4, top, Align::Right, kAccent, title);
       break;
     case qlayout::TitleAt::Centre:
-      printAt(cv, occ, font, title.c_str(), x + f.w / 2.0, top, Align::Centre, section ? kInk : kAccent, title);
+      printAt(cv, occ, font, title.c_str(), x + f.w / 2.0, top, Align::Centre,
+              section ? kInk : kAccent, title);
       break;
   }
 }
@@ -261,7 +281,8 @@ void drawLogo(const Canvas& cv, Occupancy& occ) {
   const double w = cv.textWidth(Font::Logo, "QUENTA");
   printAt(cv, occ, Font::Label, "POLYPHONIC SYNTHESIZER", x + w + 12, top + 4, Align::Left, kInkDim,
           "logo line 1");
-  printAt(cv, occ, Font::Label, "AMBERFOLD", x + w + 12, top + 15, Align::Left, kAccent, "logo line 2");
+  printAt(cv, occ, Font::Label, "AMBERFOLD", x + w + 12, top + 15, Align::Left, kAccent,
+          "logo line 2");
 }
 
 void drawControlDecor(const Canvas& cv, Occupancy& occ, const Control& c, int block) {
@@ -274,8 +295,8 @@ void drawControlDecor(const Canvas& cv, Occupancy& occ, const Control& c, int bl
         drawKnobScale(cv, c, r);
       break;
     case Kind::TextKnob:
-      drawDisplay(cv, r.L + 1, r.B - qlayout::kValueStripBottom + qlayout::kValueStripTop, r.R - r.L - 2,
-                  qlayout::kValueStripBottom - qlayout::kValueStripTop);
+      drawDisplay(cv, r.L + 1, r.B - qlayout::kValueStripBottom + qlayout::kValueStripTop,
+                  r.R - r.L - 2, qlayout::kValueStripBottom - qlayout::kValueStripTop);
       break;
     case Kind::Switch:
       if (c.positions) drawSlideEnds(cv, occ, c, r, block);
@@ -321,19 +342,22 @@ void drawBackground(Canvas& cv, std::vector<Collision>& collisions) {
     if (c.kind == Kind::PresetMenu) {
       // The program control's rectangle covers the next-program button; only its two fields
       // count as occupied.
-      occ.controls.push_back({Box{(double)qlayout::kProgramNumber[0], (double)qlayout::kProgramNumber[1],
-                                  (double)qlayout::kProgramNumber[2], (double)qlayout::kProgramNumber[3]},
-                              "program number"});
-      occ.controls.push_back({Box{(double)qlayout::kProgramName[0], (double)qlayout::kProgramName[1],
-                                  (double)qlayout::kProgramName[2], (double)qlayout::kProgramName[3]},
-                              "program name"});
+      occ.controls.push_back(
+          {Box{(double)qlayout::kProgramNumber[0], (double)qlayout::kProgramNumber[1],
+               (double)qlayout::kProgramNumber[2], (double)qlayout::kProgramNumber[3]},
+           "program number"});
+      occ.controls.push_back(
+          {Box{(double)qlayout::kProgramName[0], (double)qlayout::kProgramName[1],
+               (double)qlayout::kProgramName[2], (double)qlayout::kProgramName[3]},
+           "program name"});
       return;
     }
     occ.controls.push_back({zoneOf(c, qlayout::controlRect(c, block)), controlName(c, block)});
   });
-  occ.controls.push_back({Box{(double)qlayout::kInfoX, (double)qlayout::kInfoY,
-                              (double)qlayout::kInfoX + qlayout::kInfoW, (double)qlayout::kInfoY + qlayout::kInfoH},
-                          "information panel"});
+  occ.controls.push_back(
+      {Box{(double)qlayout::kInfoX, (double)qlayout::kInfoY,
+           (double)qlayout::kInfoX + qlayout::kInfoW, (double)qlayout::kInfoY + qlayout::kInfoH},
+       "information panel"});
 
   cv.setColour(kPanel);
   cairo_paint(cv.cr());
@@ -346,8 +370,8 @@ void drawBackground(Canvas& cv, std::vector<Collision>& collisions) {
   for (int i = 0; i < qlayout::kNumTexts; ++i) {
     const qlayout::Text& t = qlayout::kTexts[i];
     for (int b = 0; b < (t.perBlock ? 3 : 1); ++b)
-      printAt(cv, occ, t.heading ? Font::Heading : Font::Label, t.text, t.x + b * qlayout::kBlockDx, t.y,
-              Align::Centre, t.heading ? kAccent : kInk, t.text);
+      printAt(cv, occ, t.heading ? Font::Heading : Font::Label, t.text, t.x + b * qlayout::kBlockDx,
+              t.y, Align::Centre, t.heading ? kAccent : kInk, t.text);
   }
   drawLogo(cv, occ);
   forEachControl([&](const Control& c, int block) { drawControlDecor(cv, occ, c, block); });

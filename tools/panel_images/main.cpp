@@ -30,9 +30,11 @@ int run(int argc, char** argv) {
   panelimg::Canvas back(qlayout::kPanelWidth, qlayout::kPanelHeight);
   std::vector<panelimg::Collision> collisions;
   panelimg::drawBackground(back, collisions);
-  for (const panelimg::Collision& c : collisions) std::fprintf(stderr, "quenta-panel-images: %s\n", c.what.c_str());
+  for (const panelimg::Collision& c : collisions)
+    std::fprintf(stderr, "quenta-panel-images: %s\n", c.what.c_str());
   if (!collisions.empty() && !draft) {
-    std::fprintf(stderr, "quenta-panel-images: error: %zu printed labels do not fit\n", collisions.size());
+    std::fprintf(stderr, "quenta-panel-images: error: %zu printed labels do not fit\n",
+                 collisions.size());
     return kExitError;
   }
 
@@ -56,4 +58,6 @@ int run(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return run(argc, argv); }
+int main(int argc, char** argv) {
+  return run(argc, argv);
+}

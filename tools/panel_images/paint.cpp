@@ -16,18 +16,25 @@ struct FontSpec {
 
 FontSpec fontSpec(Font f) {
   switch (f) {
-    case Font::Label: return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 9.0};
-    case Font::Button: return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 8.0};
-    case Font::Heading: return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 10.0};
-    case Font::Title: return {"DejaVu Sans", CAIRO_FONT_WEIGHT_BOLD, 13.0};
-    case Font::Logo: return {"DejaVu Sans", CAIRO_FONT_WEIGHT_BOLD, 26.0};
+    case Font::Label:
+      return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 9.0};
+    case Font::Button:
+      return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 8.0};
+    case Font::Heading:
+      return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 10.0};
+    case Font::Title:
+      return {"DejaVu Sans", CAIRO_FONT_WEIGHT_BOLD, 13.0};
+    case Font::Logo:
+      return {"DejaVu Sans", CAIRO_FONT_WEIGHT_BOLD, 26.0};
   }
   return {"DejaVu Sans", CAIRO_FONT_WEIGHT_NORMAL, 10.0};
 }
 
 }  // namespace
 
-Rgb mix(Rgb a, Rgb b, double t) { return Rgb{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t}; }
+Rgb mix(Rgb a, Rgb b, double t) {
+  return Rgb{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
 
 Canvas::Canvas(int w, int h) : mW(w), mH(h) {
   mSurface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
@@ -51,7 +58,9 @@ bool Canvas::writePng(const std::string& path) const {
   return cairo_surface_write_to_png(mSurface, path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
-void Canvas::setColour(Rgb c, double alpha) const { cairo_set_source_rgba(mCr, c.r, c.g, c.b, alpha); }
+void Canvas::setColour(Rgb c, double alpha) const {
+  cairo_set_source_rgba(mCr, c.r, c.g, c.b, alpha);
+}
 
 void Canvas::roundRect(double x, double y, double w, double h, double r) const {
   cairo_new_sub_path(mCr);
@@ -67,20 +76,23 @@ void Canvas::circle(double cx, double cy, double r) const {
   cairo_arc(mCr, cx, cy, r, 0, 2 * kPi);
 }
 
-void Canvas::fillRoundRect(double x, double y, double w, double h, double r, Rgb c, double alpha) const {
+void Canvas::fillRoundRect(double x, double y, double w, double h, double r, Rgb c,
+                           double alpha) const {
   roundRect(x, y, w, h, r);
   setColour(c, alpha);
   cairo_fill(mCr);
 }
 
-void Canvas::strokeRoundRect(double x, double y, double w, double h, double r, Rgb c, double width) const {
+void Canvas::strokeRoundRect(double x, double y, double w, double h, double r, Rgb c,
+                             double width) const {
   roundRect(x, y, w, h, r);
   setColour(c);
   cairo_set_line_width(mCr, width);
   cairo_stroke(mCr);
 }
 
-void Canvas::line(double x0, double y0, double x1, double y1, Rgb c, double width, double alpha) const {
+void Canvas::line(double x0, double y0, double x1, double y1, Rgb c, double width,
+                  double alpha) const {
   cairo_move_to(mCr, x0, y0);
   cairo_line_to(mCr, x1, y1);
   setColour(c, alpha);
@@ -108,7 +120,8 @@ double Canvas::capHeight(Font f) const {
   return -e.y_bearing;
 }
 
-void Canvas::text(Font f, const char* text, double x, double y, Align align, Rgb c, double alpha) const {
+void Canvas::text(Font f, const char* text, double x, double y, Align align, Rgb c,
+                  double alpha) const {
   const double w = textWidth(f, text);
   double left = x;
   if (align == Align::Centre) left = x - w / 2;
@@ -119,7 +132,9 @@ void Canvas::text(Font f, const char* text, double x, double y, Align align, Rgb
   cairo_show_text(mCr, text);
 }
 
-double knobAngle(double v) { return (-135.0 + 270.0 * v) * kPi / 180.0; }
+double knobAngle(double v) {
+  return (-135.0 + 270.0 * v) * kPi / 180.0;
+}
 
 double switchAngle(int i, int n) {
   // Positions 40 degrees apart (three: 45), centred on 12 o'clock.

@@ -48,14 +48,17 @@ class Canvas {
   void setColour(Rgb c, double alpha = 1.0) const;
   void roundRect(double x, double y, double w, double h, double r) const;
   void circle(double cx, double cy, double r) const;
-  void fillRoundRect(double x, double y, double w, double h, double r, Rgb c, double alpha = 1.0) const;
+  void fillRoundRect(double x, double y, double w, double h, double r, Rgb c,
+                     double alpha = 1.0) const;
   void strokeRoundRect(double x, double y, double w, double h, double r, Rgb c, double width) const;
-  void line(double x0, double y0, double x1, double y1, Rgb c, double width, double alpha = 1.0) const;
+  void line(double x0, double y0, double x1, double y1, Rgb c, double width,
+            double alpha = 1.0) const;
 
   // Text: x is the left edge, centre or right edge by align; y is the baseline.
   void selectFont(Font f) const;
   double textWidth(Font f, const char* text) const;
-  void text(Font f, const char* text, double x, double y, Align align, Rgb c, double alpha = 1.0) const;
+  void text(Font f, const char* text, double x, double y, Align align, Rgb c,
+            double alpha = 1.0) const;
   // Ascent above the baseline of capitals in font f, in pixels (for centring).
   double capHeight(Font f) const;
 

@@ -21,7 +21,8 @@ constexpr Rgb kGreenLamp = rgb(0x8ef07a);
 constexpr Rgb kOrangeLamp = rgb(0xff9d2e);
 constexpr Rgb kAmber = rgb(0xf2b43c);
 
-void radial(cairo_t* cr, double cx, double cy, double r, Rgb inner, Rgb outer, double fx, double fy) {
+void radial(cairo_t* cr, double cx, double cy, double r, Rgb inner, Rgb outer, double fx,
+            double fy) {
   cairo_pattern_t* p = cairo_pattern_create_radial(cx + fx, cy + fy, r * 0.1, cx, cy, r);
   cairo_pattern_add_color_stop_rgb(p, 0, inner.r, inner.g, inner.b);
   cairo_pattern_add_color_stop_rgb(p, 1, outer.r, outer.g, outer.b);
@@ -73,7 +74,8 @@ void drawKnob(const Canvas& c, double oy, int s, double a, bool metalCap) {
   const double x1 = cx + std::sin(a) * (rSkirt - 1.2), y1 = cy - std::cos(a) * (rSkirt - 1.2);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   c.line(x0, y0, x1, y1, metalCap ? rgb(0x1a1b1e) : kPointer, s >= 40 ? 2.4 : 2.0);
-  if (metalCap) c.line(cx + std::sin(a) * (rCap + 1), cy - std::cos(a) * (rCap + 1), x1, y1, kPointer, 2.4);
+  if (metalCap)
+    c.line(cx + std::sin(a) * (rCap + 1), cy - std::cos(a) * (rCap + 1), x1, y1, kPointer, 2.4);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
 }
 
@@ -146,7 +148,9 @@ void drawSlide(const Canvas& c, double oy, int w, int h, bool right) {
   c.roundRect(hx, oy + 2.0, hw, h - 4.0, (h - 4.0) / 2);
   linear(cr, 0, oy + 2, 0, oy + h - 2, rgb(0xc9ccd1), rgb(0x6f747b));
   cairo_fill(cr);
-  for (int i = -1; i <= 1; ++i) c.line(hx + hw / 2 + i * 2.5, oy + 4.5, hx + hw / 2 + i * 2.5, oy + h - 4.5, rgb(0x3a3d42), 1.0);
+  for (int i = -1; i <= 1; ++i)
+    c.line(hx + hw / 2 + i * 2.5, oy + 4.5, hx + hw / 2 + i * 2.5, oy + h - 4.5, rgb(0x3a3d42),
+           1.0);
 }
 
 // A flat push button of w x h; lit buttons glow in amber.
@@ -156,7 +160,8 @@ void drawButton(const Canvas& c, double oy, int w, int h, bool lit, bool pressed
   const double dy = pressed ? 0.6 : 0.0;
   c.roundRect(0.5, oy + 0.5 + dy, w - 1.0, h - 1.5, 2.5);
   if (lit)
-    linear(cr, 0, oy, 0, oy + h, mix(kAmber, rgb(0xffffff), 0.35), mix(kAmber, rgb(0x000000), 0.12));
+    linear(cr, 0, oy, 0, oy + h, mix(kAmber, rgb(0xffffff), 0.35),
+           mix(kAmber, rgb(0x000000), 0.12));
   else
     linear(cr, 0, oy, 0, oy + h, rgb(0x474b52), rgb(0x1e2024));
   cairo_fill(cr);
@@ -260,20 +265,23 @@ void drawStrip(const qlayout::Bitmap& b, Canvas& c) {
       case kPrev:
       case kNext:
         drawButton(c, oy, w, h, false, f == 1);
-        triangle(c, w / 2.0, oy + h / 2.0 + (f == 1 ? 0.6 : 0), 9, b.id == kPrev, f == 1 ? kAmber : kInk);
+        triangle(c, w / 2.0, oy + h / 2.0 + (f == 1 ? 0.6 : 0), 9, b.id == kPrev,
+                 f == 1 ? kAmber : kInk);
         break;
       case kLearn:
       case kUnlearn: {
         drawButton(c, oy, w, h, f == 1, f == 1);
         const char* text = b.id == kLearn ? "LEARN" : "UNLEARN";
-        c.text(Font::Button, text, w / 2.0, oy + h / 2.0 + c.capHeight(Font::Button) / 2 + (f == 1 ? 0.6 : 0),
-               Align::Centre, f == 1 ? rgb(0x1a1308) : (b.id == kLearn ? kInk : kAccent));
+        c.text(Font::Button, text, w / 2.0,
+               oy + h / 2.0 + c.capHeight(Font::Button) / 2 + (f == 1 ? 0.6 : 0), Align::Centre,
+               f == 1 ? rgb(0x1a1308) : (b.id == kLearn ? kInk : kAccent));
         break;
       }
       case kKick: {
         drawButton(c, oy, w, h, f == 1, f == 1);
-        c.text(Font::Button, "TRIG", w / 2.0, oy + h / 2.0 + c.capHeight(Font::Button) / 2 + (f == 1 ? 0.6 : 0),
-               Align::Centre, f == 1 ? rgb(0x1a1308) : kInk);
+        c.text(Font::Button, "TRIG", w / 2.0,
+               oy + h / 2.0 + c.capHeight(Font::Button) / 2 + (f == 1 ? 0.6 : 0), Align::Centre,
+               f == 1 ? rgb(0x1a1308) : kInk);
         break;
       }
       case kPlugOff:

@@ -27,7 +27,8 @@ AEffect* makeHeadlessInstance(audioMasterCallback host) {
     pQuenta->LoadBankFromFXB(&bank);
   }
   pQuenta->EnsureDefaultPreset();
-  IGraphicsHeadless* pGraphics = new IGraphicsHeadless(pQuenta, qlayout::kPanelWidth, qlayout::kPanelHeight);
+  IGraphicsHeadless* pGraphics =
+      new IGraphicsHeadless(pQuenta, qlayout::kPanelWidth, qlayout::kPanelHeight);
   pGraphics->SetResourceDir(gImgFolder.c_str());
   pQuenta->replaceGraphics(pGraphics);
   return pQuenta->GetAEffect();
@@ -94,7 +95,8 @@ PluginEntry headlessEditorEntry(const std::string& imgFolder, const std::string&
 
 bool writeEditorPng(AEffect* effect, const std::string& path, std::string& error) {
   Quenta* pQuenta = effect ? static_cast<Quenta*>(static_cast<IPlugVST*>(effect->object)) : nullptr;
-  IGraphicsHeadless* pGraphics = pQuenta ? dynamic_cast<IGraphicsHeadless*>(pQuenta->GetGUI()) : nullptr;
+  IGraphicsHeadless* pGraphics =
+      pQuenta ? dynamic_cast<IGraphicsHeadless*>(pQuenta->GetGUI()) : nullptr;
   if (!pGraphics) {
     error = "the instance has no headless editor";
     return false;
