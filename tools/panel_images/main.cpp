@@ -5,6 +5,9 @@
 // --draft writes the images anyway, for working on the layout.
 #include <sys/stat.h>
 
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
