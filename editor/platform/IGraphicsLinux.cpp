@@ -360,8 +360,11 @@ IPopupMenu* IGraphicsLinux::OSCreatePopupMenu(IPopupMenu* pMenu, const IRECT& ar
   x11::MenuTree tree;
   std::vector<IPopupMenu*> menus;
   AddMenu(pMenu, &tree, &menus);
-  // Below the area; a zero-size area puts the menu just below the pointer.
-  const int x = area.Empty() ? mLastX : area.L, y = area.Empty() ? mLastY + 4 : area.B;
+  // Below the area; an area without extent (the pointer's position) puts the menu just below
+  // that point.
+  const bool point = !area.HasArea();
+  const int x = area.Empty() ? mLastX : area.L;
+  const int y = area.Empty() ? mLastY + 4 : point ? area.T + 4 : area.B;
   int sx = x, sy = y;
   mConn->ToScreen(mWindow->Id(), x, y, &sx, &sy);
   ++mModalDepth;

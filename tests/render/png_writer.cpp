@@ -185,7 +185,8 @@ std::vector<uint8_t> readFile(const std::string& path) {
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   FILE* fp = std::fopen(path.c_str(), "wb");
   if (!fp) return;
-  std::fwrite(bytes.data(), 1, bytes.size(), fp);
+  // An empty vector may have no data pointer, which fwrite must not be given.
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), fp);
   std::fclose(fp);
 }
 

@@ -9,11 +9,13 @@ namespace x11test {
 namespace {
 const char* const kModeNames[] = {"Sine", "Triangle", "Saw", "Square"};
 
-// A knob drawn as a grey square.
+// A knob drawn as a square whose red shows its value.
 class TestKnob : public IKnobControl {
  public:
   using IKnobControl::IKnobControl;
-  bool Draw(IGraphics* pGraphics) override { return pGraphics->FillIRect(IColor(255, 128, 128, 128), mRECT); }
+  bool Draw(IGraphics* pGraphics) override {
+    return pGraphics->FillIRect(IColor(255, (int)(mValue * 255.0 + 0.5), 128, 128), mRECT);
+  }
 };
 }  // namespace
 

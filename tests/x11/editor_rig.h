@@ -151,13 +151,15 @@ class SessionTest : public ::testing::Test {
     session->MoveTo(550, 150);
     rig.Click(1);
   }
-  // The one pop-up (menu, or box when managed) on the screen, once it is there.
+  // The count-th pop-up (menu), or box (when not), once it is there and taking input.
   uint32_t WaitForWindow(bool popUp, size_t count = 1) {
     std::vector<uint32_t> w;
     EditorSession::WaitFor([&] {
       w = rig.MappedTopLevels(popUp);
       return w.size() >= count;
     });
+    // Mapped first, then given the pointer and the keyboard: input sent in between is lost.
+    EditorSession::WaitFor([] { return false; }, 150);
     return w.size() >= count ? w[count - 1] : 0;
   }
 

@@ -74,7 +74,9 @@ class ServicesTest : public SessionTest {
   };
   // Asks for a file from a click on the action control (so a box or dialog it shows can be
   // answered meanwhile).
-  void Prompt(IGraphics::EFileAction action, const std::string& proposed, const char* extensions, FileAnswer* out) {
+  std::shared_ptr<FileAnswer> Prompt(IGraphics::EFileAction action, const std::string& proposed,
+                                     const char* extensions) {
+    auto out = std::make_shared<FileAnswer>();
     const std::string dir = folder;
     ClickAction([=](ActionControl* c) {
       WDL_String file(proposed.c_str()), d(dir.c_str());
@@ -83,6 +85,7 @@ class ServicesTest : public SessionTest {
       out->dir = d.Get();
       out->done = true;
     });
+    return out;
   }
 
   std::string root, bin, folder, oldPath;
@@ -107,8 +110,8 @@ TEST_F(ServicesTest, ZenityIsAskedWithoutAShellAndItsAnswerFinished) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answer);
     Answer(c.answer, c.status);
-    FileAnswer a;
-    Prompt(IGraphics::kFileSave, "Init", "fxb fxp", &a);
+    const std::shared_ptr<FileAnswer> answer = Prompt(IGraphics::kFileSave, "Init", "fxb fxp");
+    FileAnswer& a = *answer;
     ASSERT_TRUE(EditorSession::WaitFor([&] { return a.done.load(); }));
     EXPECT_EQ(a.file, c.expected);
     EXPECT_EQ(a.dir, c.expected.empty() ? folder : folder + "/");
@@ -125,11 +128,10 @@ TEST_F(ServicesTest, OverwritingAnExistingFileIsConfirmed) {
   WriteFile(existing, "bank");
   for (uint32_t key : {(uint32_t)XKB_KEY_Escape, (uint32_t)XKB_KEY_Return}) {
     Answer(existing + "\n", 0);
-    FileAnswer a;
-    Prompt(IGraphics::kFileSave, "old", "fxb", &a);
+    const std::shared_ptr<FileAnswer> answer = Prompt(IGraphics::kFileSave, "old", "fxb");
+    FileAnswer& a = *answer;
     ASSERT_NE(WaitForWindow(false), 0u);
-    EditorSession::WaitFor([] { return false; }, 100);
-    rig.Tap(key);  // No, then Yes
+      rig.Tap(key);  // No, then Yes
     ASSERT_TRUE(EditorSession::WaitFor([&] { return a.done.load(); }));
     EXPECT_EQ(a.file, key == XKB_KEY_Return ? existing : "");
   }
@@ -141,8 +143,8 @@ TEST_F(ServicesTest, KdialogStandsInForZenityAndOpensOnlyExistingFiles) {
   WriteFile(folder + "/p.fxp", "program");
   for (const char* name : {"p.fxp", "missing.fxp"}) {
     Answer(folder + "/" + name + "\n", 0);
-    FileAnswer a;
-    Prompt(IGraphics::kFileOpen, "", "fxp", &a);
+    const std::shared_ptr<FileAnswer> answer = Prompt(IGraphics::kFileOpen, "", "fxp");
+    FileAnswer& a = *answer;
     ASSERT_TRUE(EditorSession::WaitFor([&] { return a.done.load(); }));
     EXPECT_EQ(a.file, std::string(name) == "p.fxp" ? folder + "/p.fxp" : "");
   }
@@ -151,10 +153,9 @@ TEST_F(ServicesTest, KdialogStandsInForZenityAndOpensOnlyExistingFiles) {
 
 TEST_F(ServicesTest, WithoutHelpersTheBuiltInDialogAsksForThePath) {
   setenv("PATH", bin.c_str(), 1);  // nothing there
-  FileAnswer a;
-  Prompt(IGraphics::kFileSave, "Init", "fxb", &a);
+  const std::shared_ptr<FileAnswer> answer = Prompt(IGraphics::kFileSave, "Init", "fxb");
+  FileAnswer& a = *answer;
   ASSERT_NE(WaitForWindow(false), 0u);
-  EditorSession::WaitFor([] { return false; }, 100);
   for (int i = 0; i < 4; ++i) rig.Tap(XKB_KEY_BackSpace);
   rig.Type("Mine");
   rig.Tap(XKB_KEY_Return);
