@@ -5,9 +5,6 @@
 // --draft writes the images anyway, for working on the layout.
 #include <sys/stat.h>
 
-#include <cairo.h>
-#include <fontconfig/fontconfig.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
