@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "editor/IGraphics.h"
+
 Quenta::Quenta(IPlugInstanceInfo instanceInfo)
     : Synth(instanceInfo, kNumParams, "0-1 0-2", kQuentaNumPrograms, "Quenta", "", "Amberfold Ziziz", kQuentaVersion,
             kQuentaUniqueID, kQuentaMfrID, kQuentaLatency, true, true, true),
@@ -10,6 +12,8 @@ Quenta::Quenta(IPlugInstanceInfo instanceInfo)
   mBlockB.setParents(this, &mClock);
   mBlockC.setParents(this, &mClock);
   initParameters();
+  // The editor's panel, attached once complete.
+  createGraphics();
   AttachGraphics(mGUI);
   // The programs: the start-up bank, else the factory bank.
   if (!LoadBankFromFXB(&mStartupBankPath)) {
@@ -80,7 +84,8 @@ void Quenta::OnActivate(bool active) {
   // engine at the current (default) rate.
   if (active && mLastFrameLength < 0) Reset();
   Synth::OnActivate(active);
-  // The editor's activity lamp follows here once an editor is attached.
+  // Hosts activate from any thread; off the editor's thread the lamp waits for its next tick.
+  if (IGraphics* pGraphics = GetGUI()) pGraphics->HideControlFromPlug(mEditor.activeLed, !active);
 }
 
 void Quenta::ProcessMidiMsg(IMidiMsg* pMsg) {
@@ -148,7 +153,8 @@ void Quenta::allNotesOff() {
 
 void Quenta::RedrawParamControls() {
   IPlugBase::RedrawParamControls();
-  // The editor's program menu is marked for redraw here once an editor is attached.
+  // The program's number and name may have changed with the values.
+  if (IGraphics* pGraphics = GetGUI()) pGraphics->RedrawControlFromPlug(mEditor.programMenu);
 }
 
 void Quenta::computeLedStates(bool states[kNumLeds]) const {
@@ -163,9 +169,16 @@ void Quenta::computeLedStates(bool states[kNumLeds]) const {
 }
 
 void Quenta::OnIdle() {
-  // The lamps live in the editor; without an open editor there is nothing to drive.
-  if (!GetGUI()) return;
+  // The lamps live in the editor; without an open window there is nothing to drive. The engine
+  // values are read without the mutex: a value read while the audio thread writes it only
+  // shows for one idle period.
+  IGraphics* pGraphics = GetGUI();
+  if (!pGraphics || !pGraphics->WindowIsOpen()) return;
   bool states[kNumLeds];
   computeLedStates(states);
-  for (int i = 0; i < kNumLeds; ++i) mLedState[i] = states[i];
+  for (int i = 0; i < kNumLeds; ++i) {
+    if (states[i] == mLedState[i]) continue;
+    mLedState[i] = states[i];
+    pGraphics->HideControlFromPlug(mEditor.leds[i], !states[i]);
+  }
 }

@@ -11,6 +11,10 @@
 #include "instrument/synth.h"
 #include "plugin/Version.h"
 
+#include <atomic>
+
+class IAFInfoBubble;
+
 #define QUENTA_FOURCC(a, b, c, d) \
   ((int)(((unsigned)(a) << 24) | ((unsigned)(b) << 16) | ((unsigned)(c) << 8) | (unsigned)(d)))
 
@@ -43,6 +47,8 @@ class Quenta : public Synth {
   void PresetsChangedByHost() override { RedrawParamControls(); }
   void allNotesOff() override;
   void initParameters() override;
+  // The editor's panel (editor/quenta.editor.cpp).
+  void createGraphics() override;
 
   // Notes and the render loop's steps.
   void setNoteOn(int note, int velocity);
@@ -69,7 +75,8 @@ class Quenta : public Synth {
   // Microtuning of Block 0 .. 2: temperament 0 .. 13 applied to its twelve "Tune" parameters
   // (false for a block or temperament that does not exist), the lowest temperament they match
   // (-1 for none), and the tuning read from or written to a Scala scale file (false when the
-  // file cannot be read or written; saving replaces the file only once it is complete).
+  // file cannot be read or holds no scale, or cannot be written; saving replaces the file only
+  // once it is complete).
   bool setMicroTuning(int block, int tuning);
   int getMicroTuning(int block) const;
   bool loadMicroTuningFile(int block, const char* path);
@@ -78,6 +85,24 @@ class Quenta : public Synth {
   // Indicator states in the order MG1 A, MG2 A, MG1 B, MG2 B, MG1 C, MG2 C, S&H, GEG.
   enum { kNumLeds = 8 };
   void computeLedStates(bool states[kNumLeds]) const;
+
+  // The manual trigger: asks the next control frame to fire "External Trigger 1" once. Any
+  // thread; the controller gate of that trigger is left as the controller set it.
+  void fireManualTrigger() { mManualTrigger.store(true, std::memory_order_release); }
+
+  // Renames program idx (the current one or another), in its state too. name is taken as is.
+  void renameProgram(int idx, const char* name);
+
+  // The editor's controls the instrument drives (null until createGraphics sets them), and
+  // the folder the editor's scale-file dialogs start in.
+  struct EditorControls {
+    IControl* programMenu = nullptr;
+    IAFInfoBubble* infoBubble = nullptr;
+    IControl* activeLed = nullptr;
+    IControl* leds[kNumLeds] = {};  // in the order of computeLedStates
+    WDL_String scaleFolder;
+  };
+  EditorControls& editorControls() { return mEditor; }
 
   Block* getBlock(int b) { return b == 0 ? &mBlockA : b == 1 ? &mBlockB : b == 2 ? &mBlockC : nullptr; }
   const GEG& getGEG() const { return mGEG; }
@@ -147,4 +172,7 @@ class Quenta : public Synth {
   int32_t mNoiseSeed = MG::kNoiseSeedStart;
   // Cached indicator states (the editor draws them).
   bool mLedState[kNumLeds] = {};
+  EditorControls mEditor;
+  // Set by the manual trigger, consumed by the next frame.
+  std::atomic<bool> mManualTrigger{false};
 };

@@ -127,6 +127,10 @@ void Quenta::update(int nSamples) {
     mTriggers[kTrigTrg1 - 1 + g] = mCCGate[g] && !mCCGatePrev[g];
     mCCGatePrev[g] = mCCGate[g];
   }
+  // The editor's manual trigger fires trigger 1 once, whatever its controller's gate does.
+  if (mManualTrigger.load(std::memory_order_relaxed) &&
+      mManualTrigger.exchange(false, std::memory_order_acquire))
+    mTriggers[kTrigTrg1 - 1] = true;
 
   if ((mGEGTrigger[0] && *mGEGTrigger[0]) || (mGEGTrigger[1] && *mGEGTrigger[1])) mGEG.start();
 

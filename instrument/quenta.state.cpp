@@ -53,6 +53,32 @@ int Quenta::UnserializeState(ByteChunk* pChunk, int pos) {
   return pos;
 }
 
+void Quenta::renameProgram(int idx, const char* name) {
+  WDL_MutexLock lock(&mMutex);
+  IPreset* pPreset = GetPreset(idx);
+  if (!pPreset || !name) return;
+  if (idx == mCurrentPresetIdx) {
+    // The current program also takes the live state, as every edit of it does.
+    ModifyCurrentPreset(name);
+    return;
+  }
+  pPreset->SetName(name);
+  // Another program keeps its state; the copy of its name inside the state is replaced.
+  ByteChunk& chunk = pPreset->mChunk;
+  if (!isNewVersion_1_2_2(&chunk, 0)) return;
+  int program = 0, nameLen = 0;
+  int pos = chunk.Get(&program, kTagLen);
+  if (pos >= 0) pos = chunk.Get(&nameLen, pos);
+  if (pos < 0 || nameLen < 0 || (long long)pos + nameLen > chunk.Size()) return;
+  ByteChunk renamed;
+  renamed.PutBytes(versionMagic, kTagLen);
+  renamed.Put(&program);
+  renamed.PutStr(pPreset->mName);
+  renamed.PutBytes(chunk.GetBytes() + pos + nameLen, chunk.Size() - pos - nameLen);
+  chunk.Clear();
+  chunk.PutChunk(&renamed);
+}
+
 void Quenta::runUtilCommand(int block, int command) {
   if (command >= 0 && command <= 2)
     copyBlock(block, command);

@@ -73,10 +73,11 @@ bool Quenta::loadMicroTuningFile(int block, const char* path) {
     count = notes < kMicroTuningDegrees ? notes : kMicroTuningDegrees;
     for (int k = 0; k < count; ++k) ratios[k] = scl.ReadPitch();
   }
-  // A stream that cannot be read (a folder, an I/O error) is no scale file.
+  // A stream that cannot be read (a folder, an I/O error) is no scale file, and neither is a
+  // file without a usable note count: both are refused without changing anything.
   const bool readable = !std::ferror(f);
   std::fclose(f);
-  if (!readable) return false;
+  if (!readable || count <= 0) return false;
 
   WDL_MutexLock lock(&mMutex);
   for (int k = 0; k < count; ++k)

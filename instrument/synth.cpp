@@ -28,6 +28,15 @@ void Synth::Reset() {
 }
 
 
+void Synth::replaceGraphics(IGraphics* pGraphics) {
+  if (!pGraphics) return;
+  // The panel's controls are reached through the instrument's pointers; createGraphics points
+  // them at the new object's controls before the old object goes.
+  mGUI = pGraphics;
+  createGraphics();
+  AttachGraphics(pGraphics);
+}
+
 void Synth::OnActivate(bool active) {
   WDL_MutexLock lock(&mMutex);
   if (active) OnParamReset();

@@ -45,8 +45,14 @@ class Synth : public IPlugVST {
   void OnActivate(bool active) override;
   void ProcessMidiMsg(IMidiMsg* /*pMsg*/) override {}
 
+  // Fills the editor's graphics object (mGUI) with the panel; the instrument's own.
+  virtual void createGraphics() {}
   virtual void allNotesOff() {}
   virtual void initParameters() {}
+
+  // Builds the panel on another graphics object (a headless one, for the tools and tests) and
+  // attaches it in place of the current one, which is deleted.
+  void replaceGraphics(IGraphics* pGraphics);
 
   // ---- Programs (instrument/synth.programs.cpp) ----
   // Fills the programs from the start-up bank, else from the factory bank in the bundle.
@@ -136,8 +142,8 @@ class Synth : public IPlugVST {
 
  protected:
   IMidiQueue mMidiQueue;
-  // The editor's graphics object, made at construction (without touching a display) and
-  // attached once the instrument has its parameters; the framework owns it from then on.
+  // The editor's graphics object, made at construction (without touching a display), filled by
+  // createGraphics and attached once complete; the framework owns it from then on.
   IGraphics* mGUI = nullptr;
   // The editor's MIDI learn switch; null until the editor layout sets it.
   IControl* mMidiLearnSwitch = nullptr;

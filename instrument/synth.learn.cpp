@@ -57,8 +57,9 @@ void Synth::applyMidiLearn() {
     mMidiLearn = false;
     mMidiUnlearn = false;
   }
-  // Learning has ended: the editor's learn switch (mMidiLearnSwitch), once the editor has
-  // one, goes back to off and is redrawn here.
+  // Learning has ended: the editor's learn switch goes back to off. This may run on the audio
+  // thread (a controller arriving); the editor then applies it on its next tick.
+  if (mMidiLearnSwitch && GetGUI()) GetGUI()->SetControlFromPlug(mMidiLearnSwitch, 0.0);
 }
 
 void Synth::OnParamChange(int paramIdx) {

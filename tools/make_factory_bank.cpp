@@ -1,6 +1,7 @@
 // quenta-make-factory-bank: turns the factory programs' source into the bank the plug-in loads
 // at start when no start-up bank is chosen.
 // Usage: quenta-make-factory-bank PROGRAMS.txt OUTPUT.fxb
+//        quenta-make-factory-bank --list PROGRAMS.txt   (the programs as a Markdown table)
 // Scala files named in the source are read from the source's folder. The instrument keeps its
 // configuration under $HOME: run this with a home folder of its own.
 #include <cstdio>
@@ -60,9 +61,23 @@ bool verifyBank(const std::string& path, const std::vector<factory::ProgramSourc
 
 }  // namespace
 
+// The programs as the README lists them: number, name and description.
+void printList(const std::vector<factory::ProgramSource>& programs) {
+  std::printf("| No. | Program | Sound |\n|---|---|---|\n");
+  for (size_t i = 0; i < programs.size(); ++i) {
+    std::string d = programs[i].description;
+    for (size_t at = d.find('|'); at != std::string::npos; at = d.find('|', at + 2))
+      d.replace(at, 1, "\\|");
+    std::printf("| %02zu | %s | %s |\n", i, programs[i].name.c_str(), d.c_str());
+  }
+}
+
 int main(int argc, char** argv) {
-  if (argc != 3) return fail("usage: quenta-make-factory-bank PROGRAMS.txt OUTPUT.fxb", kExitUsage);
-  const std::string sourcePath = argv[1], outputPath = argv[2];
+  const bool list = argc == 3 && std::string(argv[1]) == "--list";
+  if (argc != 3)
+    return fail("usage: quenta-make-factory-bank PROGRAMS.txt OUTPUT.fxb | --list PROGRAMS.txt",
+                kExitUsage);
+  const std::string sourcePath = list ? argv[2] : argv[1], outputPath = list ? "" : argv[2];
 
   std::ifstream in(sourcePath, std::ios::binary);
   if (!in) return fail("cannot read " + sourcePath);
@@ -73,6 +88,10 @@ int main(int argc, char** argv) {
   std::vector<factory::ProgramSource> programs;
   std::string error;
   if (!factory::parseProgramSource(text.str(), fileName, programs, error)) return fail(error);
+  if (list) {
+    printList(programs);
+    return 0;
+  }
   // Every program is played into the instrument first, so that a wrong name or value is
   // reported before a wrong count.
   std::unique_ptr<Quenta> plug = makeInstrument();

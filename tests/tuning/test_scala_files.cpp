@@ -109,7 +109,7 @@ TEST(ScalaFiles, MalformedPitchLinesLeaveTheirDegree) {
   EXPECT_NEAR(q.Degree(kBlockC, 11), 0.0, 1e-9);
 }
 
-TEST(ScalaFiles, WithoutAUsableCountNothingChanges) {
+TEST(ScalaFiles, WithoutAUsableCountNothingChangesAndTheLoadFails) {
   const char* files[] = {
       "",                                  // empty file
       "! only comments\n!\n",              // no description
@@ -126,7 +126,7 @@ TEST(ScalaFiles, WithoutAUsableCountNothingChanges) {
     Tuned q;
     ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kJust));
     const std::vector<double> before = q.All();
-    EXPECT_TRUE(Load(q, kBlockA, text, dir)) << "the file itself was readable";
+    EXPECT_FALSE(Load(q, kBlockA, text, dir)) << "a file without a scale is no success";
     EXPECT_EQ(q.All(), before);
   }
 }

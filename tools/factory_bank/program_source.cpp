@@ -204,6 +204,13 @@ bool parseProgramSource(const std::string& text, const std::string& fileName, st
     pos = eol + 1;
     ++lineNo;
     const std::string whole = trim(raw);
+    // Comments between a header and its first setting describe the program.
+    const bool described = !programs.empty() && programs.back().settings.empty();
+    if (!whole.empty() && whole[0] == '#' && described) {
+      std::string& d = programs.back().description;
+      d += (d.empty() ? "" : " ") + trim(whole.substr(1));
+      continue;
+    }
     if (whole.empty() || whole[0] == '#') continue;
     const std::string line = trim(stripComment(whole));
 

@@ -35,6 +35,7 @@ struct Setting {
 
 struct ProgramSource {
   std::string name;
+  std::string description;  // the comment lines right after the header, joined
   int line = 0;  // line of the program's header
   std::vector<Setting> settings;  // in source order
 };

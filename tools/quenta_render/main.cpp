@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "tools/quenta_render/editor_png.h"
 #include "tools/quenta_render/midi_file.h"
 #include "tools/quenta_render/options.h"
 #include "tools/quenta_render/param_access.h"
@@ -41,6 +42,13 @@ std::string defaultPluginPath(std::string& looked) {
   return "";
 }
 
+// The bundle's Contents folder of a plug-in binary <bundle>/Contents/x86_64-linux/Quenta.so.
+std::string bundleContents(const std::string& pluginPath) {
+  const size_t slash = pluginPath.find_last_of('/');
+  const std::string arch = slash == std::string::npos ? "." : pluginPath.substr(0, slash);
+  return arch + "/..";
+}
+
 int run(int argc, char** argv) {
   RenderOptions opt;
   std::string error;
@@ -56,7 +64,8 @@ int run(int argc, char** argv) {
 
   // Everything that can be checked before the plug-in runs is checked first.
   MidiFile song;
-  if (!opt.listParams && !loadMidiFile(opt.midiPath, song, error)) return failWith(opt.midiPath + ": " + error);
+  const bool render = !opt.midiPath.empty() && !opt.listParams;
+  if (render && !loadMidiFile(opt.midiPath, song, error)) return failWith(opt.midiPath + ": " + error);
   if (opt.channel > 0) keepChannel(song, opt.channel);
   PresetFile bank, program;
   if (!opt.bankPath.empty() && !loadPresetFile(opt.bankPath, true, bank, error))
@@ -71,7 +80,15 @@ int run(int argc, char** argv) {
     if (pluginPath.empty()) return failWith("no plug-in next to the tool (looked for " + looked + "); use --plugin PATH");
   }
   PluginHost host;
-  if (!host.load(pluginPath, error)) return failWith(error);
+  if (opt.editorPng.empty()) {
+    if (!host.load(pluginPath, error)) return failWith(error);
+  } else {
+    // The panel is drawn by an instance made in this process, with a headless editor that
+    // takes its images from the bundle.
+    const std::string contents = bundleContents(pluginPath);
+    if (!host.attach(headlessEditorEntry(contents + "/Resources/img", contents + "/Resources/init.fxb"), error))
+      return failWith(error);
+  }
   if (host.effect()->numOutputs < 1) return failWith("the plug-in has no audio outputs: " + pluginPath);
   host.open(opt.sampleRate, opt.blockSize);
 
@@ -88,10 +105,15 @@ int run(int argc, char** argv) {
     return failWith("program " + opt.programPath + ": " + error);
   if (!applyAssignments(host, opt.assignments, error)) return failWith(error);
 
+  if (!opt.editorPng.empty()) {
+    if (!writeEditorPng(host.effect(), opt.editorPng, error)) return failWith(error);
+    if (!opt.quiet) std::printf("wrote the panel to %s\n", opt.editorPng.c_str());
+  }
   if (opt.listParams) {
     std::fputs(listParams(host).c_str(), stdout);
     return 0;
   }
+  if (!render) return 0;
 
   RenderSettings settings;
   settings.tempo = opt.tempo > 0.0 ? opt.tempo : song.firstTempoBpm;

@@ -197,6 +197,13 @@ ParseResult parseCommandLine(int argc, const char* const* argv, RenderOptions& o
     } else if (key == "--list-params") {
       if (!flag()) return ParseResult::Error;
       out.listParams = true;
+    } else if (key == "--editor-png") {
+      if (!value(v)) return ParseResult::Error;
+      if (v.empty()) {
+        error = "option " + key + ": empty file name";
+        return ParseResult::Error;
+      }
+      out.editorPng = v;
     } else if (key == "--bench") {
       if (!flag()) return ParseResult::Error;
       out.bench = true;
@@ -213,7 +220,7 @@ ParseResult parseCommandLine(int argc, const char* const* argv, RenderOptions& o
     return ParseResult::Error;
   }
   if (positional.size() == 1) out.midiPath = positional[0];
-  if (out.midiPath.empty() && !out.listParams) {
+  if (out.midiPath.empty() && !out.listParams && out.editorPng.empty()) {
     error = "no MIDI file given (see --help)";
     return ParseResult::Error;
   }
@@ -224,6 +231,7 @@ ParseResult parseCommandLine(int argc, const char* const* argv, RenderOptions& o
 std::string usageText() {
   return "usage: quenta-render [options] FILE.mid\n"
          "       quenta-render --list-params [options]\n"
+         "       quenta-render --editor-png FILE.png [options]\n"
          "Renders a Standard MIDI File through the Quenta VST 2 plug-in to a stereo WAV file.\n"
          "\n"
          "  -o, --output FILE        WAV file to write (default: the MIDI file's name with .wav)\n"
@@ -237,6 +245,8 @@ std::string usageText() {
          "      --set NAME=VALUE     set a parameter: \"A:Cutoff=0.4\" (Block A, B or C), \"TVCA Src=GE3+\"\n"
          "                           (global); VALUE is a display text or a number in the parameter's units\n"
          "      --list-params        print every parameter with its current value and exit\n"
+         "      --editor-png FILE    write the editor's panel, as it shows the settings above, to a PNG\n"
+         "                           file (drawn without a display; with a MIDI file, also renders)\n"
          "      --channel N          play only the messages of MIDI channel N (1 to 16)\n"
          "      --mix                add the render to the samples of the existing output file (same\n"
          "                           rate, stereo); the file grows to the longer of the two\n"

@@ -32,6 +32,7 @@ struct RenderOptions {
   double tailSeconds = 2.0;
   SampleFormat format = SampleFormat::Float32;
   bool listParams = false;
+  std::string editorPng;  // write the editor's panel to this PNG file
   bool bench = false;
   bool quiet = false;
 };

@@ -1,0 +1,347 @@
+// The panel's menus and commands through the headless back end: what each options item does,
+// the confirmations, the messages on failure, the remembered folders, the temperament and
+// Block menus, and the file-name helpers. Every case runs in a home folder of its own, since
+// commands write the configuration.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "configfile/configfile_fixture.h"
+#include "editor/IPopupMenu.h"
+#include "editor/quenta.commands.h"
+#include "editor/quenta.controls.h"
+#include "editor/quenta.layout.h"
+#include "panel/panel_rig.h"
+
+namespace {
+
+using cfgtest::FreshHome;
+using paneltest::PanelRig;
+typedef IGraphicsHeadless::MessageBoxShown Box;
+typedef IGraphicsHeadless::FilePromptShown Prompt;
+
+const Box& LastBox(PanelRig& rig) {
+  static const Box none{"", "", -1, -1};
+  return rig.gui().MessageBoxes().empty() ? none : rig.gui().MessageBoxes().back();
+}
+const Prompt& LastPrompt(PanelRig& rig) {
+  static const Prompt none{IGraphics::kFileOpen, "", "", "", ""};
+  return rig.gui().FilePrompts().empty() ? none : rig.gui().FilePrompts().back();
+}
+// The flags of the item shown with text (position prefix ignored) in the last menu.
+int ShownFlags(PanelRig& rig, const std::string& text) {
+  for (const auto& item : rig.gui().Menus().back().items)
+    if (item.text == text) return item.flags;
+  ADD_FAILURE() << "no item " << text;
+  return -1;
+}
+
+TEST(Commands, EveryOptionsItemReachesItsCommand) {
+  struct Case {
+    const char* item;
+    std::function<void(PanelRig&, FreshHome&)> arrange;
+    std::function<void(PanelRig&, FreshHome&)> check;
+  };
+  auto none = [](PanelRig&, FreshHome&) {};
+  auto box = [](const char* caption, const char* text) {
+    return [=](PanelRig& rig, FreshHome&) {
+      EXPECT_EQ(LastBox(rig).caption, caption);
+      EXPECT_EQ(LastBox(rig).text, text);
+      EXPECT_EQ(LastBox(rig).type, IGraphics::kMsgBoxYesNo);
+    };
+  };
+  auto prompt = [](IGraphics::EFileAction action, const char* ext, const char* proposed) {
+    return [=](PanelRig& rig, FreshHome&) {
+      ASSERT_EQ(rig.gui().FilePrompts().size(), 1u);
+      EXPECT_EQ(LastPrompt(rig).action, action);
+      EXPECT_EQ(LastPrompt(rig).extensions, ext);
+      EXPECT_EQ(LastPrompt(rig).file, proposed);
+    };
+  };
+  auto withStartupBank = [](PanelRig& rig, FreshHome& home) {
+    WDL_String bank(home.File("start.fxb").c_str());
+    ASSERT_TRUE(rig.q().SaveBankAsFXB(&bank));
+    ASSERT_EQ(rig.q().setStartupFxb(bank.Get()), Synth::kConfigOK);
+  };
+  const Case cases[] = {
+      {"Copy Program", none,
+       [](PanelRig& rig, FreshHome&) { EXPECT_TRUE(rig.q().hasCopiedPreset()); }},
+      {"Paste Program", [](PanelRig& rig, FreshHome&) { rig.q().copyPreset(); },
+       box("Paste Program", "Do you really want to overwrite the current program?")},
+      {"Init Program", none,
+       box("Initialize Program", "Do you really want to initialize the current program?")},
+      {"Load Program", none, prompt(IGraphics::kFileOpen, "fxp", "")},
+      {"Save Program",
+       [](PanelRig& rig, FreshHome&) {
+         rig.q().renameProgram(rig.q().GetCurrentPresetIdx(), "Pad");
+       },
+       prompt(IGraphics::kFileSave, "fxp", "Pad")},
+      {"Load Bank", none, prompt(IGraphics::kFileOpen, "fxb", "")},
+      {"Save Bank", none, prompt(IGraphics::kFileSave, "fxb", "Quenta")},
+      {"Select Startup Bank", none, prompt(IGraphics::kFileOpen, "fxb", "")},
+      {"Load Startup Bank", withStartupBank,
+       [](PanelRig& rig, FreshHome& home) {
+         EXPECT_EQ(LastBox(rig).caption, "Load Startup Bank");
+         EXPECT_EQ(LastBox(rig).text, "The Startup Bank is:\n" + home.File("start.fxb") +
+                                          "\n\nDo you really want to reload all programs?");
+       }},
+      {"Unselect Startup Bank", withStartupBank,
+       [](PanelRig& rig, FreshHome& home) {
+         EXPECT_EQ(LastBox(rig).caption, "Unselect Startup Bank");
+         EXPECT_EQ(LastBox(rig).text, "The Startup Bank is:\n" + home.File("start.fxb") +
+                                          "\n\nDo you really want to unselect it?");
+       }},
+      {"Default Path for Program Files", none,
+       prompt(IGraphics::kFileSave, " ", "[file name is ignored]")},
+      {"Reload Configuration", none,
+       [](PanelRig& rig, FreshHome& home) {
+         EXPECT_EQ(LastBox(rig).caption, "Reload Configuration");
+         EXPECT_EQ(LastBox(rig).text, "The INI configuration file is:\n" + home.Ini() +
+                                          "\n\nDo you really want to reload it?");
+       }},
+      {"Save Configuration", none,
+       [](PanelRig& rig, FreshHome& home) {
+         EXPECT_EQ(LastBox(rig).caption, "Save Configuration");
+         EXPECT_EQ(LastBox(rig).text, "The INI configuration file is:\n" + home.Ini() +
+                                          "\n\nDo you really want to overwrite it?");
+       }},
+      {"MIDI Thru", none,
+       [](PanelRig& rig, FreshHome& home) {
+         EXPECT_TRUE(rig.q().getMidiThru());
+         EXPECT_NE(cfgtest::ReadFile(home.Ini()).find("MIDI Thru=true"), std::string::npos);
+       }},
+      {"Ignore Program Change", none,
+       [](PanelRig& rig, FreshHome& home) {
+         EXPECT_TRUE(rig.q().getIgnoreProgramChange());
+         EXPECT_NE(cfgtest::ReadFile(home.Ini()).find("Ignore Program Change=true"),
+                   std::string::npos);
+       }},
+      {"Check Online for Update",
+       [](PanelRig&, FreshHome&) { setenv("QUENTA_VERSION_URL", "http://127.0.0.1:1/version", 1); },
+       [](PanelRig& rig, FreshHome&) {
+         unsetenv("QUENTA_VERSION_URL");
+         EXPECT_EQ(LastBox(rig).caption, "Check Online for Update");
+         EXPECT_EQ(LastBox(rig).text, "An error occurred while contacting 127.0.0.1.");
+       }},
+      {"Visit www.amberfold.example", none,
+       [](PanelRig& rig, FreshHome&) {
+         ASSERT_EQ(rig.gui().URLs().size(), 1u);
+         EXPECT_EQ(rig.gui().URLs()[0], "https://www.amberfold.example/");
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.item);
+    FreshHome home;
+    PanelRig rig;
+    c.arrange(rig, home);
+    rig.ChooseOption(c.item);
+    ASSERT_FALSE(rig.gui().Menus().empty());
+    EXPECT_TRUE(rig.gui().Menus().back().chosen);
+    c.check(rig, home);
+  }
+}
+
+TEST(Commands, PasteIsOfferedOnlyAfterACopyAndNoChangesNothing) {
+  FreshHome home;
+  PanelRig rig;
+  rig.ChooseOption("Paste Program");
+  EXPECT_FALSE(rig.gui().Menus().back().chosen);
+  EXPECT_EQ(ShownFlags(rig, "Paste Program"), IPopupMenuItem::kDisabled);
+  EXPECT_EQ(ShownFlags(rig, "Load Startup Bank"), IPopupMenuItem::kDisabled);
+
+  rig.Set(kCutoff, 0.3);
+  rig.ChooseOption("Copy Program");
+  rig.Set(kCutoff, 0.7);
+  rig.gui().ScriptMessageBox(IGraphics::kResultNo);
+  rig.ChooseOption("Paste Program");
+  EXPECT_EQ(ShownFlags(rig, "Paste Program"), 0);
+  EXPECT_DOUBLE_EQ(rig.Value(kCutoff), 0.7);
+  rig.gui().ScriptMessageBox(IGraphics::kResultYes);
+  rig.ChooseOption("Paste Program");
+  EXPECT_DOUBLE_EQ(rig.Value(kCutoff), 0.3);
+  // The knob follows.
+  EXPECT_DOUBLE_EQ(rig.One(kCutoff)->GetValue(), 0.3);
+}
+
+TEST(Commands, ReloadingAMissingConfigurationKeepsWhatTheUserHad) {
+  FreshHome home;
+  PanelRig rig;
+  rig.q().doMidiLearn(true);
+  rig.q().setMidiLearnParam(kFinal);
+  rig.q().setMidiLearnCC(7);
+  ASSERT_EQ(rig.q().getCCMap(7), kFinal);
+  rig.q().setMidiThru(true);
+  std::filesystem::remove(home.Ini());
+  rig.gui().ScriptMessageBox(IGraphics::kResultYes);
+  rig.ChooseOption("Reload Configuration");
+  EXPECT_EQ(LastBox(rig).caption, "Problem with INI File");
+  EXPECT_EQ(LastBox(rig).text, "The INI file does not exist.");
+  EXPECT_EQ(rig.q().getCCMap(7), kFinal);
+  EXPECT_TRUE(rig.q().getMidiThru());
+}
+
+TEST(Commands, AConfigurationThatCannotBeWrittenIsReported) {
+  struct Case {
+    const char* item;
+    const char* file;  // the dialog's answer, for the folder command
+  };
+  const Case cases[] = {{"Save Configuration", nullptr},
+                        {"MIDI Thru", nullptr},
+                        {"Ignore Program Change", nullptr},
+                        {"Default Path for Program Files", "/tmp/somewhere/x"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.item);
+    FreshHome home;
+    PanelRig rig;
+    // A folder where the file should be: nothing can replace it.
+    std::filesystem::remove(home.Ini());
+    std::filesystem::create_directory(home.Ini());
+    rig.gui().ScriptMessageBox(IGraphics::kResultYes);
+    if (c.file) rig.gui().ScriptFile(c.file);
+    rig.ChooseOption(c.item);
+    EXPECT_EQ(LastBox(rig).caption, "Error");
+    EXPECT_EQ(LastBox(rig).text, "Cannot save file!");
+    EXPECT_EQ(LastBox(rig).type, IGraphics::kMsgBoxOK);
+  }
+}
+
+TEST(Commands, ProgramDialogsRememberTheirFolderAndReportFailures) {
+  FreshHome home;
+  PanelRig rig;
+  runCommand(&rig.q(), &rig.gui(), nullptr, -1);  // the folder starts as the stored one
+  const std::string before = programFolder();
+  // Cancelled: nothing happens, nothing is remembered.
+  rig.gui().ScriptFile("");
+  rig.ChooseOption("Load Program");
+  EXPECT_TRUE(rig.gui().MessageBoxes().empty());
+  EXPECT_EQ(programFolder(), before);
+  // A file that is no program: the message, and its folder is remembered anyway.
+  const std::string bad = home.File("junk.fxp");
+  cfgtest::WriteFile(bad, "not a program");
+  rig.gui().ScriptFile(bad.c_str());
+  rig.ChooseOption("Load Program");
+  EXPECT_EQ(LastBox(rig).text, "Cannot load file!");
+  EXPECT_EQ(LastBox(rig).caption, "Error");
+  EXPECT_EQ(programFolder(), home.Path() + "/");
+  rig.ChooseOption("Save Bank");
+  EXPECT_EQ(LastPrompt(rig).dir, home.Path() + "/");
+  // Saving into a folder that does not exist.
+  rig.gui().ScriptFile("/nonexistent-folder/p.fxp");
+  rig.ChooseOption("Save Program");
+  EXPECT_EQ(LastBox(rig).text, "Cannot save file!");
+  // The folder command stores the chosen file's folder.
+  rig.gui().ScriptFile((home.Path() + "/programs/ignored").c_str());
+  rig.ChooseOption("Default Path for Program Files");
+  EXPECT_STREQ(rig.q().getProgramPath(), (home.Path() + "/programs").c_str());
+  EXPECT_EQ(programFolder(), home.Path() + "/programs");
+}
+
+TEST(Commands, ProposedFileNamesLoseTheCharactersFileSystemsRefuse) {
+  FreshHome home;
+  PanelRig rig;
+  rig.q().renameProgram(rig.q().GetCurrentPresetIdx(), "a/b:c?d\"e*f<g>h\\i|j k");
+  rig.ChooseOption("Save Program");
+  EXPECT_EQ(LastPrompt(rig).file, "a_b_c_d_e_f_g_h_i_j k");
+}
+
+TEST(Commands, FileNameHelpers) {
+  struct Case {
+    const char* path;
+    const char* folder;
+  };
+  const Case cases[] = {{"/home/u/bank.fxb", "/home/u"}, {"bank.fxb", ""}, {"/bank.fxb", ""},
+                        {"a\\b\\c.fxp", "a\\b"},         {"x", ""},        {"", ""},
+                        {"/home/u/", "/home/u"}};
+  for (const Case& c : cases) {
+    WDL_String out("unchanged");
+    makeNewFilePath(&out, c.path);
+    EXPECT_STREQ(out.Get(), c.folder) << c.path;
+  }
+  WDL_String name("\"*/:<>?\\|ok");
+  replaceIllegalFileChar(&name);
+  EXPECT_STREQ(name.Get(), "_________ok");
+}
+
+TEST(Commands, TemperamentMenu) {
+  FreshHome home;
+  PanelRig rig;
+  IControl* pMenuB = rig.One(IAFMicroTuningMenu::kIdB);
+  rig.gui().ScriptMenuText("Just");
+  rig.Click(pMenuB->GetRECT());
+  EXPECT_EQ(rig.q().getMicroTuning(kBlockB), 1);
+  EXPECT_EQ(rig.q().getMicroTuning(kBlockA), 0);
+  // A tuning of no table: "(custom)" is checked but cannot be chosen.
+  rig.Set(BlockParam(kBlockB, kTuneE), 3.0);
+  rig.gui().ScriptMenuText("(custom)");
+  rig.Click(pMenuB->GetRECT());
+  EXPECT_FALSE(rig.gui().Menus().back().chosen);
+  EXPECT_EQ(ShownFlags(rig, "(custom)"), IPopupMenuItem::kDisabled | IPopupMenuItem::kChecked);
+  EXPECT_EQ(ShownFlags(rig, "Just"), 0);
+  EXPECT_EQ(rig.Value(BlockParam(kBlockB, kTuneE)), 3.0);
+}
+
+TEST(Commands, ScaleFileDialogs) {
+  FreshHome home;
+  PanelRig rig;
+  IControl* pMenuA = rig.One(IAFMicroTuningMenu::kIdA);
+  const std::string folder = home.Path() + "/scales/";
+  std::filesystem::create_directory(folder);
+  // A file without a scale: the message, nothing changed, its folder remembered.
+  cfgtest::WriteFile(folder + "empty.scl", "no count here\n");
+  rig.gui().ScriptMenuText("Load Tuning");
+  rig.gui().ScriptFile((folder + "empty.scl").c_str());
+  rig.Click(pMenuA->GetRECT());
+  EXPECT_EQ(LastBox(rig).text, "Cannot load file!");
+  EXPECT_EQ(rig.q().getMicroTuning(kBlockA), 0);
+  // Saving proposes its name in that folder; a good file loads back.
+  rig.Set(kTuneE, 12.0);
+  rig.gui().ScriptMenuText("Save Tuning");
+  rig.gui().ScriptFile((folder + "mine.scl").c_str());
+  rig.Click(pMenuA->GetRECT());
+  EXPECT_EQ(LastPrompt(rig).dir, folder);
+  EXPECT_EQ(LastPrompt(rig).file, "Quenta_tuning");
+  EXPECT_EQ(LastPrompt(rig).extensions, "scl");
+  rig.Set(kTuneE, 0.0);
+  rig.gui().ScriptMenuText("Load Tuning");
+  rig.gui().ScriptFile((folder + "mine.scl").c_str());
+  rig.Click(pMenuA->GetRECT());
+  EXPECT_NEAR(rig.Value(kTuneE), 12.0, 1e-6);
+  // A file that cannot be written.
+  rig.gui().ScriptMenuText("Save Tuning");
+  rig.gui().ScriptFile("/nonexistent-folder/t.scl");
+  rig.Click(pMenuA->GetRECT());
+  EXPECT_EQ(LastBox(rig).text, "Cannot save file!");
+}
+
+TEST(Commands, CopyToBlockMenus) {
+  FreshHome home;
+  PanelRig rig;
+  // Block A's "Cutoff" to Block C: parameter 145 takes the value and Block C's knob follows.
+  rig.Set(kCutoff, 0.42);
+  rig.gui().ScriptMenuText("Copy to Block C");
+  rig.Click(rig.One(kCutoff)->GetRECT(), true);
+  EXPECT_EQ(ShownFlags(rig, "Copy to Block A"), IPopupMenuItem::kDisabled);
+  EXPECT_DOUBLE_EQ(rig.Value(145), 0.42);
+  EXPECT_DOUBLE_EQ(rig.One(145)->GetValue(), 0.42);
+  // A tune text knob has the menu too.
+  rig.Set(BlockParam(kBlockB, kTuneD), 25.0);
+  rig.gui().ScriptMenuText("Copy to Block A");
+  rig.Click(rig.One(BlockParam(kBlockB, kTuneD))->GetRECT(), true);
+  EXPECT_DOUBLE_EQ(rig.Value(kTuneD), 25.0);
+  // A global control has none.
+  const size_t menus = rig.gui().Menus().size();
+  rig.Click(rig.One(kFinal)->GetRECT(), true);
+  EXPECT_EQ(rig.gui().Menus().size(), menus);
+  // The Block utility menu copies the whole Block and offers no copy onto itself.
+  rig.Set(kPeak, 0.9);
+  rig.gui().ScriptMenuText("Copy to Block B");
+  rig.Click(rig.One(IAFUtilMenu::kIdA)->GetRECT());
+  EXPECT_EQ(ShownFlags(rig, "Copy to Block A"), IPopupMenuItem::kDisabled);
+  EXPECT_DOUBLE_EQ(rig.Value(BlockParam(kBlockB, kPeak)), 0.9);
+  EXPECT_DOUBLE_EQ(rig.One(BlockParam(kBlockB, kPeak))->GetValue(), 0.9);
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+// The panel as createGraphics builds it: the number of controls, where they lie, what they are
+// bound to, which overlap, the lamps, and the images the build drew for them.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "editor/IGraphics.h"
+#include "editor/quenta.controls.h"
+#include "editor/quenta.layout.h"
+#include "panel/panel_rig.h"
+#include "render/png.h"
+
+namespace {
+
+using paneltest::PanelRig;
+
+std::string Describe(IControl* c) {
+  const IRECT& r = c->GetRECT();
+  return std::to_string(c->ParamIdx()) + " at (" + std::to_string(r.L) + "," + std::to_string(r.T) +
+         ")-(" + std::to_string(r.R) + "," + std::to_string(r.B) + ")";
+}
+
+TEST(Layout, ControlsLieInsideThePanelAndBindEveryParameterOnce) {
+  PanelRig rig;
+  IGraphics& g = rig.gui();
+  // Background, 10 of the program row, 64 global, the information panel with 4 lines, 3 x 59.
+  ASSERT_EQ(g.NControls(), 257);
+  std::map<int, int> bound;
+  for (int i = 1; i < g.NControls(); ++i) {
+    IControl* c = g.GetControl(i);
+    const IRECT& r = c->GetRECT();
+    EXPECT_TRUE(r.HasArea() && IRECT(0, 0, 1480, 660).Contains(r)) << Describe(c);
+    if (c->ParamIdx() >= 0) ++bound[c->ParamIdx()];
+  }
+  EXPECT_EQ((int)bound.size(), 229);
+  for (int p = 0; p < 229; ++p) EXPECT_EQ(bound[p], 1) << "parameter " << p;
+  EXPECT_EQ(g.GetControl(0)->GetRECT(), IRECT(0, 0, 1480, 660));
+}
+
+TEST(Layout, OnlyTheKnownControlsOverlap) {
+  PanelRig rig;
+  IGraphics& g = rig.gui();
+  const IRECT info(1296, 576, 1456, 640);
+  std::set<std::string> overlaps;
+  for (int i = 1; i < g.NControls(); ++i)
+    for (int j = i + 1; j < g.NControls(); ++j) {
+      const IRECT& a = g.GetControl(i)->GetRECT();
+      const IRECT& b = g.GetControl(j)->GetRECT();
+      // The information panel draws its own lines over them.
+      if (info.Contains(a) && info.Contains(b)) continue;
+      if (a.Intersect(b).HasArea())
+        overlaps.insert(Describe(g.GetControl(i)) + " / " + Describe(g.GetControl(j)));
+    }
+  // The program control covers the next-program button; each Block's "EM Rel" covers 8 x 20 px
+  // of its "EM Hold".
+  const std::set<std::string> known = {
+      "-1 at (54,584)-(297,604) / -233 at (79,581)-(103,601)",
+      "34 at (195,260)-(235,300) / 35 at (227,264)-(247,284)",
+      "95 at (559,260)-(599,300) / 96 at (591,264)-(611,284)",
+      "156 at (923,260)-(963,300) / 157 at (955,264)-(975,284)",
+  };
+  EXPECT_EQ(overlaps, known);
+}
+
+TEST(Layout, ControlsWithoutParametersCarryTheirIds) {
+  PanelRig rig;
+  struct Case {
+    int id;
+    IRECT rect;
+  };
+  const Case cases[] = {
+      {-232, IRECT(28, 581, 52, 601)},     {-233, IRECT(79, 581, 103, 601)},
+      {-234, IRECT(304, 581, 352, 601)},   {-235, IRECT(359, 580, 399, 600)},
+      {-236, IRECT(490, 568, 522, 592)},   {-237, IRECT(330, 24, 350, 36)},
+      {-238, IRECT(694, 24, 714, 36)},     {-239, IRECT(1058, 24, 1078, 36)},
+      {-240, IRECT(345, 503, 365, 518)},   {-241, IRECT(709, 503, 729, 518)},
+      {-242, IRECT(1073, 503, 1093, 518)}, {-244, IRECT(1296, 576, 1456, 640)},
+  };
+  for (const Case& c : cases) {
+    IControl* pControl = rig.One(c.id);
+    ASSERT_NE(pControl, nullptr) << c.id;
+    EXPECT_EQ(pControl->GetRECT(), c.rect) << c.id;
+  }
+  EXPECT_NE(rig.As<IAFOptionMenu>(-234), nullptr);
+  EXPECT_EQ(rig.As<IAFMicroTuningMenu>(-241)->Block(), 1);
+  EXPECT_EQ(rig.As<IAFUtilMenu>(-239)->Block(), 2);
+  // Block C's "Cutoff" sits where Block A's does, moved by two Block widths.
+  EXPECT_EQ(rig.One(145)->GetRECT(), IRECT(859, 76, 899, 116));
+  // The text knobs: the knob plus the value strip.
+  EXPECT_EQ(rig.One(186)->GetRECT(), IRECT(436, 588, 462, 630));
+  EXPECT_EQ(rig.One(122 + 11)->GetRECT(), IRECT(23 + 728 + 286, 498, 23 + 728 + 312, 540));
+}
+
+TEST(Layout, LampsAreDarkUntilTheInstrumentLightsThem) {
+  PanelRig rig;
+  IGraphics& g = rig.gui();
+  int lamps = 0;
+  for (int i = 1; i < g.NControls(); ++i) {
+    IControl* c = g.GetControl(i);
+    if (c->GetRECT().W() == 10 && c->GetRECT().H() == 10) {
+      ++lamps;
+      EXPECT_TRUE(c->IsHidden()) << Describe(c);
+    }
+  }
+  EXPECT_EQ(lamps, 9);
+}
+
+TEST(Layout, LaterControlsTakeTheClickWhereTheyOverlap) {
+  PanelRig rig;
+  // (90, 590) lies on the next-program button and inside the program control's rectangle.
+  rig.q().changePreset(5);
+  rig.ClickAt(90, 590);
+  EXPECT_EQ(rig.q().GetCurrentPresetIdx(), 6);
+  EXPECT_TRUE(rig.gui().Menus().empty()) << "the program menu opened";
+  // (230, 274) lies on "EM Hold" and on "EM Rel".
+  rig.ClickAt(230, 274);
+  EXPECT_EQ(rig.Value(kEMHold), 1.0);
+  EXPECT_EQ(rig.Value(kEMRel), 0.0);
+}
+
+TEST(Layout, EveryImageIsThereWithWholeFramesOfTheLayoutsSize) {
+  for (const qlayout::Bitmap& b : qlayout::kBitmaps) {
+    SCOPED_TRACE(b.file);
+    const std::string path = std::string(QUENTA_IMG_DIR) + "/" + qlayout::bitmapFileName(b);
+    std::unique_ptr<LICE_IBitmap> image(LICE_LoadPNG(path.c_str()));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->getHeight() % b.frames, 0);
+    EXPECT_EQ(image->getWidth(), b.width);
+    EXPECT_EQ(image->getHeight() / b.frames, b.frameHeight);
+  }
+}
+
+TEST(Layout, AMissingImageKeepsItsButtonsPlace) {
+  // Without its images the next-program button must still take its clicks: below it lies the
+  // program control, which would open the program menu instead.
+  std::unique_ptr<Quenta> q(static_cast<Quenta*>(MakePlug(IPlugInstanceInfo{})));
+  IGraphicsHeadless* g = new IGraphicsHeadless(q.get(), 1480, 660);
+  g->SetResourceDir("/nonexistent");
+  q->replaceGraphics(g);
+  g->OpenWindow(nullptr);
+  const int before = q->GetCurrentPresetIdx();
+  g->OnMouseDown(90, 590, IMouseMod(true));
+  g->OnMouseUp(90, 590, IMouseMod(true));
+  EXPECT_EQ(q->GetCurrentPresetIdx(), (before + 1) % q->NPresets());
+  EXPECT_TRUE(g->Menus().empty());
+  g->CloseWindow();
+}
+
+}  // namespace
