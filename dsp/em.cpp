@@ -70,3 +70,31 @@ void EM::setOverrideRelease(bool on) {
   releaseTime = on ? overrideRelease : release;
   if (state == kRelease) coefficient = coefficientFor(releaseTime);
 }
+
+void EM::toLanes(VoiceLanes& L, int s) const {
+  L.value[s] = value;
+  L.previous[s] = previous;
+  L.target[s] = target;
+  L.coefficient[s] = coefficient;
+  L.state[s] = state;
+  L.holding[s] = holding ? -1 : 0;
+  // The two hold branches of update(), decided once for the stretch.
+  L.holdSet[s] = hold && (!useHold || attack > 0.7) ? -1 : 0;
+  L.holdEnd[s] = !hold && (!useHold || attack < 0.3) ? -1 : 0;
+}
+
+void EM::fromLanes(const VoiceLanes& L, int s) {
+  value = L.value[s];
+  previous = L.previous[s];
+  target = L.target[s];
+  coefficient = L.coefficient[s];
+  state = L.state[s];
+  holding = L.holding[s] != 0;
+}
+
+void stepEnvelopeSlot(VoiceLanes& lanes, int s) {
+  EM& envelope = *lanes.envelope[s];
+  envelope.fromLanes(lanes, s);
+  envelope.update();
+  envelope.toLanes(lanes, s);
+}

@@ -46,6 +46,12 @@ class Voice {
   // voices at a time so that their envelope steps overlap.
   static void mixMany(Voice* const* voices, int count, double* out, int n, int offset);
 
+  // Lane form for the wide voice loop (see voicelanes.h): the voice's filter, envelope,
+  // waveform start and keyboard gain into slot s for a stretch from frame position offset;
+  // and its filter and envelope back from the slot afterwards.
+  void toLanes(VoiceLanes& lanes, int s, int offset);
+  void fromLanes(const VoiceLanes& lanes, int s);
+
   bool isActive() const { return active; }
   int getNote() const { return note; }
   int getSerial() const { return serial; }
