@@ -90,7 +90,12 @@ inline M fromBits(unsigned b) {
 inline I loadI(const int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 inline void storeI(int32_t* p, I v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 inline M eqI(I a, I b) { return _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpeq_epi32(a, b))); }
-inline D gather(const double* base, I idx) { return _mm256_i32gather_pd(base, idx, 8); }
+// Four loads beat the gather instruction on the processors at hand.
+inline D gather(const double* base, I idx) {
+  const __m128d lo = _mm_loadh_pd(_mm_load_sd(base + _mm_cvtsi128_si32(idx)), base + _mm_extract_epi32(idx, 1));
+  const __m128d hi = _mm_loadh_pd(_mm_load_sd(base + _mm_extract_epi32(idx, 2)), base + _mm_extract_epi32(idx, 3));
+  return _mm256_insertf128_pd(_mm256_castpd128_pd256(lo), hi, 1);
+}
 
 #else
 #error "lanes.h is for the wide translation units, built with -mavx2 or -mavx512f"
@@ -118,7 +123,10 @@ template <int S> inline I shrI(I a) { return _mm_srli_epi32(a, S); }
 template <int S> inline I shlI(I a) { return _mm_slli_epi32(a, S); }
 inline I minI(I a, I b) { return _mm_min_epi32(a, b); }
 inline I maxI(I a, I b) { return _mm_max_epi32(a, b); }
-inline I gatherI(const int32_t* base, I idx) { return _mm_i32gather_epi32(base, idx, 4); }
+inline I gatherI(const int32_t* base, I idx) {
+  return _mm_setr_epi32(base[_mm_cvtsi128_si32(idx)], base[_mm_extract_epi32(idx, 1)], base[_mm_extract_epi32(idx, 2)],
+                        base[_mm_extract_epi32(idx, 3)]);
+}
 inline I floorLog2(I x) {
   return _mm_sub_epi32(_mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(x)), 23), _mm_set1_epi32(127));
 }

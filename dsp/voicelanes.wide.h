@@ -47,6 +47,18 @@ inline void addRows(const VoiceLanes& L, double* out, int rows) {
     for (int s = 0; s < L.count; ++s) out[r] += L.rows[r * VoiceLanes::kSlots + s];
 }
 
+// The coefficients of Korg35 for one pitch index, for all lanes at once.
+void sharedCoefficients(const VoiceLanes& L, int idx, double K, D& a, D& b1, D& b2, D& G) {
+  const int i = idx < 0 ? 0 : (idx > kLastFilterIndex ? kLastFilterIndex : idx);
+  const double* e = L.filterEntries + 3 * i;
+  const double alpha = e[0];
+  const double ka = K * alpha;
+  a = set1(alpha);
+  b2 = set1(e[2]);
+  b1 = set1((K - ka) / e[1]);
+  G = set1(1.0 / (1.0 - ka + ka * alpha));
+}
+
 int32_t stateOf(unsigned attack, unsigned decay, unsigned release, int l) {
   if (attack >> l & 1) return kAttack;
   if (decay >> l & 1) return kDecay;
@@ -70,7 +82,7 @@ void runLanes(VoiceLanes& L) {
   D value[kGroups], previous[kGroups], target[kGroups], coef[kGroups], keyGain[kGroups];
   M attack[kGroups], decay[kGroups], release[kGroups], holding[kGroups], holdSet[kGroups], holdEnd[kGroups];
   unsigned used = L.count >= VoiceLanes::kSlots ? 0xFFFFu : (1u << L.count) - 1;
-  for (int g = 0; g < kGroups; ++g) {
+  _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
     const int s = g * kLanes;
     z1[g] = load(L.z1 + s);
     z2[g] = load(L.z2 + s);
@@ -102,6 +114,14 @@ void runLanes(VoiceLanes& L) {
     holdEnd[g] = eqI(loadI(L.holdEnd + s), set1I(-1));
   }
 
+  // Voices whose cut-off, resonance and last pitch index are all the same (no key or envelope
+  // tracking) have the same coefficients, sample for sample, since a voice's coefficients are
+  // always those of its last index and resonance: they are computed once for the pass.
+  bool shared = true;
+  for (int s = 1; s < L.count; ++s)
+    shared = shared && L.cutoff[s] == L.cutoff[0] && L.k[s] == L.k[0] && L.lastIndex[s] == L.lastIndex[0];
+  D sa = zero, sb1 = zero, sb2 = zero, sgn = zero;
+
   const int* const pitchMod = L.pitchMod;
   const int* const cutoffMod = L.cutoffMod;
   int lastPitch = 0, lastCutoff = 0;
@@ -112,7 +132,7 @@ void runLanes(VoiceLanes& L) {
     const int pm = pitchMod[j];
     if (j == 0 || pm != lastPitch) {
       lastPitch = pm;
-      for (int g = 0; g < kGroups; ++g) {
+      _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
         const I idx = minI(maxI(addI(set1I(pm), pitchBase[g]), set1I(0)), set1I(kLastFreqIndex));
         inc[g] = gatherI(L.freq2PhInc, idx);
         const I t = minI(maxI(floorLog2(shrI<kReadShift>(inc[g])), set1I(0)), set1I(kLastTable));
@@ -124,7 +144,7 @@ void runLanes(VoiceLanes& L) {
     const bool cutoffMoved = j == 0 || cm != lastCutoff;
     lastCutoff = cm;
 
-    for (int g = 0; g < kGroups; ++g) {
+    _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
       ph[g] = andI(addI(ph[g], inc[g]), phaseMask);
       D x = gather(L.waves, addI(table[g], shrI<kReadShift>(ph[g])));
       if (L.pulse) {
@@ -135,20 +155,29 @@ void runLanes(VoiceLanes& L) {
 
       if (cutoffMoved) {
         const I idx = addI(set1I(cm), cutoff[g]);
-        const M moved = andNot(eqI(idx, last[g]), fromBits(0xFFu));
-        if (bits(moved)) {
-          const I i = minI(maxI(idx, set1I(0)), set1I(kLastFilterIndex));
-          const I e = addI(addI(i, i), i);  // three doubles per entry
-          const D na = gather(L.filterEntries, e);
-          const D onePlusG = gather(L.filterEntries + 1, e);
-          const D nb2 = gather(L.filterEntries + 2, e);
-          const D ka = mul(k[g], na);
-          const D nb1 = div(sub(k[g], ka), onePlusG);
-          const D ngn = div(one, add(sub(one, ka), mul(ka, na)));
-          a[g] = select(moved, a[g], na);
-          b2[g] = select(moved, b2[g], nb2);
-          b1[g] = select(moved, b1[g], nb1);
-          gn[g] = select(moved, gn[g], ngn);
+        if (shared) {
+          // Every voice of the pass has the same index and resonance: one set of coefficients.
+          if (g == 0) sharedCoefficients(L, cm + L.cutoff[0], L.k[0], sa, sb1, sb2, sgn);
+          a[g] = sa;
+          b1[g] = sb1;
+          b2[g] = sb2;
+          gn[g] = sgn;
+        } else {
+          const M moved = andNot(eqI(idx, last[g]), fromBits(0xFFu));
+          if (bits(moved)) {
+            const I i = minI(maxI(idx, set1I(0)), set1I(kLastFilterIndex));
+            const I e = addI(addI(i, i), i);  // three doubles per entry
+            const D na = gather(L.filterEntries, e);
+            const D onePlusG = gather(L.filterEntries + 1, e);
+            const D nb2 = gather(L.filterEntries + 2, e);
+            const D ka = mul(k[g], na);
+            const D nb1 = div(sub(k[g], ka), onePlusG);
+            const D ngn = div(one, add(sub(one, ka), mul(ka, na)));
+            a[g] = select(moved, a[g], na);
+            b2[g] = select(moved, b2[g], nb2);
+            b1[g] = select(moved, b1[g], nb1);
+            gn[g] = select(moved, gn[g], ngn);
+          }
         }
         last[g] = idx;
       }
@@ -190,14 +219,14 @@ void runLanes(VoiceLanes& L) {
     if (L.offset + j < 1) continue;
     D next[kGroups];
     unsigned events = 0;
-    for (int g = 0; g < kGroups; ++g) {
+    _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
       holding[g] = either(holding[g], holdSet[g]);
       next[g] = add(value[g], mul(sub(target[g], value[g]), coef[g]));
       const M ev = either(both(holdEnd[g], holding[g]), both(attack[g], ge(next[g], one)));
       events |= bits(ev) << (g * kLanes);
     }
     if (__builtin_expect((events & used) == 0, 1)) {
-      for (int g = 0; g < kGroups; ++g) {
+      _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
         const M stepping = either(attack[g], either(decay[g], release[g]));
         previous[g] = select(stepping, previous[g], value[g]);
         D v = select(stepping, value[g], next[g]);
@@ -213,7 +242,7 @@ void runLanes(VoiceLanes& L) {
     }
     // A segment ends or a hold releases: the envelopes of this pass take this step on the
     // scalar path, from the state in the slots.
-    for (int g = 0; g < kGroups; ++g) {
+    _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
       const int s = g * kLanes;
       store(L.value + s, value[g]);
       store(L.previous + s, previous[g]);
@@ -227,7 +256,7 @@ void runLanes(VoiceLanes& L) {
       }
     }
     for (int s = 0; s < L.count; ++s) stepEnvelopeSlot(L, s);
-    for (int g = 0; g < kGroups; ++g) {
+    _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
       const int s = g * kLanes;
       value[g] = load(L.value + s);
       previous[g] = load(L.previous + s);
@@ -243,7 +272,7 @@ void runLanes(VoiceLanes& L) {
   addRows(L, L.voiceSum + n - row, row);
 
   // Scatter: registers back into the slots.
-  for (int g = 0; g < kGroups; ++g) {
+  _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
     const int s = g * kLanes;
     store(L.z1 + s, z1[g]);
     store(L.z2 + s, z2[g]);
