@@ -36,6 +36,9 @@ class Korg35 {
   static void processMany(Korg35* const* filters, double* const* buffers, int count, int n,
                           int framePos);
 
+  // The three stage states (for inspection).
+  double getState(int stage) const { return stage == 0 ? z1 : stage == 1 ? z2 : z3; }
+
   // The shared tangent table in use, kTableSize entries (for inspection).
   const double* getTangentTable() const;
 

@@ -59,6 +59,7 @@ class Voice {
   double getGain() const { return (2.0 * keyBalance - 1.0) * kbdBal + (1.0 - keyBalance); }
   const EM& getEnvelope() const { return envelope; }
   Korg35* getFilter() { return &filter; }
+  const Korg35& getFilter() const { return filter; }
   double* getBuffer() const { return buffer; }
 
  private:
