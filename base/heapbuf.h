@@ -58,7 +58,11 @@ class WDL_TypedBuf {
 
   T* Get() const { return static_cast<T*>(mHeap.Get()); }
   int GetSize() const { return mHeap.GetSize() / (int)sizeof(T); }
-  T* Resize(int n) { return static_cast<T*>(mHeap.Resize(n < 0 ? 0 : n * (int)sizeof(T))); }
+  // Null, the buffer unchanged, also when n elements would not fit an int of bytes.
+  T* Resize(int n) {
+    const long long bytes = n < 0 ? 0 : (long long)n * (long long)sizeof(T);
+    return bytes > 0x7fffffff ? nullptr : static_cast<T*>(mHeap.Resize((int)bytes));
+  }
   T* Add(const T& v) {
     int n = GetSize();
     T* p = Resize(n + 1);
@@ -66,7 +70,10 @@ class WDL_TypedBuf {
     p[n] = v;
     return p + n;
   }
-  bool Reserve(int n) { return mHeap.Reserve(n * (int)sizeof(T)); }
+  bool Reserve(int n) {
+    const long long bytes = n < 0 ? 0 : (long long)n * (long long)sizeof(T);
+    return bytes <= 0x7fffffff && mHeap.Reserve((int)bytes);
+  }
 
  private:
   WDL_HeapBuf mHeap;

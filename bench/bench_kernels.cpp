@@ -61,7 +61,7 @@ struct FilterBank {
       f.setSampleRate(kSampleRate);
       f.peak = 0.3;
       f.cutoffMod = cutoffMod.data();
-      f.update(10368);  // 0.6^2 * 17280
+      f.update(10368);  // "Cutoff" 0.36: sqrt(0.36) * Korg35::kMaxIndex
     }
     for (int v = 0; v < kHeldKeys; ++v) {
       filterPtrs.push_back(&filters[size_t(v)]);

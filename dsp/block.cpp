@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "dsp/frame.h"
+#include "dsp/pitch.h"
 #include "instrument/params.h"
 #include "instrument/quenta.h"
 
@@ -84,13 +86,13 @@ void Block::setParam(int index, double value) {
     switch (k) {
       case kTuneC: case kTuneCs: case kTuneD: case kTuneDs: case kTuneE: case kTuneF:
       case kTuneFs: case kTuneG: case kTuneGs: case kTuneA: case kTuneAs: case kTuneB:
-        sg.setTune(k - kTuneC, (int)(1.28 * value));
+        sg.setTune(k - kTuneC, (int)(pitch::kUnitsPerCent * value));
         sg.calcOffset();
         break;
       case kWaveform: sg.setWaveForm((int)value); break;
       case kPWMInt: pwmDepth = 0.009 * value; break;
-      case kFine: sg.setFine((int)(1.28 * value)); sg.calcOffset(); break;
-      case kCoarse: sg.setCoarse((int)(1.28 * value)); sg.calcOffset(); break;
+      case kFine: sg.setFine((int)(pitch::kUnitsPerCent * value)); sg.calcOffset(); break;
+      case kCoarse: sg.setCoarse((int)(pitch::kUnitsPerCent * value)); sg.calcOffset(); break;
       case kOctave: sg.setOctaveSwitch((int)value); break;
       case kFMMod: fmOn = value >= 0.5; break;
       case kFMRev: fmReverse = value >= 0.5; break;
@@ -142,7 +144,7 @@ void Block::setParam(int index, double value) {
         break;
       case kMG2Freq:
         mg2FreqHz = value;
-        if (value > 0.0) mg2.setPeriod((int)(1000.0 / value));
+        if (value > 0.0) mg2.setPeriod(framesPerCycle(value));
         break;
       case kMG2Host:
         mg2.setSyncRate((int)value);
@@ -160,17 +162,19 @@ void Block::setParam(int index, double value) {
 }
 
 void Block::setNoteOn(int note, int serial) {
+  // Only voices that can sound are given keys (all of them, unless a buffer failed).
   int chosen = -1;
   for (int i = 0; i < kNumVoices && chosen < 0; ++i)
-    if (voices[i].getNote() == note) chosen = i;
+    if (voices[i].canSound() && voices[i].getNote() == note) chosen = i;
   for (int i = 0; i < kNumVoices && chosen < 0; ++i)
-    if (!voices[i].isActive()) chosen = i;
+    if (voices[i].canSound() && !voices[i].isActive()) chosen = i;
   if (chosen < 0) {
-    chosen = 0;
-    for (int i = 1; i < kNumVoices; ++i)
-      if (voices[i].getSerial() < voices[chosen].getSerial()) chosen = i;
+    for (int i = 0; i < kNumVoices; ++i) {
+      const bool older = chosen < 0 || voices[i].getSerial() < voices[chosen].getSerial();
+      if (voices[i].canSound() && older) chosen = i;
+    }
   }
-  voices[chosen].setNoteOn(note, serial);
+  if (chosen >= 0) voices[chosen].setNoteOn(note, serial);
 }
 
 void Block::setNoteOff(int note) {

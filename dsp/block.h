@@ -65,7 +65,7 @@ class Block {
   MG mg2;
   int cutoffInt = 0;
   int cutoffSteps = 0;
-  double cutoffCur = 17281.0;
+  double cutoffCur = Korg35::kMaxIndex + 1.0;  // above the range: open until a "Cutoff" glides in
   double cutoffStep = 0.0;
   double mg1Level = 0.0;
   double zeroSource = 0.0;

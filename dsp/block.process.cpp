@@ -45,7 +45,7 @@ void Block::update(int i, double pitchOffset) {
     if (fmReverse) fm = -fm;
   }
   pitchMod[i] = pitch::toOffset(fm + pitchOffset);
-  cutoffMod[i] = fcModOn ? pitch::toOffset((fcMg1 * mg1Level + fcGeg * *fcSource) * 10753.0) : 0;
+  cutoffMod[i] = fcModOn ? pitch::toOffset((fcMg1 * mg1Level + fcGeg * *fcSource) * pitch::kCutoffSweep) : 0;
 
   if (i == 0) {
     mg2.update();
@@ -55,7 +55,7 @@ void Block::update(int i, double pitchOffset) {
       --cutoffSteps;
       cutoffCur += cutoffStep;
     }
-    cutoffInt = pitch::toOffset(cutoffCur * 17280.0);
+    cutoffInt = pitch::toOffset(cutoffCur * Korg35::kMaxIndex);
     for (Voice& v : voices)
       if (v.isActive()) v.update(cutoffInt);
     if (resonatorOn) {

@@ -1,23 +1,15 @@
 #include "dsp/em.h"
 
-#include <cmath>
+#include "dsp/segment.h"
 
-namespace {
-constexpr double kLn10 = 2.302585092994045684017991454684;
-}
+EM::EM() : rateScale(segment::rateScale(segment::kRateBeforeAny)) {}
 
-EM::EM() : rateScale(kLn10 / 1000.0) {}
-
-double EM::coefficientFor(double p) const {
-  const double c = std::pow(10.0, 2.3 - 4.5 * p) * rateScale;
-  // A coefficient above 1 would overshoot the target; it only arises from out-of-range times.
-  return c < 1.0 ? c : 1.0;
-}
+double EM::coefficientFor(double p) const { return segment::coefficient(p, rateScale); }
 
 void EM::setSampleRate(float rate) {
   state = kIdle;
   value = 0.0;
-  if (rate >= 1.0f) rateScale = kLn10 / double(rate);
+  if (rate >= 1.0f) rateScale = segment::rateScale(double(rate));
 }
 
 void EM::start() {
@@ -27,7 +19,7 @@ void EM::start() {
     return;
   }
   state = kAttack;
-  target = 10.0 / 9.0;
+  target = segment::kRiseTarget;
   coefficient = coefficientFor(attack);
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 // Per-voice envelope: attack, decay, sustain, release, with a hold function.
 //
-// Every segment is a one-pole step toward a target. The attack aims at 10/9 and stops at 1,
-// the release aims at -1/9 and stops at 0, so a segment with time parameter p (0 .. 1) lasts
-// 10^(4.5 p - 2.3) seconds: 5 ms at 0, 0.891 s at 0.5, 158 s at 1. The decay falls toward the
-// sustain level with the same law (90 % of the way in that time).
+// Every segment follows the law of dsp/segment.h: the attack rises to 1, the release falls to
+// 0, each in 10^(4.5 p - 2.3) seconds for its time parameter p (0 .. 1). The decay falls
+// toward the sustain level with the same law (90 % of the way in that time).
 //
 // Hold: with "EM Hold" on, the envelope ignores note-offs once it is holding. Without
 // "Use Hold" it holds at once; with "Use Hold" the (modulated) attack parameter acts as a gate
@@ -12,6 +11,7 @@
 // (release trigger) always releases.
 //
 // The voice calls update() once per control frame and once after every rendered sample.
+#include "dsp/segment.h"
 #include "dsp/voicelanes.h"
 
 class EM {
@@ -62,7 +62,7 @@ class EM {
   void beginRelease() {
     holding = false;
     state = kRelease;
-    target = -1.0 / 9.0;
+    target = segment::kFallTarget;
     coefficient = coefficientFor(releaseTime);
   }
   void step() {

@@ -1,37 +1,37 @@
 #include "dsp/geg.h"
 
-#include <cmath>
+#include "dsp/segment.h"
 
-namespace {
-constexpr double kLn10 = 2.302585092994045684017991454684;
-}
+GEG::GEG() : rateScale(segment::rateScale(segment::kRateBeforeAny)) {}
 
-GEG::GEG() : rateScale(kLn10 / 1000.0) {}
-
-double GEG::coefficientFor(double p) const {
-  const double c = std::pow(10.0, 2.3 - 4.5 * p) * rateScale;
-  // A coefficient above 1 would overshoot the target; it only arises from out-of-range times.
-  return c < 1.0 ? c : 1.0;
-}
+double GEG::coefficientFor(double p) const { return segment::coefficient(p, rateScale); }
 
 void GEG::setSampleRate(double rate) {
-  if (rate >= 1.0) rateScale = kLn10 / rate;
+  retune(rate);
   state = kIdle;
   setIdleOutputs();
   target = previous = coefficient = value = 0.0;
   delayTarget = delayPrevious = delayCoefficient = delayValue = 0.0;
 }
 
+void GEG::retune(double rate) {
+  if (!(rate >= 1.0)) return;
+  rateScale = segment::rateScale(rate);
+  if (state == kDelay) delayCoefficient = coefficientFor(delay);
+  if (state == kAttack) coefficient = coefficientFor(attack);
+  if (state == kRelease) coefficient = coefficientFor(release);
+}
+
 void GEG::start() {
   state = kDelay;
   delayValue = 0.0;
-  delayTarget = 10.0 / 9.0;
+  delayTarget = segment::kRiseTarget;
   delayCoefficient = coefficientFor(delay);
 }
 
 void GEG::stop() {
   state = kRelease;
-  target = -1.0 / 9.0;
+  target = segment::kFallTarget;
   coefficient = coefficientFor(release);
 }
 

@@ -3,10 +3,11 @@
 // automatic release. Its level e (0 .. 1) feeds three patch-panel sources: "GE1-" = 1 - e,
 // "GE2+" = e - 1 and "GE3+" = e.
 //
-// A start runs a delay ramp (10^(4.5 d - 2.3) s), then the attack toward 1.0, which ends at
-// 0.999 (3 * 10^(4.5 a - 2.3) s). Without automatic release the level then holds at 1.0 until
+// Its segments follow the law of dsp/segment.h. A start runs a delay ramp (10^(4.5 d - 2.3)
+// s), then the attack toward 1.0, which ends at 0.999 (3 * 10^(4.5 a - 2.3) s). Without automatic release the level then holds at 1.0 until
 // stop(); with it the release follows at once. The release falls from 1 to 0 in
 // 10^(4.5 r - 2.3) s. update() is called once per sample.
+#include "dsp/segment.h"
 
 class GEG {
  public:
@@ -14,7 +15,11 @@ class GEG {
 
   GEG();
 
+  // A new rate: the generator goes idle, its parameters stay.
   void setSampleRate(double rate);
+  // A new rate for a running generator: its segment in progress continues at the same speed
+  // in seconds. Rates below 1 are ignored.
+  void retune(double rate);
 
   void start();
   void stop();
@@ -82,7 +87,7 @@ inline void GEG::update() {
         state = kRelease;
         coefficient = coefficientFor(release);
         if (autoRelease) {
-          target = -1.0 / 9.0;
+          target = segment::kFallTarget;
         } else {
           value = 1.0;
           target = 1.0;  // hold at the top until stop()

@@ -9,10 +9,11 @@
 // running at the same rate: one immutable table per rate, built once, so filters at different
 // rates never disturb each other. Frequencies are limited to just below half the rate, so the
 // top pitches stay stable at rates under about 40 kHz; at 44100 Hz and above nothing is cut.
+#include "dsp/pitch.h"
 
 class Korg35 {
  public:
-  static constexpr int kMaxIndex = 17280;  // pitch of 19912.127 Hz, the top of the table
+  static constexpr int kMaxIndex = pitch::kTopPitch;  // 19912.127 Hz, the top of the table
   static constexpr int kTableSize = kMaxIndex + 1;
 
   // Starts with the table for 44100 Hz and no resonance.

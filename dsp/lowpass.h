@@ -1,12 +1,16 @@
 #pragma once
 // Second-order Butterworth low-pass (Q = 1/sqrt 2). The instrument runs two of them at one
-// step per control frame as the lag processors; it works at any rate.
+// step per control frame as the lag processors (namespace lag below); it works at any rate.
 //
 // The filter is a state-variable form with trapezoidal integrators: its two states are the
 // integrators' contents (the output and the output's rate of change divided by the cut-off
 // frequency), not past samples. A move of the cut-off therefore changes how fast the output
 // follows, never where it heads: the response to a fixed cut-off is the usual bilinear
 // Butterworth, and at 0 Hz the output holds its last value.
+
+#include <cmath>
+
+#include "dsp/frame.h"
 
 class LowPass {
  public:
@@ -51,3 +55,13 @@ class LowPass {
   double state1;  // band-pass integrator: the output's slope over the cut-off frequency
   double state2;  // low-pass integrator: the output
 };
+
+// As the instrument's lag processors "LAG 1" and "LAG 2": one step per control frame, open
+// at 500 Hz after a new frame length until the knobs are applied, and (1 - v)^6 * 250 Hz for
+// a knob at v: 250 Hz at 0, 0 Hz (hold) at 1.
+namespace lag {
+constexpr float kRate = float(kFramesPerSecond);
+constexpr double kStartCutOff = 500.0;
+constexpr double kTopCutOff = 250.0;
+inline double cutOffFor(double setting) { return std::pow(1.0 - setting, 6.0) * kTopCutOff; }
+}  // namespace lag

@@ -8,8 +8,16 @@ namespace pitch {
 
 constexpr int kTableSize = 136;       // entries of each table, semitones 0 .. 135
 constexpr int kUnitsPerSemitone = 128;
-constexpr int kMaxPitch = 17279;      // last pitch interpolated; above it the top entry
+constexpr double kUnitsPerCent = kUnitsPerSemitone / 100.0;  // 1.28
+constexpr int kTopPitch = 17280;      // pitch of the top entry, 19912.127 Hz
+constexpr int kMaxPitch = kTopPitch - 1;  // last pitch interpolated; above it the top entry
 constexpr double kNote0Hz = 8.176;
+
+// A cut-off modulation of 1.0 (5 V) moves a filter by 10753 units, about the 84 semitones
+// (10752 units) of the keyboard's span: full envelope on "Expand" sweeps the cut-off up by 84
+// semitones, and "fC Bal" 1 makes it follow the keys one semitone per key.
+constexpr int kSweepSemitones = 84;
+constexpr double kCutoffSweep = 10753.0;
 
 // Semitone n above note 0: 440 * 2^((n - 69) / 12) Hz rounded to three decimals.
 const double* midi2HzTable();

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "dsp/pitch.h"
+
 class SG {
  public:
   static constexpr int kPhaseBits = 28;
@@ -22,11 +24,11 @@ class SG {
   static constexpr int kTableLength = 1 << kTableBits;  // samples per wavetable
   static constexpr int kTableCount = 11;                // 1024, 512, .. 1 harmonics
   // Phase-increment table: entry i holds the increment of pitch i - kPitchIndexOffset.
-  static constexpr int kFreqTableSize = 34562;
-  static constexpr int kPitchIndexOffset = 17281;
-  static constexpr int kMasterIndex = kPitchIndexOffset + 1536;  // MIDI note 12
-  static constexpr int kUnitsPerOctave = 1536;
-  static constexpr int kUnitsPerSemitone = 128;
+  static constexpr int kPitchIndexOffset = pitch::kTopPitch + 1;
+  static constexpr int kFreqTableSize = 2 * kPitchIndexOffset;
+  static constexpr int kUnitsPerSemitone = pitch::kUnitsPerSemitone;
+  static constexpr int kUnitsPerOctave = 12 * kUnitsPerSemitone;
+  static constexpr int kMasterIndex = kPitchIndexOffset + kUnitsPerOctave;  // MIDI note 12
 
   enum Waveform { kTriangle = 0, kSawtooth, kSquare, kRect, kPulse, kPWM };
   enum Footage { k16ft = 0, k8ft, k4ft, k2ft };

@@ -5,8 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dsp/frame.h"
 #include "dsp/pitch.h"
 #include "instrument/params.h"
+
+namespace {
+constexpr int kTrackCentreKey = 48;  // the key whose cut-off "fC Bal" leaves where it is
+}  // namespace
 
 Voice::Voice() {}
 
@@ -18,7 +23,7 @@ void Voice::setSampleRate(float rate) {
   octave = 4;
   pitchClass = 0;
   serial = 0;
-  bufferLength = rate >= 1000.0f && rate < 2147483647.0f ? (int)rate / 1000 : 0;
+  bufferLength = samplesPerFrame(rate);
   if (bufferLength != allocatedLength) {
     std::free(buffer);
     buffer = bufferLength > 0 ? static_cast<double*>(std::calloc((size_t)bufferLength, sizeof(double))) : nullptr;
@@ -31,13 +36,14 @@ void Voice::setSampleRate(float rate) {
 }
 
 void Voice::setNoteOn(int n, int s) {
+  if (!canSound()) return;
   active = gate = true;
   note = n;
   octave = n / 12;
   pitchClass = n % 12;
   serial = s;
   envelope.start();
-  keyTrack = (n - 48) / 84.0;
+  keyTrack = (n - kTrackCentreKey) / double(pitch::kSweepSemitones);
   keyBalance = 0.5 + 0.5 * std::tanh(6.0 * n / 127.0 - 3.0);
 }
 
@@ -78,7 +84,7 @@ void Voice::update(int cutoffInt) {
   if (releaseTrigger && *releaseTrigger) envelope.stop(true);
   envelope.update();
   double e = envelope.getValue();
-  filter.update(pitch::toOffset((expand * e + fcBal * keyTrack) * 10753.0 + cutoffInt));
+  filter.update(pitch::toOffset((expand * e + fcBal * keyTrack) * pitch::kCutoffSweep + cutoffInt));
   active = !envelope.isIdle();
 }
 

@@ -20,6 +20,7 @@ class Voice {
   void setAttackSource(const double* source) { attackSource = source; }
   void setReleaseTrigger(const bool* trigger) { releaseTrigger = trigger; }
 
+  // Starts the key; ignored by a voice that cannot sound.
   void setNoteOn(int note, int serial);
   void setNoteOff();
   void setSustain(bool on);
@@ -52,6 +53,8 @@ class Voice {
   void toLanes(VoiceLanes& lanes, int s, int offset);
   void fromLanes(const VoiceLanes& lanes, int s);
 
+  // A voice whose working buffer could not be made never sounds; the Block passes it by.
+  bool canSound() const { return buffer != nullptr; }
   bool isActive() const { return active; }
   int getNote() const { return note; }
   int getSerial() const { return serial; }

@@ -11,6 +11,7 @@ IMidiQueue::~IMidiQueue() { std::free(mBuf); }
 
 int IMidiQueue::Granulize(int size) {
   if (size < 0) size = 0;
+  if (size > kMaxSize) size = kMaxSize;
   const int granule = 4096 / (int)sizeof(IMidiMsg);
   return (size + granule - 1) / granule * granule;
 }
@@ -27,7 +28,7 @@ bool IMidiQueue::Reallocate(int newSize) {
 bool IMidiQueue::Grow() {
   if (mGrow <= 0) return false;
   long long newSize = ((long long)mSize / mGrow + 1) * mGrow;
-  if (newSize > 0x7fffffff / (long long)sizeof(IMidiMsg)) return false;
+  if (newSize > kMaxSize) return false;
   return Reallocate((int)newSize);
 }
 

@@ -24,7 +24,11 @@ class IMidiQueue {
   // Capacity for a host block of blockSize samples (rounded to whole 4096-byte granules).
   void Resize(int blockSize);
 
-  // Rounds a message count up so that its bytes fill whole 4096-byte granules.
+  // The queue never holds more messages than this; further ones are dropped.
+  static constexpr int kMaxSize = 65536;
+
+  // Rounds a message count (at most kMaxSize) up so that its bytes fill whole 4096-byte
+  // granules.
   static int Granulize(int size);
 
  private:

@@ -29,7 +29,8 @@ void Quenta::Reset() {
   WDL_MutexLock lock(&mMutex);
   Synth::Reset();
   const double rate = GetSampleRate();
-  if (mSamplesPerFrame != mLastFrameLength) {
+  const bool frameLengthChanged = mSamplesPerFrame != mLastFrameLength;
+  if (frameLengthChanged) {
     mLastFrameLength = mSamplesPerFrame;
     std::free(mMixL);
     std::free(mMixR);
@@ -49,18 +50,24 @@ void Quenta::Reset() {
       }
     }
   }
-  // A new rate re-tunes the modules even when the frame length stays the same.
-  if (mSamplesPerFrame > 0 && rate != mLastSampleRate) {
+  // A new frame length sets the modules up afresh; a new rate with the same frame length
+  // only re-tunes them (the general envelope runs on, the lags, which step once a frame
+  // whatever the rate, keep their state and cut-offs).
+  if (mSamplesPerFrame > 0 && (frameLengthChanged || rate != mLastSampleRate)) {
     mLastSampleRate = rate;
     mBlockA.setSampleRate(rate, mSamplesPerFrame);
     mBlockB.setSampleRate(rate, mSamplesPerFrame);
     mBlockC.setSampleRate(rate, mSamplesPerFrame);
-    mGEG.setSampleRate(rate);
     mClock.setSampleRate(rate);
-    mLag1.setSampleRate(1000.0f);
-    mLag1.setCutOff(500.0);
-    mLag2.setSampleRate(1000.0f);
-    mLag2.setCutOff(500.0);
+    if (frameLengthChanged) {
+      mGEG.setSampleRate(rate);
+      mLag1.setSampleRate(lag::kRate);
+      mLag1.setCutOff(lag::kStartCutOff);
+      mLag2.setSampleRate(lag::kRate);
+      mLag2.setCutOff(lag::kStartCutOff);
+    } else {
+      mGEG.retune(rate);
+    }
   }
   mNoteSerial = 0;
   allNotesOff();
@@ -82,7 +89,7 @@ void Quenta::ProcessMidiMsg(IMidiMsg* pMsg) {
     case IMidiMsg::kNoteOff:
     case IMidiMsg::kNoteOn:
     case IMidiMsg::kPitchWheel:
-      mMidiQueue.Add(pMsg);
+      queue(pMsg);
       break;
     case IMidiMsg::kControlChange: {
       int cc = pMsg->ControlChangeIdx();
@@ -92,7 +99,7 @@ void Quenta::ProcessMidiMsg(IMidiMsg* pMsg) {
         if (mMidiLearn)
           setMidiLearnCC(cc);
         else
-          mMidiQueue.Add(pMsg);
+          queue(pMsg);
       }
       break;
     }
@@ -102,6 +109,12 @@ void Quenta::ProcessMidiMsg(IMidiMsg* pMsg) {
     default:
       break;
   }
+}
+
+void Quenta::queue(const IMidiMsg* pMsg) {
+  // While no frame can be rendered nothing would ever drain the queue: the messages would
+  // pile up and all act at once when a usable rate comes. They are dropped instead.
+  if (canRender()) mMidiQueue.Add(pMsg);
 }
 
 void Quenta::setNoteOn(int note, int velocity) {

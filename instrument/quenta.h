@@ -49,6 +49,8 @@ class Quenta : public Synth {
   void handleMidiEvents();
   void update(int nSamples);
   void handleSync2Host();
+  // A frame can be rendered: a usable rate (1000 Hz or more) and the frame's buffers made.
+  bool canRender() const { return mSamplesPerFrame >= 1 && mMixL && mLastFrameLength == mSamplesPerFrame; }
 
   // Routing.
   const double* getModSource(int index) const;
@@ -84,6 +86,9 @@ class Quenta : public Synth {
   int32_t* getNoiseSeedCell() { return &mNoiseSeed; }
 
  private:
+  // Queues a note, wheel or controller message for the render loop.
+  void queue(const IMidiMsg* pMsg);
+
   Block mBlockA, mBlockB, mBlockC;
   GEG mGEG;
   Clock mClock;

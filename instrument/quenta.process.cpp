@@ -29,7 +29,7 @@ void Quenta::ProcessDoubleReplacing(double** /*inputs*/, double** outputs, int n
   std::memset(outL, 0, (size_t)nFrames * sizeof(double));
   std::memset(outR, 0, (size_t)nFrames * sizeof(double));
   // Without a frame (no reset yet, or a rate below 1000 Hz) there is nothing to render.
-  if (mSamplesPerFrame < 1 || !mMixL || mLastFrameLength != mSamplesPerFrame) return;
+  if (!canRender()) return;
 
   int written = 0;
   while (written < nFrames) {

@@ -1,6 +1,5 @@
 // How parameters reach the engine, and the patch panel's sources and triggers.
-#include <cmath>
-
+#include "dsp/frame.h"
 #include "instrument/quenta.h"
 
 const double* Quenta::getModSource(int index) const {
@@ -72,7 +71,7 @@ void Quenta::OnParamChange(int paramIdx) {
     case kPBRange: mBendRange = v * 128.0; break;
     case kSHFreq:
       mSHFreq = v;
-      if (v > 0.0) mSH.setPeriod((int)(1000.0 / v));
+      if (v > 0.0) mSH.setPeriod(framesPerCycle(v));
       break;
     case kSHSync: mSH.setSynchro(v >= 0.5); break;
     case kSHIn:
@@ -109,9 +108,9 @@ void Quenta::OnParamChange(int paramIdx) {
       mBlockB.setParam(paramIdx, v);
       mBlockC.setParam(paramIdx, v);
       break;
-    case kLag1: mLag1.setCutOff(std::pow(1.0 - v, 6.0) * 250.0); break;
+    case kLag1: mLag1.setCutOff(lag::cutOffFor(v)); break;
     case kLag1Src: mLag1Input = getModSource(e); break;
-    case kLag2: mLag2.setCutOff(std::pow(1.0 - v, 6.0) * 250.0); break;
+    case kLag2: mLag2.setCutOff(lag::cutOffFor(v)); break;
     case kLag2Src: mLag2Input = getModSource(e); break;
     case kAtn1: case kAtn2: case kAtn3: mAtnFactor[(paramIdx - kAtn1) / 2] = v; break;
     case kAtn1Src: case kAtn2Src: case kAtn3Src: mAtnInput[(paramIdx - kAtn1Src) / 2] = getModSource(e); break;

@@ -1,5 +1,6 @@
 #include "instrument/synth.h"
 
+#include "dsp/frame.h"
 #include "dsp/pitch.h"
 #include "plugin/PluginPath.h"
 
@@ -18,10 +19,8 @@ void Synth::Reset() {
   WDL_MutexLock lock(&mMutex);
   mMidiQueue.Resize(GetBlockSize());
   clearKeyBuffer();
-  double rate = GetSampleRate();
-  // Rates that are not numbers or do not fit an int give no frames (the engine then stays silent).
-  int intRate = rate >= 0.0 && rate < 2147483647.0 ? (int)rate : 0;
-  mSamplesPerFrame = intRate / 1000;
+  // Rates that give no frame leave the engine silent.
+  mSamplesPerFrame = samplesPerFrame(GetSampleRate());
   mFrameRemaining = 0;
   mMidiLearn = false;
 }

@@ -149,17 +149,24 @@ void IPlugBase::RedrawParamControls() {
 }
 
 void IPlugBase::SetBlockSize(int blockSize) {
-  if (blockSize < 0) blockSize = 0;
+  // A size beyond the ceiling, or a negative one, takes the ceiling: whatever the host then
+  // delivers is processed in pieces that fit the buffers. (0 announces no size: the host
+  // then gets silence.)
+  if (blockSize < 0 || blockSize > kMaxBlockSize) blockSize = kMaxBlockSize;
   if (blockSize == mBlockSize) return;
-  for (int i = 0; i < NInChannels(); ++i) {
-    WDL_TypedBuf<double>& buf = mInChannels.Get(i)->mScratchBuf;
-    if (buf.Resize(blockSize) && blockSize > 0) std::memset(buf.Get(), 0, (size_t)blockSize * sizeof(double));
-  }
-  for (int i = 0; i < NOutChannels(); ++i) {
-    WDL_TypedBuf<double>& buf = mOutChannels.Get(i)->mScratchBuf;
-    if (buf.Resize(blockSize) && blockSize > 0) std::memset(buf.Get(), 0, (size_t)blockSize * sizeof(double));
-  }
-  mBlockSize = blockSize;
+  // All scratch buffers take the new size, or none does: buffers only grow their memory, so
+  // after a failure every one still holds the old size, which stays in force.
+  bool resized = true;
+  auto resize = [&](WDL_TypedBuf<double>& buf) { resized = resized && buf.Resize(blockSize); };
+  for (int i = 0; i < NInChannels(); ++i) resize(mInChannels.Get(i)->mScratchBuf);
+  for (int i = 0; i < NOutChannels(); ++i) resize(mOutChannels.Get(i)->mScratchBuf);
+  const int size = resized ? blockSize : mBlockSize;
+  auto settle = [&](WDL_TypedBuf<double>& buf) {
+    if (buf.Resize(size) && size > 0) std::memset(buf.Get(), 0, (size_t)size * sizeof(double));
+  };
+  for (int i = 0; i < NInChannels(); ++i) settle(mInChannels.Get(i)->mScratchBuf);
+  for (int i = 0; i < NOutChannels(); ++i) settle(mOutChannels.Get(i)->mScratchBuf);
+  mBlockSize = size;
   // Disconnected channels keep reading and writing their scratch buffers, which may have moved.
   for (int i = 0; i < NInChannels(); ++i) {
     InChannel* pIn = mInChannels.Get(i);

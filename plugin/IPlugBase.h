@@ -25,6 +25,9 @@ enum { kIPlugChunkMagic = 0x70666674, kIPlugVersion = 0x00010000 };
 class IPlugBase {
  public:
   enum { kNameLen = 128 };
+  // Most frames of one piece of processing: the scratch buffers never grow beyond it, and a
+  // host call longer than the block size in force is processed in pieces of that size.
+  enum { kMaxBlockSize = 65536 };
 
   IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName, const char* productName,
             const char* mfrName, int vendorVersion, int uniqueID, int mfrID, int latency, bool plugDoesMidi,

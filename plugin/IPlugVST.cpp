@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/denormals.h"
 #include "editor/IGraphics.h"
 
 namespace {
@@ -149,15 +150,38 @@ void IPlugVST::SetLatency(int samples) {
 
 // ---- Transport ----
 
+namespace {
+// Everything any transport query asks for.
+constexpr VstInt32 kTimeMask = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;
+}  // namespace
+
+const VstTimeInfo* IPlugVST::HostTime(VstInt32 mask) {
+  if (!mInHostCall) return (const VstTimeInfo*)CallHost(audioMasterGetTime, 0, mask);
+  if (!mCallTimeRead) {
+    mCallTimeRead = true;
+    const VstTimeInfo* pTI = (const VstTimeInfo*)CallHost(audioMasterGetTime, 0, kTimeMask);
+    mCallTimeGiven = pTI != nullptr;
+    if (pTI) mCallTime = *pTI;
+  }
+  if (!mCallTimeGiven) return nullptr;
+  mPieceTime = mCallTime;
+  const double frames = mPieceOffset;
+  mPieceTime.samplePos += frames;
+  const double rate = GetSampleRate();
+  if ((mPieceTime.flags & kVstPpqPosValid) && (mPieceTime.flags & kVstTempoValid) && rate > 0.0)
+    mPieceTime.ppqPos += frames / rate * mPieceTime.tempo / 60.0;
+  return &mPieceTime;
+}
+
 int IPlugVST::GetSamplePos() {
-  VstTimeInfo* pTI = (VstTimeInfo*)CallHost(audioMasterGetTime, 0, 0);
+  const VstTimeInfo* pTI = HostTime(0);
   if (pTI && pTI->samplePos >= 0.0 && pTI->samplePos < (double)INT_MAX) return (int)(pTI->samplePos + 0.5);
   return 0;
 }
 
 double IPlugVST::GetTempo() {
   if (!mHostCallback) return 0.0;
-  VstTimeInfo* pTI = (VstTimeInfo*)CallHost(audioMasterGetTime, 0, kVstTempoValid);
+  const VstTimeInfo* pTI = HostTime(kVstTempoValid);
   if (pTI && (pTI->flags & kVstTempoValid) && pTI->tempo >= 0.0) return pTI->tempo;
   return 0.0;
 }
@@ -165,7 +189,7 @@ double IPlugVST::GetTempo() {
 void IPlugVST::GetTimeSig(int* pNum, int* pDenom) {
   if (pNum) *pNum = 0;
   if (pDenom) *pDenom = 0;
-  VstTimeInfo* pTI = (VstTimeInfo*)CallHost(audioMasterGetTime, 0, kVstTimeSigValid);
+  const VstTimeInfo* pTI = HostTime(kVstTimeSigValid);
   if (pTI && (pTI->flags & kVstTimeSigValid) && pTI->timeSigNumerator >= 0 && pTI->timeSigDenominator >= 0) {
     if (pNum) *pNum = pTI->timeSigNumerator;
     if (pDenom) *pDenom = pTI->timeSigDenominator;
@@ -174,9 +198,8 @@ void IPlugVST::GetTimeSig(int* pNum, int* pDenom) {
 
 void IPlugVST::GetTime(ITimeInfo* pTimeInfo) {
   if (!pTimeInfo) return;
-  const VstInt32 mask = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;
-  VstTimeInfo* pTI = (VstTimeInfo*)CallHost(audioMasterGetTime, 0, mask);
-  if (!pTI || !(pTI->flags & mask)) return;
+  const VstTimeInfo* pTI = HostTime(kTimeMask);
+  if (!pTI || !(pTI->flags & kTimeMask)) return;
   pTimeInfo->mSamplePos = pTI->samplePos;
   if ((pTI->flags & kVstPpqPosValid) && pTI->ppqPos >= 0.0) pTimeInfo->mPPQPos = pTI->ppqPos;
   if ((pTI->flags & kVstTempoValid) && pTI->tempo > 0.0) pTimeInfo->mTempo = pTI->tempo;
@@ -311,6 +334,7 @@ template <class T>
 void IPlugVST::ProcessHostBlock(T** inputs, T** outputs, int nFrames, bool accumulate) {
   if (DoesMIDI()) CallHost(audioMasterWantMidi);
   if (nFrames <= 0) return;
+  const ScopedFlushDenormals flush;
   int nIn = NInChannels(), nOut = NOutChannels();
   int piece = mBlockSize;
   if (piece <= 0) {
@@ -322,8 +346,11 @@ void IPlugVST::ProcessHostBlock(T** inputs, T** outputs, int nFrames, bool accum
   }
   void** pIn = mPieceIn.Get();
   void** pOut = mPieceOut.Get();
+  mInHostCall = true;
+  mCallTimeRead = false;
   for (int done = 0; done < nFrames; done += piece) {
     int n = nFrames - done < piece ? nFrames - done : piece;
+    mPieceOffset = done;
     for (int c = 0; c < nIn; ++c) pIn[c] = inputs && inputs[c] ? inputs[c] + done : nullptr;
     for (int c = 0; c < nOut; ++c) pOut[c] = outputs && outputs[c] ? outputs[c] + done : nullptr;
     AttachInputBuffers(0, nIn, reinterpret_cast<T**>(pIn), n);
@@ -333,6 +360,7 @@ void IPlugVST::ProcessHostBlock(T** inputs, T** outputs, int nFrames, bool accum
     else
       ProcessBuffers((T)0, n);
   }
+  mInHostCall = false;
 }
 
 void IPlugVST::VSTProcess(AEffect* pEffect, float** inputs, float** outputs, VstInt32 nFrames) {
@@ -681,7 +709,9 @@ void IPlugVST::ProcessEvents(VstEvents* pEvents) {
     if (!pEvent) continue;
     if (pEvent->type == kVstMidiType) {
       VstMidiEvent* pME = (VstMidiEvent*)pEvent;
-      IMidiMsg msg(pME->deltaFrames, (uint8_t)pME->midiData[0], (uint8_t)pME->midiData[1], (uint8_t)pME->midiData[2]);
+      // Data bytes carry 7 bits; a set top bit is not MIDI and is dropped here, once for all.
+      IMidiMsg msg(pME->deltaFrames, (uint8_t)pME->midiData[0], (uint8_t)(pME->midiData[1] & 0x7F),
+                   (uint8_t)(pME->midiData[2] & 0x7F));
       ProcessMidiMsg(&msg);
     } else if (pEvent->type == kVstSysExType) {
       VstMidiSysexEvent* pSE = (VstMidiSysexEvent*)pEvent;

@@ -63,6 +63,11 @@ class IPlugVST : public IPlugBase {
   VstIntPtr VendorSpecific(VstInt32 idx, VstIntPtr value, void* ptr, float opt);
   void ProcessEvents(VstEvents* pEvents);
   VstIntPtr CallHost(VstInt32 opCode, VstInt32 idx = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.f);
+  // The host's time record (null when it gives none). Outside a host audio call the host is
+  // asked with the given validity mask. Inside one it is asked once, at the first request,
+  // and the answer, which describes the first frame of the call, is moved on to the first
+  // frame of the piece being processed.
+  const VstTimeInfo* HostTime(VstInt32 mask);
   // Runs one host audio call through the processing frame, in pieces no longer than the
   // scratch buffers so that a host sending more frames than it announced cannot overrun them.
   template <class T>
@@ -80,6 +85,12 @@ class IPlugVST : public IPlugBase {
   AEffect mAEffect;
   // Per-channel host pointers offset to the current piece of a host block.
   WDL_TypedBuf<void*> mPieceIn, mPieceOut;
+  // The time record of the host call under way (HostTime).
+  bool mInHostCall = false;
+  bool mCallTimeRead = false;
+  bool mCallTimeGiven = false;
+  int mPieceOffset = 0;  // frames of the call before the current piece
+  VstTimeInfo mCallTime{}, mPieceTime{};
 };
 
 // Speaker arrangement type for a channel count.

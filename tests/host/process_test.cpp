@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -131,6 +132,14 @@ TEST(Process, UnevenBlocksChangingRatesAndNullInputsStaySilent) {
       host.ProcessReplacing(size);
       for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsSilent(host.OutputF(ch), size)) << size;
     }
+    // Absurd announcements: the buffers stop at a ceiling of 65,536 frames and longer calls
+    // are cut into pieces of it (0 announces no size at all: silence).
+    for (int size : {INT_MAX, -1, 0, 65537}) {
+      host.SetBlockSize(size);
+      host.ProcessReplacing(70000);
+      for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsSilent(host.OutputF(ch), 70000)) << size;
+    }
+    host.SetBlockSize(kBlock);
     for (float rate : {22050.0f, 96000.0f, 192000.0f, 8000.0f, 44100.0f, 48000.0f}) {
       host.SetSampleRate(rate);
       host.ProcessDoubleReplacing(kBlock);

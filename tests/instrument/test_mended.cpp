@@ -3,12 +3,15 @@
 // stays finite below 40 kHz, per-rate tables shared by instances at different rates, and
 // rates too low for a control frame.
 #include <gtest/gtest.h>
+#include <xmmintrin.h>
 
 #include "instrument/instrument_helpers.h"
 
 using namespace qtest;
 
 namespace {
+
+constexpr unsigned kFlushBits = 0x8040;  // flush-to-zero and denormals-are-zero in MXCSR
 
 // Envelope of "EM Atk" p relative to an attack of 0, rendered in host blocks of `block`.
 std::vector<double> AttackEnvelope(double p, int block, int frames, const std::vector<TimedEvent>& events) {
@@ -70,6 +73,24 @@ TEST(Mended, ANewSampleRateRetunesEvenWithTheSameFrameLength) {
   EXPECT_EQ(FirstNonZero(onset), 96);
   std::vector<double> tone = s.Render(24000);
   EXPECT_NEAR(CrossingHz(tone, 0, 24000, 48000.0), 440.0, 0.05);
+}
+
+TEST(Mended, ARateWithTheSameFrameLengthOnlyRetunesTheGlobalModules) {
+  // 44100 to 44056 Hz (44-sample frames both): the general envelope keeps rising and the
+  // lags keep their cut-offs; the re-tune once also stopped the one and opened the others
+  // to 500 Hz until the next activation.
+  Direct d(44100.0);
+  d.Set(kGEGSrc1, kTrigMlt);
+  d.Set(kGEGAtk, 0.5);
+  d.Set(kLag1Src, kSrc5V);
+  d.Set(kLag1, 0.5);  // 3.9 Hz
+  d.q().setNoteOn(60, 100);
+  d.Frame(50);
+  const double envelope = d.Source(kSrcGE3Plus), lag = d.Source(kSrcLag1);
+  d.Dispatch(effSetSampleRate, 0, 0, nullptr, 44056.0f);
+  d.Frame();
+  EXPECT_GT(d.Source(kSrcGE3Plus), envelope);
+  EXPECT_NEAR(d.Source(kSrcLag1), lag, 0.05);
 }
 
 TEST(Mended, VoiceFiltersTakeANewRateAtOnce) {
@@ -154,18 +175,45 @@ TEST(Mended, ModulationOutOfAllProportionSaturatesPitchAndCutOff) {
   EXPECT_GT(CrossingHz(left, 480, 4320, 48000.0), 19000.0);
 }
 
+TEST(Mended, NoSubnormalOutputAndTheHostsFloatingPointModeKept) {
+  // A key below its footage's range (note 12 at 16') with sustain 0: its silent voice once
+  // made 44,032 of every 44,100 samples subnormal after 11 s.
+  Session s(44100.0, 512);
+  ASSERT_TRUE(s.ok);
+  s.SetBlocks(kOctave, "16'");
+  s.SetBlocks(kEMSus, 0.0);
+  s.Midi({NoteOn(0, 12)});
+  s.Render(11 * 44100);
+  std::vector<double> left = s.Render(44100);
+  int subnormal = 0;
+  for (std::vector<double>* x : {&left, &s.other})
+    for (double v : *x) subnormal += std::fpclassify(v) == FP_SUBNORMAL ? 1 : 0;
+  EXPECT_EQ(subnormal, 0);
+  // The host's own mode, flushing or not, is what it finds again after the call.
+  const unsigned original = _mm_getcsr();
+  for (unsigned mode : {original & ~kFlushBits, original | kFlushBits}) {
+    _mm_setcsr(mode);
+    s.Render(512);
+    const unsigned after = _mm_getcsr();
+    _mm_setcsr(original);
+    EXPECT_EQ(after, mode);
+  }
+}
+
 TEST(Mended, RatesWithoutAControlFrameRenderSilence) {
-  // Below 1000 Hz there is no frame; the instrument waits, silent, for a usable rate.
+  // Below 1000 Hz there is no frame; the instrument waits, silent, for a usable rate. Keys
+  // pressed meanwhile are dropped: once they were kept and all sounded with the new rate.
   for (float rate : {0.0f, 500.0f}) {
     SCOPED_TRACE(rate);
     Session s(rate, 512);
     ASSERT_TRUE(s.ok);
-    s.Midi({NoteOn(0, 69)});
+    s.Midi({NoteOn(0, 69), NoteOn(0, 76)});
     std::vector<double> out = s.Render(1024);
     EXPECT_TRUE(AllZero(out, 0, 1024));
     s.host.MainsChanged(false);
     s.host.SetSampleRate(48000.0f);
     s.host.MainsChanged(true);
+    EXPECT_TRUE(AllZero(s.Render(4800), 0, 4800));
     s.Midi({NoteOn(0, 69)});
     std::vector<double> tone = s.Render(9600);
     EXPECT_NEAR(CrossingHz(tone, 2400, 7200, 48000.0), 440.0, 0.05);

@@ -329,10 +329,11 @@ TEST(SampleAndHold, HostRateOffRestoresTheFreePeriod) {
 // ---- Clock ----------------------------------------------------------------------------
 
 // Onsets of the bursts clock 1 or 2 makes through the general envelope (automatic release)
-// and the total VCA, at 120 bpm and 44100 Hz (22050 samples per quarter). songPos maps the
-// start of a host block to the song position the host reports; without it the host has no
-// position at all.
-std::vector<int> ClockBursts(int clock, const char* rate, int frames, std::function<int(int)> songPos) {
+// and the total VCA, at 120 bpm and 44100 Hz (22050 samples per quarter), in host calls of
+// `call` frames with a block size of 441 announced. songPos maps the start of a host call
+// to the song position the host reports; without it the host has no position at all.
+std::vector<int> ClockBursts(int clock, const char* rate, int frames, std::function<int(int)> songPos,
+                             int call = 441) {
   Session s(44100.0, 441);
   EXPECT_TRUE(s.ok);
   VstTimeInfo& ti = s.host.Answers().timeInfo;
@@ -350,7 +351,7 @@ std::vector<int> ClockBursts(int clock, const char* rate, int frames, std::funct
   s.Set(clock == 1 ? kGEGSrc1 : kGEGSrc2, clock == 1 ? "Clk1" : "Clk2");
   s.Set(kGEGAuto, "on");
   s.Set(kTVCASrc, "GE3+");
-  std::vector<double> out = s.RenderStream({{0, NoteOn(0, 69)}}, frames, 441);
+  std::vector<double> out = s.RenderStream({{0, NoteOn(0, 69)}}, frames, call);
   std::vector<int> onsets;
   for (int i = 0; i < int(out.size()); ++i)
     if (out[size_t(i)] != 0.0 && (i == 0 || out[size_t(i - 1)] == 0.0)) onsets.push_back(i);
@@ -364,6 +365,16 @@ TEST(Clock, HostTempoTriggersTheGeneralEnvelope) {
   for (size_t i = 1; i < onsets.size(); ++i) EXPECT_NEAR(onsets[i] - onsets[i - 1], 11025, 44);
   const double mean = double(onsets.back() - onsets.front()) / double(onsets.size() - 1);
   EXPECT_NEAR(mean, 11025.0, 44.0 / double(onsets.size() - 1) + 1.0);
+}
+
+TEST(Clock, LongHostCallsFireAsTheAnnouncedBlocksDo) {
+  // Calls of 3528 frames are processed in pieces of the announced 441: the host's position,
+  // read once per call, moves on with every piece. Re-read for each piece it stepped back
+  // and a "1/64" clock fired 11 times in a second instead of 32.
+  const auto songPos = [](int start) { return start; };
+  const std::vector<int> announced = ClockBursts(1, "1/16", 44100, songPos);
+  EXPECT_EQ(announced.size(), 8u);
+  EXPECT_EQ(ClockBursts(1, "1/16", 44100, songPos, 8 * 441), announced);
 }
 
 TEST(Clock, ALoopJumpRestartsTheGrid) {

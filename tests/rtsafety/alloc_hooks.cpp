@@ -21,6 +21,8 @@ namespace {
 
 // Plain static TLS in the executable: reading it never allocates.
 thread_local bool tCounting = false;
+thread_local size_t tFailBytes = 0;  // 0: nothing fails
+thread_local int tFailAllowed = 0;
 std::atomic<long> gMallocs{0}, gFrees{0}, gNews{0}, gDeletes{0};
 
 }  // namespace
@@ -42,9 +44,28 @@ Counts End() {
   return c;
 }
 
+void FailAfter(size_t bytes, int allowed) {
+  tFailBytes = bytes;
+  tFailAllowed = allowed;
+}
+
+void Succeed() { tFailBytes = 0; }
+
 }  // namespace alloc_hooks
 
 #if QUENTA_ALLOC_HOOKS
+
+namespace {
+// True when an allocation of this size is to fail.
+bool Fails(size_t bytes) {
+  if (alloc_hooks::tFailBytes == 0 || bytes != alloc_hooks::tFailBytes) return false;
+  if (alloc_hooks::tFailAllowed > 0) {
+    --alloc_hooks::tFailAllowed;
+    return false;
+  }
+  return true;
+}
+}  // namespace
 
 using alloc_hooks::gDeletes;
 using alloc_hooks::gFrees;
@@ -64,16 +85,19 @@ void __libc_free(void* p);
 
 void* malloc(size_t size) {
   if (tCounting) ++gMallocs;
+  if (Fails(size)) return nullptr;
   return __libc_malloc(size);
 }
 
 void* calloc(size_t count, size_t size) {
   if (tCounting) ++gMallocs;
+  if (Fails(count * size)) return nullptr;
   return __libc_calloc(count, size);
 }
 
 void* realloc(void* p, size_t size) {
   if (tCounting) ++gMallocs;
+  if (Fails(size)) return nullptr;
   return __libc_realloc(p, size);
 }
 

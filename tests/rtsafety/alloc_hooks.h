@@ -1,5 +1,6 @@
 #pragma once
-// Counts heap allocations of the calling thread between Begin() and End().
+// Counts heap allocations of the calling thread between Begin() and End(), and makes chosen
+// ones fail.
 //
 // This test program replaces malloc, calloc, realloc, free, the aligned allocators and the
 // global operator new and delete. The plug-in is a shared object loaded with dlopen; its calls
@@ -9,6 +10,8 @@
 //
 // Sanitizers bring their own allocator and replace the same functions; in such builds the
 // hooks are left out and Available() is false.
+
+#include <cstddef>
 
 namespace alloc_hooks {
 
@@ -25,5 +28,10 @@ bool Available();
 void Begin();
 // Stops counting on this thread and returns what was counted since Begin().
 Counts End();
+
+// From now on malloc, calloc and realloc of exactly `bytes` bytes on this thread fail (return
+// null) once `allowed` of them have succeeded, until Succeed() is called.
+void FailAfter(size_t bytes, int allowed);
+void Succeed();
 
 }  // namespace alloc_hooks

@@ -9,6 +9,8 @@
 // is prepared beforehand and allocates nothing itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -241,6 +243,51 @@ TEST_F(AudioThreadTest, ProgramChangesAllocateNothing) {
     audio->Add(n * 7 % kBlock, uint8_t(0xC0 | (n & 15)), uint8_t(n % 8), 0);
     ASSERT_TRUE(NoAllocation("program change", audio->Block(n % 2 == 0))) << "block " << n;
   }
+}
+
+// At 48000 Hz every buffer of one control frame is 48 doubles: three for the mix, four of
+// each Block's (with two of ints between), then the 64 voices' working buffers. Letting the
+// first 17 succeed leaves Block A with ten voices that can sound and nothing else with a
+// frame; a key beyond those ten takes one of them instead of writing through a null buffer.
+TEST(FailedAllocation, AVoiceWithoutAWorkingBufferNeverSounds) {
+  SKIP_WITHOUT_HOOKS();
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.Open();
+  alloc_hooks::FailAfter(48 * sizeof(double), 3 + 4 + 10);
+  host.SetSampleRate(kRate);
+  alloc_hooks::Succeed();
+  host.SetBlockSize(kBlock);
+  host.MainsChanged(true);
+  std::vector<VstMidiEvent> keys;
+  for (int k = 0; k < 12; ++k) keys.push_back(TestHost::Midi(0, 0x90, uint8_t(48 + 3 * k), 100));
+  host.SendMidi(keys);
+  double peak = 0.0;
+  for (int b = 0; b < 20; ++b) {
+    host.ProcessDoubleReplacing(kBlock);
+    for (double s : host.OutputD(0)) peak = std::max(peak, std::fabs(s));
+  }
+  EXPECT_GT(peak, 0.01);  // Block A's ten voices sound
+}
+
+TEST(FailedAllocation, ABlockSizeThatCannotBeHadLeavesTheOldOneInUse) {
+  // The buffers for 4096 frames (32,768 bytes each) cannot be had: the instance keeps 512 and
+  // plays 4096-frame calls in pieces of it, sample for sample as one that was never asked.
+  SKIP_WITHOUT_HOOKS();
+  TestHost refused, kept;
+  for (TestHost* h : {&refused, &kept}) {
+    ASSERT_TRUE(h->Instantiate()) << h->Error();
+    h->StartSession(kRate, kBlock);
+  }
+  alloc_hooks::FailAfter(4096 * sizeof(double), 0);
+  refused.SetBlockSize(4096);
+  alloc_hooks::Succeed();
+  for (TestHost* h : {&refused, &kept}) {
+    h->SendMidi({TestHost::Midi(100, 0x90, 60, 100)});
+    h->ProcessReplacing(4096);
+  }
+  EXPECT_EQ(refused.OutputF(0), kept.OutputF(0));
+  EXPECT_EQ(refused.OutputF(1), kept.OutputF(1));
 }
 
 }  // namespace
