@@ -16,6 +16,7 @@ void clearSlot(VoiceLanes& L, int s) {
   L.silent[s] = -1;
   L.value[s] = L.previous[s] = L.target[s] = L.coefficient[s] = L.keyGain[s] = 0.0;
   L.state[s] = L.holding[s] = L.holdSet[s] = L.holdEnd[s] = 0;
+  L.steady[s] = -1;
   L.envelope[s] = nullptr;
 }
 

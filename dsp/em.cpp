@@ -1,5 +1,7 @@
 #include "dsp/em.h"
 
+#include <cstring>
+
 #include "dsp/segment.h"
 
 EM::EM() : rateScale(segment::rateScale(segment::kRateBeforeAny)) {}
@@ -64,6 +66,10 @@ void EM::setOverrideRelease(bool on) {
 }
 
 void EM::toLanes(VoiceLanes& L, int s) const {
+  static_assert(VoiceLanes::kEnvelopeFloor == kFloor && int(VoiceLanes::kIdle) == kIdle &&
+                    int(VoiceLanes::kAttack) == kAttack && int(VoiceLanes::kDecay) == kDecay &&
+                    int(VoiceLanes::kRelease) == kRelease,
+                "the wide loop's envelope numbers");
   L.value[s] = value;
   L.previous[s] = previous;
   L.target[s] = target;
@@ -71,8 +77,20 @@ void EM::toLanes(VoiceLanes& L, int s) const {
   L.state[s] = state;
   L.holding[s] = holding ? -1 : 0;
   // The two hold branches of update(), decided once for the stretch.
-  L.holdSet[s] = hold && (!useHold || attack > 0.7) ? -1 : 0;
-  L.holdEnd[s] = !hold && (!useHold || attack < 0.3) ? -1 : 0;
+  const bool holdSet = hold && (!useHold || attack > 0.7);
+  const bool holdEnd = !hold && (!useHold || attack < 0.3);
+  L.holdSet[s] = holdSet ? -1 : 0;
+  L.holdEnd[s] = holdEnd ? -1 : 0;
+  // Whether update() would leave everything as it is (previous aside, which takes the value).
+  bool steady = hold ? (!holdSet || holding) : !(holdEnd && holding);
+  if (state == kDecay) {
+    const double next = value + (target - value) * coefficient;
+    steady = steady && std::memcmp(&next, &value, sizeof next) == 0 && !(next <= 0.0) &&
+             !(next < kFloor);
+  } else if (state != kIdle) {
+    steady = false;
+  }
+  L.steady[s] = steady ? -1 : 0;
 }
 
 void EM::fromLanes(const VoiceLanes& L, int s) {

@@ -44,7 +44,11 @@ struct Korg35::Table {
   double tanW[kTableSize];
   Entry entries[kTableSize];
 };
-static_assert(sizeof(Korg35::Table::Entry) == 3 * sizeof(double), "entries are read as triples of doubles");
+static_assert(VoiceLanes::kBoost == kPositiveFeedbackBoost &&
+                  VoiceLanes::kLastFilterIndex == Korg35::kMaxIndex,
+              "the wide loop's filter numbers");
+static_assert(sizeof(Korg35::Table::Entry) == 3 * sizeof(double),
+              "entries are read as triples of doubles");
 
 namespace {
 // The tables of every rate used so far, newest first. A filter keeps its table as long as it
@@ -107,7 +111,8 @@ const double* Korg35::getTangentTable() const { return table->tanW; }
 
 const double* Korg35::getCoefficientTable() const { return &table->entries[0].alpha; }
 
-void Korg35::coefficients(const double* entries, int idx, double K, double& a, double& b1, double& b2, double& G) {
+void Korg35::coefficients(const double* entries, int idx, double K, double& a, double& b1,
+                          double& b2, double& G) {
   const int i = idx < 0 ? 0 : (idx > kMaxIndex ? kMaxIndex : idx);
   const double* e = entries + 3 * i;  // alpha, 1 + g, beta2
   a = e[0];
@@ -181,7 +186,9 @@ void Korg35::runGroup(Korg35* const* f, double* const* buf, int n, int framePos)
   const double* entries[N];
 
   // Coefficients of filter v for pitch index idx at its resonance.
-  auto recompute = [&](int v, int idx) { coefficients(entries[v], idx, K[v], a[v], b1[v], b2[v], G[v]); };
+  auto recompute = [&](int v, int idx) {
+    coefficients(entries[v], idx, K[v], a[v], b1[v], b2[v], G[v]);
+  };
 
   for (int v = 0; v < N; ++v) {
     const Korg35& q = *f[v];

@@ -62,8 +62,8 @@ class Korg35 {
   template <int N>
   static void runGroup(Korg35* const* filters, double* const* buffers, int n, int framePos);
   // Coefficients for pitch index idx (an index outside the table takes its nearest end).
-  static void coefficients(const double* entries, int idx, double K, double& a, double& b1, double& b2,
-                           double& G);
+  static void coefficients(const double* entries, int idx, double K, double& a, double& b1,
+                           double& b2, double& G);
 
   int cutoff;     // base cut-off as a pitch index (0 = 8.176 Hz, 128 per semitone)
   double gain;    // 1 / (1 - K a + K a^2)

@@ -36,7 +36,8 @@ inline D div(D a, D b) { return _mm512_div_pd(a, b); }
 // a > b ? a : b, lane by lane (b when either is NaN), as the scalar expression.
 inline D maxOf(D a, D b) { return _mm512_max_pd(a, b); }
 inline D neg(D a) {
-  return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(INT64_MIN)));
+  return _mm512_castsi512_pd(
+      _mm512_xor_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(INT64_MIN)));
 }
 inline M eq(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
 inline M ge(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
@@ -54,7 +55,21 @@ inline I loadI(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<co
 inline void storeI(int32_t* p, I v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 inline M eqI(I a, I b) { return _mm256_cmpeq_epi32_mask(a, b); }
 // Table reads: base[idx] for every lane.
-inline D gather(const double* base, I idx) { return _mm512_i32gather_pd(idx, base, 8); }
+// Eight loads beat the gather instruction on the processors at hand.
+inline D gather(const double* base, I idx) {
+  const __m128i lo = _mm256_castsi256_si128(idx), hi = _mm256_extracti128_si256(idx, 1);
+  const __m128d a =
+      _mm_loadh_pd(_mm_load_sd(base + _mm_cvtsi128_si32(lo)), base + _mm_extract_epi32(lo, 1));
+  const __m128d b =
+      _mm_loadh_pd(_mm_load_sd(base + _mm_extract_epi32(lo, 2)), base + _mm_extract_epi32(lo, 3));
+  const __m128d c =
+      _mm_loadh_pd(_mm_load_sd(base + _mm_cvtsi128_si32(hi)), base + _mm_extract_epi32(hi, 1));
+  const __m128d d =
+      _mm_loadh_pd(_mm_load_sd(base + _mm_extract_epi32(hi, 2)), base + _mm_extract_epi32(hi, 3));
+  const __m256d ab = _mm256_insertf128_pd(_mm256_castpd128_pd256(a), b, 1);
+  const __m256d cd = _mm256_insertf128_pd(_mm256_castpd128_pd256(c), d, 1);
+  return _mm512_insertf64x4(_mm512_castpd256_pd512(ab), cd, 1);
+}
 
 #elif defined(__AVX2__)
 
@@ -92,8 +107,10 @@ inline void storeI(int32_t* p, I v) { _mm_storeu_si128(reinterpret_cast<__m128i*
 inline M eqI(I a, I b) { return _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpeq_epi32(a, b))); }
 // Four loads beat the gather instruction on the processors at hand.
 inline D gather(const double* base, I idx) {
-  const __m128d lo = _mm_loadh_pd(_mm_load_sd(base + _mm_cvtsi128_si32(idx)), base + _mm_extract_epi32(idx, 1));
-  const __m128d hi = _mm_loadh_pd(_mm_load_sd(base + _mm_extract_epi32(idx, 2)), base + _mm_extract_epi32(idx, 3));
+  const __m128d lo =
+      _mm_loadh_pd(_mm_load_sd(base + _mm_cvtsi128_si32(idx)), base + _mm_extract_epi32(idx, 1));
+  const __m128d hi =
+      _mm_loadh_pd(_mm_load_sd(base + _mm_extract_epi32(idx, 2)), base + _mm_extract_epi32(idx, 3));
   return _mm256_insertf128_pd(_mm256_castpd128_pd256(lo), hi, 1);
 }
 
@@ -106,29 +123,49 @@ inline D gather(const double* base, I idx) {
 inline I set1I(int32_t x) { return _mm256_set1_epi32(x); }
 inline I addI(I a, I b) { return _mm256_add_epi32(a, b); }
 inline I andI(I a, I b) { return _mm256_and_si256(a, b); }
-template <int S> inline I shrI(I a) { return _mm256_srli_epi32(a, S); }
-template <int S> inline I shlI(I a) { return _mm256_slli_epi32(a, S); }
+template <int S>
+inline I shrI(I a) {
+  return _mm256_srli_epi32(a, S);
+}
+template <int S>
+inline I shlI(I a) {
+  return _mm256_slli_epi32(a, S);
+}
 inline I minI(I a, I b) { return _mm256_min_epi32(a, b); }
 inline I maxI(I a, I b) { return _mm256_max_epi32(a, b); }
-inline I gatherI(const int32_t* base, I idx) { return _mm256_i32gather_epi32(base, idx, 4); }
+// Eight loads beat the gather instruction here on the processors at hand.
+inline I gatherI(const int32_t* base, I idx) {
+  alignas(32) int32_t i[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(i), idx);
+  return _mm256_setr_epi32(base[i[0]], base[i[1]], base[i[2]], base[i[3]], base[i[4]], base[i[5]],
+                           base[i[6]], base[i[7]]);
+}
 // Exponent of each lane converted to float: floor(log2 x) for 1 <= x < 2^24, -127 for 0.
 inline I floorLog2(I x) {
-  return _mm256_sub_epi32(_mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(x)), 23), _mm256_set1_epi32(127));
+  return _mm256_sub_epi32(_mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(x)), 23),
+                          _mm256_set1_epi32(127));
 }
 #else
 inline I set1I(int32_t x) { return _mm_set1_epi32(x); }
 inline I addI(I a, I b) { return _mm_add_epi32(a, b); }
 inline I andI(I a, I b) { return _mm_and_si128(a, b); }
-template <int S> inline I shrI(I a) { return _mm_srli_epi32(a, S); }
-template <int S> inline I shlI(I a) { return _mm_slli_epi32(a, S); }
+template <int S>
+inline I shrI(I a) {
+  return _mm_srli_epi32(a, S);
+}
+template <int S>
+inline I shlI(I a) {
+  return _mm_slli_epi32(a, S);
+}
 inline I minI(I a, I b) { return _mm_min_epi32(a, b); }
 inline I maxI(I a, I b) { return _mm_max_epi32(a, b); }
 inline I gatherI(const int32_t* base, I idx) {
-  return _mm_setr_epi32(base[_mm_cvtsi128_si32(idx)], base[_mm_extract_epi32(idx, 1)], base[_mm_extract_epi32(idx, 2)],
-                        base[_mm_extract_epi32(idx, 3)]);
+  return _mm_setr_epi32(base[_mm_cvtsi128_si32(idx)], base[_mm_extract_epi32(idx, 1)],
+                        base[_mm_extract_epi32(idx, 2)], base[_mm_extract_epi32(idx, 3)]);
 }
 inline I floorLog2(I x) {
-  return _mm_sub_epi32(_mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(x)), 23), _mm_set1_epi32(127));
+  return _mm_sub_epi32(_mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(x)), 23),
+                       _mm_set1_epi32(127));
 }
 #endif
 

@@ -7,6 +7,14 @@
 #include <vector>
 
 #include "dsp/pitch.h"
+#include "dsp/voicelanes.h"
+
+static_assert(VoiceLanes::kPhaseMask == int32_t(SG::kPhaseMask) &&
+                  VoiceLanes::kReadShift == SG::kPhaseBits - SG::kTableBits &&
+                  VoiceLanes::kTableBits == SG::kTableBits &&
+                  VoiceLanes::kLastTable == SG::kTableCount - 1 &&
+                  VoiceLanes::kLastFreqIndex == SG::kFreqTableSize - 1,
+              "the wide loop's sound generator numbers");
 
 struct SG::FreqTable {
   double rate;
@@ -175,7 +183,8 @@ constexpr int kReadShift = SG::kPhaseBits - SG::kTableBits;
 
 }  // namespace
 
-bool SG::voiceStart(int octave, int pitchClass, uint32_t& ph, uint32_t& ph2, long long& base) const {
+bool SG::voiceStart(int octave, int pitchClass, uint32_t& ph, uint32_t& ph2,
+                    long long& base) const {
   int o;
   switch (octaveSwitch) {
     case k16ft: o = octave - 2; break;
@@ -186,7 +195,8 @@ bool SG::voiceStart(int octave, int pitchClass, uint32_t& ph, uint32_t& ph2, lon
   if (o < 0 || !freq2PhInc || !pitchMod || pitchClass < 0 || pitchClass > 11) return false;
   const int pc = pitchClass;
   ph = o < kPhaseBits ? (phase[pc] << o) & kPhaseMask : 0;
-  base = (long long)offset[pc] + (long long)kUnitsPerOctave * o + kUnitsPerSemitone * pc + kMasterIndex;
+  base = (long long)offset[pc] + (long long)kUnitsPerOctave * o + kUnitsPerSemitone * pc +
+         kMasterIndex;
   // Second read a pulse width ahead; guard the conversion against absurd widths.
   const double ahead = width * kCycle + double(ph);
   ph2 = (ahead > -1e18 && ahead < 1e18) ? uint32_t((long long)ahead) & kPhaseMask : ph;

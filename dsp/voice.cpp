@@ -100,7 +100,8 @@ void Voice::toLanes(VoiceLanes& L, int s, int offset) {
   constexpr long long kBaseLimit = 1ll << 30;
   L.phase[s] = ph;
   L.phase2[s] = ph2;
-  L.pitchBase[s] = int32_t(base < -kBaseLimit ? -kBaseLimit : (base > kBaseLimit ? kBaseLimit : base));
+  L.pitchBase[s] =
+      int32_t(base < -kBaseLimit ? -kBaseLimit : (base > kBaseLimit ? kBaseLimit : base));
   L.silent[s] = sounds ? 0 : -1;
 }
 

@@ -15,8 +15,21 @@
 class EM;
 
 struct alignas(64) VoiceLanes {
-  static constexpr int kSlots = 16;         // voices in one pass of a kernel
-  static constexpr int kMaxChunk = 8;       // samples summed per transposition (widest lanes)
+  static constexpr int kSlots = 16;    // voices in one pass of a kernel
+  static constexpr int kMaxChunk = 8;  // samples summed per transposition (widest lanes)
+
+  // The numbers of SG, Korg35 and EM the kernels use (each module checks its own): phase mask,
+  // table read shift and size, last wavetable, last entries of the increment and filter
+  // tables, the filter's positive-feedback boost, the envelope's floor and segments.
+  static constexpr int32_t kPhaseMask = (1 << 28) - 1;
+  static constexpr int kReadShift = 16;
+  static constexpr int kTableBits = 12;
+  static constexpr int32_t kLastTable = 10;
+  static constexpr int32_t kLastFreqIndex = 34561;
+  static constexpr int32_t kLastFilterIndex = 17280;
+  static constexpr double kBoost = 1.17;
+  static constexpr double kEnvelopeFloor = 1e-300;
+  enum { kIdle = 0, kAttack, kDecay, kRelease };
 
   // Filter (see Korg35): states, anti-denormal offset, coefficients, K, the pitch index the
   // coefficients belong to and the base cut-off of the frame.
@@ -33,6 +46,9 @@ struct alignas(64) VoiceLanes {
   // engages at their next step, holdEnd those whose hold ends then if they are holding.
   double value[kSlots], previous[kSlots], target[kSlots], coefficient[kSlots];
   int32_t state[kSlots], holding[kSlots], holdSet[kSlots], holdEnd[kSlots];
+  // -1 for an envelope whose next step changes nothing (idle, or settled on its sustain level
+  // to the last bit): nor will any later step of the stretch, since they all start alike.
+  int32_t steady[kSlots];
   // Keyboard gain of the voice.
   double keyGain[kSlots];
 

@@ -14,37 +14,42 @@ namespace {
 
 using namespace lanes;
 
-constexpr int kGroups = VoiceLanes::kSlots / kLanes;
+// Registers run side by side: enough independent filters to hide the latency of one filter's
+// feedback path, few enough that their state stays in registers (16 of them for AVX2).
+constexpr int kGroups = KERNEL_GROUPS;
+constexpr int kPassSlots = kGroups * kLanes;
+static_assert(VoiceLanes::kSlots % kPassSlots == 0, "a pass of the lanes is whole sub-passes");
 static_assert(kLanes <= VoiceLanes::kMaxChunk, "the rows hold one chunk of the widest lanes");
 
-// Fixed-point phase and tables of the sound generator, the filter's table end and the
-// envelope's segments: the values of SG, Korg35 and EM (checked against them in voice.cpp).
-constexpr int32_t kPhaseMask = (1 << 28) - 1;
-constexpr int kReadShift = 16;
-constexpr int kTableBits = 12;
-constexpr int32_t kLastTable = 10;
-constexpr int32_t kLastFreqIndex = 34561;
-constexpr int32_t kLastFilterIndex = 17280;
-constexpr double kBoost = 1.17;
-constexpr double kEnvelopeFloor = 1e-300;
-enum { kIdle = 0, kAttack, kDecay, kRelease };
+constexpr int32_t kPhaseMask = VoiceLanes::kPhaseMask;
+constexpr int kReadShift = VoiceLanes::kReadShift;
+constexpr int kTableBits = VoiceLanes::kTableBits;
+constexpr int32_t kLastTable = VoiceLanes::kLastTable;
+constexpr int32_t kLastFreqIndex = VoiceLanes::kLastFreqIndex;
+constexpr int32_t kLastFilterIndex = VoiceLanes::kLastFilterIndex;
+constexpr double kBoost = VoiceLanes::kBoost;
+constexpr double kEnvelopeFloor = VoiceLanes::kEnvelopeFloor;
+enum { kIdle = VoiceLanes::kIdle, kAttack = VoiceLanes::kAttack, kDecay = VoiceLanes::kDecay,
+       kRelease = VoiceLanes::kRelease };
 
-// Adds the contributions of one chunk of kLanes samples, held in rows, to out[0 .. kLanes).
-inline void addChunk(const VoiceLanes& L, double* out) {
+// Adds the contributions of slots first .. first + count - 1 for one chunk of kLanes samples,
+// held in rows, to out[0 .. kLanes).
+inline void addChunk(const VoiceLanes& L, int first, int count, double* out) {
   D acc = load(out);
-  for (int g = 0; g < kGroups && g * kLanes < L.count; ++g) {
+  for (int g = 0; g < kGroups && g * kLanes < count; ++g) {
     D col[kLanes];
-    for (int r = 0; r < kLanes; ++r) col[r] = load(L.rows + r * VoiceLanes::kSlots + g * kLanes);
+    for (int r = 0; r < kLanes; ++r)
+      col[r] = load(L.rows + r * VoiceLanes::kSlots + first + g * kLanes);
     transpose(col);
-    for (int l = 0; l < kLanes && g * kLanes + l < L.count; ++l) acc = add(acc, col[l]);
+    for (int l = 0; l < kLanes && g * kLanes + l < count; ++l) acc = add(acc, col[l]);
   }
   store(out, acc);
 }
 
 // The same for the last rows < kLanes of a stretch, sample by sample.
-inline void addRows(const VoiceLanes& L, double* out, int rows) {
+inline void addRows(const VoiceLanes& L, int first, int count, double* out, int rows) {
   for (int r = 0; r < rows; ++r)
-    for (int s = 0; s < L.count; ++s) out[r] += L.rows[r * VoiceLanes::kSlots + s];
+    for (int s = first; s < first + count; ++s) out[r] += L.rows[r * VoiceLanes::kSlots + s];
 }
 
 // The coefficients of Korg35 for one pitch index, for all lanes at once.
@@ -66,9 +71,9 @@ int32_t stateOf(unsigned attack, unsigned decay, unsigned release, int l) {
   return kIdle;
 }
 
-void runLanes(VoiceLanes& L) {
+// One sub-pass: slots first .. first + count - 1 (count <= kPassSlots) over the stretch.
+void runPass(VoiceLanes& L, int first, int count, bool shared) {
   const int n = L.n;
-  if (n <= 0 || L.count <= 0) return;
   const D zero = set1(0.0), one = set1(1.0), two = set1(2.0), boost = set1(kBoost);
   const D floorLevel = set1(kEnvelopeFloor);
   const I phaseMask = set1I(kPhaseMask);
@@ -80,10 +85,11 @@ void runLanes(VoiceLanes& L) {
   I ph[kGroups], ph2[kGroups], pitchBase[kGroups], inc[kGroups], table[kGroups];
   M silent[kGroups];
   D value[kGroups], previous[kGroups], target[kGroups], coef[kGroups], keyGain[kGroups];
-  M attack[kGroups], decay[kGroups], release[kGroups], holding[kGroups], holdSet[kGroups], holdEnd[kGroups];
-  unsigned used = L.count >= VoiceLanes::kSlots ? 0xFFFFu : (1u << L.count) - 1;
+  M attack[kGroups], decay[kGroups], release[kGroups], holding[kGroups], holdSet[kGroups],
+      holdEnd[kGroups];
+  const unsigned used = (1u << count) - 1;
   _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
-    const int s = g * kLanes;
+    const int s = first + g * kLanes;
     z1[g] = load(L.z1 + s);
     z2[g] = load(L.z2 + s);
     z3[g] = load(L.z3 + s);
@@ -114,13 +120,13 @@ void runLanes(VoiceLanes& L) {
     holdEnd[g] = eqI(loadI(L.holdEnd + s), set1I(-1));
   }
 
-  // Voices whose cut-off, resonance and last pitch index are all the same (no key or envelope
-  // tracking) have the same coefficients, sample for sample, since a voice's coefficients are
-  // always those of its last index and resonance: they are computed once for the pass.
-  bool shared = true;
-  for (int s = 1; s < L.count; ++s)
-    shared = shared && L.cutoff[s] == L.cutoff[0] && L.k[s] == L.k[0] && L.lastIndex[s] == L.lastIndex[0];
   D sa = zero, sb1 = zero, sb2 = zero, sgn = zero;
+
+  // Envelopes that all sit still skip their steps; the steps would only copy the level into
+  // the previous one.
+  bool steady = true;
+  for (int s = first; s < first + count; ++s) steady = steady && L.steady[s] != 0;
+  bool stepped = false;
 
   const int* const pitchMod = L.pitchMod;
   const int* const cutoffMod = L.cutoffMod;
@@ -157,7 +163,7 @@ void runLanes(VoiceLanes& L) {
         const I idx = addI(set1I(cm), cutoff[g]);
         if (shared) {
           // Every voice of the pass has the same index and resonance: one set of coefficients.
-          if (g == 0) sharedCoefficients(L, cm + L.cutoff[0], L.k[0], sa, sb1, sb2, sgn);
+          if (g == 0) sharedCoefficients(L, cm + L.cutoff[first], L.k[first], sa, sb1, sb2, sgn);
           a[g] = sa;
           b1[g] = sb1;
           b2[g] = sb2;
@@ -208,15 +214,20 @@ void runLanes(VoiceLanes& L) {
       const D d3 = mul(A, sub(mul(k[g], y), s3));
       z3[g] = add(s3, mul(two, d3));
 
-      store(L.rows + row * VoiceLanes::kSlots + g * kLanes, mul(mul(y, value[g]), keyGain[g]));
+      store(L.rows + row * VoiceLanes::kSlots + first + g * kLanes,
+            mul(mul(y, value[g]), keyGain[g]));
     }
     if (++row == kLanes) {
-      addChunk(L, L.voiceSum + j + 1 - kLanes);
+      addChunk(L, first, count, L.voiceSum + j + 1 - kLanes);
       row = 0;
     }
 
     // Envelope step after every sample but the first of a frame.
     if (L.offset + j < 1) continue;
+    if (steady) {
+      stepped = true;
+      continue;
+    }
     D next[kGroups];
     unsigned events = 0;
     _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
@@ -243,7 +254,7 @@ void runLanes(VoiceLanes& L) {
     // A segment ends or a hold releases: the envelopes of this pass take this step on the
     // scalar path, from the state in the slots.
     _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
-      const int s = g * kLanes;
+      const int s = first + g * kLanes;
       store(L.value + s, value[g]);
       store(L.previous + s, previous[g]);
       store(L.target + s, target[g]);
@@ -255,9 +266,9 @@ void runLanes(VoiceLanes& L) {
         L.holding[s + l] = (ho >> l & 1) ? -1 : 0;
       }
     }
-    for (int s = 0; s < L.count; ++s) stepEnvelopeSlot(L, s);
+    for (int s = first; s < first + count; ++s) stepEnvelopeSlot(L, s);
     _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
-      const int s = g * kLanes;
+      const int s = first + g * kLanes;
       value[g] = load(L.value + s);
       previous[g] = load(L.previous + s);
       target[g] = load(L.target + s);
@@ -269,11 +280,13 @@ void runLanes(VoiceLanes& L) {
       holding[g] = eqI(loadI(L.holding + s), set1I(-1));
     }
   }
-  addRows(L, L.voiceSum + n - row, row);
+  addRows(L, first, count, L.voiceSum + n - row, row);
 
   // Scatter: registers back into the slots.
   _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
-    const int s = g * kLanes;
+    const int s = first + g * kLanes;
+    if (stepped)
+      previous[g] = select(either(attack[g], either(decay[g], release[g])), previous[g], value[g]);
     store(L.z1 + s, z1[g]);
     store(L.z2 + s, z2[g]);
     store(L.z3 + s, z3[g]);
@@ -294,6 +307,20 @@ void runLanes(VoiceLanes& L) {
       L.holding[s + l] = (ho >> l & 1) ? -1 : 0;
     }
   }
+}
+
+void runLanes(VoiceLanes& L) {
+  if (L.n <= 0 || L.count <= 0) return;
+  // Voices whose cut-off, resonance and last pitch index are all the same (no key or envelope
+  // tracking) have the same coefficients, sample for sample, since a voice's coefficients are
+  // always those of its last index and resonance: they are computed once per sample.
+  bool shared = true;
+  for (int s = 1; s < L.count; ++s)
+    shared = shared && L.cutoff[s] == L.cutoff[0] && L.k[s] == L.k[0] &&
+             L.lastIndex[s] == L.lastIndex[0];
+  // Sub-passes in slot order, so the voice sum still receives the voices in order.
+  for (int first = 0; first < L.count; first += kPassSlots)
+    runPass(L, first, L.count - first < kPassSlots ? L.count - first : kPassSlots, shared);
 }
 
 }  // namespace

@@ -35,7 +35,8 @@ std::vector<simd::Path> WidePaths() {
 // An instance made in this process, so that its Blocks can be put on a given voice loop.
 class Plug {
  public:
-  Plug(simd::Path path, float rate, int maxBlock) : mLeft(size_t(maxBlock)), mRight(size_t(maxBlock)) {
+  Plug(simd::Path path, float rate, int maxBlock)
+      : mLeft(size_t(maxBlock)), mRight(size_t(maxBlock)) {
     IPlugInstanceInfo info;
     info.mVSTHostCallback = SilentHost;
     mPlug = static_cast<Quenta*>(MakePlug(info));
@@ -91,10 +92,12 @@ class Plug {
 // First difference between two renders of n samples, or "".
 std::string Compare(const Plug& a, const Plug& b, int n) {
   for (int i = 0; i < n; ++i) {
-    if (!SameBits(a.Left()[size_t(i)], b.Left()[size_t(i)]) || !SameBits(a.Right()[size_t(i)], b.Right()[size_t(i)])) {
+    if (!SameBits(a.Left()[size_t(i)], b.Left()[size_t(i)]) ||
+        !SameBits(a.Right()[size_t(i)], b.Right()[size_t(i)])) {
       char text[160];
-      std::snprintf(text, sizeof text, "sample %d: scalar %.17g %.17g, wide %.17g %.17g", i, a.Left()[size_t(i)],
-                    a.Right()[size_t(i)], b.Left()[size_t(i)], b.Right()[size_t(i)]);
+      std::snprintf(text, sizeof text, "sample %d: scalar %.17g %.17g, wide %.17g %.17g", i,
+                    a.Left()[size_t(i)], a.Right()[size_t(i)], b.Left()[size_t(i)],
+                    b.Right()[size_t(i)]);
       return text;
     }
   }
@@ -122,7 +125,8 @@ TEST(VoiceLanes, EveryLaneMatchesItsScalarVoice) {
       p->SetNormalized(A + kFCMod, 1.0);
       p->SetNormalized(A + kFCMG1, 0.6);
     }
-    const int keys[VoiceLanes::kSlots] = {0, 9, 21, 30, 36, 43, 50, 57, 64, 71, 78, 85, 92, 99, 110, 127};
+    const int keys[VoiceLanes::kSlots] = {0,  9,  21, 30, 36, 43, 50,  57,
+                                          64, 71, 78, 85, 92, 99, 110, 127};
     for (int block = 0; block < 60; ++block) {
       for (Plug* p : {&scalar, &wide}) {
         if (block < 16) p->Midi(block * 5, 0x90, uint8_t(keys[block]), 100);  // staggered attacks
@@ -138,13 +142,14 @@ TEST(VoiceLanes, EveryLaneMatchesItsScalarVoice) {
         const int lane = v % simd::lanes(path);
         ASSERT_TRUE(SameBits(s.getEnvelope().getValue(), w.getEnvelope().getValue()) &&
                     s.getEnvelope().getState() == w.getEnvelope().getState())
-            << simd::name(path) << ": envelope of key " << s.getNote() << " (lane " << lane << "), host block "
-            << block << ": scalar " << s.getEnvelope().getValue() << ", wide " << w.getEnvelope().getValue();
+            << simd::name(path) << ": envelope of key " << s.getNote() << " (lane " << lane
+            << "), host block " << block << ": scalar " << s.getEnvelope().getValue() << ", wide "
+            << w.getEnvelope().getValue();
         for (int stage = 0; stage < 3; ++stage)
           ASSERT_TRUE(SameBits(s.getFilter().getState(stage), w.getFilter().getState(stage)))
-              << simd::name(path) << ": filter stage " << stage << " of key " << s.getNote() << " (lane " << lane
-              << "), host block " << block << ": scalar " << s.getFilter().getState(stage) << ", wide "
-              << w.getFilter().getState(stage);
+              << simd::name(path) << ": filter stage " << stage << " of key " << s.getNote()
+              << " (lane " << lane << "), host block " << block << ": scalar "
+              << s.getFilter().getState(stage) << ", wide " << w.getFilter().getState(stage);
       }
     }
   }
@@ -160,7 +165,9 @@ TEST(VoiceLanes, RandomRendersMatchTheScalarPath) {
   for (int round = 0; round < kRenders; ++round) {
     const unsigned seed = 1000u + unsigned(round);
     std::mt19937 rng(seed);
-    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    auto uniform = [&](double lo, double hi) {
+      return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     const float rate = rates[pick(0, 3)];
 
@@ -190,7 +197,8 @@ TEST(VoiceLanes, RandomRendersMatchTheScalarPath) {
       midi.push_back({pick(0, kLength - 1), 0xE0, 0, uint8_t(pick(0, 127))});
       midi.push_back({pick(0, kLength - 1), 0xB0, 1, uint8_t(pick(0, 127))});
     }
-    std::stable_sort(midi.begin(), midi.end(), [](const Message& a, const Message& b) { return a.time < b.time; });
+    std::stable_sort(midi.begin(), midi.end(),
+                     [](const Message& a, const Message& b) { return a.time < b.time; });
     std::vector<int> blocks;
     for (int done = 0; done < kLength;) {
       const int n = std::min(kLength - done, pick(0, 3) ? pick(1, kMaxBlock) : pick(1, 8));

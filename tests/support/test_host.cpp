@@ -415,7 +415,8 @@ std::string UnavailableVoiceLoop() {
   const char* requested = std::getenv("QUENTA_SIMD");
   simd::Path path;
   if (!requested || !simd::parse(requested, path) || simd::supported(path)) return "";
-  return std::string("this machine cannot run the ") + requested + " voice loop (QUENTA_SIMD=" + requested + ")";
+  return std::string("this machine cannot run the ") + requested + " voice loop (QUENTA_SIMD=" +
+         requested + ")";
 }
 
 }  // namespace quenta_test
