@@ -17,7 +17,7 @@ namespace {
 
 // A host that knows nothing: version 2.4, no time info, every other request answered with 0.
 VstIntPtr SilentHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-  return opcode == audioMasterVersion ? 2400 : 0;
+  return opcode == audioMasterVersion ? kVstVersion : 0;
 }
 
 }  // namespace

@@ -46,7 +46,8 @@ void Block::update(int i, double pitchOffset) {
     if (fmReverse) fm = -fm;
   }
   pitchMod[i] = pitch::toOffset(fm + pitchOffset);
-  cutoffMod[i] = fcModOn ? pitch::toOffset((fcMg1 * mg1Level + fcGeg * *fcSource) * pitch::kCutoffSweep) : 0;
+  const double fc = fcModOn ? (fcMg1 * mg1Level + fcGeg * *fcSource) * pitch::kCutoffSweep : 0.0;
+  cutoffMod[i] = pitch::toOffset(fc);
 
   if (i == 0) {
     mg2.update();

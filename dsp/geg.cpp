@@ -9,6 +9,7 @@ double GEG::coefficientFor(double p) const { return segment::coefficient(p, rate
 void GEG::setSampleRate(double rate) {
   retune(rate);
   state = kIdle;
+  display.store(false, std::memory_order_relaxed);
   setIdleOutputs();
   target = previous = coefficient = value = 0.0;
   delayTarget = delayPrevious = delayCoefficient = delayValue = 0.0;
@@ -24,6 +25,7 @@ void GEG::retune(double rate) {
 
 void GEG::start() {
   state = kDelay;
+  display.store(true, std::memory_order_relaxed);
   delayValue = 0.0;
   delayTarget = segment::kRiseTarget;
   delayCoefficient = coefficientFor(delay);
@@ -31,6 +33,7 @@ void GEG::start() {
 
 void GEG::stop() {
   state = kRelease;
+  display.store(true, std::memory_order_relaxed);
   target = segment::kFallTarget;
   coefficient = coefficientFor(release);
 }

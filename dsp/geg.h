@@ -4,9 +4,12 @@
 // "GE2+" = e - 1 and "GE3+" = e.
 //
 // Its segments follow the law of dsp/segment.h. A start runs a delay ramp (10^(4.5 d - 2.3)
-// s), then the attack toward 1.0, which ends at 0.999 (3 * 10^(4.5 a - 2.3) s). Without automatic release the level then holds at 1.0 until
-// stop(); with it the release follows at once. The release falls from 1 to 0 in
-// 10^(4.5 r - 2.3) s. update() is called once per sample.
+// s), then the attack toward 1.0, which ends at 0.999 (3 * 10^(4.5 a - 2.3) s). Without
+// automatic release the level then holds at 1.0 until stop(); with it the release follows at
+// once. The release falls from 1 to 0 in 10^(4.5 r - 2.3) s. update() is called once per
+// sample.
+#include <atomic>
+
 #include "dsp/segment.h"
 
 class GEG {
@@ -24,6 +27,8 @@ class GEG {
   void start();
   void stop();
   bool isOn() const { return state != kIdle; }
+  // The same for the editor's lamp, which reads it from another thread.
+  bool displayOn() const { return display.load(std::memory_order_relaxed); }
 
   void setDelay(double v);
   void setAttack(double v);
@@ -57,6 +62,7 @@ class GEG {
   double release = 0.0;
   bool autoRelease = false;
   int state = kIdle;
+  std::atomic<bool> display{false};  // state != kIdle, stored where the state comes or goes
   double target = 0.0;
   double previous = 0.0;
   double coefficient = 0.0;
@@ -80,6 +86,7 @@ inline void GEG::update() {
       if (value <= 0.0) {
         value = 0.0;
         state = kIdle;
+        display.store(false, std::memory_order_relaxed);
       }
       break;
     case kAttack:

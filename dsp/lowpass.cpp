@@ -13,7 +13,13 @@ constexpr double kMaxCutOffRatio = 0.49;
 }  // namespace
 
 LowPass::LowPass()
-    : cutOff(kStartCutOff), sampleRate(kStartRate), c1(1.0), c2(0.0), c3(0.0), state1(0.0), state2(0.0) {
+    : cutOff(kStartCutOff),
+      sampleRate(kStartRate),
+      c1(1.0),
+      c2(0.0),
+      c3(0.0),
+      state1(0.0),
+      state2(0.0) {
   calcCoefficients();
 }
 

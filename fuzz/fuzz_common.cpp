@@ -31,7 +31,7 @@ VstIntPtr HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 /*index*/, Vst
                        float /*opt*/) {
   switch (opcode) {
     case audioMasterVersion:
-      return 2400;
+      return kVstVersion;
     case audioMasterGetVendorString:
       if (ptr) std::snprintf(static_cast<char*>(ptr), kVstMaxVendorStrLen, "%s", Vendors()[effect].c_str());
       return 1;

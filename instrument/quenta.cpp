@@ -158,7 +158,7 @@ void Quenta::computeLedStates(bool states[kNumLeds]) const {
     states[2 * b + 1] = blk->getMG2().displayOutput() > 0.0;
   }
   states[6] = mSH.displayOn();
-  states[7] = mGEG.isOn();
+  states[7] = mGEG.displayOn();
 }
 
 void Quenta::OnIdle() {

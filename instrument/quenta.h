@@ -9,13 +9,14 @@
 #include "dsp/sh.h"
 #include "instrument/params.h"
 #include "instrument/synth.h"
+#include "plugin/Version.h"
 
 #define QUENTA_FOURCC(a, b, c, d) \
   ((int)(((unsigned)(a) << 24) | ((unsigned)(b) << 16) | ((unsigned)(c) << 8) | (unsigned)(d)))
 
 enum {
   kQuentaNumPrograms = 64,
-  kQuentaVersion = 0x10204,
+  kQuentaVersion = PackVersion(1, 2, 4),
   kQuentaUniqueID = QUENTA_FOURCC('q', 'n', 't', 'a'),
   kQuentaMfrID = QUENTA_FOURCC('A', 'm', 'F', 'o'),
   kQuentaLatency = 0,
@@ -50,7 +51,9 @@ class Quenta : public Synth {
   void update(int nSamples);
   void handleSync2Host();
   // A frame can be rendered: a usable rate (1000 Hz or more) and the frame's buffers made.
-  bool canRender() const { return mSamplesPerFrame >= 1 && mMixL && mLastFrameLength == mSamplesPerFrame; }
+  bool canRender() const {
+    return mSamplesPerFrame >= 1 && mMixL && mLastFrameLength == mSamplesPerFrame;
+  }
 
   // Routing.
   const double* getModSource(int index) const;

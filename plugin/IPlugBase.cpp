@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "editor/IGraphics.h"
+#include "plugin/Version.h"
 
 const char* GetAPIString(EAPI api) {
   switch (api) {
@@ -179,14 +180,11 @@ void IPlugBase::SetBlockSize(int blockSize) {
 }
 
 int IPlugBase::GetEffectVersion(bool decimal) const {
-  if (!decimal) return mVersion;
-  int major = (mVersion & 0xFFFF0000) >> 16, minor = (mVersion & 0x0000FF00) >> 8, patch = mVersion & 0xFF;
-  return major * 10000 + minor * 100 + patch;
+  return decimal ? DecimalVersion(mVersion) : mVersion;
 }
 
 void IPlugBase::GetEffectVersionStr(char* str) const {
-  if (!str) return;
-  std::snprintf(str, 16, "v%d.%d.%d", (mVersion & 0xFFFF0000) >> 16, (mVersion & 0x0000FF00) >> 8, mVersion & 0xFF);
+  if (str) VersionString(mVersion, str);
 }
 
 void IPlugBase::SetHost(const char* productString, int version) {
@@ -196,17 +194,12 @@ void IPlugBase::SetHost(const char* productString, int version) {
 
 int IPlugBase::GetHostVersion(bool decimal) {
   GetHost();
-  if (!decimal) return mHostVersion;
-  int major = (mHostVersion & 0xFFFF0000) >> 16, minor = (mHostVersion & 0x0000FF00) >> 8,
-      patch = mHostVersion & 0xFF;
-  return major * 10000 + minor * 100 + patch;
+  return decimal ? DecimalVersion(mHostVersion) : mHostVersion;
 }
 
 void IPlugBase::GetHostVersionStr(char* str) {
   GetHost();
-  if (!str) return;
-  std::snprintf(str, 16, "v%d.%d.%d", (mHostVersion & 0xFFFF0000) >> 16, (mHostVersion & 0x0000FF00) >> 8,
-                mHostVersion & 0xFF);
+  if (str) VersionString(mHostVersion, str);
 }
 
 void IPlugBase::DirtyParameters() {

@@ -8,6 +8,7 @@
 
 #include "base/denormals.h"
 #include "editor/IGraphics.h"
+#include "plugin/Version.h"
 
 namespace {
 
@@ -152,7 +153,8 @@ void IPlugVST::SetLatency(int samples) {
 
 namespace {
 // Everything any transport query asks for.
-constexpr VstInt32 kTimeMask = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;
+constexpr VstInt32 kTimeMask =
+    kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;
 }  // namespace
 
 const VstTimeInfo* IPlugVST::HostTime(VstInt32 mask) {
@@ -225,16 +227,8 @@ EHost IPlugVST::GetHost() {
     std::memset(productStr, 0, sizeof(productStr));
     CallHost(audioMasterGetProductString, 0, 0, productStr);
     productStr[sizeof(productStr) - 1] = '\0';
-    int version = 0;
-    if (productStr[0]) {
-      int decVer = ClampToInt(CallHost(audioMasterGetVendorVersion));
-      if (decVer < 0) decVer = 0;
-      int ver = decVer / 10000;
-      int rmaj = (decVer - 10000 * ver) / 100;
-      int rmin = decVer - 10000 * ver - 100 * rmaj;
-      if (ver > 0x7FFF) ver = 0x7FFF;  // the packed form holds the major number in 16 bits
-      version = (ver << 16) + (rmaj << 8) + rmin;
-    }
+    const int version =
+        productStr[0] ? PackDecimalVersion(ClampToInt(CallHost(audioMasterGetVendorVersion))) : 0;
     SetHost(productStr, version);
     host = IPlugBase::GetHost();
   }
@@ -335,7 +329,10 @@ void IPlugVST::ProcessHostBlock(T** inputs, T** outputs, int nFrames, bool accum
   if (DoesMIDI()) CallHost(audioMasterWantMidi);
   if (nFrames <= 0) return;
   const ScopedFlushDenormals flush;
-  int nIn = NInChannels(), nOut = NOutChannels();
+  // The host's arrays hold one pointer per connected channel, in channel order.
+  int nIn = 0, nOut = 0;
+  for (int c = 0; c < NInChannels(); ++c) nIn += IsInChannelConnected(c) ? 1 : 0;
+  for (int c = 0; c < NOutChannels(); ++c) nOut += IsOutChannelConnected(c) ? 1 : 0;
   int piece = mBlockSize;
   if (piece <= 0) {
     // No block size yet: nothing can be rendered; a replacing call still gets silence.
@@ -353,8 +350,8 @@ void IPlugVST::ProcessHostBlock(T** inputs, T** outputs, int nFrames, bool accum
     mPieceOffset = done;
     for (int c = 0; c < nIn; ++c) pIn[c] = inputs && inputs[c] ? inputs[c] + done : nullptr;
     for (int c = 0; c < nOut; ++c) pOut[c] = outputs && outputs[c] ? outputs[c] + done : nullptr;
-    AttachInputBuffers(0, nIn, reinterpret_cast<T**>(pIn), n);
-    AttachOutputBuffers(0, nOut, reinterpret_cast<T**>(pOut));
+    AttachInputBuffers(0, NInChannels(), reinterpret_cast<T**>(pIn), n);
+    AttachOutputBuffers(0, NOutChannels(), reinterpret_cast<T**>(pOut));
     if (accumulate)
       ProcessBuffersAccumulating((float)0, n);
     else
@@ -480,7 +477,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       return 0;
 
     case effIdentify:
-      return VST_FOURCC('N', 'v', 'E', 'f');
+      return kEffectIdentifier;
 
     case effGetChunk:
       return GetChunk(idx, ptr);
@@ -557,7 +554,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       return GetTailSize();
 
     case effGetVstVersion:
-      return 2400;
+      return kVstVersion;
 
     case effGetMidiKeyName: {
       if (!ptr) return 0;
@@ -678,24 +675,24 @@ VstIntPtr IPlugVST::CanDo(const char* str) {
   }
   if (!std::strcmp(str, "hasCockosExtensions")) {
     mHasVSTExtensions |= 1;
-    return (VstIntPtr)0xBEEF0000;
+    return kExtensionsCanDo;
   }
   if (!std::strcmp(str, "hasCockosViewAsConfig")) {
     mHasVSTExtensions |= 2;
-    return (VstIntPtr)0xBEEF0000;
+    return kExtensionsCanDo;
   }
   return 0;
 }
 
 VstIntPtr IPlugVST::VendorSpecific(VstInt32 idx, VstIntPtr value, void* ptr, float opt) {
-  if (idx == 7 && ptr) {
+  if (idx == kVendorSpecificParamDisplay && ptr) {
     IParam* pParam = value >= 0 && value <= INT_MAX ? GetParam((int)value) : nullptr;
     if (pParam) pParam->GetDisplayForHost(opt, true, (char*)ptr, kHostParamStrSize, true);
-    return 0xBEEF;
+    return kVendorSpecificHandled;
   }
-  if (idx == 8) {
+  if (idx == kVendorSpecificParamStepped) {
     IParam* pParam = value >= 0 && value <= INT_MAX ? GetParam((int)value) : nullptr;
-    if (pParam && pParam->Type() != IParam::kTypeDouble) return 0xBEEF;
+    if (pParam && pParam->Type() != IParam::kTypeDouble) return kVendorSpecificHandled;
     return 0;
   }
   return 0;

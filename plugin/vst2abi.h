@@ -334,6 +334,16 @@ struct MidiKeyName {
   VstInt32 flags;
 };
 
+// Fixed answers and selectors of the interface and of its published vendor extensions.
+enum : VstInt32 {
+  kVstVersion = 2400,  // VST 2.4: effGetVstVersion, and a host's answer to audioMasterVersion
+  kEffectIdentifier = VST_FOURCC('N', 'v', 'E', 'f'),  // effIdentify
+  kVendorSpecificParamDisplay = 7,  // effVendorSpecific idx: display text of a normalised value
+  kVendorSpecificParamStepped = 8,  // effVendorSpecific idx: are the parameter's values stepped
+};
+constexpr VstIntPtr kVendorSpecificHandled = 0xBEEF;    // effVendorSpecific: request understood
+constexpr VstIntPtr kExtensionsCanDo = 0xBEEF0000;       // effCanDo of an extension's string
+
 enum VstPlugCategory : VstInt32 { kPlugCategUnknown = 0, kPlugCategEffect = 1, kPlugCategSynth = 2 };
 
 enum VstProcessLevels : VstInt32 {

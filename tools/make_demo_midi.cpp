@@ -15,6 +15,9 @@ constexpr int kMicrosPerQuarter = 600000;  // 100 bpm
 constexpr int kChordChannel = 0, kMelodyChannel = 1, kBassChannel = 2;
 constexpr int kBendCenter = 8192;
 constexpr int kModWheel = 1;
+// The music starts half a beat (0.3 s) in: a program just loaded glides its filter in over
+// 0.1 s from fully open, and a key struck meanwhile clicks.
+constexpr int kLeadIn = kTicksPerQuarter / 2;
 
 struct Event {
   int tick;
@@ -23,6 +26,9 @@ struct Event {
 
 class Track {
  public:
+  // Every event of the track lies `start` ticks later than the position it is added at.
+  explicit Track(int start = 0) : mStart(start) {}
+
   void meta(int tick, int type, const std::vector<uint8_t>& data) {
     std::vector<uint8_t> b = {0xFF, (uint8_t)type, (uint8_t)data.size()};
     b.insert(b.end(), data.begin(), data.end());
@@ -84,8 +90,11 @@ class Track {
     while (value >>= 7) buf[n++] = (uint8_t)((value & 0x7F) | 0x80);
     while (n) out.push_back(buf[--n]);
   }
-  void add(int tick, const std::vector<uint8_t>& bytes) { mEvents.push_back({tick, bytes}); }
+  void add(int tick, const std::vector<uint8_t>& bytes) {
+    mEvents.push_back({mStart + tick, bytes});
+  }
 
+  int mStart;
   std::vector<Event> mEvents;
 };
 
@@ -123,9 +132,9 @@ int main(int argc, char** argv) {
       {57, 60, 64, 69},  // Am, held
   };
   const int bassRoots[] = {45, 41, 48, 43, 45, 41, 38, 40, 33};
-  Track harmony;
+  Track harmony(kLeadIn);
   harmony.name("Chords");
-  Track bass;
+  Track bass(kLeadIn);
   bass.name("Bass");
   for (int bar = 0; bar < 9; ++bar) {
     int start = bar * kBar;
@@ -156,7 +165,7 @@ int main(int argc, char** argv) {
       {{80, 1}, {83, 1}, {76, 2}},
       {{81, 8}},
   };
-  Track lead;
+  Track lead(kLeadIn);
   lead.name("Melody");
   lead.controller(kMelodyChannel, 0, kModWheel, 0);
   lead.bend(kMelodyChannel, 0, kBendCenter);

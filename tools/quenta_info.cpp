@@ -22,7 +22,7 @@ constexpr size_t kStringBuffer = 256;  // hosts give plug-ins more room than the
 VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float) {
   switch (opcode) {
     case audioMasterVersion:
-      return 2400;
+      return kVstVersion;
     case audioMasterGetProductString:
     case audioMasterGetVendorString:
       if (!ptr) return 0;

@@ -12,7 +12,7 @@ HostLog& Log() {
 namespace {
 VstIntPtr Callback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
   switch (opcode) {
-    case audioMasterVersion: return 2400;
+    case audioMasterVersion: return kVstVersion;
     case audioMasterAutomate:
       Log().automated.push_back(index);
       Log().values.push_back(opt);

@@ -205,15 +205,15 @@ TEST(VoiceEnvelope, UseHoldMakesTheAttackAGate) {
 
 namespace {
 
-GEG makeGEG(double delay, double attack, double release, bool autoRelease = false) {
-  GEG g;
-  g.setSampleRate(kRate);
-  g.setDelay(delay);
-  g.setAttack(attack);
-  g.setRelease(release);
-  g.setAutoRelease(autoRelease);
-  return g;
-}
+// A general envelope at kRate with its times set.
+struct TimedGEG : GEG {
+  TimedGEG(double delay, double attack, double release) {
+    setSampleRate(kRate);
+    setDelay(delay);
+    setAttack(attack);
+    setRelease(release);
+  }
+};
 
 double ge(const GEG& g, int n) { return *g.getOutput(n); }
 
@@ -223,7 +223,7 @@ TEST(GeneralEnvelope, DelayAttackHoldRelease) {
   // (The idle outputs and the automatic release are checked through the entry point.)
   EXPECT_EQ(GEG().getOutput(4), nullptr);
   for (double p : {0.0, 0.3, 0.5}) {
-    GEG g = makeGEG(p, p, p);
+    TimedGEG g(p, p, p);
     g.start();
     const double delay = secondsUntil(g, [&] { return ge(g, 3) > 0.0; }, 10.0);
     EXPECT_NEAR(delay, segmentSeconds(p), 0.01 * segmentSeconds(p) + 2 / kRate) << p;
@@ -245,7 +245,7 @@ TEST(GeneralEnvelope, DelayAttackHoldRelease) {
 }
 
 TEST(GeneralEnvelope, RestartDuringReleaseFinishesTheFallInTheDelay) {
-  GEG g = makeGEG(0.4, 0.0, 0.3);
+  TimedGEG g(0.4, 0.0, 0.3);
   g.start();
   run(g, 0.5);
   ASSERT_EQ(ge(g, 3), 1.0);
@@ -266,7 +266,7 @@ TEST(GeneralEnvelope, RestartDuringReleaseFinishesTheFallInTheDelay) {
 }
 
 TEST(GeneralEnvelope, ParameterChangesTakeEffectInTheirSegment) {
-  GEG g = makeGEG(1.0, 1.0, 1.0);  // 158 s each
+  TimedGEG g(1.0, 1.0, 1.0);  // 158 s each
   g.start();
   run(g, 0.01);
   g.setDelay(0.0);

@@ -57,7 +57,7 @@ VstTimeInfo gTime;
 
 VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
   switch (opcode) {
-    case audioMasterVersion: return 2400;
+    case audioMasterVersion: return kVstVersion;
     case audioMasterGetTime: return reinterpret_cast<VstIntPtr>(&gTime);
     default: return 0;
   }

@@ -22,11 +22,6 @@ constexpr size_t kProgramNameBytes = kVstMaxProgNameLen + 1;
 constexpr size_t kEffectNameBytes = kVstMaxEffectNameLen + 1;
 constexpr size_t kVendorBytes = kVstMaxVendorStrLen + 1;
 
-constexpr VstIntPtr kCockosAnswer = static_cast<VstIntPtr>(0xBEEF0000);
-constexpr VstIntPtr kVendorSpecificAnswer = 0xBEEF;
-constexpr int kVendorSpecificParamDisplay = 7;  // effVendorSpecific idx: display of a value
-constexpr int kVendorSpecificParamStepped = 8;  // effVendorSpecific idx: is the parameter stepped
-
 // Opcodes up to 69 that the plug-in answers with 0 and nothing else.
 const std::vector<VstInt32> kNoOpOpcodes = {
     effGetVu, effEditDraw, effEditMouse, effEditKey, effEditTop, effEditSleep, effGetNumProgramCategories,
@@ -148,8 +143,8 @@ TEST_F(Dispatcher, CanDo) {
   EXPECT_EQ(canDo("sendVstMidiEvent"), 1);
   EXPECT_EQ(canDo("receiveVstEvents"), 1);
   EXPECT_EQ(canDo("receiveVstMidiEvent"), 1);
-  EXPECT_EQ(canDo("hasCockosExtensions"), kCockosAnswer);
-  EXPECT_EQ(canDo("hasCockosViewAsConfig"), kCockosAnswer);
+  EXPECT_EQ(canDo("hasCockosExtensions"), kExtensionsCanDo);
+  EXPECT_EQ(canDo("hasCockosViewAsConfig"), kExtensionsCanDo);
   // Exact comparison: no prefixes, no case folding, nothing unknown.
   for (const char* s : {"", "receiveVstEvent", "ReceiveVstEvents", "receiveVstEvents ", "offline", "bypass",
                         "midiProgramNames", "plugAsChannelInsert", "2in2out", "0in2out", "hasCockos"})
@@ -167,7 +162,7 @@ TEST_F(Dispatcher, InvalidParameterIndicesWriteNothing) {
     }
     // effVendorSpecific idx 7 still answers 0xBEEF but writes nothing; idx 8 answers 0.
     EXPECT_TRUE(LeavesBufferAlone(effVendorSpecific, kVendorSpecificParamDisplay, index, &r, 0.5f));
-    EXPECT_EQ(r, kVendorSpecificAnswer);
+    EXPECT_EQ(r, kVendorSpecificHandled);
     EXPECT_EQ(host.Dispatch(effVendorSpecific, kVendorSpecificParamStepped, index), 0);
     EXPECT_EQ(host.Dispatch(effString2Parameter, index, 0, const_cast<char*>("0.5")), 0);
     EXPECT_EQ(host.Dispatch(effString2Parameter, index, 0, nullptr), 0);
@@ -202,7 +197,7 @@ TEST_F(Dispatcher, VendorSpecificParameterDisplay) {
       const float before = host.GetParameter(i);
       VstIntPtr r = 0;
       const std::string shown = host.GetString(effVendorSpecific, kVendorSpecificParamDisplay, 256, &r, i, normalized);
-      EXPECT_EQ(r, kVendorSpecificAnswer);
+      EXPECT_EQ(r, kVendorSpecificHandled);
       EXPECT_EQ(host.GetParameter(i), before) << "param " << i;
       host.SetParameter(i, normalized);
       EXPECT_EQ(shown, host.ParamDisplay(i)) << "param " << i << " at " << normalized;
@@ -216,7 +211,7 @@ TEST_F(Dispatcher, VendorSpecificSteppedMatchesHowValuesAreStored) {
   int continuous = 0;
   for (int i = 0; i < kQuentaNumParams; ++i) {
     const VstIntPtr r = host.Dispatch(effVendorSpecific, kVendorSpecificParamStepped, i);
-    ASSERT_TRUE(r == 0 || r == kVendorSpecificAnswer) << "param " << i << " answered " << r;
+    ASSERT_TRUE(r == 0 || r == kVendorSpecificHandled) << "param " << i << " answered " << r;
     if (r != 0) continue;
     ++continuous;
     for (float v : {0.37f, 0.5f, 0.91f}) {

@@ -43,7 +43,7 @@ void ScannerQueries(TestHost& host) {
 // A scanner's own minimal host callback, used where the test host's library handling must not
 // take part (a real unload).
 VstIntPtr ScannerCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-  return opcode == audioMasterVersion ? 2400 : 0;
+  return opcode == audioMasterVersion ? kVstVersion : 0;
 }
 
 }  // namespace

@@ -158,7 +158,7 @@ inline DirectLog& Log() {
 }
 inline VstIntPtr DirectCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float) {
   switch (opcode) {
-    case audioMasterVersion: return 2400;
+    case audioMasterVersion: return kVstVersion;
     case audioMasterProcessEvents: {
       const VstEvents* ev = static_cast<const VstEvents*>(ptr);
       for (int i = 0; ev && i < ev->numEvents; ++i)

@@ -332,8 +332,8 @@ TEST(SampleAndHold, HostRateOffRestoresTheFreePeriod) {
 // and the total VCA, at 120 bpm and 44100 Hz (22050 samples per quarter), in host calls of
 // `call` frames with a block size of 441 announced. songPos maps the start of a host call
 // to the song position the host reports; without it the host has no position at all.
-std::vector<int> ClockBursts(int clock, const char* rate, int frames, std::function<int(int)> songPos,
-                             int call = 441) {
+std::vector<int> ClockBursts(int clock, const char* rate, int frames,
+                             std::function<int(int)> songPos, int call = 441) {
   Session s(44100.0, 441);
   EXPECT_TRUE(s.ok);
   VstTimeInfo& ti = s.host.Answers().timeInfo;

@@ -63,7 +63,8 @@ TEST(Pitch, FootagesTuningBendAndModulation) {
       // Data bytes are 7 bits: a set top bit is dropped (once note 197 played far up and the
       // wheel reached +3.0).
       {"note byte 0x80 | 69", 0x80 | 69, {}, {}, 440.0, 0.05},
-      {"bend bytes 0xFF", 69, {{Global(kPBRange), "12"}}, {TestHost::Midi(0, 0xE0, 0xFF, 0xFF)}, PitchHz(kNote69 + 1535), 0.1},
+      {"bend bytes 0xFF", 69, {{Global(kPBRange), "12"}}, {TestHost::Midi(0, 0xE0, 0xFF, 0xFF)},
+       PitchHz(kNote69 + 1535), 0.1},
       // Frequency modulation by the constant source, one octave at 1536.
       {"FM up", 69, {{kFMMod, "on"}, {kFMSrc, "+5V"}, {kFMGEG, "1536"}, {kFMRev, "Positive"}}, {}, 880.0, 0.1},
       {"FM down", 69, {{kFMMod, "on"}, {kFMSrc, "+5V"}, {kFMGEG, "1536"}, {kFMRev, "Negative"}}, {}, 220.0, 0.05},

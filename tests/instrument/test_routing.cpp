@@ -175,9 +175,15 @@ TEST(Routing, LagsStayWithinTheirInputsRangeWhileTheKnobMoves) {
     d.Set(kLag1, setting);
     for (int f = 0; f < 100; ++f) {
       d.Frame();
-      ASSERT_LE(std::fabs(d.Source(kSrcLag1)), 1.0 + 1e-3) << "LAG 1 at " << setting << ", frame " << f;
+      ASSERT_LE(std::fabs(d.Source(kSrcLag1)), 1.0 + 1e-3) << "at " << setting << ", frame " << f;
     }
   }
+  // At 1 (0 Hz) the moving output stops where it is.
+  d.Set(kLag1, 1.0);
+  d.Frame();
+  const double held = d.Source(kSrcLag1);
+  d.Frame(100);
+  EXPECT_EQ(d.Source(kSrcLag1), held);
 }
 
 TEST(Routing, EverySourceReachesAnInput) {

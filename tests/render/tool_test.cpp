@@ -81,6 +81,14 @@ TEST(Tool, RendersTheDemoPieceToItsLengthPlusTheTail) {
   ASSERT_TRUE(qrender::loadMidiFile(QUENTA_DEMO_MIDI, demo, error)) << error;
   EXPECT_GE(demo.lengthSeconds, 20.0);
   EXPECT_LE(demo.lengthSeconds, 30.0);
+  // The first key comes after the 0.1 s in which a program just loaded glides its filter in
+  // from fully open (struck at 0 it clicked).
+  const auto isKey = [](const qrender::MidiEvent& e) {
+    return (e.data[0] & 0xF0) == 0x90 && e.data[2] > 0;
+  };
+  const auto firstKey = std::find_if(demo.events.begin(), demo.events.end(), isKey);
+  ASSERT_NE(firstKey, demo.events.end());
+  EXPECT_GE(firstKey->seconds, 0.1);
 
   TempDir dir;
   ToolRun r = runTool({QUENTA_DEMO_MIDI, "-o", dir.file("demo.wav"), "-r", "44100", "-b", "300", "--tail", "0.5",

@@ -378,7 +378,7 @@ VstIntPtr TestHost::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 inde
   if (!host) {
     ++GetRegistry().orphanCalls;
     // Without a host to ask, answer as a host would before anything is known.
-    return opcode == audioMasterVersion ? 2400 : 0;
+    return opcode == audioMasterVersion ? kVstVersion : 0;
   }
   HostCall call;
   call.effect = effect;

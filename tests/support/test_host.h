@@ -64,7 +64,7 @@ struct SentEvent {
 // What the scripted host answers when the plug-in asks. The defaults mimic a plain Linux host
 // that answers many requests with 0 or an empty string.
 struct HostAnswers {
-  VstIntPtr vstVersion = 2400;       // audioMasterVersion
+  VstIntPtr vstVersion = kVstVersion;  // audioMasterVersion
   std::string vendorString;          // audioMasterGetVendorString
   std::string productString;         // audioMasterGetProductString
   VstIntPtr vendorVersion = 0;       // audioMasterGetVendorVersion

@@ -1,9 +1,10 @@
 // Threads: a host's audio thread renders while its user-interface thread automates parameters,
 // switches programs, reads displays and exchanges program and bank chunks, all through the
-// exported entry point; and two instances at different sample rates render side by side while
-// one of them keeps changing its rate. Meant to run under ThreadSanitizer (`make test` runs it
-// in the TSan build), where any data race fails it; in the other builds it checks that the
-// output stays finite and the chunks stay whole.
+// exported entry point, or reads the lamps as the editor's timer does; and two instances at
+// different sample rates render side by side while one of them keeps changing its rate. Meant
+// to run under ThreadSanitizer (`make test` runs it in the TSan build), where any data race
+// fails it; in the other builds it checks that the output stays finite and the chunks stay
+// whole.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "instrument/instrument_helpers.h"
 #include "instrument/params.h"
 #include "support/test_host.h"
 
@@ -139,6 +141,33 @@ TEST(Threads, TwoInstancesAtDifferentRatesRenderSideBySide) {
   EXPECT_EQ(renderedA.load(), kBlocks);
   EXPECT_EQ(renderedB.load(), kBlocks);
   EXPECT_EQ(nonFinite.load(), 0);
+}
+
+TEST(Threads, TheLampsAreReadWhileTheAudioThreadRenders) {
+  // The editor's timer reads the lamps without the plug-in's lock while the audio thread
+  // renders: the general envelope, started by every note and falling by itself, and the
+  // modulation generators and the sample and hold, which run all the time.
+  qtest::Direct d;
+  d.Set(kGEGSrc1, kTrigMlt);
+  d.Set(kGEGAuto, 1.0);
+  AEffect* e = d.q().GetAEffect();
+  std::atomic<bool> stop{false};
+  std::thread audio([&] {
+    std::vector<double> left(kBlock), right(kBlock);
+    double* outputs[2] = {left.data(), right.data()};
+    for (int n = 0; n < 200; ++n) {
+      VstMidiEvent key = TestHost::Midi(0, 0x90, uint8_t(48 + n % 24), 100);
+      VstEvents list{1, 0, {reinterpret_cast<VstEvent*>(&key), nullptr}};
+      e->dispatcher(e, effProcessEvents, 0, 0, &list, 0.0f);
+      e->processDoubleReplacing(e, nullptr, outputs, kBlock);
+    }
+    stop = true;
+  });
+  while (!stop) {
+    bool lamps[Quenta::kNumLeds];
+    d.q().computeLedStates(lamps);
+  }
+  audio.join();
 }
 
 }  // namespace

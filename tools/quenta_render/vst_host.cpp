@@ -13,7 +13,6 @@ namespace {
 // returns, so calls made during construction are routed here.
 thread_local PluginHost* tConstructing = nullptr;
 
-constexpr VstInt32 kHostVstVersion = 2400;
 const char* const kHostVendor = "Quenta";
 const char* const kHostProduct = "quenta-render";
 constexpr VstIntPtr kHostVersion = 10204;
@@ -208,7 +207,7 @@ VstIntPtr PluginHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index,
                                float opt) {
   PluginHost* host = effect && effect->resvd1 ? reinterpret_cast<PluginHost*>(effect->resvd1) : tConstructing;
   if (host) return host->onHostCall(opcode, index, value, ptr, opt);
-  return opcode == audioMasterVersion ? kHostVstVersion : 0;
+  return opcode == audioMasterVersion ? kVstVersion : 0;
 }
 
 VstIntPtr PluginHost::onHostCall(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
@@ -217,7 +216,7 @@ VstIntPtr PluginHost::onHostCall(VstInt32 opcode, VstInt32 index, VstIntPtr valu
   (void)opt;
   switch (opcode) {
     case audioMasterVersion:
-      return kHostVstVersion;
+      return kVstVersion;
     case audioMasterWantMidi:
       return 1;
     case audioMasterGetTime:
