@@ -136,6 +136,7 @@ void Block::processLanes(int count, int n, int offset) {
   L.voiceSum = voiceSum;
   for (int first = 0; first < count; first += VoiceLanes::kSlots) {
     const int m = count - first < VoiceLanes::kSlots ? count - first : VoiceLanes::kSlots;
+    // Every voice of a Block runs at the Block's rate: one coefficient table serves them all.
     L.filterEntries = activeVoices[first]->getFilter()->getCoefficientTable();
     for (int s = 0; s < m; ++s) activeVoices[first + s]->toLanes(L, s, offset);
     // Slots without a voice compute quietly on zeros; nothing reads them back.
