@@ -40,6 +40,23 @@ BENCHMARK(BM_FullLoad)
     ->ArgsProduct({{1, 0}, {0, 1}, {0, 1, 2}})
     ->MinTime(2.0);
 
+// (a) with the cut-off following the keyboard ("fC Bal" 1): every voice has a cut-off of its
+// own, so no two voices share filter coefficients and each recomputes its own every sample.
+void BM_FullLoadKeyTracked(benchmark::State& state) {
+  Instrument inst(true);
+  const simd::Path path = simd::Path(state.range(0));
+  if (!inst.SetSimdPath(path)) {
+    state.SkipWithError((std::string("this machine cannot run ") + simd::name(path)).c_str());
+    return;
+  }
+  inst.SetBlockParam(kFCBal, 1.0);
+  WarmUp(inst, state);
+  for (auto _ : state) inst.Render(kHostBlock);
+  SetRateCounters(state, kHostBlock, double(kHostBlock) * kVoices);
+  state.SetLabel(simd::name(path));
+}
+BENCHMARK(BM_FullLoadKeyTracked)->ArgName("simd")->Arg(0)->Arg(1)->Arg(2)->MinTime(2.0);
+
 // Quenta::update: the modulation step of one control frame (clock, triggers, GEG, the
 // per-sample update of the three Blocks and each Block's per-frame voice updates).
 void BM_FrameStep(benchmark::State& state) {
