@@ -53,6 +53,12 @@ Instrument::~Instrument() {
   mEffect->dispatcher(mEffect, effClose, 0, 0, nullptr, 0.0f);  // deletes the instance
 }
 
+bool Instrument::SetSimdPath(simd::Path path) {
+  if (!simd::supported(path)) return false;
+  for (int b = 0; b < kNumBlocks; ++b) mPlug->getBlock(b)->setSimdPath(path);
+  return true;
+}
+
 void Instrument::SetParam(int index, double value) {
   mPlug->GetParam(index)->Set(value);
   mPlug->OnParamChange(index);

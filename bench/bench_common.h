@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "dsp/simd.h"
 #include "instrument/quenta.h"
 
 namespace quenta_bench {
@@ -31,6 +32,8 @@ class Instrument {
   Instrument(const Instrument&) = delete;
   Instrument& operator=(const Instrument&) = delete;
 
+  // The voice loop of all three Blocks; false when the machine cannot run it.
+  bool SetSimdPath(simd::Path path);
   void SetParam(int index, double value);
   void SetBlockParam(int k, double value);  // in all three Blocks
   void HoldKeys();                          // note-ons for keys 36 .. 99

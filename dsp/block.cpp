@@ -9,6 +9,7 @@
 #include "instrument/quenta.h"
 
 Block::Block() {
+  setSimdPath(simd::active());
   for (Voice& v : voices) {
     v.setSoundGenerator(&sg);
     v.setAttackSource(nullptr);
@@ -200,4 +201,13 @@ int Block::numActiveVoices() const {
   int n = 0;
   for (const Voice& v : voices) n += v.isActive() ? 1 : 0;
   return n;
+}
+
+void Block::setSimdPath(simd::Path path) {
+  simdPath = simd::resolve(path);
+  switch (simdPath) {
+    case simd::Path::kAvx512: wideKernel = runVoiceLanesAvx512; break;
+    case simd::Path::kAvx2: wideKernel = runVoiceLanesAvx2; break;
+    default: wideKernel = nullptr; break;
+  }
 }

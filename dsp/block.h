@@ -7,7 +7,9 @@
 #include "dsp/mg.h"
 #include "dsp/resonator.h"
 #include "dsp/sg.h"
+#include "dsp/simd.h"
 #include "dsp/voice.h"
+#include "dsp/voicelanes.h"
 
 class Quenta;
 
@@ -45,6 +47,11 @@ class Block {
   const Voice& getVoice(int i) const { return voices[i]; }
   int getCutoffInt() const { return cutoffInt; }
   int numActiveVoices() const;
+
+  // The voice loop this Block runs (by default the one chosen for the process); a path the
+  // machine cannot run gives the best one it can. For tests and benchmarks.
+  void setSimdPath(simd::Path path);
+  simd::Path getSimdPath() const { return simdPath; }
 
  private:
   void applyMG1Period();
@@ -91,6 +98,12 @@ class Block {
   double amDepth = 0.0;
   bool resonatorOn = false;
   double gainLeft = 0.0, gainRight = 0.0;
+  // Runs the active voices of a stretch on a wide path, kSlots at a time, into voiceSum.
+  void processLanes(int count, int n, int offset);
+
+  simd::Path simdPath;
+  void (*wideKernel)(VoiceLanes&) = nullptr;
+  VoiceLanes lanes;
   // Voices rendered in the current stretch, gathered so their filters and envelopes run side
   // by side.
   Korg35* activeFilters[kNumVoices];

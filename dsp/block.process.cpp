@@ -4,6 +4,24 @@
 #include "dsp/block.h"
 #include "dsp/pitch.h"
 
+namespace {
+
+// A slot without a voice: a silent, idle voice with a settled filter.
+void clearSlot(VoiceLanes& L, int s) {
+  L.z1[s] = L.z2[s] = L.z3[s] = L.antiDenormal[s] = 0.0;
+  L.alpha[s] = L.beta1[s] = L.beta2[s] = L.gain[s] = L.k[s] = 0.0;
+  L.lastIndex[s] = L.cutoff[s] = 0;
+  L.phase[s] = L.phase2[s] = 0;
+  L.pitchBase[s] = 0;
+  L.silent[s] = -1;
+  L.value[s] = L.previous[s] = L.target[s] = L.coefficient[s] = L.keyGain[s] = 0.0;
+  L.state[s] = L.holding[s] = L.holdSet[s] = L.holdEnd[s] = 0;
+  L.steady[s] = -1;
+  L.envelope[s] = nullptr;
+}
+
+}  // namespace
+
 void Block::update(int i, double pitchOffset) {
   if (i < 0 || i >= frameLength) return;
 
@@ -62,19 +80,22 @@ void Block::process(double* left, double* right, int n, int offset) {
   if (n <= 0 || offset < 0 || offset + n > frameLength) return;
   std::memset(voiceSum, 0, (size_t)n * sizeof(double));
 
-  // Render every active voice's waveform, run their filters side by side, then add them up
-  // in voice order: the same sum, sample for sample, as one voice after another.
   int count = 0;
-  for (Voice& v : voices) {
-    if (!v.isActive()) continue;
-    v.render(n, offset);
-    activeFilters[count] = v.getFilter();
-    activeBuffers[count] = v.getBuffer();
-    activeVoices[count] = &v;
-    ++count;
+  for (Voice& v : voices)
+    if (v.isActive()) activeVoices[count++] = &v;
+  if (wideKernel && count > 0 && sg.getFreqTable() && sg.getPitchMod()) {
+    processLanes(count, n, offset);
+  } else {
+    // Render every active voice's waveform, run their filters side by side, then add them up
+    // in voice order: the same sum, sample for sample, as one voice after another.
+    for (int i = 0; i < count; ++i) {
+      activeVoices[i]->render(n, offset);
+      activeFilters[i] = activeVoices[i]->getFilter();
+      activeBuffers[i] = activeVoices[i]->getBuffer();
+    }
+    Korg35::processMany(activeFilters, activeBuffers, count, n, offset);
+    Voice::mixMany(activeVoices, count, voiceSum, n, offset);
   }
-  Korg35::processMany(activeFilters, activeBuffers, count, n, offset);
-  Voice::mixMany(activeVoices, count, voiceSum, n, offset);
   const bool anyActive = count > 0;  // mixing leaves a voice's activity as update() set it
   sg.next(n);
 
@@ -98,5 +119,30 @@ void Block::process(double* left, double* right, int n, int offset) {
     double s = section[j] * vca[j];
     left[j] += s * gl;
     right[j] += s * gr;
+  }
+}
+
+// Gather, loop, scatter: kSlots voices at a time (in voice order, so the voice sum receives
+// them in the same order as on the scalar path) go into the lanes, run, and come back.
+void Block::processLanes(int count, int n, int offset) {
+  VoiceLanes& L = lanes;
+  L.n = n;
+  L.offset = offset;
+  L.pitchMod = sg.getPitchMod() + offset;
+  L.cutoffMod = cutoffMod ? cutoffMod + offset : nullptr;
+  L.freq2PhInc = sg.getFreqTable();
+  L.waves = sg.voiceTables();
+  L.pulse = sg.readsPulse();
+  L.voiceSum = voiceSum;
+  for (int first = 0; first < count; first += VoiceLanes::kSlots) {
+    const int m = count - first < VoiceLanes::kSlots ? count - first : VoiceLanes::kSlots;
+    // Every voice of a Block runs at the Block's rate: one coefficient table serves them all.
+    L.filterEntries = activeVoices[first]->getFilter()->getCoefficientTable();
+    for (int s = 0; s < m; ++s) activeVoices[first + s]->toLanes(L, s, offset);
+    // Slots without a voice compute quietly on zeros; nothing reads them back.
+    for (int s = m; s < VoiceLanes::kSlots; ++s) clearSlot(L, s);
+    L.count = m;
+    wideKernel(L);
+    for (int s = 0; s < m; ++s) activeVoices[first + s]->fromLanes(L, s);
   }
 }

@@ -1,5 +1,7 @@
 #include "dsp/em.h"
 
+#include <cstring>
+
 #include "dsp/segment.h"
 
 EM::EM() : rateScale(segment::rateScale(segment::kRateBeforeAny)) {}
@@ -61,4 +63,48 @@ void EM::setOverrideRelease(bool on) {
   override = on;
   releaseTime = on ? overrideRelease : release;
   if (state == kRelease) coefficient = coefficientFor(releaseTime);
+}
+
+void EM::toLanes(VoiceLanes& L, int s) const {
+  static_assert(VoiceLanes::kEnvelopeFloor == kFloor && int(VoiceLanes::kIdle) == kIdle &&
+                    int(VoiceLanes::kAttack) == kAttack && int(VoiceLanes::kDecay) == kDecay &&
+                    int(VoiceLanes::kRelease) == kRelease,
+                "the wide loop's envelope numbers");
+  L.value[s] = value;
+  L.previous[s] = previous;
+  L.target[s] = target;
+  L.coefficient[s] = coefficient;
+  L.state[s] = state;
+  L.holding[s] = holding ? -1 : 0;
+  // The two hold branches of update(), decided once for the stretch.
+  const bool holdSet = hold && (!useHold || attack > 0.7);
+  const bool holdEnd = !hold && (!useHold || attack < 0.3);
+  L.holdSet[s] = holdSet ? -1 : 0;
+  L.holdEnd[s] = holdEnd ? -1 : 0;
+  // Whether update() would leave everything as it is (previous aside, which takes the value).
+  bool steady = hold ? (!holdSet || holding) : !(holdEnd && holding);
+  if (state == kDecay) {
+    const double next = value + (target - value) * coefficient;
+    steady = steady && std::memcmp(&next, &value, sizeof next) == 0 && !(next <= 0.0) &&
+             !(next < kFloor);
+  } else if (state != kIdle) {
+    steady = false;
+  }
+  L.steady[s] = steady ? -1 : 0;
+}
+
+void EM::fromLanes(const VoiceLanes& L, int s) {
+  value = L.value[s];
+  previous = L.previous[s];
+  target = L.target[s];
+  coefficient = L.coefficient[s];
+  state = L.state[s];
+  holding = L.holding[s] != 0;
+}
+
+void stepEnvelopeSlot(VoiceLanes& lanes, int s) {
+  EM& envelope = *lanes.envelope[s];
+  envelope.fromLanes(lanes, s);
+  envelope.update();
+  envelope.toLanes(lanes, s);
 }

@@ -12,6 +12,7 @@
 //
 // The voice calls update() once per control frame and once after every rendered sample.
 #include "dsp/segment.h"
+#include "dsp/voicelanes.h"
 
 class EM {
  public:
@@ -46,6 +47,12 @@ class EM {
 
   // Step coefficient of a time parameter at this envelope's rate.
   double coefficientFor(double p) const;
+
+  // Lane form for the wide voice loop: level, segment and hold state into slot s of lanes,
+  // with the hold decisions the next steps take (the attack does not move within a stretch);
+  // and back from the slot.
+  void toLanes(VoiceLanes& lanes, int s) const;
+  void fromLanes(const VoiceLanes& lanes, int s);
 
  private:
   // Smallest level a decay toward sustain 0 is allowed to reach: keeps the value (and the

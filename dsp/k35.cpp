@@ -44,6 +44,11 @@ struct Korg35::Table {
   double tanW[kTableSize];
   Entry entries[kTableSize];
 };
+static_assert(VoiceLanes::kBoost == kPositiveFeedbackBoost &&
+                  VoiceLanes::kLastFilterIndex == Korg35::kMaxIndex,
+              "the wide loop's filter numbers");
+static_assert(sizeof(Korg35::Table::Entry) == 3 * sizeof(double),
+              "entries are read as triples of doubles");
 
 namespace {
 // The tables of every rate used so far, newest first. A filter keeps its table as long as it
@@ -104,6 +109,49 @@ double Korg35::getSampleRate() const { return table->sampleRate; }
 
 const double* Korg35::getTangentTable() const { return table->tanW; }
 
+const double* Korg35::getCoefficientTable() const { return &table->entries[0].alpha; }
+
+void Korg35::coefficients(const double* entries, int idx, double K, double& a, double& b1,
+                          double& b2, double& G) {
+  const int i = idx < 0 ? 0 : (idx > kMaxIndex ? kMaxIndex : idx);
+  const double* e = entries + 3 * i;  // alpha, 1 + g, beta2
+  a = e[0];
+  b2 = e[2];
+  b1 = (K - K * a) / e[1];
+  G = 1.0 / (1.0 - K * a + K * a * a);
+}
+
+void Korg35::toLanes(VoiceLanes& L, int s, int framePos) {
+  if (k != lastK) {
+    lastK = k;
+    lastIndex = (cutoffMod ? cutoffMod[framePos] : 0) + cutoff;
+    coefficients(getCoefficientTable(), lastIndex, k, alpha, beta1, beta2, gain);
+  }
+  L.z1[s] = z1;
+  L.z2[s] = z2;
+  L.z3[s] = z3;
+  L.antiDenormal[s] = antiDenormal;
+  L.alpha[s] = alpha;
+  L.beta1[s] = beta1;
+  L.beta2[s] = beta2;
+  L.gain[s] = gain;
+  L.k[s] = k;
+  L.lastIndex[s] = lastIndex;
+  L.cutoff[s] = cutoff;
+}
+
+void Korg35::fromLanes(const VoiceLanes& L, int s) {
+  z1 = L.z1[s];
+  z2 = L.z2[s];
+  z3 = L.z3[s];
+  antiDenormal = L.antiDenormal[s];
+  alpha = L.alpha[s];
+  beta1 = L.beta1[s];
+  beta2 = L.beta2[s];
+  gain = L.gain[s];
+  lastIndex = L.lastIndex[s];
+}
+
 void Korg35::update(int cutoffIndex) {
   cutoff = cutoffIndex;
   k = kPeakToK * peak + kMinK;
@@ -135,17 +183,11 @@ void Korg35::runGroup(Korg35* const* f, double* const* buf, int n, int framePos)
   int stride[N];  // 0 reads the single zero offset again and again
   int base[N], last[N];
   double K[N], a[N], b1[N], b2[N], G[N], s1[N], s2[N], s3[N], ad[N];
-  const Table::Entry* entries[N];
+  const double* entries[N];
 
-  // Coefficients of filter v for pitch index idx at its resonance; an index outside the
-  // table takes its nearest end.
+  // Coefficients of filter v for pitch index idx at its resonance.
   auto recompute = [&](int v, int idx) {
-    const int i = idx < 0 ? 0 : (idx > kMaxIndex ? kMaxIndex : idx);
-    const Table::Entry& e = entries[v][i];
-    a[v] = e.alpha;
-    b2[v] = e.beta2;
-    b1[v] = (K[v] - K[v] * a[v]) / e.onePlusG;
-    G[v] = 1.0 / (1.0 - K[v] * a[v] + K[v] * a[v] * a[v]);
+    coefficients(entries[v], idx, K[v], a[v], b1[v], b2[v], G[v]);
   };
 
   for (int v = 0; v < N; ++v) {
@@ -153,7 +195,7 @@ void Korg35::runGroup(Korg35* const* f, double* const* buf, int n, int framePos)
     out[v] = buf[v];
     mod[v] = q.cutoffMod ? q.cutoffMod + framePos : &kNoOffset;
     stride[v] = q.cutoffMod ? 1 : 0;
-    entries[v] = q.table->entries;
+    entries[v] = q.getCoefficientTable();
     base[v] = q.cutoff;
     last[v] = q.lastIndex;
     K[v] = q.k;

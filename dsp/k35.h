@@ -1,4 +1,6 @@
 #pragma once
+#include "dsp/voicelanes.h"
+
 // The voice filter: a Korg 35 style low-pass (two trapezoidal one-pole stages with a third in
 // the feedback path) whose cut-off is a pitch index that may change every sample. Resonance
 // ("Peak") sets the feedback K = 1.7 * peak + 0.01; positive feedback is boosted by 1.17.
@@ -35,8 +37,19 @@ class Korg35 {
   static void processMany(Korg35* const* filters, double* const* buffers, int count, int n,
                           int framePos);
 
+  // The three stage states (for inspection).
+  double getState(int stage) const { return stage == 0 ? z1 : stage == 1 ? z2 : z3; }
+
   // The shared tangent table in use, kTableSize entries (for inspection).
   const double* getTangentTable() const;
+
+  // Lane form for the wide voice loop: the state into slot s of lanes, with the coefficients
+  // already right for a stretch that starts at framePos (as process would make them at its
+  // first sample when K moved), and back from the slot after the stretch.
+  void toLanes(VoiceLanes& lanes, int s, int framePos);
+  void fromLanes(const VoiceLanes& lanes, int s);
+  // The coefficient table of the rate as kTableSize triples (alpha, 1 + g, beta2).
+  const double* getCoefficientTable() const;
 
   // Set directly by the voice.
   double peak;           // "Peak", 0 .. 1
@@ -48,6 +61,9 @@ class Korg35 {
   static constexpr int kGroupSize = 4;  // filters interleaved by processMany
   template <int N>
   static void runGroup(Korg35* const* filters, double* const* buffers, int n, int framePos);
+  // Coefficients for pitch index idx (an index outside the table takes its nearest end).
+  static void coefficients(const double* entries, int idx, double K, double& a, double& b1,
+                           double& b2, double& G);
 
   int cutoff;     // base cut-off as a pitch index (0 = 8.176 Hz, 128 per semitone)
   double gain;    // 1 / (1 - K a + K a^2)

@@ -7,6 +7,14 @@
 #include <vector>
 
 #include "dsp/pitch.h"
+#include "dsp/voicelanes.h"
+
+static_assert(VoiceLanes::kPhaseMask == int32_t(SG::kPhaseMask) &&
+                  VoiceLanes::kReadShift == SG::kPhaseBits - SG::kTableBits &&
+                  VoiceLanes::kTableBits == SG::kTableBits &&
+                  VoiceLanes::kLastTable == SG::kTableCount - 1 &&
+                  VoiceLanes::kLastFreqIndex == SG::kFreqTableSize - 1,
+              "the wide loop's sound generator numbers");
 
 struct SG::FreqTable {
   double rate;
@@ -175,8 +183,8 @@ constexpr int kReadShift = SG::kPhaseBits - SG::kTableBits;
 
 }  // namespace
 
-void SG::process(double* buffer, int n, int octave, int pitchClass, int framePos) const {
-  if (n <= 0) return;
+bool SG::voiceStart(int octave, int pitchClass, uint32_t& ph, uint32_t& ph2,
+                    long long& base) const {
   int o;
   switch (octaveSwitch) {
     case k16ft: o = octave - 2; break;
@@ -184,13 +192,25 @@ void SG::process(double* buffer, int n, int octave, int pitchClass, int framePos
     case k2ft: o = octave + 1; break;
     default: o = octave - 1; break;
   }
-  if (o < 0 || !freq2PhInc || !pitchMod || pitchClass < 0 || pitchClass > 11) {
+  if (o < 0 || !freq2PhInc || !pitchMod || pitchClass < 0 || pitchClass > 11) return false;
+  const int pc = pitchClass;
+  ph = o < kPhaseBits ? (phase[pc] << o) & kPhaseMask : 0;
+  base = (long long)offset[pc] + (long long)kUnitsPerOctave * o + kUnitsPerSemitone * pc +
+         kMasterIndex;
+  // Second read a pulse width ahead; guard the conversion against absurd widths.
+  const double ahead = width * kCycle + double(ph);
+  ph2 = (ahead > -1e18 && ahead < 1e18) ? uint32_t((long long)ahead) & kPhaseMask : ph;
+  return true;
+}
+
+void SG::process(double* buffer, int n, int octave, int pitchClass, int framePos) const {
+  if (n <= 0) return;
+  uint32_t ph = 0, ph2 = 0;
+  long long base = 0;
+  if (!voiceStart(octave, pitchClass, ph, ph2, base)) {
     std::memset(buffer, 0, sizeof(double) * size_t(n));
     return;
   }
-  const int pc = pitchClass;
-  uint32_t ph = o < kPhaseBits ? (phase[pc] << o) & kPhaseMask : 0;
-  const long long base = (long long)offset[pc] + (long long)kUnitsPerOctave * o + kUnitsPerSemitone * pc + kMasterIndex;
   const int* mod = pitchMod + framePos;
   const int* f2i = freq2PhInc;
   const double* tables = useTriangle ? tri : saw;
@@ -218,9 +238,6 @@ void SG::process(double* buffer, int n, int octave, int pitchClass, int framePos
     return;
   }
 
-  // Second read a pulse width ahead; guard the conversion against absurd widths.
-  const double ahead = width * kCycle + double(ph);
-  uint32_t ph2 = (ahead > -1e18 && ahead < 1e18) ? uint32_t((long long)ahead) & kPhaseMask : ph;
   for (int j = 0; j < n; ++j) {
     const long long m = mod[j];
     if (m != lastMod) {

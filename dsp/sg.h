@@ -58,6 +58,17 @@ class SG {
   // master phase and reading the pitch offsets from frame position framePos on.
   void process(double* buffer, int n, int octave, int pitchClass, int framePos) const;
 
+  // Start of one voice's stretch: the phase of its read and of the pulse's second read, and its
+  // pitch index without modulation. False when the generator leaves the voice silent (an
+  // octave below its range, or no rate set yet).
+  bool voiceStart(int octave, int pitchClass, uint32_t& ph, uint32_t& ph2, long long& base) const;
+  // The table set the voices read (kTableCount tables of kTableLength) and whether they read
+  // it twice, as pulses; the phase-increment table (null before a rate is set).
+  const double* voiceTables() const { return useTriangle ? tri : saw; }
+  bool readsPulse() const { return isPulse; }
+  const int* getFreqTable() const { return freq2PhInc; }
+  const int* getPitchMod() const { return pitchMod; }
+
   // Advances the masters by n samples.
   void next(int n) {
     for (int k = 0; k < 12; ++k) phase[k] = (phase[k] + uint32_t(increment[k]) * uint32_t(n)) & kPhaseMask;

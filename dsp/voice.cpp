@@ -88,6 +88,28 @@ void Voice::update(int cutoffInt) {
   active = !envelope.isIdle();
 }
 
+void Voice::toLanes(VoiceLanes& L, int s, int offset) {
+  filter.toLanes(L, s, offset);
+  envelope.toLanes(L, s);
+  L.envelope[s] = &envelope;
+  L.keyGain[s] = getGain();
+  uint32_t ph = 0, ph2 = 0;
+  long long base = 0;
+  const bool sounds = sg->voiceStart(octave, pitchClass, ph, ph2, base);
+  // Beyond +-2^30 any offset leaves the index past the same end of the table.
+  constexpr long long kBaseLimit = 1ll << 30;
+  L.phase[s] = ph;
+  L.phase2[s] = ph2;
+  L.pitchBase[s] =
+      int32_t(base < -kBaseLimit ? -kBaseLimit : (base > kBaseLimit ? kBaseLimit : base));
+  L.silent[s] = sounds ? 0 : -1;
+}
+
+void Voice::fromLanes(const VoiceLanes& L, int s) {
+  filter.fromLanes(L, s);
+  envelope.fromLanes(L, s);
+}
+
 namespace {
 
 // The same double, to the last bit (0.0 and -0.0 differ).

@@ -47,6 +47,12 @@ class Voice {
   // voices at a time so that their envelope steps overlap.
   static void mixMany(Voice* const* voices, int count, double* out, int n, int offset);
 
+  // Lane form for the wide voice loop (see voicelanes.h): the voice's filter, envelope,
+  // waveform start and keyboard gain into slot s for a stretch from frame position offset;
+  // and its filter and envelope back from the slot afterwards.
+  void toLanes(VoiceLanes& lanes, int s, int offset);
+  void fromLanes(const VoiceLanes& lanes, int s);
+
   // A voice whose working buffer could not be made never sounds; the Block passes it by.
   bool canSound() const { return buffer != nullptr; }
   bool isActive() const { return active; }
@@ -56,6 +62,7 @@ class Voice {
   double getGain() const { return (2.0 * keyBalance - 1.0) * kbdBal + (1.0 - keyBalance); }
   const EM& getEnvelope() const { return envelope; }
   Korg35* getFilter() { return &filter; }
+  const Korg35& getFilter() const { return filter; }
   double* getBuffer() const { return buffer; }
 
  private:

@@ -3,7 +3,10 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+
+#include "dsp/simd.h"
 
 namespace quenta_test {
 
@@ -406,6 +409,14 @@ double ReadLEDouble(const std::vector<uint8_t>& data, size_t pos) {
   double d;
   std::memcpy(&d, &v, sizeof d);
   return d;
+}
+
+std::string UnavailableVoiceLoop() {
+  const char* requested = std::getenv("QUENTA_SIMD");
+  simd::Path path;
+  if (!requested || !simd::parse(requested, path) || simd::supported(path)) return "";
+  return std::string("this machine cannot run the ") + requested + " voice loop (QUENTA_SIMD=" +
+         requested + ")";
 }
 
 }  // namespace quenta_test

@@ -245,4 +245,8 @@ constexpr const char* kQuentaVendor = "Amberfold Ziziz";
 // The version header that starts every chunk handed to the host: "tffp" magic, version 1.0.0.
 constexpr uint8_t kChunkHeader[8] = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
 
+// When QUENTA_SIMD asks for a voice loop this machine cannot run (the plug-in then runs
+// another one), the reason to skip a test pinned to that loop; otherwise "".
+std::string UnavailableVoiceLoop();
+
 }  // namespace quenta_test

@@ -13,6 +13,7 @@
 #include "tools/quenta_render/preset_file.h"
 #include "tools/quenta_render/render.h"
 #include "tools/quenta_render/vst_host.h"
+#include "dsp/simd.h"
 
 namespace {
 
@@ -147,6 +148,10 @@ int run(int argc, char** argv) {
     double nsPerSample = result.frames > 0 ? result.processSeconds * 1e9 / (double)result.frames : 0.0;
     std::printf("realtime factor: %.1f (%.1f ns per sample, %.3f s in the plug-in for %.2f s of audio)\n", factor,
                 nsPerSample, result.processSeconds, seconds);
+    // The plug-in makes the same choice from the same processor and environment.
+    const simd::Path path = simd::active();
+    std::printf("voice loop: %s, %d voice%s per register\n", simd::name(path), simd::lanes(path),
+                simd::lanes(path) == 1 ? "" : "s");
   }
   return 0;
 }
