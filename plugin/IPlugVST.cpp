@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "editor/EditorIdle.h"
 #include "base/denormals.h"
+#include "editor/EditorIdle.h"
 #include "editor/IGraphics.h"
 #include "plugin/Version.h"
 
