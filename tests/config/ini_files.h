@@ -1,7 +1,6 @@
 #pragma once
-// Files for the profile store tests: a fresh temporary folder per test, removed with its
-// contents afterwards; whole-file reads and writes; what stat says about a file; and reads
-// through the store into std::string.
+// The profile store tests' fixture: a scratch folder per test, what stat says about a file,
+// and reads through the store into std::string.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -13,34 +12,14 @@
 #include <string>
 
 #include "config/swell-ini.h"
+#include "support/test_files.h"
 
-namespace initest {
+namespace quenta_test {
 
 class IniTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && tmp[0] ? tmp : "/tmp") + "/quenta-ini-test-XXXXXX";
-    ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-    mDir = pattern;
-  }
-  void TearDown() override {
-    if (!mDir.empty()) std::filesystem::remove_all(mDir);
-  }
-
-  std::string Path(const std::string& name) const { return mDir + "/" + name; }
-  const std::string& Dir() const { return mDir; }
-
-  static void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(text.data(), (std::streamsize)text.size());
-  }
-  static std::string ReadFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
+  std::string Path(const std::string& name) const { return mTemp.File(name); }
+  const std::string& Dir() const { return mTemp.Path(); }
   static bool Exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
@@ -73,7 +52,7 @@ class IniTest : public ::testing::Test {
   }
 
  private:
-  std::string mDir;
+  TempDir mTemp;
 };
 
-}  // namespace initest
+}  // namespace quenta_test

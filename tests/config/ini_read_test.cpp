@@ -6,7 +6,7 @@
 
 #include "ini_files.h"
 
-namespace initest {
+namespace quenta_test {
 namespace {
 
 constexpr size_t kHeaderlessLimit = 0x40000;
@@ -75,21 +75,6 @@ TEST_F(IniTest, RepeatedHeadersEmptyHeadersAndDuplicateKeys) {
   WriteFile(g, "[]\nk=1\nl=2\n");
   EXPECT_EQ(List(g, nullptr), "||");
   EXPECT_EQ(Get(g, "", "k"), "?");
-}
-
-TEST_F(IniTest, HeaderlessPrefixLimit) {
-  // 64-byte lines without a header, then a section.
-  const std::string line = std::string(63, 'x') + "\n";
-  std::string prefix;
-  while (prefix.size() < kHeaderlessLimit) prefix += line;
-  ASSERT_EQ(prefix.size(), kHeaderlessLimit);
-
-  const std::string atLimit = Path("at-limit.ini"), over = Path("over-limit.ini");
-  WriteFile(atLimit, prefix + "[S]\nk=v\n");
-  WriteFile(over, prefix + "\n[S]\nk=v\n");
-  EXPECT_EQ(Get(atLimit, "S", "k"), "v");
-  EXPECT_EQ(Get(over, "S", "k"), "?");
-  EXPECT_EQ(List(over, nullptr), "||");
 }
 
 TEST_F(IniTest, LongLinesAndNulBytes) {
@@ -195,27 +180,6 @@ TEST_F(IniTest, KeyAndSectionLists) {
   EXPECT_EQ(out[1], 'X');
 }
 
-TEST_F(IniTest, Integers) {
-  const std::string f = Path("int.ini");
-  WriteFile(f,
-            "[I]\nzero=0\nzeros=00\nletters=abc\nprefix=12x\nnegative=-5\nquoted= '7' \nempty=\n"
-            "huge=99999999999\ntiny=-99999999999\nplus=+0\nspace=0 1\n");
-  EXPECT_EQ(GetPrivateProfileInt("I", "zero", 9, f.c_str()), 0);
-  EXPECT_EQ(GetPrivateProfileInt("I", "zeros", 9, f.c_str()), 0);
-  EXPECT_EQ(GetPrivateProfileInt("I", "letters", 9, f.c_str()), 9);
-  EXPECT_EQ(GetPrivateProfileInt("I", "prefix", 9, f.c_str()), 12);
-  EXPECT_EQ(GetPrivateProfileInt("I", "negative", 9, f.c_str()), -5);
-  EXPECT_EQ(GetPrivateProfileInt("I", "quoted", 9, f.c_str()), 7);
-  EXPECT_EQ(GetPrivateProfileInt("I", "empty", 9, f.c_str()), 9);
-  EXPECT_EQ(GetPrivateProfileInt("I", "missing", -1, f.c_str()), -1);
-  EXPECT_EQ(GetPrivateProfileInt("I", "huge", 9, f.c_str()), INT_MAX);
-  EXPECT_EQ(GetPrivateProfileInt("I", "tiny", 9, f.c_str()), INT_MIN);
-  EXPECT_EQ(GetPrivateProfileInt("I", "plus", 9, f.c_str()), 9);
-  EXPECT_EQ(GetPrivateProfileInt("I", "space", 9, f.c_str()), 0);
-  EXPECT_EQ(GetPrivateProfileInt("I", nullptr, 9, f.c_str()), 9);
-  EXPECT_EQ(GetPrivateProfileInt(nullptr, "zero", 9, f.c_str()), 9);
-}
-
 TEST_F(IniTest, MissingAndUnreadableFilesReadAsEmpty) {
   EXPECT_EQ(Get(Path("absent.ini"), "S", "k", "dflt"), "dflt");
   EXPECT_EQ(Get(Dir(), "S", "k", "dflt"), "dflt");  // a folder
@@ -230,4 +194,4 @@ TEST_F(IniTest, MissingAndUnreadableFilesReadAsEmpty) {
 }
 
 }  // namespace
-}  // namespace initest
+}  // namespace quenta_test

@@ -6,7 +6,7 @@
 
 #include "ini_files.h"
 
-namespace initest {
+namespace quenta_test {
 namespace {
 
 TEST_F(IniTest, WrittenFileIsSortedWithBlankLineAfterEachSection) {
@@ -69,23 +69,6 @@ TEST_F(IniTest, DeletingKeysAndSections) {
   EXPECT_FALSE(Exists(never));
 }
 
-TEST_F(IniTest, UnchangedValueIsNotWritten) {
-  const std::string f = Path("same.ini");
-  const char* file = f.c_str();
-  ASSERT_EQ(WritePrivateProfileString("S", "Key", "Value", file), 1);
-  const struct stat first = Stat(f);
-  EXPECT_EQ(WritePrivateProfileString("s", "key", "Value", file), 1);
-  struct stat now = Stat(f);
-  EXPECT_EQ(now.st_ino, first.st_ino);
-  EXPECT_EQ(now.st_mtim.tv_sec, first.st_mtim.tv_sec);
-  EXPECT_EQ(now.st_mtim.tv_nsec, first.st_mtim.tv_nsec);
-
-  // Values compare with case: another case is a change.
-  EXPECT_EQ(WritePrivateProfileString("S", "Key", "VALUE", file), 1);
-  EXPECT_NE(Stat(f).st_ino, first.st_ino);
-  EXPECT_EQ(ReadFile(f), "[S]\nKey=VALUE\n\n");
-}
-
 TEST_F(IniTest, WriteSectionReplacesItsEntries) {
   const std::string f = Path("section.ini");
   const char* file = f.c_str();
@@ -134,4 +117,4 @@ TEST_F(IniTest, ThreadsShareOneStore) {
 }
 
 }  // namespace
-}  // namespace initest
+}  // namespace quenta_test

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace cfgtest {
+namespace quenta_test {
 
 HostLog& Log() {
   static HostLog log;
@@ -70,4 +70,4 @@ void MakeBankFile(const std::string& path, const std::string& prefix) {
   ASSERT_TRUE(q.SaveBankAsFXB(&file));
 }
 
-}  // namespace cfgtest
+}  // namespace quenta_test

@@ -14,30 +14,13 @@
 #include <vector>
 
 #include "instrument/quenta.h"
+#include "support/test_files.h"
 
-namespace cfgtest {
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-inline void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(text.data(), (std::streamsize)text.size());
-}
+namespace quenta_test {
 
 inline bool Exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
-}
-
-inline mode_t Mode(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return 0;
-  return st.st_mode & 07777;
 }
 
 inline mode_t CurrentUmask() {
@@ -45,52 +28,6 @@ inline mode_t CurrentUmask() {
   umask(m);
   return m;
 }
-
-// A home folder of the test's own: made empty in the temporary folder, HOME set to it, and
-// both put back afterwards.
-class FreshHome {
- public:
-  FreshHome() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && tmp[0] ? tmp : "/tmp") + "/quenta-home-XXXXXX";
-    if (mkdtemp(&pattern[0])) mPath = pattern;
-    const char* old = std::getenv("HOME");
-    mHadHome = old != nullptr;
-    if (old) mOldHome = old;
-    setenv("HOME", mPath.c_str(), 1);
-  }
-  ~FreshHome() {
-    if (mHadHome)
-      setenv("HOME", mOldHome.c_str(), 1);
-    else
-      unsetenv("HOME");
-    if (!mPath.empty()) {
-      std::error_code ec;
-      // Folders a test made unreadable are opened up again so that they can be removed.
-      std::filesystem::permissions(Folder(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ec);
-      std::filesystem::remove_all(mPath, ec);
-    }
-  }
-  FreshHome(const FreshHome&) = delete;
-  FreshHome& operator=(const FreshHome&) = delete;
-
-  const std::string& Path() const { return mPath; }
-  std::string Folder() const { return mPath + "/.config/AmberfoldMusic"; }
-  std::string Ini() const { return Folder() + "/quenta.ini"; }
-  std::string File(const std::string& name) const { return mPath + "/" + name; }
-
-  // Writes the configuration file (and its folders) before an instance is made.
-  void WriteIni(const std::string& text) const {
-    std::filesystem::create_directories(Folder());
-    WriteFile(Ini(), text);
-  }
-
- private:
-  std::string mPath;
-  std::string mOldHome;
-  bool mHadHome = false;
-};
 
 // Host requests the instrument made, for the instance below.
 struct HostLog {
@@ -126,4 +63,4 @@ class Instance {
 // program p has "Final" at (p + 1) / 100 (normalised), through the instrument's own writer.
 void MakeBankFile(const std::string& path, const std::string& prefix);
 
-}  // namespace cfgtest
+}  // namespace quenta_test

@@ -8,7 +8,7 @@
 #include "configfile_fixture.h"
 #include "support/test_host.h"
 
-using namespace cfgtest;
+using namespace quenta_test;
 
 // ---- Folder and file on first use ---------------------------------------------------------
 
@@ -73,18 +73,6 @@ TEST(LoadConfig, ControllerKeysTakeNumbersAndTurnOtherTextIntoNone) {
   EXPECT_EQ(q.getCCMap(12), -1);    // missing
 }
 
-TEST(LoadConfig, AnEmptyValueLeavesTheControllerAsItWasAndAMissingKeyClearsIt) {
-  FreshHome home;
-  home.WriteIni("[MIDI Control]\nCC12=5\nCC13=6\n");
-  Instance a;
-  ASSERT_EQ(a.q().getCCMap(12), 5);
-  ASSERT_EQ(a.q().getCCMap(13), 6);
-  WriteFile(home.Ini(), "[MIDI Control]\nCC12=\n");
-  EXPECT_EQ(a.q().loadConfig(), Synth::kConfigOK);
-  EXPECT_EQ(a.q().getCCMap(12), 5);
-  EXPECT_EQ(a.q().getCCMap(13), -1);
-}
-
 TEST(LoadConfig, MidiFlagsAreTrueOnlyForTrueInAnyCaseAndKeptWhenEmpty) {
   FreshHome home;
   home.WriteIni("[MIDI Global]\nMIDI Thru=TRUE\nIgnore Program Change=yes\n");
@@ -122,17 +110,6 @@ TEST(LoadConfig, BothPathsAreReadWholeUpToTheSameLimit) {
   a.q().loadConfig();
   EXPECT_EQ(std::string(a.q().getProgramPath()), longFolder.substr(0, 1022));
   EXPECT_EQ(std::string(a.q().getStartupBankPath()), longBank.substr(0, 1022));
-}
-
-TEST(LoadConfig, ReportsAMissingFileAndAppliesTheDefaults) {
-  FreshHome home;
-  home.WriteIni("[MIDI Control]\nCC7=183\n[Startup Bank]\nFile=/x.fxb\n");
-  Instance a;
-  ASSERT_EQ(a.q().getCCMap(7), kFinal);
-  ASSERT_EQ(unlink(home.Ini().c_str()), 0);
-  EXPECT_EQ(a.q().loadConfig(), Synth::kConfigMissing);
-  EXPECT_EQ(a.q().getCCMap(7), -1);
-  EXPECT_STREQ(a.q().getStartupBankPath(), "");
 }
 
 TEST(LoadConfig, AnUnreadableFileIsOpenedUpAndReadAgain) {
@@ -182,14 +159,6 @@ TEST(SaveConfig, SaveAllWritesEveryKeyButTheProgramFolderInTheStoresLayout) {
   EXPECT_TRUE(b.q().getMidiThru());
 }
 
-TEST(SaveConfig, SaveAllOnAFreshFileWithNothingLearnedWritesNoControllerSection) {
-  FreshHome home;
-  Instance a;
-  a.q().saveConfig(Synth::kSaveAll);
-  EXPECT_EQ(ReadFile(home.Ini()),
-            "[MIDI Global]\nIgnore Program Change=false\nMIDI Thru=false\n\n[Startup Bank]\nFile=\n\n");
-}
-
 TEST(SaveConfig, TheMidiTogglesLeaveTheControllerSectionAndTheOtherFlagAlone) {
   FreshHome home;
   home.WriteIni("[MIDI Control]\nCC5=17\n\n[MIDI Global]\nIgnore Program Change=false\nMIDI Thru=false\n\n");
@@ -214,20 +183,6 @@ TEST(SaveConfig, TheMidiTogglesLeaveTheControllerSectionAndTheOtherFlagAlone) {
             "[Startup Bank]\nFile=\n\n");
 }
 
-TEST(SaveConfig, SaveAllEmptiesTheControllerSectionWhenNothingIsLearned) {
-  FreshHome home;
-  home.WriteIni("[MIDI Control]\nCC5=17\nJunk=1\n");
-  Instance a;
-  a.q().doMidiUnlearn(true);
-  a.Midi(0xB0, 5, 0);
-  ASSERT_EQ(a.q().getCCMap(5), -1);
-  a.q().saveConfig(Synth::kSaveAll);
-  EXPECT_EQ(ReadFile(home.Ini()),
-            "[MIDI Control]\n\n"
-            "[MIDI Global]\nIgnore Program Change=false\nMIDI Thru=false\n\n"
-            "[Startup Bank]\nFile=\n\n");
-}
-
 TEST(SaveConfig, AFailedSaveKeepsTheSettingsAndTheNextSaveWritesThem) {
   FreshHome home;
   Instance a;
@@ -246,19 +201,6 @@ TEST(SaveConfig, AFailedSaveKeepsTheSettingsAndTheNextSaveWritesThem) {
   ASSERT_EQ(rmdir(blocked.c_str()), 0);
   EXPECT_TRUE(q.saveConfig(Synth::kSaveAll));
   EXPECT_NE(ReadFile(home.Ini()).find("[MIDI Control]\nCC11=183\n"), std::string::npos) << ReadFile(home.Ini());
-}
-
-TEST(StoreProgramPath, WritesTheGlobalKeyOnly) {
-  FreshHome home;
-  Instance a;
-  WDL_String folder("/music/my programs");
-  EXPECT_TRUE(a.q().storeProgramPath(&folder));
-  EXPECT_STREQ(a.q().getProgramPath(), "/music/my programs");
-  EXPECT_EQ(ReadFile(home.Ini()), "[Global]\nPath to Program Files=/music/my programs\n\n");
-  // Without a path the current one is written.
-  WriteFile(home.Ini(), "");
-  EXPECT_TRUE(a.q().storeProgramPath(nullptr));
-  EXPECT_EQ(ReadFile(home.Ini()), "[Global]\nPath to Program Files=/music/my programs\n\n");
 }
 
 // ---- The start-up bank entry ----------------------------------------------------------------
@@ -384,25 +326,4 @@ TEST_F(StartupBank, PathsReadBackUnchangedOrAreRefused) {
   EXPECT_EQ(ReadFile(mHome.Ini()), ini);
   EXPECT_NE(std::string(q.getStartupBankPath()), broken);
   EXPECT_NE(std::string(q.getProgramPath()), broken);
-}
-
-TEST_F(StartupBank, UnsetEmptiesTheSectionAndSaveWritesTheCurrentPath) {
-  Instance a;
-  Quenta& q = a.q();
-  ASSERT_EQ(q.setStartupFxb(mBank.c_str()), Synth::kConfigOK);
-  q.unsetStartupFxb();
-  EXPECT_STREQ(q.getStartupBankPath(), "");
-  EXPECT_EQ(ReadFile(mHome.Ini()), "[Startup Bank]\n\n");
-  q.saveStartupFxb();
-  EXPECT_EQ(ReadFile(mHome.Ini()), "[Startup Bank]\nFile=\n\n");
-  // A bank that stopped loading is forgotten by the next instance, not by the file.
-  ASSERT_EQ(q.setStartupFxb(mBank.c_str()), Synth::kConfigOK);
-  ASSERT_EQ(unlink(mBank.c_str()), 0);
-  Instance b;
-  EXPECT_STREQ(b.q().getStartupBankPath(), "");
-  EXPECT_EQ(b.Name(5), "Empty");
-  EXPECT_EQ(ReadFile(mHome.Ini()), "[Startup Bank]\nFile=" + mBank + "\n\n");
-  // Until the configuration is saved.
-  b.q().saveConfig(Synth::kSaveMidiThru);
-  EXPECT_EQ(ReadFile(mHome.Ini()), "[MIDI Global]\nMIDI Thru=false\n\n[Startup Bank]\nFile=\n\n");
 }

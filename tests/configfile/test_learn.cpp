@@ -5,7 +5,7 @@
 #include "configfile_fixture.h"
 #include "support/test_host.h"
 
-using namespace cfgtest;
+using namespace quenta_test;
 
 namespace {
 
@@ -52,54 +52,6 @@ TEST(MidiLearn, ControllerThenParameterWaitsForTheParameter) {
   EXPECT_FALSE(q.isMidiLearn());
 }
 
-TEST(MidiLearn, TheParameterOfTheLastPairingCarriesOverToTheNextSession) {
-  FreshHome home;
-  Instance a;
-  Quenta& q = a.q();
-  q.doMidiLearn(true);
-  a.Turn(kFinal, 0.3);
-  a.Midi(0xB0, 11, 1);
-  ASSERT_EQ(q.getCCMap(11), kFinal);
-  // Second session: a controller moved before any parameter binds to "Final" at once, and the
-  // parameter's old controller lets go of it.
-  q.doMidiLearn(true);
-  EXPECT_EQ(q.getLearnCC(), -1);
-  EXPECT_EQ(q.getLearnParam(), kFinal);
-  a.Midi(0xB0, 12, 1);
-  EXPECT_EQ(q.getCCMap(12), kFinal);
-  EXPECT_EQ(q.getCCMap(11), -1);
-  EXPECT_FALSE(q.isMidiLearn());
-}
-
-TEST(MidiLearn, AControllerLearnedForANewParameterLeavesTheOldOne) {
-  FreshHome home;
-  Instance a;
-  Quenta& q = a.q();
-  q.doMidiLearn(true);
-  a.Turn(kCutoffA, 0.2);
-  a.Midi(0xB0, 20, 0);
-  q.doMidiLearn(true);
-  a.Turn(kPeakA, 0.2);
-  a.Midi(0xB0, 20, 0);
-  EXPECT_EQ(q.getCCMap(20), kPeakA);
-  int mappedToCutoff = 0;
-  for (int c = 0; c < Synth::kNumLearnableCCs; ++c) mappedToCutoff += q.getCCMap(c) == kCutoffA;
-  EXPECT_EQ(mappedToCutoff, 0);
-}
-
-TEST(MidiLearn, EndingLearningWithoutAPairingLetsControllersPlayAgain) {
-  FreshHome home;
-  Instance a;
-  Quenta& q = a.q();
-  q.doMidiLearn(true);
-  a.Midi(0xB0, 30, 9);
-  q.doMidiLearn(false);
-  EXPECT_FALSE(q.isMidiLearn());
-  a.Turn(kFinal, 0.5);  // not captured any more
-  EXPECT_EQ(q.getLearnParam(), -1);
-  EXPECT_EQ(q.getCCMap(30), -1);
-}
-
 TEST(MidiUnlearn, AMovedControllerLosesItsPairing) {
   FreshHome home;
   home.WriteIni("[MIDI Control]\nCC11=183\nCC12=61\n");
@@ -131,27 +83,6 @@ TEST(MidiUnlearn, ATouchedParameterLosesEveryController) {
   EXPECT_EQ(q.getCCMap(6), -1);
   EXPECT_EQ(q.getCCMap(7), 100);
   EXPECT_FALSE(q.isMidiLearn());
-}
-
-TEST(MidiUnlearn, WithNothingCapturedItWaits) {
-  FreshHome home;
-  home.WriteIni("[MIDI Control]\nCC5=183\n");
-  Instance a;
-  Quenta& q = a.q();
-  q.doMidiUnlearn(true);
-  q.applyMidiLearn();
-  EXPECT_TRUE(q.isMidiLearn());
-  EXPECT_EQ(q.getCCMap(5), kFinal);
-}
-
-TEST(MidiLearn, ResetEndsLearningButKeepsTheMode) {
-  FreshHome home;
-  Instance a;
-  Quenta& q = a.q();
-  q.doMidiUnlearn(true);
-  a.Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
-  EXPECT_FALSE(q.isMidiLearn());
-  EXPECT_TRUE(q.isMidiUnlearn());
 }
 
 TEST(MidiLearn, ControllersAndParametersOutsideTheirRangesAreNotCaptured) {
@@ -189,21 +120,6 @@ TEST(LearnedControllers, DriveTheirParameterAndTellTheHost) {
   Log() = HostLog();
   a.Midi(0xB0, 11, 64);
   a.Frame();
-  EXPECT_TRUE(Log().automated.empty());
-}
-
-TEST(LearnedControllers, ModulationWheelAndSustainPedalNeverDriveParameters) {
-  FreshHome home;
-  home.WriteIni("[MIDI Control]\nCC1=183\nCC64=183\nCC10=500\nCC3=-2\n");
-  Instance a;
-  const double before = a.Normalized(kFinal);
-  Log() = HostLog();
-  a.Midi(0xB0, 1, 127);
-  a.Midi(0xB0, 64, 127);
-  a.Midi(0xB0, 10, 127);  // out-of-range parameter: ignored
-  a.Midi(0xB0, 3, 127);
-  a.Frame();
-  EXPECT_EQ(a.Normalized(kFinal), before);
   EXPECT_TRUE(Log().automated.empty());
 }
 
@@ -254,13 +170,4 @@ TEST_F(LearnedThroughHost, ControllersOneAndSixtyFourDoNotDriveFinal) {
   RenderWith(1, 127);
   EXPECT_EQ(mHost.GetParameter(kFinal), before);
   for (const quenta_test::HostCall& c : mHost.CallsWith(audioMasterAutomate)) EXPECT_NE(c.index, kFinal);
-}
-
-TEST_F(LearnedThroughHost, WithoutAFileNoControllerDrivesAnything) {
-  ASSERT_TRUE(mHost.Instantiate()) << mHost.Error();
-  mHost.StartSession(48000.0f, kFrames);
-  const std::vector<float> before = mHost.AllParameters();
-  for (int cc : {0, 7, 11, 74, 119}) RenderWith(cc, 127);
-  EXPECT_EQ(mHost.AllParameters(), before);
-  EXPECT_EQ(mHost.CountCalls(audioMasterAutomate), 0u);
 }

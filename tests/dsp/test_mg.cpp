@@ -11,6 +11,8 @@
 #include "dsp/mg.h"
 #include "dsp/sh.h"
 
+using namespace quenta_test;
+
 namespace {
 
 constexpr double kRate = 48000.0;
@@ -104,56 +106,6 @@ TEST(MG, WaveformsHaveTheirShapeAndPeriod) {
   const std::vector<double> t = render(tri, 1 + period);
   EXPECT_DOUBLE_EQ(t[1], -1.0);
   EXPECT_DOUBLE_EQ(t[1 + period / 2], 1.0);
-}
-
-TEST(MG, ShortPeriodsAndTheCycleTrigger) {
-  MG mg;
-  mg.setWaveForm(MG::kSawUp);
-  mg.setPeriod(4);
-  std::vector<double> out;
-  std::vector<bool> trig;
-  for (int i = 0; i < 9; ++i) {
-    mg.update();
-    out.push_back(mg.getOutput());
-    trig.push_back(mg.isTrigger());
-  }
-  const std::vector<double> expect = {1.0, -1.0, -1.0 / 3, 1.0 / 3, 1.0, -1.0, -1.0 / 3, 1.0 / 3, 1.0};
-  for (size_t i = 0; i < out.size(); ++i) {
-    EXPECT_DOUBLE_EQ(out[i], expect[i]) << i;
-    EXPECT_EQ(trig[i], out[i] == 1.0) << i;  // fires between the +1 and the -1
-  }
-
-  // Asked once per control frame, the trigger fires once per cycle, in the frame whose steps
-  // include the end of a cycle.
-  MG lfo;
-  lfo.setWaveForm(MG::kSawUp);
-  lfo.setPeriod(10 * kFrame);
-  int lastEnd = -1000000, fired = 0;
-  for (int frame = 0, i = 0; frame < 200; ++frame) {
-    for (int j = 0; j < kFrame; ++j, ++i) {
-      lfo.update();
-      if (lfo.getOutput() == 1.0) lastEnd = i;
-    }
-    if (lfo.isTrigger()) {
-      ++fired;
-      EXPECT_GT(lastEnd, i - kFrame - 1) << frame;
-    }
-  }
-  EXPECT_EQ(fired, 20);
-}
-
-TEST(MG, NewPeriodKeepsThePhase) {
-  MG mg;
-  mg.setWaveForm(MG::kSawUp);
-  mg.setPeriod(100);
-  const std::vector<double> a = render(mg, 40);
-  mg.setPeriod(400);
-  const std::vector<double> b = render(mg, 2000);
-  EXPECT_NEAR(b[0], a.back() + 2.0 / 99, 2.0 / 99);  // the same place in the cycle, finer steps
-  EXPECT_NEAR(b[1] - b[0], 2.0 / 399, 1e-12);
-  const std::vector<int> w = wraps(b);
-  ASSERT_GE(w.size(), 3u);
-  EXPECT_EQ(w[2] - w[1], 400);
 }
 
 TEST(MG, PlainNoiseIsUniformAndUncorrelated) {
@@ -309,20 +261,6 @@ std::vector<int> gaps(const std::vector<int>& at) {
 
 }  // namespace
 
-TEST(SH, HoldsTheValueTakenAtEachCycleStart) {
-  SH sh;
-  sh.setPeriod(50);  // "S/H Freq" 20 Hz
-  const auto ramp = [](int f) { return -1.0 + f / 1000.0; };
-  const SHRun run = runSH(sh, 1000, ramp);
-  ASSERT_GE(run.changeFrames.size(), 18u);
-  for (int d : gaps(run.changeFrames)) EXPECT_EQ(d, 50);
-  // Held from the very frame it was taken in.
-  for (int f : run.changeFrames) EXPECT_EQ(run.held[size_t(f)], ramp(f));
-  // The trigger comes with the counter's wrap, the value with the next frame.
-  ASSERT_EQ(run.triggerFrames.size(), run.changeFrames.size());
-  for (size_t i = 0; i < run.changeFrames.size(); ++i) EXPECT_EQ(run.changeFrames[i], run.triggerFrames[i] + 1);
-}
-
 TEST(SH, SyncStretchesTheNextCycleByTheValueTaken) {
   for (auto [input, length] : {std::pair<double, int>{1.0, 75}, {-1.0, 25}, {0.0, 50}}) {
     SCOPED_TRACE(input);
@@ -351,29 +289,4 @@ TEST(SH, SyncStretchesTheNextCycleByTheValueTaken) {
   low.setSynchro(true);
   const SHRun run = runSH(low, 200, [](int f) { return -3.0 - f; });
   EXPECT_GE(run.changeFrames.size(), 50u);
-}
-
-TEST(SH, SyncedToTheClockSamplesOnTheGrid) {
-  Clock clock;
-  startClock(clock);
-  SH sh(&clock);
-  sh.setPeriod(50);
-  sh.setSyncRate(Clock::kRate1_16);  // 6000 samples = 125 frames
-  const SHRun run = runSH(sh, 1000, [](int f) { return f / 1000.0; }, &clock);
-  ASSERT_GE(run.changeFrames.size(), 7u);
-  for (int d : gaps(run.changeFrames)) EXPECT_EQ(d, 125);
-  // The trigger comes in the first frame that starts after a grid point (a multiple of 6000
-  // samples), the value taken in the frame after it.
-  ASSERT_EQ(run.triggerFrames.size(), run.changeFrames.size());
-  for (size_t i = 0; i < run.triggerFrames.size(); ++i) {
-    const int f = run.triggerFrames[i];
-    EXPECT_LE(f * kFrame % 6000, kFrame) << f;
-    EXPECT_EQ(run.changeFrames[i], f + 1);
-  }
-
-  // Free again: the period set with "S/H Freq" returns when it is set again.
-  sh.setSyncRate(Clock::kRateOff);
-  sh.setPeriod(50);
-  const SHRun free = runSH(sh, 400, [](int f) { return f / 400.0; });
-  for (int d : gaps(free.changeFrames)) EXPECT_EQ(d, 50);
 }

@@ -21,6 +21,8 @@
 #include "support/audio_measure.h"
 #include "tools/factory_bank/program_source.h"
 
+using namespace quenta_test;
+
 namespace {
 
 constexpr double kSampleRate = 48000.0;
@@ -267,23 +269,6 @@ TEST(FactorySource, RejectsMalformedLinesWithTheirLine) {
   }
 }
 
-TEST(FactorySource, ReadsProgramsSettingsAndComments) {
-  std::string error;
-  std::vector<factory::ProgramSource> programs =
-      parse("# heading\n\n[ Pad ]\nA:Tune C# = 5   # a comment after a blank\n  abc:EM Atk=0.4\n[Bass]\n", error);
-  ASSERT_EQ(programs.size(), 2u);
-  EXPECT_EQ(programs[0].name, "Pad");
-  EXPECT_EQ(programs[0].line, 3);
-  ASSERT_EQ(programs[0].settings.size(), 2u);
-  EXPECT_EQ(programs[0].settings[0].line, 4);
-  EXPECT_EQ(programs[0].settings[0].blocks, "A");
-  EXPECT_EQ(programs[0].settings[0].name, "Tune C#");
-  EXPECT_EQ(programs[0].settings[0].value, "5");
-  EXPECT_EQ(programs[0].settings[1].blocks, "ABC");
-  EXPECT_EQ(programs[0].settings[1].name, "EM Atk");
-  EXPECT_TRUE(programs[1].settings.empty());
-}
-
 TEST(FactorySource, AppliesValuesOverTheDefaults) {
   Instrument inst;
   // Something off the defaults first: applying a program must put it back.
@@ -320,31 +305,6 @@ TEST(FactorySource, AppliesTuningsInOrderWithLaterTunesOnTop) {
   EXPECT_EQ(value(inst, BlockParam(kBlockB, kTuneE)), 3.0);
   EXPECT_NEAR(value(inst, BlockParam(kBlockB, kTuneC)), microTuningDeviation(6, 2), 1e-6);
   EXPECT_NEAR(value(inst, BlockParam(kBlockC, kTuneG)), 1200.0 * std::log2(7.0 / 4.0) - 1000.0, 1e-6);
-}
-
-TEST(FactorySource, StoresProgramsAsABankThatLoadsBack) {
-  char dir[] = "/tmp/quenta-factory-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string bank = std::string(dir) + "/bank.fxb";
-  {
-    Instrument maker;
-    std::string error;
-    std::vector<factory::ProgramSource> programs = parse("[Low]\nA:Cutoff = 0.2\n[High]\nA:Cutoff = 0.8\n", error);
-    ASSERT_TRUE(factory::storePrograms(maker.plug(), programs, "test.txt", "", error)) << error;
-    EXPECT_EQ(maker.plug().GetCurrentPresetIdx(), 0);
-    WDL_String path(bank.c_str());
-    ASSERT_TRUE(maker.plug().SaveBankAsFXB(&path));
-  }
-  Instrument inst;
-  WDL_String path(bank.c_str());
-  ASSERT_TRUE(inst.plug().LoadBankFromFXB(&path));
-  EXPECT_STREQ(inst.plug().GetPresetName(0), "Low");
-  EXPECT_STREQ(inst.plug().GetPresetName(1), "High");
-  EXPECT_EQ(value(inst, BlockParam(kBlockA, kCutoff)), 0.2);
-  ASSERT_TRUE(inst.plug().RestorePreset(1));
-  EXPECT_EQ(value(inst, BlockParam(kBlockA, kCutoff)), 0.8);
-  std::remove(bank.c_str());
-  rmdir(dir);
 }
 
 TEST(FactorySource, TheToolStopsOnAnUnknownValueWithAMessage) {

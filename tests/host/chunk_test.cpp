@@ -70,14 +70,6 @@ bool EndsWithName(const Bytes& chunk, const std::string& name) {
          std::memcmp(chunk.data() + at + 4, name.data(), name.size()) == 0;
 }
 
-// Offset of the parameter values in a program chunk: they are the last values of the state,
-// right before the trailing name.
-size_t ParamValuesOffset(const Bytes& chunk, const std::string& name) {
-  return chunk.size() - 4 - name.size() - kParamBytes;
-}
-
-void WriteDouble(Bytes& chunk, size_t pos, double v) { std::memcpy(chunk.data() + pos, &v, sizeof v); }
-
 // Finds where each program's record (name length, name, initialised byte) starts in a bank
 // chunk, given the program names in order. The states in between have no length, so the next
 // record is found by its exact bytes.
@@ -193,28 +185,6 @@ TEST_F(Chunks, ProgramChunkWithoutHeaderIsReadFromItsStart) {
   EXPECT_EQ(b.SetChunk(chunk, false), 1);
   EXPECT_EQ(b.AllParameters(), a.AllParameters());
   EXPECT_EQ(b.ProgramName(), EditedName(kCurrentAfterEdit));
-}
-
-TEST_F(Chunks, StoredValuesAreLimitedToTheRange) {
-  const std::string name = a.ProgramName();
-  Bytes chunk = a.GetChunk(false);
-  const size_t values = ParamValuesOffset(chunk, name);
-  const double kNaN = std::numeric_limits<double>::quiet_NaN();
-  const double kInf = std::numeric_limits<double>::infinity();
-  for (int i = 0; i < kQuentaNumParams; ++i) WriteDouble(chunk, values + 8 * i, i % 2 ? 1e300 : -1e300);
-  EXPECT_EQ(b.SetChunk(chunk, false), 1);
-  for (int i = 0; i < kQuentaNumParams; ++i) {
-    // A negated display does not change the stored range: huge is the maximum, -huge the minimum.
-    EXPECT_EQ(b.GetParameter(i), i % 2 ? 1.0f : 0.0f) << "param " << i;
-  }
-  // Values that are not numbers or are infinite must not reach the parameters as such.
-  for (int i = 0; i < kQuentaNumParams; ++i) WriteDouble(chunk, values + 8 * i, i % 3 == 0 ? kNaN : i % 3 == 1 ? kInf : -kInf);
-  b.SetChunk(chunk, false);
-  ExpectSaneParameters(b);
-  b.StartSession();
-  b.ProcessReplacing(512);
-  for (int ch = 0; ch < 2; ++ch)
-    for (float s : b.OutputF(ch)) ASSERT_TRUE(std::isfinite(s));
 }
 
 TEST_F(Chunks, TruncatedProgramChunks) {

@@ -22,15 +22,6 @@ constexpr size_t kProgramNameBytes = kVstMaxProgNameLen + 1;
 constexpr size_t kEffectNameBytes = kVstMaxEffectNameLen + 1;
 constexpr size_t kVendorBytes = kVstMaxVendorStrLen + 1;
 
-// Opcodes up to 69 that the plug-in answers with 0 and nothing else.
-const std::vector<VstInt32> kNoOpOpcodes = {
-    effGetVu, effEditDraw, effEditMouse, effEditKey, effEditTop, effEditSleep, effGetNumProgramCategories,
-    effCopyProgram, effConnectInput, effConnectOutput, effGetCurrentPosition, effGetDestinationBuffer,
-    effOfflineNotify, effOfflinePrepare, effOfflineRun, effProcessVarIo, effSetBlockSizeAndSampleRate,
-    effSetBypass, effGetErrorText, effGetIcon, effSetViewPosition, effGetParameterProperties, effKeysRequired,
-    effEditKeyDown, effEditKeyUp, effSetEditKnobMode, effGetMidiProgramName, effGetCurrentMidiProgram,
-    effGetMidiProgramCategory, effHasMidiProgramsChanged, effBeginSetProgram, effEndSetProgram};
-
 const std::vector<VstInt32> kInvalidParamIndices = {-1, kQuentaNumParams, kQuentaNumParams + 1, INT_MAX, INT_MIN};
 
 class Dispatcher : public ::testing::Test {
@@ -97,20 +88,6 @@ TEST_F(Dispatcher, FixedAnswers) {
   EXPECT_EQ(host.Close(), 0);
 }
 
-TEST_F(Dispatcher, NoOpOpcodesAnswerZeroAndTouchNothing) {
-  const std::vector<float> before = host.AllParameters();
-  const int program = host.Program();
-  for (VstInt32 opcode : kNoOpOpcodes) {
-    for (VstInt32 index : {0, 1, 5}) {
-      VstIntPtr result = -1;
-      EXPECT_TRUE(LeavesBufferAlone(opcode, index, 1, &result, 0.5f)) << "opcode " << opcode;
-      EXPECT_EQ(result, 0) << "opcode " << opcode;
-    }
-  }
-  EXPECT_EQ(host.AllParameters(), before);
-  EXPECT_EQ(host.Program(), program);
-}
-
 TEST_F(Dispatcher, OpcodesBeyondTheTableAnswerZero) {
   for (VstInt32 opcode : {70, 71, 72, 73, 74, 75, 76, 77, 78, 79, 80, 100, 1000, 0x7FFFFFFF, -1, -100, INT_MIN}) {
     VstIntPtr result = -1;
@@ -118,38 +95,6 @@ TEST_F(Dispatcher, OpcodesBeyondTheTableAnswerZero) {
     EXPECT_EQ(result, 0) << "opcode " << opcode;
     EXPECT_EQ(host.Dispatch(opcode, 0, 0, nullptr), 0) << "opcode " << opcode;
   }
-}
-
-TEST_F(Dispatcher, IdentityStrings) {
-  VstIntPtr r = 0;
-  EXPECT_EQ(host.GetString(effGetEffectName, 0, 256, &r), kQuentaEffectName);
-  EXPECT_EQ(r, 1);
-  EXPECT_EQ(host.GetString(effGetVendorString, 0, 256, &r), kQuentaVendor);
-  EXPECT_EQ(r, 1);
-  EXPECT_EQ(host.GetString(effGetProductString, 0, 256, &r), "");
-  EXPECT_EQ(r, 1);
-  for (VstInt32 opcode : {effGetEffectName, effGetVendorString, effGetProductString})
-    EXPECT_EQ(host.Dispatch(opcode, 0, 0, nullptr), 0) << "opcode " << opcode;
-  // The names fit the buffers the interface documents for them.
-  EXPECT_TRUE(WritesWithin(host, effGetEffectName, 0, kEffectNameBytes));
-  EXPECT_TRUE(WritesWithin(host, effGetVendorString, 0, kVendorBytes));
-  EXPECT_TRUE(WritesWithin(host, effGetProductString, 0, kVendorBytes));
-}
-
-TEST_F(Dispatcher, CanDo) {
-  auto canDo = [&](const char* s) { return host.Dispatch(effCanDo, 0, 0, const_cast<char*>(s)); };
-  EXPECT_EQ(canDo("receiveVstTimeInfo"), 1);
-  EXPECT_EQ(canDo("sendVstEvents"), 1);
-  EXPECT_EQ(canDo("sendVstMidiEvent"), 1);
-  EXPECT_EQ(canDo("receiveVstEvents"), 1);
-  EXPECT_EQ(canDo("receiveVstMidiEvent"), 1);
-  EXPECT_EQ(canDo("hasCockosExtensions"), kExtensionsCanDo);
-  EXPECT_EQ(canDo("hasCockosViewAsConfig"), kExtensionsCanDo);
-  // Exact comparison: no prefixes, no case folding, nothing unknown.
-  for (const char* s : {"", "receiveVstEvent", "ReceiveVstEvents", "receiveVstEvents ", "offline", "bypass",
-                        "midiProgramNames", "plugAsChannelInsert", "2in2out", "0in2out", "hasCockos"})
-    EXPECT_EQ(canDo(s), 0) << '"' << s << '"';
-  EXPECT_EQ(host.Dispatch(effCanDo, 0, 0, nullptr), 0);
 }
 
 TEST_F(Dispatcher, InvalidParameterIndicesWriteNothing) {
@@ -203,23 +148,6 @@ TEST_F(Dispatcher, VendorSpecificParameterDisplay) {
       EXPECT_EQ(shown, host.ParamDisplay(i)) << "param " << i << " at " << normalized;
     }
   }
-}
-
-TEST_F(Dispatcher, VendorSpecificSteppedMatchesHowValuesAreStored) {
-  // idx 8 answers 0xBEEF for parameters whose values are rounded to a step, 0 for continuous
-  // ones; a continuous parameter keeps any normalised value the host sets.
-  int continuous = 0;
-  for (int i = 0; i < kQuentaNumParams; ++i) {
-    const VstIntPtr r = host.Dispatch(effVendorSpecific, kVendorSpecificParamStepped, i);
-    ASSERT_TRUE(r == 0 || r == kVendorSpecificHandled) << "param " << i << " answered " << r;
-    if (r != 0) continue;
-    ++continuous;
-    for (float v : {0.37f, 0.5f, 0.91f}) {
-      host.SetParameter(i, v);
-      EXPECT_NEAR(host.GetParameter(i), v, 1e-5) << "param " << i;
-    }
-  }
-  RecordProperty("continuous_parameters", continuous);
 }
 
 TEST_F(Dispatcher, String2ParameterAcceptsWhatItDisplays) {
@@ -347,25 +275,6 @@ TEST_F(Dispatcher, SwitchingProgramsKeepsTheEditsOfEach) {
   EXPECT_EQ(host.Program(), 0);
 }
 
-TEST_F(Dispatcher, PinProperties) {
-  for (VstInt32 index : {0, 1}) {
-    VstPinProperties pin{};
-    std::memset(&pin, TestHost::kCanary, sizeof pin);
-    EXPECT_EQ(host.Dispatch(effGetOutputProperties, index, 0, &pin), 1);
-    EXPECT_EQ(pin.flags, index == 0 ? kVstPinIsActive | kVstPinIsStereo : kVstPinIsActive);
-    EXPECT_EQ(std::string(pin.label), "Output " + std::to_string(index + 1));
-  }
-  // Outputs that do not exist, and no inputs at all.
-  for (auto [opcode, index] : {std::pair<VstInt32, VstInt32>{effGetOutputProperties, 2}, {effGetOutputProperties, -1},
-                               {effGetOutputProperties, 100}, {effGetInputProperties, 0}, {effGetInputProperties, 1},
-                               {effGetInputProperties, -1}}) {
-    VstIntPtr r = -1;
-    EXPECT_TRUE(LeavesBufferAlone(opcode, index, 0, &r)) << opcode << " " << index;
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(host.Dispatch(opcode, 0, 0, nullptr), 0);
-  }
-}
-
 TEST_F(Dispatcher, SpeakerArrangements) {
   VstSpeakerArrangement *in = nullptr, *out = nullptr, *onlyIn = nullptr, *onlyOut = nullptr;
   EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&in), &out), 1);
@@ -395,21 +304,6 @@ TEST_F(Dispatcher, SpeakerArrangements) {
   host.ProcessReplacing(64);
   for (int ch = 0; ch < 2; ++ch)
     for (float s : host.OutputF(ch)) ASSERT_NE(s, TestHost::kUnwrittenSample);
-}
-
-TEST_F(Dispatcher, MidiKeyName) {
-  MidiKeyName key{};
-  key.thisKeyNumber = 60;
-  std::memset(key.keyName, 'x', sizeof key.keyName);
-  // No key names (the framework's default): the name is cleared before it is asked for.
-  EXPECT_EQ(host.Dispatch(effGetMidiKeyName, 0, 0, &key), 0);
-  EXPECT_EQ(key.keyName[0], '\0');
-  for (VstInt32 n : {-1, 128, 100000}) {
-    key.thisKeyNumber = n;
-    host.Dispatch(effGetMidiKeyName, 0, 0, &key);
-    ASSERT_NE(std::memchr(key.keyName, 0, sizeof key.keyName), nullptr);
-  }
-  EXPECT_EQ(host.Dispatch(effGetMidiKeyName, 0, 0, nullptr), 0);
 }
 
 TEST_F(Dispatcher, EditorOpcodesBeforeAWindowIsOpen) {

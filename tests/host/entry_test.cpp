@@ -55,42 +55,6 @@ TEST(Entry, AEffectAfterVSTPluginMainAndAfterOpen) {
   }
 }
 
-TEST(Entry, MainIsTheSameEntryPoint) {
-  TestHost viaMain;
-  void* mainSym = viaMain.Symbol("main");
-  ASSERT_NE(mainSym, nullptr);
-  // The symbol must be the plug-in's own, not the test program's main.
-  Dl_info info{};
-  ASSERT_NE(dladdr(mainSym, &info), 0);
-  EXPECT_NE(std::strstr(info.dli_fname, "Quenta.so"), nullptr) << info.dli_fname;
-
-  ASSERT_TRUE(viaMain.Instantiate(Entry::Main)) << viaMain.Error();
-  ExpectQuentaIdentity(viaMain.Effect());
-  TestHost viaPluginMain;
-  ASSERT_TRUE(viaPluginMain.Instantiate()) << viaPluginMain.Error();
-  // A new, independent instance each time.
-  EXPECT_NE(viaMain.Effect(), viaPluginMain.Effect());
-  EXPECT_NE(viaMain.Effect()->object, viaPluginMain.Effect()->object);
-  EXPECT_EQ(viaMain.EffectName(), viaPluginMain.EffectName());
-  EXPECT_EQ(viaMain.Close(), 0);
-  EXPECT_EQ(viaPluginMain.Close(), 0);
-}
-
-TEST(Entry, EveryHostRequestCarriesTheInstancesAEffect) {
-  TestHost host;
-  host.Answers().productString = "REAPER";
-  host.Answers().vendorVersion = 60123;
-  ASSERT_TRUE(host.Instantiate()) << host.Error();
-  host.StartSession();
-  host.GetChunk(true);
-  host.SendMidi({TestHost::Midi(0, 0x90, 60, 100)});
-  host.ProcessReplacing(64);
-  host.MainsChanged(false);
-  const AEffect* effect = host.Effect();
-  for (const HostCall& call : host.Calls()) EXPECT_EQ(call.effect, effect) << "opcode " << call.opcode;
-  EXPECT_EQ(TestHost::OrphanCalls(), 0);
-}
-
 TEST(Entry, OnlyTheEntryPointsAreExported) {
   const std::string command = std::string("nm -D --defined-only '") + QUENTA_SO_PATH + "' 2>/dev/null";
   FILE* pipe = popen(command.c_str(), "r");
@@ -126,17 +90,4 @@ TEST(Entry, InstancesAreIndependent) {
   b.SetParameter(0, 0.0f);
   EXPECT_EQ(a.GetParameter(0), 1.0f);
   EXPECT_EQ(b.GetParameter(0), 0.0f);
-}
-
-TEST(Entry, ManyInstancesOpenAndCloseInAnyOrder) {
-  std::vector<std::unique_ptr<TestHost>> hosts;
-  for (int i = 0; i < 6; ++i) {
-    hosts.push_back(std::make_unique<TestHost>());
-    ASSERT_TRUE(hosts.back()->Instantiate()) << hosts.back()->Error();
-    hosts.back()->StartSession(44100.0f, 256);
-  }
-  for (int i : {3, 0, 5}) EXPECT_EQ(hosts[i]->Close(), 0);
-  for (auto& h : hosts) h->ProcessReplacing(256);
-  hosts.clear();  // the rest close in their destructors
-  EXPECT_EQ(TestHost::OrphanCalls(), 0);
 }

@@ -18,9 +18,8 @@
 #include "support/audio_measure.h"
 #include "support/test_host.h"
 
-namespace qtest {
+namespace quenta_test {
 
-using quenta_test::TestHost;
 
 // ---- MIDI shorthands (channel 0 unless given) -------------------------------------------
 
@@ -286,4 +285,4 @@ inline double RatioNear(const std::vector<double>& r, int i) {
   return std::nan("");
 }
 
-}  // namespace qtest
+}  // namespace quenta_test

@@ -6,7 +6,7 @@
 #include "instrument/instrument_helpers.h"
 #include "instrument/midiqueue.h"
 
-using namespace qtest;
+using namespace quenta_test;
 
 namespace {
 
@@ -300,83 +300,6 @@ TEST(MidiQueue, KeepsOffsetOrderAndArrivalOrderOfEqualOffsets) {
     q.Add(&m);
   }
   EXPECT_EQ(Drain(q), (std::vector<int>{4, 7, 1, 2, 5, 0, 3, 6}));
-}
-
-TEST(MidiQueue, GrowsByItsGranuleAndCompactsBeforeGrowing) {
-  IMidiQueue q;
-  ASSERT_EQ(q.GetSize(), 1024);
-  for (int i = 0; i < 1024; ++i) {
-    IMidiMsg m(i, 0x90, uint8_t(i & 127), 1);
-    q.Add(&m);
-  }
-  EXPECT_EQ(q.GetSize(), 1024);
-  // Room at the front: the next message moves the queue down instead of growing it.
-  for (int i = 0; i < 10; ++i) q.Remove();
-  IMidiMsg extra(5000, 0x90, 1, 1);
-  q.Add(&extra);
-  EXPECT_EQ(q.GetSize(), 1024);
-  EXPECT_EQ(q.ToDo(), 1015);
-  EXPECT_EQ(q.Peek()->mOffset, 10);
-  // Full from the front: it grows by one granule of 1024.
-  for (int i = 0; i < 9; ++i) q.Add(&extra);
-  ASSERT_EQ(q.ToDo(), 1024);
-  EXPECT_EQ(q.GetSize(), 1024);
-  IMidiMsg more(6000, 0x90, 2, 1);
-  q.Add(&more);
-  EXPECT_EQ(q.GetSize(), 2048);
-  EXPECT_EQ(q.ToDo(), 1025);
-  int last = -1;
-  while (!q.Empty()) {
-    EXPECT_GE(q.Peek()->mOffset, last);
-    last = q.Peek()->mOffset;
-    q.Remove();
-  }
-  EXPECT_EQ(last, 6000);
-}
-
-TEST(MidiQueue, ResizeUsesWholeGranulesAndKeepsQueuedMessages) {
-  EXPECT_EQ(IMidiQueue::Granulize(1), 512);
-  EXPECT_EQ(IMidiQueue::Granulize(512), 512);
-  EXPECT_EQ(IMidiQueue::Granulize(513), 1024);
-  EXPECT_EQ(IMidiQueue::Granulize(4096), 4096);
-
-  IMidiQueue q;
-  q.Resize(512);
-  EXPECT_EQ(q.GetSize(), 512);
-  q.Resize(513);
-  EXPECT_EQ(q.GetSize(), 1024);
-  q.Resize(64);
-  EXPECT_EQ(q.GetSize(), 512);
-  // More queued than a block needs: the capacity keeps them all.
-  for (int i = 0; i < 1500; ++i) {
-    IMidiMsg m(i, 0x90, uint8_t(i & 127), 1);
-    q.Add(&m);
-  }
-  q.Remove();
-  q.Resize(64);
-  EXPECT_EQ(q.GetSize(), 1536);
-  EXPECT_EQ(q.ToDo(), 1499);
-  EXPECT_EQ(q.Peek()->mOffset, 1);
-  // The granule is the block's: growing from here adds 512 messages.
-  for (int i = 0; i < 40; ++i) {
-    IMidiMsg m(9999, 0x90, 0, 1);
-    q.Add(&m);
-  }
-  EXPECT_EQ(q.GetSize(), 2048);
-}
-
-TEST(MidiQueue, FlushMovesOffsetsToTheNextFrame) {
-  IMidiQueue q;
-  for (int off : {10, 50, 100}) {
-    IMidiMsg m(off, 0x90, uint8_t(off), 1);
-    q.Add(&m);
-  }
-  q.Remove();
-  q.Flush(48);
-  ASSERT_EQ(q.ToDo(), 2);
-  EXPECT_EQ(q.Peek()->mOffset, 2);
-  q.Remove();
-  EXPECT_EQ(q.Peek()->mOffset, 52);
 }
 
 }  // namespace

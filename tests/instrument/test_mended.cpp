@@ -7,7 +7,7 @@
 
 #include "instrument/instrument_helpers.h"
 
-using namespace qtest;
+using namespace quenta_test;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "instrument/instrument_helpers.h"
 
-using namespace qtest;
+using namespace quenta_test;
 
 namespace {
 

@@ -4,40 +4,13 @@
 
 #include "instrument/instrument_helpers.h"
 
-using namespace qtest;
+using namespace quenta_test;
 
 namespace {
 
 constexpr double kRate = 48000.0;
 
 double KeyValue(int note) { return note * 2.0 / 127.0 - 1.0; }
-
-TEST(Routing, SourcesAndTriggersBeforeAnyInput) {
-  Direct d;
-  EXPECT_EQ(d.q().getModSource(kSrcOff), nullptr);
-  EXPECT_EQ(d.q().getModSource(kNumModSources), nullptr);
-  EXPECT_EQ(d.q().getModSource(-1), nullptr);
-  EXPECT_EQ(d.q().getTrigger(kTrigOff), nullptr);
-  EXPECT_EQ(d.q().getTrigger(kNumTriggers), nullptr);
-  for (int t = 1; t < kNumTriggers; ++t) ASSERT_NE(d.q().getTrigger(t), nullptr);
-  d.Frame();
-  EXPECT_EQ(d.Source(kSrc5V), 1.0);
-  // The idle general envelope: 1, -1 and 0.
-  EXPECT_EQ(d.Source(kSrcGE1Minus), 1.0);
-  EXPECT_EQ(d.Source(kSrcGE2Plus), -1.0);
-  EXPECT_EQ(d.Source(kSrcGE3Plus), 0.0);
-  EXPECT_EQ(d.Source(kSrcKey), 0.0);
-  EXPECT_EQ(d.Source(kSrcPB), 0.0);
-  EXPECT_EQ(d.Source(kSrcPBPlus), 0.0);
-  EXPECT_EQ(d.Source(kSrcMW), -1.0);
-  EXPECT_EQ(d.Source(kSrcMWPlus), 0.0);
-  for (int s : {kSrcVP1, kSrcVP2, kSrcLag1, kSrcLag2, kSrcAtn1, kSrcAtn2, kSrcAtn3, kSrcSH}) EXPECT_EQ(d.Source(s), 0.0);
-  for (int v = kSrcVC1; v <= kSrcVC8; ++v) EXPECT_EQ(d.Source(v), 0.0);
-  // No keys, no clock position, no controllers: none of their triggers. (The S&H and the
-  // modulation generators run from the start and fire with their cycles.)
-  for (int t : {kTrigKBD, kTrigSng, kTrigMlt, kTrigClk1, kTrigClk2, kTrigClk3, kTrigClk4, kTrigTrg1, kTrigTrg2})
-    EXPECT_FALSE(d.Trigger(t)) << t;
-}
 
 TEST(Routing, KeyAndWheelSources) {
   Direct d;

@@ -9,7 +9,7 @@
 #include "instrument/instrument_helpers.h"
 #include "plugin/ByteChunk.h"
 
-using namespace qtest;
+using namespace quenta_test;
 using quenta_test::kChunkHeader;
 using quenta_test::ReadLE32;
 using quenta_test::ReadLEDouble;
@@ -187,127 +187,6 @@ TEST(State, OutOfRangeValuesAreLimited) {
   const double cutoff = d.Get(BlockParam(kBlockC, kCutoff));
   EXPECT_GE(cutoff, 0.0);
   EXPECT_LE(cutoff, 1.0);
-}
-
-TEST(State, TruncatedAndHostileTaggedHeadersFail) {
-  // Values follow the headers with a negative or huge name length, so that a reader that
-  // went on would change parameters.
-  Direct donor;
-  std::vector<double> other;
-  for (int i = 0; i < kNumParams; ++i) other.push_back(SpreadValue(donor.q(), i));
-  const struct {
-    const char* what;
-    int parts;  // 0: the tag only; 1: and the program; 2: and half a name length; 3: and a name length
-    int nameLength;
-    const char* name;
-    bool values;
-  } cases[] = {
-      {"tag only", 0, 0, nullptr, false},
-      {"tag and program", 1, 0, nullptr, false},
-      {"name length cut short", 2, 0, nullptr, false},
-      {"negative name length", 3, -16, nullptr, true},
-      {"name longer than the chunk", 3, 100, "abc", false},
-      {"huge name length", 3, 0x7fffffff, "abc", true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    ByteChunk chunk;
-    const int program = 3;
-    chunk.PutBytes("Quenta_1.2.2", kTagLen);
-    if (c.parts >= 1) chunk.Put(&program);
-    if (c.parts == 2) chunk.PutBytes("\x04\x00", 2);
-    if (c.parts == 3) chunk.Put(&c.nameLength);
-    if (c.name) chunk.PutBytes(c.name, int(std::strlen(c.name)));
-    if (c.values) PutValues(chunk, other);
-
-    Direct d;
-    d.Set(kFinal, 0.3);
-    const std::vector<double> before = Values(d.q());
-    d.q().GetParam(kAtn1)->Set(0.7);  // stored, not yet applied
-    EXPECT_EQ(d.q().UnserializeState(&chunk, 0), -1);
-    std::vector<double> after = Values(d.q());
-    after[kAtn1] = before[kAtn1];
-    EXPECT_EQ(after, before);
-    // The current values were applied again even so.
-    d.Set(kAtn1Src, kSrc5V);
-    d.Frame();
-    EXPECT_DOUBLE_EQ(d.Source(kSrcAtn1), 0.7);
-  }
-}
-
-TEST(State, TruncatedValuesStoreWhatWasRead) {
-  Direct d;
-  const std::vector<double> before = Values(d.q());
-  ByteChunk c;
-  PutHeader(c, 0, 2, "xy");
-  std::vector<double> v;
-  for (int i = 0; i < 100; ++i) v.push_back(SpreadValue(d.q(), i));
-  PutValues(c, v);
-  c.PutBytes("\x01\x02\x03", 3);  // part of a value
-  EXPECT_EQ(d.q().UnserializeState(&c, 0), -1);
-  const std::vector<double> after = Values(d.q());
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(after[size_t(i)], v[size_t(i)]);
-  EXPECT_EQ(after[100], std::max(0.0, d.q().GetParam(100)->GetMin()));
-  for (int i = 101; i < kNumParams; ++i) EXPECT_EQ(after[size_t(i)], before[size_t(i)]);
-}
-
-TEST(State, ReadsStartingOutsideTheChunkFail) {
-  Direct d;
-  ByteChunk c;
-  d.q().SerializeState(&c);
-  const std::vector<double> before = Values(d.q());
-  EXPECT_EQ(d.q().UnserializeState(&c, -1), -1);
-  EXPECT_EQ(d.q().UnserializeState(&c, c.Size()), -1);
-  EXPECT_EQ(d.q().UnserializeState(&c, c.Size() + 100), -1);
-  // A chunk that ends inside the tag is not tagged: its 8 bytes are one old-style value.
-  ByteChunk shortTag;
-  shortTag.PutBytes("Quenta_1", 8);
-  EXPECT_EQ(d.q().UnserializeState(&shortTag, 0), -1);
-  const std::vector<double> after = Values(d.q());
-  for (int i = 2; i < kNumParams; ++i) EXPECT_EQ(after[size_t(i)], before[size_t(i)]) << i;
-}
-
-TEST(State, TwoStatesBackToBack) {
-  Direct a, b;
-  ASSERT_TRUE(a.q().RestorePreset(1));
-  a.q().GetPreset(1)->SetName("One");
-  b.q().GetPreset(0)->SetName("Second");
-  for (int i = 0; i < kNumParams; ++i) b.Set(i, SpreadValue(b.q(), i));
-  ByteChunk c;
-  a.q().SerializeState(&c);
-  const int first = c.Size();
-  b.q().SerializeState(&c);
-  EXPECT_EQ(first, 1852 + 3);
-  EXPECT_EQ(c.Size(), first + 1852 + 6);
-  Direct d;
-  EXPECT_EQ(d.q().UnserializeState(&c, 0), first);
-  EXPECT_EQ(Values(d.q()), Values(a.q()));
-  EXPECT_EQ(d.q().UnserializeState(&c, first), c.Size());
-  EXPECT_EQ(Values(d.q()), Values(b.q()));
-}
-
-TEST(State, HostileChunksThroughTheHostLeaveAWorkingInstrument) {
-  Session s(48000.0, 512);
-  ASSERT_TRUE(s.ok);
-  std::mt19937 rng(7);
-  for (size_t size : {0u, 1u, 7u, 8u, 9u, 20u, 100u, 1000u, 1871u, 1872u, 5000u}) {
-    for (bool bank : {false, true}) {
-      std::vector<uint8_t> junk(size);
-      for (uint8_t& b : junk) b = uint8_t(rng());
-      // Half of them carry a valid header and tag, so the reader gets past the first checks.
-      if (size >= 20 && (size & 1) == 0) {
-        std::memcpy(junk.data(), kChunkHeader, 8);
-        std::memcpy(junk.data() + 8, "Quenta_1.2.2", 12);
-      }
-      s.host.SetChunk(junk, bank);
-    }
-  }
-  for (int i = 0; i < kNumParams; ++i) {
-    const float v = s.host.GetParameter(i);
-    EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << i;
-  }
-  s.Midi({NoteOn(0, 60), NoteOn(0, 67)});
-  EXPECT_TRUE(AllFinite(s.Render(4800)));
 }
 
 // ---- Block copy and initialisation ------------------------------------------------------

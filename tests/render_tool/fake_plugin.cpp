@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace fake {
+namespace quenta_test::fake {
 namespace {
 
 Plugin* gLast = nullptr;
@@ -167,4 +167,4 @@ AEffect* entry(audioMasterCallback host) {
 
 Plugin* last() { return gLast; }
 
-}  // namespace fake
+}  // namespace quenta_test::fake

@@ -9,7 +9,7 @@
 
 #include "plugin/vst2abi.h"
 
-namespace fake {
+namespace quenta_test::fake {
 
 constexpr VstInt32 kUniqueId = VST_FOURCC('f', 'a', 'k', 'e');
 constexpr int kNumParams = 229;
@@ -56,4 +56,4 @@ struct Plugin {
 AEffect* entry(audioMasterCallback host);
 Plugin* last();
 
-}  // namespace fake
+}  // namespace quenta_test::fake

@@ -14,7 +14,9 @@
 #include "tools/quenta_render/render.h"
 #include "tools/quenta_render/vst_host.h"
 
-using testfiles::TempDir;
+using namespace quenta_test;
+
+using quenta_test::TempDir;
 using qrender::MidiFile;
 using qrender::PluginHost;
 
@@ -60,29 +62,6 @@ class HostTest : public ::testing::Test {
   fake::Plugin* plugin = nullptr;
 };
 
-TEST(HostCallback, AnswersAsAHostDoes) {
-  PluginHost host;
-  AEffect effect;
-  std::memset(&effect, 0, sizeof(effect));
-  effect.resvd1 = (VstIntPtr)&host;
-  auto call = [&](VstInt32 op, void* ptr = nullptr) { return PluginHost::callback(&effect, op, 0, 0, ptr, 0.0f); };
-  EXPECT_EQ(call(audioMasterVersion), 2400);
-  EXPECT_EQ(call(audioMasterWantMidi), 1);
-  EXPECT_EQ(call(audioMasterGetCurrentProcessLevel), kVstProcessLevelOffline);
-  char text[256];
-  std::memset(text, 'x', sizeof(text));
-  EXPECT_EQ(call(audioMasterGetProductString, text), 1);
-  EXPECT_STREQ(text, "quenta-render");
-  char query[] = "receiveVstTimeInfo";
-  EXPECT_EQ(call(audioMasterCanDo, query), -1);
-  char sendTime[] = "sendVstTimeInfo";
-  EXPECT_EQ(call(audioMasterCanDo, sendTime), 1);
-  EXPECT_EQ(call(audioMasterSizeWindow), 0);
-  // Without a host behind the effect only the version is answered.
-  EXPECT_EQ(PluginHost::callback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f), 2400);
-  EXPECT_EQ(PluginHost::callback(nullptr, audioMasterGetTime, 0, 0, nullptr, 0.0f), 0);
-}
-
 TEST(HostCallback, TimeInfoFollowsTheTransport) {
   PluginHost host;
   AEffect effect;
@@ -118,24 +97,12 @@ TEST(HostCallback, TimeInfoFollowsTheTransport) {
   EXPECT_EQ(host.timeQueries(), 3);
 }
 
-TEST_F(HostTest, OpensLikeAHost) {
-  EXPECT_EQ(plugin->versionSeenAtConstruction, 2400);  // answered before the AEffect was known
-  host.open(44100, 256);
-  EXPECT_EQ(plugin->sampleRate, 44100.0f);
-  EXPECT_EQ(plugin->blockSize, 256);
-  EXPECT_EQ(plugin->opcodes, (std::vector<int>{effOpen, effSetSampleRate, effSetBlockSize}));
-  host.resume();
-  EXPECT_TRUE(plugin->mainsOn);
-  host.suspend();
-  EXPECT_FALSE(plugin->mainsOn);
-}
-
 // Renders a song of note-ons (one per key) and returns the rendered file.
 Wav renderNotes(PluginHost& host, const MidiFile& m, const TempDir& dir, qrender::RenderResult& result,
                 qrender::RenderSettings settings = qrender::RenderSettings()) {
   std::string error;
-  EXPECT_TRUE(qrender::renderToFile(host, m, settings, dir.file("out.wav"), result, error)) << error;
-  return readWav(dir.file("out.wav"));
+  EXPECT_TRUE(qrender::renderToFile(host, m, settings, dir.File("out.wav"), result, error)) << error;
+  return readWav(dir.File("out.wav"));
 }
 
 TEST_F(HostTest, PluginSeesTheSongPositionOfEveryBlock) {
@@ -203,29 +170,6 @@ TEST_F(HostTest, EventsArriveInTheirBlockAtTheirOffset) {
   }
 }
 
-TEST_F(HostTest, WavHasTheSongLengthPlusTheTailAtTheRate) {
-  host.open(44100, 300);
-  // 1.5 s at 120 bpm, End of Track included.
-  MidiFile m = song(smf::file(0, 480, {smf::track({{0, {0x90, 60, 64}}, {1440, {0x80, 60, 0}}})}));
-  TempDir dir;
-  qrender::RenderSettings settings;
-  settings.tailSeconds = 0.75;
-  settings.format = qrender::SampleFormat::Pcm24;
-  qrender::RenderResult result;
-  Wav w = renderNotes(host, m, dir, result, settings);
-  EXPECT_EQ(qrender::renderLength(m, 44100, 0.75), 66150 + 33075);
-  EXPECT_EQ(w.info.frames, 66150 + 33075);
-  EXPECT_EQ(result.frames, w.info.frames);
-  EXPECT_EQ(w.info.samplerate, 44100);
-  EXPECT_EQ(w.info.channels, 2);
-  EXPECT_EQ(w.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
-  EXPECT_NEAR(w.samples[3], fake::kRightLevel, 1e-6);
-  EXPECT_NEAR(result.peak, 64.0 / 127.0, 1e-6);
-  EXPECT_EQ(qrender::peakText(result.peak), "-5.95 dBFS");
-  EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.wav"});  // no temporary file left
-  EXPECT_GT(result.processSeconds, 0.0);
-}
-
 TEST_F(HostTest, EventsPastTheEndAreNotSent) {
   host.open(kRate, kBlock);
   // A note-off exactly at the end of the song, with no tail: it could not change any sample.
@@ -234,22 +178,6 @@ TEST_F(HostTest, EventsPastTheEndAreNotSent) {
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].frame, 0);
   EXPECT_EQ(qrender::scheduleEvents(m, kRate, qrender::renderLength(m, kRate, 0.001)).size(), 2u);
-}
-
-TEST_F(HostTest, FailedRenderLeavesNoFile) {
-  host.open(kRate, kBlock);
-  MidiFile m = song(smf::file(0, 96, {smf::track({{0, {0x90, 60, 64}}})}));
-  qrender::RenderResult result;
-  std::string error;
-  EXPECT_FALSE(qrender::renderToFile(host, m, {}, "/nonexistent-dir/out.wav", result, error));
-  EXPECT_NE(error.find("cannot write /nonexistent-dir/out.wav"), std::string::npos) << error;
-}
-
-TEST(PeakText, DecibelsOfFullScaleAndSilence) {
-  EXPECT_EQ(qrender::peakText(1.0), "0.00 dBFS");
-  EXPECT_EQ(qrender::peakText(0.5), "-6.02 dBFS");
-  EXPECT_EQ(qrender::peakText(2.0), "6.02 dBFS");
-  EXPECT_EQ(qrender::peakText(0.0), "-inf dBFS");
 }
 
 }  // namespace

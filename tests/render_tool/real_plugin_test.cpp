@@ -13,12 +13,12 @@
 #include "tools/quenta_render/render.h"
 #include "tools/quenta_render/vst_host.h"
 
-using testfiles::bankHeader;
-using testfiles::programHeader;
-using testfiles::put32;
-using testfiles::putFloat;
-using testfiles::TempDir;
-using testfiles::writeFile;
+using quenta_test::bankHeader;
+using quenta_test::programHeader;
+using quenta_test::put32;
+using quenta_test::putFloat;
+using quenta_test::TempDir;
+using quenta_test::writeFile;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -43,9 +43,9 @@ std::string listLine(const std::string& listing, int index) {
 std::string listWith(const std::vector<std::string>& args, const TempDir& dir) {
   std::string cmd = std::string(QUENTA_RENDER_EXE) + " --plugin '" + QUENTA_SO_PATH + "' --list-params";
   for (const std::string& a : args) cmd += " '" + a + "'";
-  cmd += " >'" + dir.file("list.txt") + "' 2>&1";
+  cmd += " >'" + dir.File("list.txt") + "' 2>&1";
   int rc = std::system(cmd.c_str());
-  std::string out = testfiles::slurp(dir.file("list.txt"));
+  std::string out = quenta_test::slurp(dir.File("list.txt"));
   EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << out;
   return out;
 }
@@ -72,24 +72,24 @@ TEST_F(RealPlugin, ProgramAndBankFilesComeBackThroughTheTool) {
   Bytes fxp = programHeader("FPCh", (uint32_t)e->uniqueID, (uint32_t)e->version, (uint32_t)e->numParams, "From test");
   put32(fxp, (uint32_t)state.size());
   fxp.insert(fxp.end(), state.begin(), state.end());
-  writeFile(dir.file("chunk.fxp"), fxp);
+  writeFile(dir.File("chunk.fxp"), fxp);
 
   // Program, parameter form: every normalised value as a big-endian float.
   Bytes params = programHeader("FxCk", (uint32_t)e->uniqueID, (uint32_t)e->version, (uint32_t)e->numParams, "Params");
   for (int i = 0; i < e->numParams; ++i) putFloat(params, host.getParameter(i));
-  writeFile(dir.file("params.fxp"), params);
+  writeFile(dir.File("params.fxp"), params);
 
   // Bank, chunk form.
   Bytes bankChunk = chunkOf(host, 0);
   Bytes fxb = bankHeader("FBCh", (uint32_t)e->uniqueID, (uint32_t)e->version, (uint32_t)e->numPrograms, 0);
   put32(fxb, (uint32_t)bankChunk.size());
   fxb.insert(fxb.end(), bankChunk.begin(), bankChunk.end());
-  writeFile(dir.file("bank.fxb"), fxb);
+  writeFile(dir.File("bank.fxb"), fxb);
 
   // The value column starts at 25 (see listParams).
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"--program", dir.file("chunk.fxp")},
-                                               std::vector<std::string>{"--program", dir.file("params.fxp")},
-                                               std::vector<std::string>{"--bank", dir.file("bank.fxb")}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--program", dir.File("chunk.fxp")},
+                                               std::vector<std::string>{"--program", dir.File("params.fxp")},
+                                               std::vector<std::string>{"--bank", dir.File("bank.fxb")}}) {
     std::string line = listLine(listWith(args, dir), kFinal);
     EXPECT_EQ(line.substr(25), changed) << args[1];
   }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace smf {
+namespace quenta_test::smf {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -62,4 +62,4 @@ inline Bytes file(int format, int division, std::initializer_list<Bytes> tracks)
   return f;
 }
 
-}  // namespace smf
+}  // namespace quenta_test::smf

@@ -12,44 +12,13 @@
 #include <string>
 #include <vector>
 
-namespace testfiles {
+#include "support/test_files.h"
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/quenta-render-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    mPath = made ? made : "/tmp";
-  }
-  ~TempDir() {
-    if (mPath != "/tmp") std::filesystem::remove_all(mPath);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
+namespace quenta_test {
 
-  std::string file(const std::string& name) const { return mPath + "/" + name; }
-  // The names in the folder, sorted.
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(mPath)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  std::string mPath;
-};
-
-inline std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
+inline std::string slurp(const std::string& path) { return ReadFile(path); }
 inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write((const char*)bytes.data(), (std::streamsize)bytes.size());
+  WriteFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 inline void put32(std::vector<uint8_t>& b, uint32_t v) {
@@ -92,4 +61,4 @@ inline std::vector<uint8_t> bankHeader(const char* tag, uint32_t id, uint32_t ve
   return b;
 }
 
-}  // namespace testfiles
+}  // namespace quenta_test

@@ -16,9 +16,11 @@
 #include "test_files.h"
 #include "tools/quenta_render/midi_file.h"
 
-using testfiles::slurp;
-using testfiles::TempDir;
-using testfiles::writeFile;
+using namespace quenta_test;
+
+using quenta_test::slurp;
+using quenta_test::TempDir;
+using quenta_test::writeFile;
 
 namespace {
 
@@ -45,12 +47,12 @@ ToolRun runTool(const std::vector<std::string>& args, bool withPlugin = true) {
   std::string cmd = quote(QUENTA_RENDER_EXE);
   if (withPlugin) cmd += " --plugin " + quote(QUENTA_SO_PATH);
   for (const std::string& a : args) cmd += " " + quote(a);
-  cmd += " >" + quote(io.file("out")) + " 2>" + quote(io.file("err")) + " </dev/null";
+  cmd += " >" + quote(io.File("out")) + " 2>" + quote(io.File("err")) + " </dev/null";
   ToolRun r;
   int rc = std::system(cmd.c_str());
   r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  r.out = slurp(io.file("out"));
-  r.err = slurp(io.file("err"));
+  r.out = slurp(io.File("out"));
+  r.err = slurp(io.File("err"));
   return r;
 }
 
@@ -91,10 +93,10 @@ TEST(Tool, RendersTheDemoPieceToItsLengthPlusTheTail) {
   EXPECT_GE(firstKey->seconds, 0.1);
 
   TempDir dir;
-  ToolRun r = runTool({QUENTA_DEMO_MIDI, "-o", dir.file("demo.wav"), "-r", "44100", "-b", "300", "--tail", "0.5",
+  ToolRun r = runTool({QUENTA_DEMO_MIDI, "-o", dir.File("demo.wav"), "-r", "44100", "-b", "300", "--tail", "0.5",
                    "--bench"});
   ASSERT_EQ(r.status, 0) << r.err;
-  SF_INFO info = wavInfo(dir.file("demo.wav"));
+  SF_INFO info = wavInfo(dir.File("demo.wav"));
   EXPECT_EQ(info.frames, qrender::secondsToFrame(demo.lengthSeconds, 44100) + 22050);
   EXPECT_EQ(info.samplerate, 44100);
   EXPECT_EQ(info.channels, 2);
@@ -103,64 +105,64 @@ TEST(Tool, RendersTheDemoPieceToItsLengthPlusTheTail) {
   EXPECT_NE(r.out.find(" dBFS"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("realtime factor: "), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("ns per sample"), std::string::npos) << r.out;
-  EXPECT_EQ(dir.entries(), std::vector<std::string>{"demo.wav"});
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"demo.wav"});
 }
 
 TEST(Tool, Pcm24QuietAndTheDefaultOutputName) {
   TempDir dir;
-  writeFile(dir.file("short.mid"), kShortSong);
-  ToolRun r = runTool({dir.file("short.mid"), "--format", "pcm24", "--tail", "0.1", "-q"});
+  writeFile(dir.File("short.mid"), kShortSong);
+  ToolRun r = runTool({dir.File("short.mid"), "--format", "pcm24", "--tail", "0.1", "-q"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.out.empty()) << r.out;
   EXPECT_TRUE(r.err.empty()) << r.err;
-  SF_INFO info = wavInfo(dir.file("short.wav"));
+  SF_INFO info = wavInfo(dir.File("short.wav"));
   EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
   EXPECT_EQ(info.frames, 24000 + 4800);  // 0.5 s of song at 48000 Hz, 0.1 s of tail
 }
 
 TEST(Tool, BadInputGivesOneLineAndNoFile) {
   TempDir dir;
-  std::string out = dir.file("out.wav");
-  writeFile(dir.file("short.mid"), kShortSong);
+  std::string out = dir.File("out.wav");
+  writeFile(dir.File("short.mid"), kShortSong);
   smf::Bytes broken(kShortSong.begin(), kShortSong.end() - 6);
-  writeFile(dir.file("broken.mid"), broken);
-  writeFile(dir.file("text.mid"), {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'd', 'i', ' ', 'f', 'i', 'l', 'e'});
+  writeFile(dir.File("broken.mid"), broken);
+  writeFile(dir.File("text.mid"), {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'd', 'i', ' ', 'f', 'i', 'l', 'e'});
   std::vector<uint8_t> foreign(160, 0);
   std::memcpy(foreign.data(), "CcnK\0\0\0\0FBCh\0\0\0\2xxxx", 20);
   foreign[159] = 4;  // chunk size 4
   foreign.insert(foreign.end(), {1, 2, 3, 4});
-  writeFile(dir.file("foreign.fxb"), foreign);
+  writeFile(dir.File("foreign.fxb"), foreign);
 
-  expectOneLineError(runTool({dir.file("missing.mid"), "-o", out}), "missing.mid: No such file or directory");
-  expectOneLineError(runTool({dir.file("broken.mid"), "-o", out}), "broken.mid: track 1 is truncated");
-  expectOneLineError(runTool({dir.file("text.mid"), "-o", out}), "text.mid: not a Standard MIDI File");
-  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--set", "No Such Param=1"}),
+  expectOneLineError(runTool({dir.File("missing.mid"), "-o", out}), "missing.mid: No such file or directory");
+  expectOneLineError(runTool({dir.File("broken.mid"), "-o", out}), "broken.mid: track 1 is truncated");
+  expectOneLineError(runTool({dir.File("text.mid"), "-o", out}), "text.mid: not a Standard MIDI File");
+  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--set", "No Such Param=1"}),
                      "unknown parameter \"No Such Param\"");
-  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--set", "A:Cutoff=1.5"}),
+  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--set", "A:Cutoff=1.5"}),
                      "1.5 is out of range (0.00 to 1.00)");
-  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--bank", dir.file("none.fxb")}),
+  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--bank", dir.File("none.fxb")}),
                      "none.fxb: No such file or directory");
-  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--bank", dir.file("foreign.fxb")}),
+  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--bank", dir.File("foreign.fxb")}),
                      "foreign bank: made for plug-in ID 'xxxx', this plug-in is 'qnta'");
-  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--program", dir.file("short.mid")}),
+  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--program", dir.File("short.mid")}),
                      "not a VST program file");
-  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "-p", "64"}), "program number 64 out of range (0 to 63)");
-  expectOneLineError(runTool({dir.file("short.mid"), "-o", dir.file("no/such/dir/out.wav")}), "no/such/dir");
-  expectOneLineError(runTool({dir.file("short.mid"), "-o", out, "--plugin", dir.file("short.mid")}, false),
+  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "-p", "64"}), "program number 64 out of range (0 to 63)");
+  expectOneLineError(runTool({dir.File("short.mid"), "-o", dir.File("no/such/dir/out.wav")}), "no/such/dir");
+  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--plugin", dir.File("short.mid")}, false),
                      "cannot load plug-in");
-  expectOneLineError(runTool({dir.file("short.mid"), "-r", "22"}), "sample rate", 2);
+  expectOneLineError(runTool({dir.File("short.mid"), "-r", "22"}), "sample rate", 2);
   expectOneLineError(runTool({"--list-params", "--wrong"}), "unknown option --wrong", 2);
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"broken.mid", "foreign.fxb", "short.mid", "text.mid"}));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"broken.mid", "foreign.fxb", "short.mid", "text.mid"}));
 }
 
 TEST(Tool, FailedRunKeepsAnExistingOutput) {
   TempDir dir;
-  writeFile(dir.file("short.mid"), kShortSong);
-  writeFile(dir.file("out.wav"), {'o', 'l', 'd'});
-  ToolRun r = runTool({dir.file("short.mid"), "-o", dir.file("out.wav"), "--set", "Final=not a number"});
+  writeFile(dir.File("short.mid"), kShortSong);
+  writeFile(dir.File("out.wav"), {'o', 'l', 'd'});
+  ToolRun r = runTool({dir.File("short.mid"), "-o", dir.File("out.wav"), "--set", "Final=not a number"});
   EXPECT_NE(r.status, 0);
-  EXPECT_EQ(slurp(dir.file("out.wav")), "old");
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"out.wav", "short.mid"}));
+  EXPECT_EQ(slurp(dir.File("out.wav")), "old");
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"out.wav", "short.mid"}));
 }
 
 TEST(Tool, ListParamsWithSettingsByName) {
@@ -211,20 +213,20 @@ TEST(Tool, ChannelPlaysOnlyItsPartAndMixAddsToTheFile) {
   // Two notes on MIDI channel 2 (status 0x91), none elsewhere.
   const smf::Bytes song = smf::file(
       0, 96, {smf::track({{0, {0x91, 57, 100}}, {0, {0x91, 64, 100}}, {96, {0x81, 57, 0}}, {0, {0x81, 64, 0}}})});
-  writeFile(dir.file("song.mid"), song);
-  const std::vector<std::string> common = {dir.file("song.mid"), "--tail", "0.2", "-q"};
+  writeFile(dir.File("song.mid"), song);
+  const std::vector<std::string> common = {dir.File("song.mid"), "--tail", "0.2", "-q"};
   auto run = [&](std::vector<std::string> extra) {
     std::vector<std::string> args = common;
     args.insert(args.end(), extra.begin(), extra.end());
     return runTool(args);
   };
-  ASSERT_EQ(run({"-o", dir.file("all.wav")}).status, 0);
-  ASSERT_EQ(run({"-o", dir.file("two.wav"), "--channel", "2"}).status, 0);
-  ASSERT_EQ(run({"-o", dir.file("one.wav"), "--channel", "1"}).status, 0);
-  const std::vector<float> all = wavSamples(dir.file("all.wav"));
+  ASSERT_EQ(run({"-o", dir.File("all.wav")}).status, 0);
+  ASSERT_EQ(run({"-o", dir.File("two.wav"), "--channel", "2"}).status, 0);
+  ASSERT_EQ(run({"-o", dir.File("one.wav"), "--channel", "1"}).status, 0);
+  const std::vector<float> all = wavSamples(dir.File("all.wav"));
   ASSERT_FALSE(all.empty());
-  EXPECT_EQ(wavSamples(dir.file("two.wav")), all);
-  const std::vector<float> one = wavSamples(dir.file("one.wav"));
+  EXPECT_EQ(wavSamples(dir.File("two.wav")), all);
+  const std::vector<float> one = wavSamples(dir.File("one.wav"));
   ASSERT_EQ(one.size(), all.size());  // the song keeps its length without its notes
   EXPECT_TRUE(std::all_of(one.begin(), one.end(), [](float x) { return x == 0.0f; }));
   float peak = 0.0f;
@@ -232,16 +234,16 @@ TEST(Tool, ChannelPlaysOnlyItsPartAndMixAddsToTheFile) {
   EXPECT_GT(peak, 0.01f);
 
   // Mixing the same render in again doubles every sample; a longer file keeps its length.
-  ToolRun mixed = runTool({dir.file("song.mid"), "--tail", "0.2", "-o", dir.file("all.wav"), "--mix"});
+  ToolRun mixed = runTool({dir.File("song.mid"), "--tail", "0.2", "-o", dir.File("all.wav"), "--mix"});
   ASSERT_EQ(mixed.status, 0) << mixed.err;
   EXPECT_NE(mixed.out.find("mixed into"), std::string::npos) << mixed.out;
-  const std::vector<float> twice = wavSamples(dir.file("all.wav"));
+  const std::vector<float> twice = wavSamples(dir.File("all.wav"));
   ASSERT_EQ(twice.size(), all.size());
   for (size_t i = 0; i < all.size(); ++i) ASSERT_EQ(twice[i], 2.0f * all[i]) << "sample " << i;
-  ASSERT_EQ(run({"-o", dir.file("all.wav"), "--mix", "--tail", "0"}).status, 0);
-  EXPECT_EQ(wavSamples(dir.file("all.wav")).size(), all.size());
+  ASSERT_EQ(run({"-o", dir.File("all.wav"), "--mix", "--tail", "0"}).status, 0);
+  EXPECT_EQ(wavSamples(dir.File("all.wav")).size(), all.size());
 
-  expectOneLineError(run({"-o", dir.file("none.wav"), "--mix"}), "cannot mix into");
-  ASSERT_EQ(run({"-o", dir.file("fast.wav"), "-r", "44100"}).status, 0);
-  expectOneLineError(run({"-o", dir.file("fast.wav"), "--mix"}), "not a stereo file at 48000 Hz");
+  expectOneLineError(run({"-o", dir.File("none.wav"), "--mix"}), "cannot mix into");
+  ASSERT_EQ(run({"-o", dir.File("fast.wav"), "-r", "44100"}).status, 0);
+  expectOneLineError(run({"-o", dir.File("fast.wav"), "--mix"}), "not a stereo file at 48000 Hz");
 }

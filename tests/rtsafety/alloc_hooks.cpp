@@ -16,7 +16,7 @@
 #define QUENTA_ALLOC_HOOKS 1
 #endif
 
-namespace alloc_hooks {
+namespace quenta_test::alloc_hooks {
 namespace {
 
 // Plain static TLS in the executable: reading it never allocates.
@@ -51,27 +51,27 @@ void FailAfter(size_t bytes, int allowed) {
 
 void Succeed() { tFailBytes = 0; }
 
-}  // namespace alloc_hooks
+}  // namespace quenta_test::alloc_hooks
 
 #if QUENTA_ALLOC_HOOKS
 
 namespace {
 // True when an allocation of this size is to fail.
 bool Fails(size_t bytes) {
-  if (alloc_hooks::tFailBytes == 0 || bytes != alloc_hooks::tFailBytes) return false;
-  if (alloc_hooks::tFailAllowed > 0) {
-    --alloc_hooks::tFailAllowed;
+  if (quenta_test::alloc_hooks::tFailBytes == 0 || bytes != quenta_test::alloc_hooks::tFailBytes) return false;
+  if (quenta_test::alloc_hooks::tFailAllowed > 0) {
+    --quenta_test::alloc_hooks::tFailAllowed;
     return false;
   }
   return true;
 }
 }  // namespace
 
-using alloc_hooks::gDeletes;
-using alloc_hooks::gFrees;
-using alloc_hooks::gMallocs;
-using alloc_hooks::gNews;
-using alloc_hooks::tCounting;
+using quenta_test::alloc_hooks::gDeletes;
+using quenta_test::alloc_hooks::gFrees;
+using quenta_test::alloc_hooks::gMallocs;
+using quenta_test::alloc_hooks::gNews;
+using quenta_test::alloc_hooks::tCounting;
 
 // glibc's own allocator entry points, which its malloc and friends are aliases of. Forwarding
 // to them (rather than looking up the next malloc with dlsym, which may itself allocate) keeps

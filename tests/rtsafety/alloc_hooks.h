@@ -13,7 +13,7 @@
 
 #include <cstddef>
 
-namespace alloc_hooks {
+namespace quenta_test::alloc_hooks {
 
 struct Counts {
   long mallocs = 0;  // malloc, calloc, realloc, posix_memalign, aligned_alloc, memalign, valloc
@@ -34,4 +34,4 @@ Counts End();
 void FailAfter(size_t bytes, int allowed);
 void Succeed();
 
-}  // namespace alloc_hooks
+}  // namespace quenta_test::alloc_hooks

@@ -24,6 +24,8 @@
 #include "support/x11_rig.h"
 #include "support/xvfb.h"
 
+using namespace quenta_test;
+
 using quenta_test::TestHost;
 
 namespace {

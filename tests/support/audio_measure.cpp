@@ -3,7 +3,7 @@
 #include <cmath>
 #include <complex>
 
-namespace audio {
+namespace quenta_test::audio {
 namespace {
 constexpr double kPi = 3.141592653589793238462643383279;
 
@@ -102,4 +102,4 @@ double toneAmplitude(const double* x, int n, double freq, double sampleRate) {
   return 2.0 * std::abs(s) / windowSum;
 }
 
-}  // namespace audio
+}  // namespace quenta_test::audio

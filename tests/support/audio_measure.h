@@ -2,7 +2,7 @@
 // Measurements on rendered audio for the tests: level, pitch, duty cycle, spectrum, timing.
 #include <vector>
 
-namespace audio {
+namespace quenta_test::audio {
 
 double rms(const double* x, int n);
 double peak(const double* x, int n);  // largest magnitude
@@ -36,4 +36,4 @@ inline double crossingFrequency(const std::vector<double>& x, double sampleRate,
   return crossingFrequency(x.data(), int(x.size()), sampleRate, rising);
 }
 
-}  // namespace audio
+}  // namespace quenta_test::audio

@@ -16,7 +16,7 @@ int __real_rename(const char* from, const char* to);
 int __real_access(const char* path, int mode);
 }
 
-namespace syscall_hooks {
+namespace quenta_test::syscall_hooks {
 namespace {
 
 thread_local bool tRecording = false;
@@ -60,9 +60,9 @@ std::string End() {
 void DenyWrite(const std::string& path) { gDenied.insert(path); }
 void AllowAll() { gDenied.clear(); }
 
-}  // namespace syscall_hooks
+}  // namespace quenta_test::syscall_hooks
 
-using namespace syscall_hooks;
+using namespace quenta_test::syscall_hooks;
 
 extern "C" {
 

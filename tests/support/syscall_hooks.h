@@ -8,7 +8,7 @@
 // interceptor).
 #include <string>
 
-namespace syscall_hooks {
+namespace quenta_test::syscall_hooks {
 
 // Starts recording on this thread.
 void Begin();
@@ -22,4 +22,4 @@ std::string End();
 void DenyWrite(const std::string& path);
 void AllowAll();
 
-}  // namespace syscall_hooks
+}  // namespace quenta_test::syscall_hooks

@@ -178,7 +178,7 @@ TEST(Threads, TheLampsAreReadWhileTheAudioThreadRenders) {
   // The editor's timer reads the lamps without the plug-in's lock while the audio thread
   // renders: the general envelope, started by every note and falling by itself, and the
   // modulation generators and the sample and hold, which run all the time.
-  qtest::Direct d;
+  quenta_test::Direct d;
   d.Set(kGEGSrc1, kTrigMlt);
   d.Set(kGEGAuto, 1.0);
   AEffect* e = d.q().GetAEffect();

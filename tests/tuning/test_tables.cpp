@@ -2,7 +2,7 @@
 // Block, informs the host, and is recognised again; anything off by a cent is "custom".
 #include "tuning/tuning_fixture.h"
 
-using namespace tuningtest;
+using namespace quenta_test;
 
 namespace {
 
@@ -45,10 +45,10 @@ TEST(TuningTables, DegreesMapToTheirPitchClasses) {
 
 TEST(TuningTables, ApplyingGoesThroughTheEditorPathToTheHost) {
   Tuned q;
-  qtest::Log().automated.clear();
+  Log().automated.clear();
   ASSERT_TRUE(q.q().setMicroTuning(kBlockB, kJust));
   // Each of the twelve is reported when set, then every parameter once more.
-  const std::vector<int>& a = qtest::Log().automated;
+  const std::vector<int>& a = Log().automated;
   ASSERT_EQ(a.size(), size_t(kMicroTuningDegrees + kNumParams));
   for (int k = 0; k < kMicroTuningDegrees; ++k) EXPECT_EQ(a[size_t(k)], BlockParam(kBlockB, paramIndices[k]));
   for (int i = 0; i < kNumParams; ++i) EXPECT_EQ(a[size_t(kMicroTuningDegrees + i)], i);
@@ -74,13 +74,13 @@ TEST(TuningTables, OneCentOffAnywhereIsCustom) {
 TEST(TuningTables, BlocksAndTablesOutsideTheirRangesDoNothing) {
   Tuned q;
   const std::vector<double> before = q.All();
-  qtest::Log().automated.clear();
+  Log().automated.clear();
   EXPECT_FALSE(q.q().setMicroTuning(-1, kJust));
   EXPECT_FALSE(q.q().setMicroTuning(kNumBlocks, kJust));
   EXPECT_FALSE(q.q().setMicroTuning(kBlockA, -1));
   EXPECT_FALSE(q.q().setMicroTuning(kBlockA, kNumMicroTunings));
   EXPECT_EQ(q.All(), before);
-  EXPECT_TRUE(qtest::Log().automated.empty());
+  EXPECT_TRUE(Log().automated.empty());
   EXPECT_EQ(q.q().getMicroTuning(-1), -1);
   EXPECT_EQ(q.q().getMicroTuning(kNumBlocks), -1);
 }

@@ -2,7 +2,7 @@
 // audio, moves by the temperament's deviation for its pitch class.
 #include "tuning/tuning_fixture.h"
 
-using namespace tuningtest;
+using namespace quenta_test;
 
 namespace {
 
@@ -28,8 +28,8 @@ double PlayTuned(int tuning, int note) {
     double* outs[2] = {left.data() + start, right.data() + start};
     q.q().ProcessDoubleReplacing(nullptr, outs, n);
   }
-  EXPECT_GT(qtest::Rms(left, kFrom, kCount), 0.01) << "key " << note << " is silent";
-  return qtest::CrossingHz(left, kFrom, kCount, kRate);
+  EXPECT_GT(quenta_test::Rms(left, kFrom, kCount), 0.01) << "key " << note << " is silent";
+  return quenta_test::CrossingHz(left, kFrom, kCount, kRate);
 }
 
 // The pitch the engine plays for a key with a deviation in cents: 1.28 units per cent,
@@ -48,13 +48,13 @@ TEST(TunedPitch, JustMovesEachPitchClassByItsDeviation) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const double want = qtest::PitchHz(TunedPitch(c.note, microTuningDeviation(kJust, c.degree - 1)));
-    const double equal = qtest::NoteTableHz(c.note);
+    const double want = quenta_test::PitchHz(TunedPitch(c.note, microTuningDeviation(kJust, c.degree - 1)));
+    const double equal = quenta_test::NoteTableHz(c.note);
     ASSERT_GT(std::fabs(want - equal), 0.25) << "the deviation must be measurable";
     EXPECT_NEAR(PlayTuned(kJust, c.note), want, 0.05);
   }
   // E4 lies 2 units (1.5625 cents) above equal temperament: 329.934 Hz instead of 329.628.
-  EXPECT_NEAR(qtest::PitchHz(TunedPitch(64, microTuningDeviation(kJust, 6))), 329.934, 0.001);
+  EXPECT_NEAR(quenta_test::PitchHz(TunedPitch(64, microTuningDeviation(kJust, 6))), 329.934, 0.001);
 }
 
 TEST(TunedPitch, PentatonicPlaysASharpAsA) {

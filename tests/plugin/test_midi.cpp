@@ -1,4 +1,4 @@
-// MIDI messages: decoding of every kind, building, and the hex text of SysEx data.
+// MIDI messages: decoding of every kind, the pitch wheel both ways.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -67,20 +67,6 @@ TEST(MidiDecode, PitchWheelSpansMinusOneToJustBelowOne) {
                                        << int(m.mData2);
 }
 
-TEST(MidiBuild, NotesAndControllers) {
-  IMidiMsg m(99, 1, 2, 3);
-  m.MakeNoteOnMsg(60, 100, 17, 3);
-  EXPECT_TRUE(Bytes(m, 17, 0x93, 60, 100));
-  m.MakeNoteOffMsg(61, 5, 15);
-  EXPECT_TRUE(Bytes(m, 5, 0x8F, 61, 0));
-  m.MakeControlChangeMsg(IMidiMsg::kModWheel, 0.5, 2);
-  EXPECT_TRUE(Bytes(m, 0, 0xB2, 1, 63));  // 63.5 truncated
-  m.MakeControlChangeMsg(IMidiMsg::kAllNotesOff, 1.0, 0);
-  EXPECT_TRUE(Bytes(m, 0, 0xB0, 123, 127));
-  m.Clear();
-  EXPECT_TRUE(Bytes(m, 0, 0, 0, 0));
-}
-
 TEST(MidiBuild, PitchWheel) {
   const struct {
     double value;
@@ -98,33 +84,6 @@ TEST(MidiBuild, PitchWheel) {
     m.MakePitchWheelMsg(v);
     EXPECT_NEAR(m.PitchWheel(), v, 1.0 / 8192.0) << v;
   }
-}
-
-std::string SysEx(int bufferLength, const std::vector<uint8_t>& data, bool nullData = false) {
-  char buf[64];
-  std::memset(buf, '#', sizeof buf);
-  SysExStr(buf, bufferLength, nullData ? nullptr : data.data(), (int)data.size());
-  // Nothing is written beyond the buffer.
-  for (int i = bufferLength; i < (int)sizeof buf; ++i) EXPECT_EQ(buf[i], '#') << bufferLength;
-  return buf;
-}
-
-TEST(MidiSysEx, HexTextFitsTheBuffer) {
-  const std::vector<uint8_t> d = {0xF0, 0x7E, 0xF7};
-  EXPECT_EQ(SysEx(7, d), "F0 7E");
-  EXPECT_EQ(SysEx(9, d), "F0 7E F7");
-  EXPECT_EQ(SysEx(64, d), "F0 7E F7");
-  EXPECT_EQ(SysEx(3, d), "F0");
-  EXPECT_EQ(SysEx(2, d), "");
-  EXPECT_EQ(SysEx(8, {0x0a, 0xbc}), "0A BC");
-  EXPECT_EQ(SysEx(16, d, true), "");
-  EXPECT_EQ(SysEx(16, {}), "");
-
-  ISysEx s(12, d.data(), 3);
-  s.Clear();
-  EXPECT_EQ(s.mOffset, 0);
-  EXPECT_EQ(s.mSize, 0);
-  EXPECT_EQ(s.mData, nullptr);
 }
 
 }  // namespace
