@@ -37,21 +37,6 @@ TEST(MidiLearn, ParameterThenControllerMakesThePairingAndEndsLearning) {
   EXPECT_NEAR(a.Normalized(kFinal), 1.0, 1e-12);
 }
 
-TEST(MidiLearn, ControllerThenParameterWaitsForTheParameter) {
-  FreshHome home;
-  Instance a;
-  Quenta& q = a.q();
-  ASSERT_EQ(q.getLearnParam(), -1);
-  q.doMidiLearn(true);
-  a.Midi(0xB1, 20, 5);  // any channel
-  EXPECT_EQ(q.getLearnCC(), 20);
-  EXPECT_TRUE(q.isMidiLearn());
-  EXPECT_EQ(q.getCCMap(20), -1);
-  a.Turn(kCutoffA, 0.4);
-  EXPECT_EQ(q.getCCMap(20), kCutoffA);
-  EXPECT_FALSE(q.isMidiLearn());
-}
-
 TEST(MidiUnlearn, AMovedControllerLosesItsPairing) {
   FreshHome home;
   home.WriteIni("[MIDI Control]\nCC11=183\nCC12=61\n");

@@ -145,6 +145,10 @@ TEST_F(ProgramOps, CopyTakesUnsavedEditsAndPasteOntoItselfRestoresThem) {
   q.changePreset(1);
   mA.Turn(kFinal, 0.45);  // not saved into program 1 yet
   q.copyPreset();
+  // Copying stores the edit in the program too.
+  ByteChunk live;
+  q.SerializeState(&live);
+  EXPECT_TRUE(q.GetPreset(1)->mChunk.IsEqual(&live));
   mA.Turn(kFinal, 0.9);
   q.pastePreset();
   EXPECT_NEAR(mA.Normalized(kFinal), 0.45, 1e-9);

@@ -108,37 +108,6 @@ TEST(MG, WaveformsHaveTheirShapeAndPeriod) {
   EXPECT_DOUBLE_EQ(t[1 + period / 2], 1.0);
 }
 
-TEST(MG, PlainNoiseIsUniformAndUncorrelated) {
-  int32_t seed = MG::kNoiseSeedStart;
-  EXPECT_EQ(MG::getNoise(seed), 16807 * 4.6566129e-10);
-
-  MG mg;
-  mg.setWaveForm(MG::kNoisePlain);
-  const int n = 1 << 18;
-  const std::vector<double> x = render(mg, n);
-  const double mean = std::accumulate(x.begin(), x.end(), 0.0) / n;
-  double var = 0.0, lag1 = 0.0;
-  for (int i = 0; i < n; ++i) {
-    var += (x[size_t(i)] - mean) * (x[size_t(i)] - mean);
-    if (i > 0) lag1 += (x[size_t(i)] - mean) * (x[size_t(i - 1)] - mean);
-  }
-  var /= n;
-  EXPECT_NEAR(mean, 0.0, 0.005);
-  EXPECT_NEAR(var, 1.0 / 3.0, 0.005);  // uniform over -1 .. +1
-  EXPECT_NEAR(lag1 / n / var, 0.0, 0.01);
-  EXPECT_LE(audio::peak(x), 1.0 + 1e-8);
-  EXPECT_GT(audio::peak(x), 0.999);
-  EXPECT_NEAR(octaveSlope(x, 93.75, 24000.0), 0.0, 0.3);  // white
-
-  // Deterministic from init, per generator.
-  MG other;
-  other.setWaveForm(MG::kNoisePlain);
-  EXPECT_EQ(render(other, 1000), std::vector<double>(x.begin(), x.begin() + 1000));
-  mg.init();
-  mg.setWaveForm(MG::kNoisePlain);
-  EXPECT_EQ(render(mg, 1000), std::vector<double>(x.begin(), x.begin() + 1000));
-}
-
 TEST(MG, GeneratorsSharingASeedDrawFromOneSequence) {
   int32_t seed = MG::kNoiseSeedStart;
   MG a, b;

@@ -245,30 +245,6 @@ TEST(FactorySource, RejectsUnknownNamesAndValuesNamingProgramAndLine) {
   }
 }
 
-TEST(FactorySource, RejectsMalformedLinesWithTheirLine) {
-  struct Case {
-    std::string text;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {"Final = 0.3\n", "test.txt:1: setting before the first program header"},
-      {"[One]\nFinal 0.3\n", "test.txt:2: program \"One\": expected NAME = VALUE"},
-      {"[One]\nD:Cutoff = 0.3\n", "test.txt:2: program \"One\": \"D\" is not a Block"},
-      {"[One]\nAA:Cutoff = 0.3\n", "\"AA\" is not a Block"},
-      {"[One]\nA:Cutoff =\n", "test.txt:2: program \"One\": missing value for A:Cutoff"},
-      {"[One]\n[One]\n", "test.txt:2: program name \"One\" is already used at line 1"},
-      {"[One\n", "test.txt:1: a program header must end with \"]\""},
-      {"[ ]\n", "test.txt:1: empty program name"},
-      {"[A Name Far Too Long For Hosts]\n", "longer than 24 characters"},
-  };
-  for (const Case& c : cases) {
-    std::vector<factory::ProgramSource> programs;
-    std::string error;
-    EXPECT_FALSE(factory::parseProgramSource(c.text, "test.txt", programs, error)) << c.text;
-    EXPECT_NE(error.find(c.expected), std::string::npos) << "\"" << error << "\" lacks \"" << c.expected << "\"";
-  }
-}
-
 TEST(FactorySource, AppliesValuesOverTheDefaults) {
   Instrument inst;
   // Something off the defaults first: applying a program must put it back.

@@ -110,55 +110,6 @@ TEST(ModulationGenerators, MG1SquareGatesABlockThroughThePatchPanel) {
   EXPECT_NEAR(double(onFrames) / frames, 0.5, 0.03);
 }
 
-// MG1A (and MG2A) per frame on a directly made instance.
-std::vector<double> SourcePerFrame(Direct& d, int source, int frames) {
-  std::vector<double> v;
-  for (int i = 0; i < frames; ++i) {
-    d.Frame();
-    v.push_back(d.Source(source));
-  }
-  return v;
-}
-
-double LagCorrelation(const std::vector<double>& v) {
-  double s = 0, s0 = 0;
-  for (size_t i = 1; i < v.size(); ++i) {
-    s += v[i] * v[i - 1];
-    s0 += v[i] * v[i];
-  }
-  return s / s0;
-}
-
-TEST(ModulationGenerators, NoiseEntriesKeepTheirStoredMeaning) {
-  // Entry 5 ("Pink Noise") is the plain noise, entry 4 ("White Noise") the filtered one:
-  // stored programs depend on the entries, not on the texts.
-  auto noise = [](int entry, const char* text) {
-    Direct d;
-    const int index = BlockParam(kBlockA, kMG1Wave);
-    EXPECT_STREQ(d.q().GetParam(index)->GetDisplayText(entry), text);
-    d.Set(index, entry);
-    return SourcePerFrame(d, kSrcMG1A, 1000);
-  };
-  std::vector<double> plain = noise(5, "Pink Noise"), filtered = noise(4, "White Noise");
-  for (double v : plain) EXPECT_LE(std::fabs(v), 1.0);
-  EXPECT_LT(std::fabs(LagCorrelation(plain)), 0.1);
-  EXPECT_GT(LagCorrelation(filtered), 0.3);
-}
-
-TEST(ModulationGenerators, MG1AmountSourceScalesTheSource) {
-  Direct d;
-  d.Set(BlockParam(kBlockA, kMG1Wave), 3);  // square: +-1
-  d.Set(BlockParam(kBlockA, kMG1MSrc), kSrcMWPlus);
-  d.Frame();
-  EXPECT_EQ(d.Source(kSrcMG1A), 0.0);  // wheel at 0
-  d.Midi(0xB0, 1, 127);
-  d.Frame();
-  EXPECT_EQ(std::fabs(d.Source(kSrcMG1A)), 1.0);
-  d.Midi(0xB0, 1, 64);
-  d.Frame();
-  EXPECT_DOUBLE_EQ(std::fabs(d.Source(kSrcMG1A)), 64.0 / 127.0);
-}
-
 TEST(ModulationGenerators, MG2StepsOncePerFrame) {
   // MG2 at 20 Hz: 50 frames per cycle, triangle, trigger once per cycle.
   Direct d;

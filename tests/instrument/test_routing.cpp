@@ -159,47 +159,6 @@ TEST(Routing, LagsStayWithinTheirInputsRangeWhileTheKnobMoves) {
   EXPECT_EQ(d.Source(kSrcLag1), held);
 }
 
-TEST(Routing, EverySourceReachesAnInput) {
-  // Drive every source to a value of its own, then patch each one in turn into attenuator 1
-  // (factor 1): its output must be the source's cell.
-  Direct d;
-  for (int v = 0; v < 8; ++v) d.Set(kVC1Src + v, 20 + v);
-  d.Set(kVP1Src, kSrcKey);
-  d.Set(kVP1A, 0.3);
-  d.Set(kVP1B, -0.7);
-  d.Set(kVP2Src, kSrcMW);
-  d.Set(kVP2A, 0.9);
-  d.Set(kLag1Src, kSrc5V);
-  d.Set(kLag2Src, kSrcKey);
-  d.Set(kAtn2Src, kSrcKey);
-  d.Set(kAtn2, 0.5);
-  d.Set(kAtn3Src, kSrcPB);
-  d.Set(kAtn3, -0.8);
-  d.Set(kGEGSrc1, kTrigMlt);
-  d.Set(kGEGAtk, 0.5);
-  d.Set(kSHIn, kSrcKey);
-  d.Set(kSHFreq, 20.0);
-  for (int b = 0; b < kNumBlocks; ++b) {
-    d.Set(BlockParam(b, kMG1Freq), 3.0 + b);
-    d.Set(BlockParam(b, kMG2Freq), 5.0 + b);
-  }
-  d.Set(kAtn1, 1.0);
-  d.q().setNoteOn(100, 90);
-  d.Midi(0xE0, 0, 0x30);  // bend up half way
-  d.Midi(0xB0, 1, 100);
-  for (int v = 0; v < 8; ++v) d.Midi(0xB0, uint8_t(20 + v), uint8_t(10 + 13 * v));
-  d.Frame(130);
-  int nonZero = 0;
-  for (int s = kSrc5V; s < kNumModSources; ++s) {
-    d.Set(kAtn1Src, s);
-    d.Frame();
-    EXPECT_DOUBLE_EQ(d.Source(kSrcAtn1), d.Source(s)) << "source " << s;
-    nonZero += d.Source(s) != 0.0;
-  }
-  EXPECT_GE(nonZero, 29);
-  for (int v = 0; v < 8; ++v) EXPECT_DOUBLE_EQ(d.Source(kSrcVC1 + v), (10 + 13 * v) / 127.0);
-}
-
 TEST(Routing, ControllerCellsTakeTheFirstMatchingAssignment) {
   Direct d;
   d.Set(kVC3Src, 10);
@@ -368,22 +327,6 @@ TEST(Routing, ChannelGateOpensAboveOneHalf) {
   EXPECT_TRUE(AllZero(RenderWithWheel(gate, "MW+", 63, 2400), 0, 2400));  // 0.496
   // A Block switched off contributes nothing.
   EXPECT_TRUE(AllZero(RenderWithWheel(BlockParam(kBlockA, kChEnable), "off", 0, 2400), 0, 2400));
-}
-
-TEST(Routing, PanAndVolumeSetTheChannelGains) {
-  // "Pan" 0.5 with "Volume" 0.25 gives each side 0.25; "Pan" 0 puts the Block on the left.
-  Session s(kRate, 512);
-  ASSERT_TRUE(s.ok);
-  s.SoloBlockA();
-  s.Midi({NoteOn(0, 69)});
-  std::vector<double> l = s.Render(2400, 0, 0);
-  std::vector<double> r = s.other;
-  EXPECT_EQ(l, r);
-  s.Set(BlockParam(kBlockA, kPan), 0.0);
-  std::vector<double> l2 = s.Render(2400, 0, 0);
-  EXPECT_TRUE(AllZero(s.other, 0, 2400));
-  // The left side doubles: gain 1 - pan times 2 * volume, 0.5 instead of 0.25.
-  EXPECT_NEAR(Rms(l2, 480, 1920) / Rms(l, 480, 1920), 2.0, 0.02);
 }
 
 }  // namespace

@@ -88,30 +88,6 @@ TEST(State, ProgramChunkBytesAsTheHostReceivesThem) {
   EXPECT_EQ(std::string(c.begin() + 1868, c.end()), "Pad1");
 }
 
-TEST(State, SerializedStateIs1852BytesPlusTheName) {
-  Direct d;
-  ASSERT_TRUE(d.q().RestorePreset(5));
-  d.q().GetPreset(5)->SetName("Abcd");
-  ByteChunk c;
-  ASSERT_TRUE(d.q().SerializeState(&c));
-  ASSERT_EQ(c.Size(), 1856);
-  EXPECT_TRUE(d.q().isNewVersion_1_2_2(&c, 0));
-  EXPECT_FALSE(d.q().isNewVersion_1_2_2(&c, 1));
-  EXPECT_FALSE(d.q().isNewVersion_1_2_2(&c, -1));
-  // Reading it back consumes exactly those bytes and applies neither program nor name.
-  ASSERT_TRUE(d.q().RestorePreset(2));
-  const std::string name2 = d.q().GetPresetName(2);
-  EXPECT_EQ(d.q().UnserializeState(&c, 0), 1856);
-  EXPECT_EQ(d.q().GetCurrentPresetIdx(), 2);
-  EXPECT_EQ(std::string(d.q().GetPresetName(2)), name2);
-  EXPECT_EQ(std::string(d.q().GetPresetName(5)), "Abcd");
-  // An empty name: 1852 bytes.
-  d.q().GetPreset(2)->SetName("");
-  ByteChunk e;
-  d.q().SerializeState(&e);
-  EXPECT_EQ(e.Size(), 1852);
-}
-
 TEST(State, OlderUntaggedStatesRestoreEveryValue) {
   Direct d;
   std::vector<double> v;
@@ -228,27 +204,6 @@ TEST(State, CopyBlockAToCKeepsCsOwnLevelSourcesAndSwitch) {
   }
   ASSERT_GE(at.size(), 3u);
   EXPECT_EQ(at[2] - at[1], 10);
-}
-
-TEST(State, InitBlockReturnsItsSettingsToTheDefaults) {
-  Direct d;
-  for (int k = 0; k < kBlockParamCount; ++k) d.Set(BlockParam(kBlockB, k), SpreadValue(d.q(), BlockParam(kBlockB, k)));
-  const std::vector<double> before = Values(d.q());
-  d.q().runUtilCommand(kBlockB, 4);  // not a command
-  d.q().runUtilCommand(kBlockB, -1);
-  EXPECT_EQ(Values(d.q()), before);
-  d.q().runUtilCommand(kBlockB, 3);
-  for (int k = 0; k < kBlockParamCount; ++k) {
-    const int i = BlockParam(kBlockB, k);
-    if (k == kVolume || k == kVCAFSrc || k == kChEnable || k == kChGate)
-      EXPECT_EQ(d.Get(i), before[size_t(i)]) << "k " << k;
-    else
-      EXPECT_EQ(d.Get(i), d.q().GetParam(i)->GetDefault()) << "k " << k;
-  }
-  for (int i = 0; i < kNumParams; ++i)
-    if (i / kBlockParamCount != kBlockB || i >= kFinal) {
-      EXPECT_EQ(d.Get(i), before[size_t(i)]);
-    }
 }
 
 // ---- A program carried to another instance -----------------------------------------------

@@ -46,17 +46,19 @@ TEST(MidiFile, RunningStatusRepeatsTheLastChannelStatus) {
                                                         {10, {60, 0}},          // running, velocity 0
                                                         {0, {0xC3, 5}},         // one data byte
                                                         {0, {7}},               // running program change
+                                                        {0, {0xD1, 99}},        // channel pressure: one byte
                                                         {5, {0xE0, 0x00, 0x40}},
                                                         {0, {0x7F, 0x7F}}})}));  // running bend
-  ASSERT_EQ(m.events.size(), 7u);
-  EXPECT_EQ(statusBytes(m), (std::vector<int>{0x90, 0x90, 0x90, 0xC3, 0xC3, 0xE0, 0xE0}));
+  ASSERT_EQ(m.events.size(), 8u);
+  EXPECT_EQ(statusBytes(m), (std::vector<int>{0x90, 0x90, 0x90, 0xC3, 0xC3, 0xD1, 0xE0, 0xE0}));
   EXPECT_EQ(m.events[1].data[1], 62);
   EXPECT_EQ(m.events[1].data[2], 90);
   EXPECT_EQ(m.events[2].data[2], 0);
   EXPECT_EQ(m.events[4].size, 2);
   EXPECT_EQ(m.events[4].data[1], 7);
-  EXPECT_EQ(m.events[6].data[1], 0x7F);
-  EXPECT_EQ(m.events[6].tick, 25);
+  EXPECT_EQ(m.events[5].size, 2);
+  EXPECT_EQ(m.events[7].data[1], 0x7F);
+  EXPECT_EQ(m.events[7].tick, 25);
 }
 
 TEST(MidiFile, RunningStatusSurvivesMetaAndSysExEvents) {
