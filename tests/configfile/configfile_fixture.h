@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "instrument/instrument_helpers.h"
 #include "instrument/quenta.h"
 #include "support/test_files.h"
 
@@ -29,34 +30,20 @@ inline mode_t CurrentUmask() {
   return m;
 }
 
-// Host requests the instrument made, for the instance below.
-struct HostLog {
-  std::vector<int> automated;   // parameter indices of audioMasterAutomate
-  std::vector<float> values;    // their values
-};
-
-HostLog& Log();
-
-// The instrument made directly, set up as a host does: open, 48 kHz, 512 samples, active.
-class Instance {
+// The instrument made directly and set up as a host does (see Direct), with the editor's way
+// of turning a parameter.
+class Instance : public Direct {
  public:
-  Instance();
-  Quenta& q() { return *mPlug; }
-  VstIntPtr Dispatch(VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
-  // One short MIDI message, delivered as the dispatcher does.
-  void Midi(uint8_t status, uint8_t d1, uint8_t d2, int offset = 0);
-  // One control frame: its MIDI, then the modulation step.
-  void Frame(int count = 1);
   // A parameter changed as the editor changes it (host told, change applied).
-  void Turn(int index, double normalized) { mPlug->SetParameterFromGUI(index, normalized); }
-  double Normalized(int index) const { return mPlug->GetParam(index)->GetNormalized(); }
-  double Value(int index) const { return mPlug->GetParam(index)->Value(); }
-  std::string Name(int program) const { return mPlug->GetPresetName(program); }
-  // Every parameter's plain value.
-  std::vector<double> Values() const;
-
- private:
-  std::unique_ptr<Quenta> mPlug;
+  void Turn(int index, double normalized) { plug->SetParameterFromGUI(index, normalized); }
+  double Normalized(int index) const { return plug->GetParam(index)->GetNormalized(); }
+  double Value(int index) const { return Get(index); }
+  std::string Name(int program) const { return plug->GetPresetName(program); }
+  std::vector<double> Values() const {
+    std::vector<double> v;
+    for (int i = 0; i < plug->NParams(); ++i) v.push_back(Get(i));
+    return v;
+  }
 };
 
 // Makes a bank file of this instrument whose programs are called prefix + number and whose

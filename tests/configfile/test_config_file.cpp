@@ -27,21 +27,6 @@ TEST(ConfigFolder, LoadingThePlugInWithAFreshHomeCreatesAnEmptyConfigurationFile
   EXPECT_EQ(umask(maskBefore), 027u);
 }
 
-TEST(ConfigFolder, ExistingFoldersAndFilesAreKeptAsTheyAre) {
-  FreshHome home;
-  std::filesystem::create_directories(home.Path() + "/.config");
-  chmod((home.Path() + "/.config").c_str(), 0700);
-  home.WriteIni("[MIDI Global]\nMIDI Thru=true\n");
-  Instance a;
-  EXPECT_EQ(Mode(home.Path() + "/.config"), 0700u);
-  EXPECT_EQ(ReadFile(home.Ini()), "[MIDI Global]\nMIDI Thru=true\n");
-  EXPECT_TRUE(a.q().getMidiThru());
-  EXPECT_STREQ(a.q().getIniPath(), home.Ini().c_str());
-  EXPECT_STREQ(a.q().getHomePath(), home.Path().c_str());
-  // The program folder starts at home.
-  EXPECT_STREQ(a.q().getProgramPath(), home.Path().c_str());
-}
-
 // ---- Reading ------------------------------------------------------------------------------
 
 TEST(LoadConfig, ControllerKeysTakeNumbersAndTurnOtherTextIntoNone) {

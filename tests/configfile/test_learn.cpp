@@ -93,7 +93,7 @@ TEST(LearnedControllers, DriveTheirParameterAndTellTheHost) {
   FreshHome home;
   home.WriteIni("[MIDI Control]\nCC11=183\n");
   Instance a;
-  Log() = HostLog();
+  Log() = DirectLog();
   a.Midi(0xB0, 11, 64);
   a.Frame();
   EXPECT_NEAR(a.Normalized(kFinal), 64.0 / 127.0, 1e-12);
@@ -102,7 +102,7 @@ TEST(LearnedControllers, DriveTheirParameterAndTellTheHost) {
   EXPECT_EQ(Log().automated.back(), kFinal);
   EXPECT_NEAR(Log().values.back(), 64.0 / 127.0, 1e-6);
   // The same value again changes nothing and tells the host nothing.
-  Log() = HostLog();
+  Log() = DirectLog();
   a.Midi(0xB0, 11, 64);
   a.Frame();
   EXPECT_TRUE(Log().automated.empty());

@@ -175,7 +175,7 @@ TEST_F(ProgramOps, InitialiseGivesEveryParameterItsDefaultAndNamesTheProgramInit
   q.changePreset(3);
   mA.Turn(kCutoffA, 0.123);
   mA.Turn(kWaveformB, 1.0);
-  Log() = HostLog();
+  Log() = DirectLog();
   q.initPreset();
   ExpectDefaults(q);
   EXPECT_EQ(mA.Name(3), "Init");

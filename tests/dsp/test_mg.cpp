@@ -229,33 +229,3 @@ std::vector<int> gaps(const std::vector<int>& at) {
 }
 
 }  // namespace
-
-TEST(SH, SyncStretchesTheNextCycleByTheValueTaken) {
-  for (auto [input, length] : {std::pair<double, int>{1.0, 75}, {-1.0, 25}, {0.0, 50}}) {
-    SCOPED_TRACE(input);
-    SH sh;
-    sh.setPeriod(50);
-    sh.setSynchro(true);
-    const SHRun run = runSH(sh, 600, [input = input](int) { return input; });
-    const std::vector<int> d = gaps(run.triggerFrames);
-    ASSERT_GE(d.size(), 4u);
-    for (size_t i = 1; i < d.size(); ++i) EXPECT_EQ(d[i], length);
-  }
-
-  // Off again: back to the period set.
-  SH sh;
-  sh.setPeriod(50);
-  sh.setSynchro(true);
-  runSH(sh, 300, [](int) { return 1.0; });
-  sh.setSynchro(false);
-  const std::vector<int> d = gaps(runSH(sh, 300, [](int) { return 1.0; }).triggerFrames);
-  ASSERT_GE(d.size(), 3u);
-  for (int g : d) EXPECT_EQ(g, 50);
-
-  // Values far below -1 shrink the cycle but never stop the sampling.
-  SH low;
-  low.setPeriod(50);
-  low.setSynchro(true);
-  const SHRun run = runSH(low, 200, [](int f) { return -3.0 - f; });
-  EXPECT_GE(run.changeFrames.size(), 50u);
-}

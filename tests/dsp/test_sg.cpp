@@ -130,21 +130,6 @@ TEST(SoundGenerator, BandLimitedAtEveryHeight) {
   }
 }
 
-TEST(SoundGenerator, HarmonicsReachUpToHalfTheSampleRate) {
-  constexpr double kRate = 44100.0;
-  constexpr int kNote = 100;  // 2637 Hz: harmonic 8 at 21096 Hz is the last below 22050 Hz
-  Rig rig(kRate, SG::kSawtooth);
-  const std::vector<double> y = rig.render(kNote, 0.25);
-  const double f = noteHz(kNote);
-  const int n = int(y.size());
-  const double h1 = audio::toneAmplitude(y.data(), n, f, kRate);
-  EXPECT_NEAR(h1, 0.5, 0.01);
-  // Harmonic 8 is the top of its table: amplitude 0.54 * 0.5 / 8.
-  EXPECT_NEAR(audio::toneAmplitude(y.data(), n, 8 * f, kRate), 0.54 * 0.5 / 8, 0.002);
-  // Where harmonic 9 would fold back (44100 - 9 f) there is nothing.
-  EXPECT_LT(audio::toneAmplitude(y.data(), n, kRate - 9 * f, kRate), 1e-4);
-}
-
 TEST(SoundGenerator, VoicesOfAPitchClassArePhaseLocked) {
   constexpr double kRate = 48000.0;
   Rig rig(kRate, SG::kSawtooth);

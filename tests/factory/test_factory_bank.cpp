@@ -218,33 +218,6 @@ TEST(FactoryBank, EveryProgramPlaysAChordAudiblyAndWithinFullScale) {
 
 // ---- The source reader -----------------------------------------------------------------------
 
-TEST(FactorySource, RejectsUnknownNamesAndValuesNamingProgramAndLine) {
-  struct Case {
-    std::string text;
-    std::vector<std::string> expected;  // parts of the message
-  };
-  const Case cases[] = {
-      {"[First]\nFinal = 0.3\n\n[Bad Name]\n# comment\nA:Cutof = 0.4\n",
-       {"test.txt:6:", "\"Bad Name\"", "unknown parameter", "A:Cutof"}},
-      {"[Bad Value]\nA:Cutoff = 0.4\nB:Waveform = Sawtoth\n",
-       {"test.txt:3:", "\"Bad Value\"", "unknown value \"Sawtoth\"", "B:Waveform", "\"Sawtooth\""}},
-      {"[Bad Source]\n\nTVCA Src = GE4+\n", {"test.txt:3:", "\"Bad Source\"", "unknown value \"GE4+\""}},
-      {"[Bad Number]\nA:Cutoff = 0,4\n", {"test.txt:2:", "\"Bad Number\"", "unknown value \"0,4\""}},
-      {"[Range]\nA:Fine = 150\n", {"test.txt:2:", "\"Range\"", "out of range", "-100 to 100"}},
-      {"[Whole]\nPB Range = 2.5\n", {"test.txt:2:", "whole number"}},
-      {"[No Letter]\nCutoff = 0.4\n", {"test.txt:2:", "\"No Letter\"", "is a Block parameter"}},
-      {"[Letter]\nA:Final = 0.4\n", {"test.txt:2:", "is a global parameter"}},
-      {"[Tuning]\nA:Tuning = Meantone\n", {"test.txt:2:", "\"Tuning\"", "unknown tuning \"Meantone\""}},
-      {"[Scala]\nC:Scala = missing.scl\n", {"test.txt:2:", "\"Scala\"", "missing.scl"}},
-  };
-  for (const Case& c : cases) {
-    Instrument inst;
-    const std::string error = apply(inst, c.text, "/nonexistent");
-    for (const std::string& part : c.expected)
-      EXPECT_NE(error.find(part), std::string::npos) << "message \"" << error << "\" lacks " << part;
-  }
-}
-
 TEST(FactorySource, AppliesValuesOverTheDefaults) {
   Instrument inst;
   // Something off the defaults first: applying a program must put it back.

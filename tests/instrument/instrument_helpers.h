@@ -149,13 +149,14 @@ class Session {
 // automation it reports are recorded here.
 struct DirectLog {
   std::vector<VstMidiEvent> sent;
-  std::vector<int> automated;
+  std::vector<int> automated;   // parameter indices of audioMasterAutomate
+  std::vector<float> values;    // their values
 };
 inline DirectLog& Log() {
   static DirectLog log;
   return log;
 }
-inline VstIntPtr DirectCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float) {
+inline VstIntPtr DirectCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float opt) {
   switch (opcode) {
     case audioMasterVersion: return kVstVersion;
     case audioMasterProcessEvents: {
@@ -165,7 +166,10 @@ inline VstIntPtr DirectCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIn
           Log().sent.push_back(*reinterpret_cast<const VstMidiEvent*>(ev->events[i]));
       return 1;
     }
-    case audioMasterAutomate: Log().automated.push_back(index); return 0;
+    case audioMasterAutomate:
+      Log().automated.push_back(index);
+      Log().values.push_back(opt);
+      return 0;
     default: return 0;
   }
 }
@@ -190,6 +194,7 @@ class Direct {
     return e->dispatcher(e, op, index, value, ptr, opt);
   }
   Quenta& q() { return *plug; }
+  const Quenta& q() const { return *plug; }
 
   // Plain value, applied as a host change is.
   void Set(int index, double plain) {

@@ -208,40 +208,4 @@ TEST(State, CopyBlockAToCKeepsCsOwnLevelSourcesAndSwitch) {
 
 // ---- A program carried to another instance -----------------------------------------------
 
-TEST(State, ProgramChunkReproducesTheSoundInAFreshInstance) {
-  auto patch = [](Session& s) {
-    s.SetBlocks(kWaveform, "Rect");
-    s.Set(BlockParam(kBlockB, kOctave), "4'");
-    s.Set(BlockParam(kBlockC, kWaveform), "Triangle");
-    s.SetBlocks(kCutoff, 0.4);
-    s.SetBlocks(kPeak, 0.5);
-    s.SetBlocks(kEMDcy, 0.4);
-    s.SetBlocks(kEMSus, 0.3);
-    s.Set(BlockParam(kBlockA, kRSInt), 0.6);
-    s.Set(BlockParam(kBlockB, kFCMod), "on");
-    s.Set(BlockParam(kBlockB, kFCMG1), 0.2);
-    s.Set(BlockParam(kBlockB, kMG1Freq), 6.0);
-    s.Set(kTVCASrc, "GE3+");
-    s.Set(kGEGSrc1, "Mlt");
-    s.Set(kPBRange, 7.0);
-    s.Set(kFinal, 0.6);
-  };
-  const std::vector<TimedEvent> events = {
-      {0, NoteOn(0, 60)}, {300, NoteOn(0, 64)}, {2000, Bend(0, 3000)}, {6000, NoteOff(0, 60)}};
-  Session a(48000.0, 512);
-  ASSERT_TRUE(a.ok);
-  patch(a);
-  a.host.SetProgramName("Carried");
-  std::vector<uint8_t> chunk = a.host.GetChunk(false);
-  std::vector<double> original = a.RenderStream(events, 9600);
-
-  Session b(48000.0, 512);
-  ASSERT_TRUE(b.ok);
-  EXPECT_EQ(b.host.SetChunk(chunk, false), 1);
-  EXPECT_EQ(b.host.ProgramName(), "Carried");
-  std::vector<double> copy = b.RenderStream(events, 9600);
-  EXPECT_GT(Rms(original, 0, 9600), 0.01);
-  EXPECT_EQ(copy, original);
-}
-
 }  // namespace

@@ -247,3 +247,22 @@ TEST(Tool, ChannelPlaysOnlyItsPartAndMixAddsToTheFile) {
   ASSERT_EQ(run({"-o", dir.File("fast.wav"), "-r", "44100"}).status, 0);
   expectOneLineError(run({"-o", dir.File("fast.wav"), "--mix"}), "not a stereo file at 48000 Hz");
 }
+
+TEST(Tool, HostBlockSizesGiveTheSameFileAndKeysSoundOnTime) {
+  // A key half a quarter note in (0.25 s, frame 12000): host blocks that keep the instrument's
+  // 1 ms frames whole give the same samples; the key sounds within a frame of its time.
+  TempDir dir;
+  writeFile(dir.File("key.mid"),
+            smf::file(0, 96, {smf::track({{48, {0x90, 60, 100}}, {96, {0x80, 60, 0}}})}));
+  for (const char* block : {"48", "480", "512"})
+    ASSERT_EQ(runTool({dir.File("key.mid"), "-q", "--tail", "0.1", "-b", block, "-o",
+                       dir.File(std::string(block) + ".wav")}).status, 0) << block;
+  const std::vector<float> a = wavSamples(dir.File("48.wav"));
+  EXPECT_EQ(wavSamples(dir.File("480.wav")), a);
+  const std::vector<float> c = wavSamples(dir.File("512.wav"));
+  for (const std::vector<float>* w : {&a, &c}) {
+    const auto first = std::find_if(w->begin(), w->end(), [](float x) { return x != 0.0f; });
+    ASSERT_NE(first, w->end());
+    EXPECT_NEAR(double(first - w->begin()) / 2, 12000, 48);
+  }
+}
