@@ -7,10 +7,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +17,7 @@
 #include "instrument/quenta.h"
 #include "plugin/IPlugVST.h"
 #include "support/audio_measure.h"
+#include "support/test_files.h"
 #include "tools/factory_bank/program_source.h"
 
 using namespace quenta_test;
@@ -46,13 +45,6 @@ constexpr int kVelocity = 100;
 // Quietest average level a program may have over the render (about -46 dBFS); the quietest
 // factory programs, the short plucks, stay well above it.
 constexpr double kAudibleRms = 0.005;
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // The transport the direct instance sees: playing from 0 at kTempo, moved on every block.
 VstTimeInfo gTime;
@@ -162,7 +154,7 @@ TEST(FactoryBank, LoadsWithTheSourcesSixtyFourDistinctNames) {
   ASSERT_TRUE(loadFactoryBank(inst.plug())) << QUENTA_FACTORY_BANK;
 
   std::string error;
-  std::vector<factory::ProgramSource> source = parse(readFile(QUENTA_FACTORY_SOURCE), error);
+  std::vector<factory::ProgramSource> source = parse(ReadFile(QUENTA_FACTORY_SOURCE), error);
   ASSERT_EQ(source.size(), size_t(kQuentaNumPrograms));
   ASSERT_EQ(inst.plug().NPresets(), kQuentaNumPrograms);
   std::set<std::string> names;
@@ -257,22 +249,16 @@ TEST(FactorySource, AppliesTuningsInOrderWithLaterTunesOnTop) {
 }
 
 TEST(FactorySource, TheToolStopsOnAnUnknownValueWithAMessage) {
-  char dir[] = "/tmp/quenta-factory-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string source = std::string(dir) + "/programs.txt", bank = std::string(dir) + "/out.fxb";
-  std::ofstream(source) << "[Fine]\nFinal = 0.3\n[Broken]\nA:Waveform = Sine\n";
+  TempDir dir;
+  const std::string source = dir.File("programs.txt"), bank = dir.File("out.fxb");
+  WriteFile(source, "[Fine]\nFinal = 0.3\n[Broken]\nA:Waveform = Sine\n");
   const std::string command = std::string(QUENTA_MAKE_FACTORY_BANK) + " " + source + " " + bank + " 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::string output;
   char buf[256];
   while (std::fgets(buf, sizeof(buf), pipe)) output += buf;
-  const int status = pclose(pipe);
-  EXPECT_NE(status, 0);
+  EXPECT_NE(pclose(pipe), 0);
   EXPECT_NE(output.find("programs.txt:4: program \"Broken\": unknown value \"Sine\""), std::string::npos) << output;
-  FILE* written = std::fopen(bank.c_str(), "rb");
-  EXPECT_EQ(written, nullptr) << "a bank was written";
-  if (written) std::fclose(written);
-  std::remove(source.c_str());
-  rmdir(dir);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"programs.txt"}) << "a bank was written";
 }
