@@ -196,36 +196,16 @@ TEST(MG, DegeneratePeriodsStayInRange) {
   EXPECT_EQ(w[1] - w[0], 50);
 }
 
-namespace {
-
-// Feeds a sample-and-hold one input per control frame; records the held value and the
-// trigger of every frame.
-struct SHRun {
-  std::vector<double> held;
-  std::vector<int> triggerFrames;
-  std::vector<int> changeFrames;
-};
-
-template <typename Input>
-SHRun runSH(SH& sh, int frames, Input input, Clock* clock = nullptr) {
-  SHRun run;
-  double last = sh.getOutput();
-  for (int f = 0; f < frames; ++f) {
-    sh.sample(input(f));
-    if (clock)
-      for (int j = 0; j < kFrame; ++j) clock->tick();
-    if (sh.isTrigger()) run.triggerFrames.push_back(f);
-    if (sh.getOutput() != last) run.changeFrames.push_back(f);
-    last = sh.getOutput();
-    run.held.push_back(last);
+// Guards the stretched period: values far below -1 shrink the synced cycle, never to nothing.
+TEST(SH, ValuesFarBelowMinusOneShortenTheSyncedCycleButNeverStopIt) {
+  SH sh;
+  sh.setPeriod(50);
+  sh.setSynchro(true);
+  int changes = 0;
+  for (int f = 0; f < 200; ++f) {
+    const double before = sh.getOutput();
+    sh.sample(-3.0 - f);
+    changes += sh.getOutput() != before;
   }
-  return run;
+  EXPECT_GE(changes, 50);
 }
-
-std::vector<int> gaps(const std::vector<int>& at) {
-  std::vector<int> d;
-  for (size_t i = 1; i < at.size(); ++i) d.push_back(at[i] - at[i - 1]);
-  return d;
-}
-
-}  // namespace
