@@ -217,7 +217,7 @@ TEST(FactorySource, AppliesValuesOverTheDefaults) {
   ASSERT_EQ(apply(inst,
                        "[P]\nAB:Waveform = Square\nB:Octave = 16'\nC:Fine = -12\nA:FM Mod = on\nS/H In = Rnd\n"
                        "Clk2 Src = 1/8T\nVC1 Src = 001\nTrg1 Src = 064    Sustain Pedal On/Off\nPB Range = -7\n"
-                       "Final = 0.4\nB:EM Rel = halp damp\n"),
+                       "Final = 0.4\nB:EM Rel = halp damp\nC:Tune C# = 5  # a comment after a blank\n"),
             "");
   EXPECT_EQ(value(inst, BlockParam(kBlockA, kWaveform)), 2.0);
   EXPECT_EQ(value(inst, BlockParam(kBlockB, kWaveform)), 2.0);
@@ -230,6 +230,7 @@ TEST(FactorySource, AppliesValuesOverTheDefaults) {
   EXPECT_EQ(value(inst, kVC1Src), 1.0);
   EXPECT_EQ(value(inst, kTrg1Src), 64.0);
   EXPECT_EQ(value(inst, kPBRange), -7.0);
+  EXPECT_EQ(value(inst, BlockParam(kBlockC, kTuneCs)), 5.0);  // "#" inside a name is no comment
   EXPECT_EQ(value(inst, kFinal), 0.4);
   EXPECT_EQ(value(inst, BlockParam(kBlockB, kEMRel)), 1.0);  // case-insensitive "Halp Damp"
   EXPECT_EQ(value(inst, BlockParam(kBlockC, kPeak)), 0.0);

@@ -156,7 +156,8 @@ inline DirectLog& Log() {
   static DirectLog log;
   return log;
 }
-inline VstIntPtr DirectCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float opt) {
+inline VstIntPtr DirectCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr,
+                                float opt) {
   switch (opcode) {
     case audioMasterVersion: return kVstVersion;
     case audioMasterProcessEvents: {

@@ -29,7 +29,9 @@ Plug Make() {
   return p;
 }
 
-std::string Bytes(const ByteChunk& c) { return std::string((const char*)c.GetBytes(), (size_t)c.Size()); }
+std::string Bytes(const ByteChunk& c) {
+  return std::string((const char*)c.GetBytes(), (size_t)c.Size());
+}
 std::string State(Quenta& q) {
   ByteChunk c;
   q.SerializeState(&c);
@@ -60,8 +62,8 @@ struct Snapshot {
   int current = 0;
   std::vector<double> values;
   bool operator==(const Snapshot& o) const {
-    return names == o.names && chunks == o.chunks && initialized == o.initialized && current == o.current &&
-           values == o.values;
+    return names == o.names && chunks == o.chunks && initialized == o.initialized &&
+           current == o.current && values == o.values;
   }
 };
 Snapshot Take(const Quenta& q) {
@@ -126,8 +128,12 @@ TEST_F(Files, HeadersAreBigEndianAtTheirOffsetsAndCarryTheChunk) {
   const std::string p = ReadFile(dir.File("p.fxp"));
   ASSERT_EQ(p.size(), 60 + 8 + state.size());
   EXPECT_EQ(p.substr(0, 4), "CcnK");
-  const uint32_t programFields[][2] = {{4, uint32_t(p.size())}, {8, 0x46504368 /* FPCh */}, {12, 1},
-                                       {16, 0x716E7461 /* qnta */}, {20, 10204}, {24, 229},
+  const uint32_t programFields[][2] = {{4, uint32_t(p.size())},
+                                       {8, 0x46504368 /* FPCh */},
+                                       {12, 1},
+                                       {16, 0x716E7461 /* qnta */},
+                                       {20, 10204},
+                                       {24, 229},
                                        {56, uint32_t(8 + state.size())}};
   for (auto [at, v] : programFields) EXPECT_EQ(GetBE32(p, at), v) << "offset " << at;
   EXPECT_EQ(p.substr(28, 28), "A program name of more than ");
@@ -135,8 +141,13 @@ TEST_F(Files, HeadersAreBigEndianAtTheirOffsetsAndCarryTheChunk) {
 
   const std::string b = ReadFile(dir.File("b.fxb"));
   ASSERT_EQ(b.size(), 160 + 8 + size_t(body.Size()));
-  const uint32_t bankFields[][2] = {{4, uint32_t(b.size())}, {8, 0x46424368 /* FBCh */}, {12, 2},
-                                    {16, 0x716E7461}, {20, 10204}, {24, 64}, {28, 37},
+  const uint32_t bankFields[][2] = {{4, uint32_t(b.size())},
+                                    {8, 0x46424368 /* FBCh */},
+                                    {12, 2},
+                                    {16, 0x716E7461},
+                                    {20, 10204},
+                                    {24, 64},
+                                    {28, 37},
                                     {156, uint32_t(8 + body.Size())}};
   for (auto [at, v] : bankFields) EXPECT_EQ(GetBE32(b, at), v) << "offset " << at;
   EXPECT_EQ(b.substr(32, 124), std::string(124, '\0'));
@@ -250,7 +261,8 @@ TEST_F(Files, BankBodiesCutShortOrWithEmptyNames) {
     part.PutBytes(full.data(), int(cut));
     EXPECT_EQ(target->UnserializePresets(&part, 0), -1) << cut;
     EXPECT_STREQ(target->GetPresetName(2), "Program 2") << cut;
-    for (int i = 4; i < 64; ++i) EXPECT_EQ(target->GetPresetName(i), before.names[size_t(i)]) << cut;
+    for (int i = 4; i < 64; ++i)
+      EXPECT_EQ(target->GetPresetName(i), before.names[size_t(i)]) << cut;
     for (int i = 0; i < 64; ++i) EXPECT_TRUE(target->RestorePreset(i)) << cut << " program " << i;
     ASSERT_TRUE(target->RestorePreset(2));
     EXPECT_EQ(target->GetParam(kFinal)->Value(), 0.03) << cut;
@@ -331,7 +343,8 @@ TEST_F(Files, PermissionsDecideBetweenReplacingWritingInPlaceAndRefusing) {
   ASSERT_EQ(mkdir(dir.File("folder.fxp").c_str(), 0755), 0);
   EXPECT_FALSE(Save(*q, "folder.fxp", false));
   EXPECT_FALSE(Save(*q, "no/such/folder.fxb", true));
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>({"folder.fxp", "plain.fxp", "read-only.fxp", "writable.fxp"}));
+  EXPECT_EQ(dir.Entries(),
+            std::vector<std::string>({"folder.fxp", "plain.fxp", "read-only.fxp", "writable.fxp"}));
 }
 
 TEST_F(Files, AFailedSaveLeavesTheOldFileIntact) {

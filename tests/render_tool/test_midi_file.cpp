@@ -46,7 +46,7 @@ TEST(MidiFile, RunningStatusRepeatsTheLastChannelStatus) {
                                                         {10, {60, 0}},          // running, velocity 0
                                                         {0, {0xC3, 5}},         // one data byte
                                                         {0, {7}},               // running program change
-                                                        {0, {0xD1, 99}},        // channel pressure: one byte
+                                                        {0, {0xD1, 99}},        // pressure: 1 byte
                                                         {5, {0xE0, 0x00, 0x40}},
                                                         {0, {0x7F, 0x7F}}})}));  // running bend
   ASSERT_EQ(m.events.size(), 8u);

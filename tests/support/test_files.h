@@ -42,7 +42,8 @@ class TempDir {
   // The names in the folder, sorted.
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(mPath)) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(mPath))
+      names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     return names;
   }
