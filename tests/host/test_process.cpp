@@ -75,6 +75,8 @@ TEST(Process, WholeSession) {
   host.MainsChanged(false);
   EXPECT_EQ(host.Close(), 0);
   EXPECT_FALSE(host.IsOpen());
+  // Every request the plug-in made carried its own AEffect.
+  EXPECT_EQ(TestHost::OrphanCalls(), 0);
 }
 
 TEST(Process, FloatDoubleAndAccumulatingAgree) {

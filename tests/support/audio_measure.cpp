@@ -52,18 +52,6 @@ double fractionAbove(const double* x, int n, double level) {
   return double(count) / n;
 }
 
-int firstAtOrAbove(const double* x, int n, double level) {
-  for (int i = 0; i < n; ++i)
-    if (x[i] >= level) return i;
-  return -1;
-}
-
-int firstAtOrBelow(const double* x, int n, double level) {
-  for (int i = 0; i < n; ++i)
-    if (x[i] <= level) return i;
-  return -1;
-}
-
 std::vector<double> powerSpectrum(const double* x, int n) {
   // Iterative radix-2 FFT.
   std::vector<std::complex<double>> a(static_cast<size_t>(n));

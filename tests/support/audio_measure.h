@@ -1,5 +1,5 @@
 #pragma once
-// Measurements on rendered audio for the tests: level, pitch, duty cycle, spectrum, timing.
+// Measurements on rendered audio for the tests: level, pitch, duty cycle, spectrum.
 #include <vector>
 
 namespace quenta_test::audio {
@@ -17,10 +17,6 @@ std::vector<double> crossings(const double* x, int n, bool rising = true);
 
 // Fraction of the samples above level.
 double fractionAbove(const double* x, int n, double level);
-
-// Index of the first sample with x >= level (or x <= level when falling), -1 if none.
-int firstAtOrAbove(const double* x, int n, double level);
-int firstAtOrBelow(const double* x, int n, double level);
 
 // Power spectrum |X(k)|^2, k = 0 .. n/2, of x under a Blackman-Harris window (leakage below
 // -92 dB beyond 4 bins); n must be a power of two. Bin k lies at k * sampleRate / n.

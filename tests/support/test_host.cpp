@@ -81,11 +81,6 @@ bool TestHost::Load() {
   return true;
 }
 
-void* TestHost::Symbol(const char* name) {
-  if (!Load()) return nullptr;
-  return dlsym(mLibrary, name);
-}
-
 bool TestHost::Instantiate(Entry entry) {
   if (mEffect) {
     mError = "an instance is already open";

@@ -105,8 +105,6 @@ class TestHost {
   bool IsOpen() const { return mEffect != nullptr; }
   const std::string& Error() const { return mError; }
 
-  // Resolves an exported symbol of the loaded library (null when absent or not loaded).
-  void* Symbol(const char* name);
   const std::string& Path() const { return mPath; }
 
   // Answers and script. Change them only while no other thread is inside the plug-in.
