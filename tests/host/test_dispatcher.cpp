@@ -79,6 +79,11 @@ TEST_F(Dispatcher, FixedAnswers) {
   EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, 0, nullptr), 1);
   EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, 0, nullptr), 1);
   for (int i = 0; i < kQuentaNumParams; ++i) EXPECT_EQ(host.Dispatch(effCanBeAutomated, i), 1) << i;
+  EXPECT_EQ(host.EffectName(), kQuentaEffectName);
+  EXPECT_EQ(host.VendorString(), kQuentaVendor);
+  EXPECT_TRUE(WritesWithin(host, effGetEffectName, 0, kEffectNameBytes));
+  EXPECT_TRUE(WritesWithin(host, effGetVendorString, 0, kVendorBytes));
+  EXPECT_TRUE(WritesWithin(host, effGetProductString, 0, kVendorBytes));
   EXPECT_EQ(host.Close(), 0);
 }
 

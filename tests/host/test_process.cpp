@@ -179,6 +179,16 @@ TEST(Process, DisconnectedOutputsNeverReachTheHost) {
   e->processReplacing(e, nullptr, one.data(), 3 * kBlock);
   EXPECT_TRUE(IsSilent(mono, 3 * kBlock));
 
+  // The disconnected channel's scratch buffer moves as the block size grows: it is followed
+  // (it was once left pointing at freed memory).
+  for (int size : {8192, 16, 20000}) host.SetBlockSize(size);
+  host.ProcessReplacing(20000);
+  EXPECT_TRUE(IsSilent(host.OutputF(0), 20000));
+  host.SetBlockSize(kBlock);
+  // A null pointer for a connected output is given a scratch buffer.
+  std::vector<float*> none{nullptr};
+  e->processReplacing(e, nullptr, none.data(), kBlock);
+
   arrange(0);
   host.ProcessReplacing(kBlock);
   EXPECT_TRUE(untouched(host.OutputF(0)));
@@ -190,6 +200,15 @@ TEST(Process, DisconnectedOutputsNeverReachTheHost) {
   host.ProcessReplacing(kBlock);
   EXPECT_TRUE(IsSilent(host.OutputF(0), kBlock));
   EXPECT_TRUE(IsSilent(host.OutputF(1), kBlock));
+
+  // Without a block size (a scanner's 0) a replacing call gets silence and an accumulating one
+  // adds nothing.
+  host.SetBlockSize(0);
+  host.ProcessReplacing(40);
+  EXPECT_TRUE(IsSilent(host.OutputF(1), 40));
+  host.FillOutputs(0.5f, 40);
+  host.ProcessAccumulating(40);
+  EXPECT_EQ(host.OutputF(1)[39], 0.5f);
 }
 
 TEST(Process, AutomationBetweenBlocksStaysFinite) {

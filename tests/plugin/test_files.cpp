@@ -269,6 +269,57 @@ TEST_F(Files, BankBodiesCutShortOrWithEmptyNames) {
   }
 }
 
+// Guards CompareState against comparing through a float: values of a few thousand then never
+// matched their own stored copies.
+TEST_F(Files, StoredValuesCompareEqualToTheLiveOnesWithinTheirTolerance) {
+  Plug q = Make();
+  const int coarse = BlockParam(kBlockA, kCoarse);
+  q->GetParam(coarse)->Set(-765.4321);
+  ByteChunk c;
+  c.PutBytes("xy", 2);
+  q->SerializeParams(&c);
+  EXPECT_TRUE(q->CompareState(c.GetBytes(), 2));
+  unsigned char* at = c.GetBytes() + 2 + 8 * coarse;  // not aligned: copied, not cast
+  for (auto [nudge, equal] : {std::pair{2e-6, true}, std::pair{1e-3, false}}) {
+    const double v = -765.4321 + nudge;
+    std::memcpy(at, &v, 8);
+    EXPECT_EQ(q->CompareState(c.GetBytes(), 2), equal) << nudge;
+  }
+}
+
+// Some hosts hand the plug-in's own chunk straight back, without copying it first: it is read
+// before the buffer it lives in is written again.
+TEST_F(Files, AHostMayHandBackTheChunkBufferItWasLent) {
+  Plug q = Make();
+  Fill(*q, 3);
+  const Snapshot before = Take(*q);
+  AEffect* e = q->GetAEffect();
+  for (VstInt32 idx : {1, 0}) {
+    void* data = nullptr;
+    const VstIntPtr size = e->dispatcher(e, effGetChunk, idx, 0, &data, 0.0f);
+    ASSERT_GT(size, 0) << idx;
+    EXPECT_EQ(e->dispatcher(e, effSetChunk, idx, size, data, 0.0f), 1) << idx;
+    const Snapshot after = Take(*q);
+    EXPECT_EQ(after.names, before.names) << idx;
+    EXPECT_EQ(after.values, before.values) << idx;
+  }
+}
+
+// Names longer than their fields are cut, never overflowed.
+TEST(Identity, LongNamesAreCutToTheirBuffers) {
+  const std::string longName(200, 'x'), cut(IPlugBase::kNameLen - 1, 'x');
+  IPlugVST plug(IPlugInstanceInfo{}, 1, "1-2", 1, longName.c_str(), longName.c_str(),
+                longName.c_str(), 0x10000, 0x54737450, 0x54737450, 0, false, false, false);
+  EXPECT_EQ(plug.GetEffectName(), cut);
+  EXPECT_EQ(plug.GetProductName(), cut);
+  EXPECT_EQ(plug.GetMfrName(), cut);
+  plug.SetOutputLabel(1, longName.c_str());
+  VstPinProperties pin;
+  AEffect* e = plug.GetAEffect();
+  EXPECT_EQ(e->dispatcher(e, effGetOutputProperties, 1, 0, &pin, 0.f), 1);
+  EXPECT_EQ(std::string(pin.label), std::string(sizeof pin.label - 1, 'x'));
+}
+
 // The calls recorded, with the temporary file named "<tmp>" and the folder "<dir>".
 std::string Calls(const std::string& dir) {
   std::string calls = syscall_hooks::End();
