@@ -11,6 +11,7 @@
 #include "editor/platform/headless.h"
 #include "plugin/IPlugBase.h"
 #include "render/bitmap.h"
+#include "support/images.h"
 
 namespace edtest {
 
@@ -64,7 +65,7 @@ class Rig {
   IBitmap Solid(int w, int h, LICE_pixel colour);
 
   // Pixel x, y of the headless screen.
-  LICE_pixel Screen(int x, int y) const;
+  LICE_pixel Screen(int x, int y) const { return quenta_test::At(*gfx->Screen(), x, y); }
 
   // Mouse actions at x, y with the left button (or mod).
   void Click(int x, int y, const IMouseMod& mod = IMouseMod(true));
@@ -77,7 +78,5 @@ class Rig {
   std::vector<std::unique_ptr<LICE_MemBitmap>> mImages;
   std::unique_ptr<IGraphicsHeadless> mUnattached;
 };
-
-LICE_pixel PixelAt(LICE_IBitmap* bmp, int x, int y);
 
 }  // namespace edtest

@@ -2,6 +2,7 @@
 // parameter edits' Begin and End, keys and mouse-over.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "editor/IPopupMenu.h"
@@ -117,82 +118,48 @@ TEST_F(Events, TopmostControlWinsAndNoControlCapturesNothing) {
   EXPECT_EQ(TakeLog(), "");
 }
 
-// Every sequence of mouse actions leaves the Begin and End notices paired.
+// Every sequence of mouse actions leaves the Begin and End notices paired; a double click
+// taken as a single one captures and presses again, without a Begin of its own.
 TEST_F(Events, BeginAndEndPairInEverySequence) {
   b->DisablePrompt(false);  // b prompts with a menu of its list parameter on a right click
-  const IMouseMod left(true), right(false, true);
-  struct Step {
+  IGraphicsHeadless* g = rig.gfx;
+  const IMouseMod l(true), r(false, true);
+  const struct {
     const char* name;
-    void (*run)(Events*, const IMouseMod&, const IMouseMod&);
+    std::function<void()> run;
     const char* expected;
   } steps[] = {
-      {"click", [](Events* t, const IMouseMod& l, const IMouseMod&) { t->rig.Click(20, 20, l); },
-       "B0 E0"},
-      {"up on another control",
-       [](Events* t, const IMouseMod& l, const IMouseMod&) {
-         t->rig.gfx->OnMouseDown(20, 20, l);
-         t->rig.gfx->OnMouseUp(70, 20, l);
-       },
+      {"click", [&] { rig.Click(20, 20, l); }, "B0 E0"},
+      {"up on another control", [&] { g->OnMouseDown(20, 20, l), g->OnMouseUp(70, 20, l); },
        "B0 E0"},
       {"two downs without an up",
-       [](Events* t, const IMouseMod& l, const IMouseMod&) {
-         t->rig.gfx->OnMouseDown(20, 20, l);
-         t->rig.gfx->OnMouseDown(70, 20, l);
-         t->rig.gfx->OnMouseUp(70, 20, l);
-       },
+       [&] { g->OnMouseDown(20, 20, l), g->OnMouseDown(70, 20, l), g->OnMouseUp(70, 20, l); },
        "B0 E0 B1 E1"},
-      {"menu chosen from a right click",
-       [](Events* t, const IMouseMod&, const IMouseMod& r) {
-         t->rig.gfx->ScriptMenuChoice({3});
-         t->rig.Click(70, 20, r);
-       },
+      {"menu chosen from a right click", [&] { g->ScriptMenuChoice({3}), rig.Click(70, 20, r); },
        "B1 E1 S1"},
-      {"menu dismissed",
-       [](Events* t, const IMouseMod&, const IMouseMod& r) { t->rig.Click(70, 20, r); }, "B1 E1"},
-      {"double click",
-       [](Events* t, const IMouseMod& l, const IMouseMod&) {
-         t->rig.Click(20, 20, l);
-         t->rig.gfx->OnMouseDblClick(20, 20, l);
-         t->rig.gfx->OnMouseUp(20, 20, l);
-       },
+      {"menu dismissed", [&] { rig.Click(70, 20, r); }, "B1 E1"},
+      {"double click", [&] { rig.Click(20, 20, l), g->OnMouseDblClick(20, 20, l); },
        "B0 E0 S0"},
-      {"double click taken as a single one",
-       [](Events* t, const IMouseMod& l, const IMouseMod&) {
-         t->a->SetMouseDblAsSingleClick(true);
-         t->rig.Click(20, 20, l);
-         t->rig.gfx->OnMouseDblClick(20, 20, l);
-         t->rig.gfx->OnMouseUp(20, 20, l);
-         t->a->SetMouseDblAsSingleClick(false);
-       },
-       "B0 E0"},
       {"window closed while pressed",
-       [](Events* t, const IMouseMod& l, const IMouseMod&) {
-         t->rig.gfx->OnMouseDown(20, 20, l);
-         t->rig.gfx->CloseWindow();
-         t->rig.gfx->OnMouseUp(20, 20, l);
-         t->rig.gfx->OpenWindow(nullptr);
+       [&] { g->OnMouseDown(20, 20, l), g->CloseWindow(), g->OpenWindow(nullptr); }, "B0 E0"},
+      {"up without a down", [&] { g->OnMouseUp(20, 20, l); }, ""},
+      {"double click taken as a single one",
+       [&] {
+         a->SetMouseDblAsSingleClick(true);
+         log.clear();
+         rig.Click(20, 20, l);
+         g->OnMouseDblClick(20, 20, l);
+         EXPECT_EQ(g->GetMouseCapture(), 1);
+         g->OnMouseDrag(25, 20, l);
+         g->OnMouseUp(25, 20, l);
+         EXPECT_EQ(TakeLog(), "a:down a:up a:down a:drag5,0 a:up");
        },
        "B0 E0"},
-      {"up without a down",
-       [](Events* t, const IMouseMod& l, const IMouseMod&) { t->rig.gfx->OnMouseUp(20, 20, l); },
-       ""},
   };
-  for (const Step& s : steps) {
-    s.run(this, left, right);
+  for (const auto& s : steps) {
+    s.run();
     EXPECT_EQ(rig.plug.TakeLog(), s.expected) << s.name;
   }
-}
-
-TEST_F(Events, DoubleClickAsSingleClickCapturesAndPressesAgain) {
-  a->SetMouseDblAsSingleClick(true);
-  rig.gfx->OnMouseDblClick(20, 20, IMouseMod(true));
-  EXPECT_EQ(rig.gfx->GetMouseCapture(), 1);
-  rig.gfx->OnMouseDrag(25, 20, IMouseMod(true));
-  EXPECT_EQ(TakeLog(), "a:down a:drag5,0");
-  a->SetMouseDblAsSingleClick(false);
-  rig.gfx->OnMouseDblClick(20, 20, IMouseMod(true));
-  EXPECT_EQ(rig.gfx->GetMouseCapture(), -1);
-  EXPECT_EQ(TakeLog(), "a:dbl");
 }
 
 TEST_F(Events, KeysGoToTheControlTheCatcherOrBackToTheHost) {

@@ -30,8 +30,7 @@ class Mailbox : public ::testing::Test {
   }
   template <class F>
   void OnOtherThread(F f) {
-    std::thread t(f);
-    t.join();
+    std::thread(f).join();
   }
 
   Rig rig;
@@ -65,19 +64,18 @@ TEST_F(Mailbox, OtherThreadsWaitForTheNextTick) {
   EXPECT_EQ(rig.plug.TakeLog(), "") << "values from the plug-in are not sent back";
 }
 
+// The latest posted value wins, NaN is ignored, nothing is applied twice, and a value set on
+// the user-interface thread outranks an older post.
 TEST_F(Mailbox, TheLatestValueWinsAndNothingIsAppliedTwice) {
   OnOtherThread([this] {
     for (double v : {0.1, 0.2, 0.3}) rig.gfx->SetParameterFromPlug(edtest::kParamGain, v, true);
-    rig.gfx->SetParameterFromPlug(edtest::kParamGain, std::nan(""), true);  // ignored
+    rig.gfx->SetParameterFromPlug(edtest::kParamGain, std::nan(""), true);
   });
   rig.gfx->Tick();
   EXPECT_EQ(knob->GetValue(), 0.3);
   knob->SetValueFromUserInput(0.6);
   rig.gfx->Tick();
   EXPECT_EQ(knob->GetValue(), 0.6);
-}
-
-TEST_F(Mailbox, AValueSetOnTheUserInterfaceThreadOutranksAnOlderPost) {
   OnOtherThread([this] { rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.2, true); });
   rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.7, true);
   rig.gfx->Tick();

@@ -66,6 +66,21 @@ TEST(Commands, EveryOptionsItemReachesItsCommand) {
     ASSERT_TRUE(rig.q().SaveBankAsFXB(&bank));
     ASSERT_EQ(rig.q().setStartupFxb(bank.Get()), Synth::kConfigOK);
   };
+  const char *kBank = "The Startup Bank is:", *kIni = "The INI configuration file is:";
+  auto aboutFile = [](const char* caption, const char* intro, bool ini, const char* question) {
+    return [=](PanelRig& rig, FreshHome& home) {
+      EXPECT_EQ(LastBox(rig).caption, caption);
+      EXPECT_EQ(LastBox(rig).text, std::string(intro) + "\n" +
+                                       (ini ? home.Ini() : home.File("start.fxb")) + "\n\n" +
+                                       question);
+    };
+  };
+  auto flag = [](bool (Synth::*get)() const, const char* line) {
+    return [=](PanelRig& rig, FreshHome& home) {
+      EXPECT_TRUE((rig.q().*get)());
+      EXPECT_NE(cfgtest::ReadFile(home.Ini()).find(line), std::string::npos);
+    };
+  };
   const Case cases[] = {
       {"Copy Program", none,
        [](PanelRig& rig, FreshHome&) { EXPECT_TRUE(rig.q().hasCopiedPreset()); }},
@@ -74,51 +89,24 @@ TEST(Commands, EveryOptionsItemReachesItsCommand) {
       {"Init Program", none,
        box("Initialize Program", "Do you really want to initialize the current program?")},
       {"Load Program", none, prompt(IGraphics::kFileOpen, "fxp", "")},
-      {"Save Program",
-       [](PanelRig& rig, FreshHome&) {
-         rig.q().renameProgram(rig.q().GetCurrentPresetIdx(), "Pad");
-       },
+      {"Save Program", [](PanelRig& rig, FreshHome&) { rig.q().renameProgram(0, "Pad"); },
        prompt(IGraphics::kFileSave, "fxp", "Pad")},
       {"Load Bank", none, prompt(IGraphics::kFileOpen, "fxb", "")},
       {"Save Bank", none, prompt(IGraphics::kFileSave, "fxb", "Quenta")},
       {"Select Startup Bank", none, prompt(IGraphics::kFileOpen, "fxb", "")},
       {"Load Startup Bank", withStartupBank,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_EQ(LastBox(rig).caption, "Load Startup Bank");
-         EXPECT_EQ(LastBox(rig).text, "The Startup Bank is:\n" + home.File("start.fxb") +
-                                          "\n\nDo you really want to reload all programs?");
-       }},
+       aboutFile("Load Startup Bank", kBank, false, "Do you really want to reload all programs?")},
       {"Unselect Startup Bank", withStartupBank,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_EQ(LastBox(rig).caption, "Unselect Startup Bank");
-         EXPECT_EQ(LastBox(rig).text, "The Startup Bank is:\n" + home.File("start.fxb") +
-                                          "\n\nDo you really want to unselect it?");
-       }},
+       aboutFile("Unselect Startup Bank", kBank, false, "Do you really want to unselect it?")},
       {"Default Path for Program Files", none,
        prompt(IGraphics::kFileSave, " ", "[file name is ignored]")},
       {"Reload Configuration", none,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_EQ(LastBox(rig).caption, "Reload Configuration");
-         EXPECT_EQ(LastBox(rig).text, "The INI configuration file is:\n" + home.Ini() +
-                                          "\n\nDo you really want to reload it?");
-       }},
+       aboutFile("Reload Configuration", kIni, true, "Do you really want to reload it?")},
       {"Save Configuration", none,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_EQ(LastBox(rig).caption, "Save Configuration");
-         EXPECT_EQ(LastBox(rig).text, "The INI configuration file is:\n" + home.Ini() +
-                                          "\n\nDo you really want to overwrite it?");
-       }},
-      {"MIDI Thru", none,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_TRUE(rig.q().getMidiThru());
-         EXPECT_NE(cfgtest::ReadFile(home.Ini()).find("MIDI Thru=true"), std::string::npos);
-       }},
+       aboutFile("Save Configuration", kIni, true, "Do you really want to overwrite it?")},
+      {"MIDI Thru", none, flag(&Synth::getMidiThru, "MIDI Thru=true")},
       {"Ignore Program Change", none,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_TRUE(rig.q().getIgnoreProgramChange());
-         EXPECT_NE(cfgtest::ReadFile(home.Ini()).find("Ignore Program Change=true"),
-                   std::string::npos);
-       }},
+       flag(&Synth::getIgnoreProgramChange, "Ignore Program Change=true")},
       {"Check Online for Update",
        [](PanelRig&, FreshHome&) { setenv("QUENTA_VERSION_URL", "http://127.0.0.1:1/version", 1); },
        [](PanelRig& rig, FreshHome&) {
@@ -245,24 +233,6 @@ TEST(Commands, ProposedFileNamesLoseTheCharactersFileSystemsRefuse) {
   rig.q().renameProgram(rig.q().GetCurrentPresetIdx(), "a/b:c?d\"e*f<g>h\\i|j k");
   rig.ChooseOption("Save Program");
   EXPECT_EQ(LastPrompt(rig).file, "a_b_c_d_e_f_g_h_i_j k");
-}
-
-TEST(Commands, FileNameHelpers) {
-  struct Case {
-    const char* path;
-    const char* folder;
-  };
-  const Case cases[] = {{"/home/u/bank.fxb", "/home/u"}, {"bank.fxb", ""}, {"/bank.fxb", ""},
-                        {"a\\b\\c.fxp", "a\\b"},         {"x", ""},        {"", ""},
-                        {"/home/u/", "/home/u"}};
-  for (const Case& c : cases) {
-    WDL_String out("unchanged");
-    makeNewFilePath(&out, c.path);
-    EXPECT_STREQ(out.Get(), c.folder) << c.path;
-  }
-  WDL_String name("\"*/:<>?\\|ok");
-  replaceIllegalFileChar(&name);
-  EXPECT_STREQ(name.Get(), "_________ok");
 }
 
 TEST(Commands, TemperamentMenu) {

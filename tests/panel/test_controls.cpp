@@ -132,38 +132,21 @@ TEST(Controls, InformationPanelExplainsThePatchHovered) {
     int clock;  // "Clk n Src" of the external clock hovered (-1: none set)
     const char* lines[4];
   };
+  const char *kBipolar = "Input: -5 to 5 Volt", *kTrigger = "Input: Trigger";
   const Case cases[] = {
-      {BlockParam(kBlockB, kFCSrc),
-       5,
-       -1,
-       {"LP Frequency", "Input: -5 to 5 Volt", "Modulation Generator 1 A", "Output: -5 to 5 Volt"}},
-      {kTVCASrc,
-       3,
-       -1,
+      {BlockParam(kBlockB, kFCSrc), 5, -1,
+       {"LP Frequency", kBipolar, "Modulation Generator 1 A", "Output: -5 to 5 Volt"}},
+      {kTVCASrc, 3, -1,
        {"Total VCA Modulation Source", "Input: 0 to 5 Volt", "General Envelope (positive)",
         "Output: -5 to 0 Volt"}},
-      {kSHIn,
-       11,
-       -1,
-       {"Sample & Hold Input", "Input: -5 to 5 Volt", "White Noise", "Output: -5 to 5 Volt"}},
-      {kGEGSrc1, 0, -1, {"GEG Trigger 1", "Input: Trigger", "off", "Output: inactive"}},
-      {kGEGSrc1,
-       11,
-       0,
-       {"GEG Trigger 1", "Input: Trigger", "External Clock 1", "Output: inactive"}},
-      {kGEGSrc2,
-       13,
-       0,
-       {"GEG Trigger 2", "Input: Trigger", "External Clock 3", "Output: inactive"}},
-      {kEMRSrc,
-       14,
-       5,
-       {"EM Release Trigger", "Input: Trigger", "External Clock 4", "Output: Trigger"}},
-      {kEMRSrc,
-       15,
-       -1,
-       {"EM Release Trigger", "Input: Trigger", "External Trigger 1", "Output: Trigger"}},
+      {kSHIn, 11, -1, {"Sample & Hold Input", kBipolar, "White Noise", "Output: -5 to 5 Volt"}},
+      {kGEGSrc1, 0, -1, {"GEG Trigger 1", kTrigger, "off", "Output: inactive"}},
+      {kGEGSrc1, 11, 0, {"GEG Trigger 1", kTrigger, "External Clock 1", "Output: inactive"}},
+      {kGEGSrc2, 13, 0, {"GEG Trigger 2", kTrigger, "External Clock 3", "Output: inactive"}},
+      {kEMRSrc, 14, 5, {"EM Release Trigger", kTrigger, "External Clock 4", "Output: Trigger"}},
+      {kEMRSrc, 15, -1, {"EM Release Trigger", kTrigger, "External Trigger 1", "Output: Trigger"}},
   };
+
   for (const Case& c : cases) {
     rig.Set(c.param, c.value);
     for (int k = 0; k < 4; ++k) rig.Set(kClk1Src + k, 0);

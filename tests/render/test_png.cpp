@@ -12,8 +12,10 @@
 
 #include "png_writer.h"
 #include "render/png.h"
+#include "support/images.h"
 
 using namespace pngtest;
+using quenta_test::Pixels;
 
 // The sanitizers let a test watch every allocation; the plain build has no such hook.
 extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*,
@@ -37,13 +39,6 @@ struct Scratch {
     std::ofstream(path, std::ios::binary).write((const char*)b.data(), (std::streamsize)b.size());
   }
 };
-
-std::vector<LICE_pixel> pixels(LICE_IBitmap& bm) {
-  std::vector<LICE_pixel> v;
-  for (int y = 0; y < bm.getHeight(); ++y)
-    for (int x = 0; x < bm.getWidth(); ++x) v.push_back(bm.getBits()[y * bm.getRowSpan() + x]);
-  return v;
-}
 
 void chunk(Bytes& out, const char* type, const Bytes& data) {
   for (int s = 24; s >= 0; s -= 8) out.push_back((uint8_t)(data.size() >> s));
@@ -105,11 +100,11 @@ TEST(LoadPNG, EveryFormDecodesByteForByte) {
     EXPECT_EQ(bm->getWidth(), c.w);
     EXPECT_EQ(bm->getHeight(), 11);
     EXPECT_EQ(bm->getRowSpan(), (c.w + 3) / 4 * 4);  // a memory bitmap aligned to 4 pixels
-    EXPECT_EQ(pixels(*bm), img.expected());
+    EXPECT_EQ(Pixels(*bm), img.expected());
 
     LICE_SysBitmap into(50, 2);
     EXPECT_EQ(LICE_LoadPNG(file.path.c_str(), &into), &into);
-    EXPECT_EQ(pixels(into), img.expected());
+    EXPECT_EQ(Pixels(into), img.expected());
   }
 }
 
@@ -142,14 +137,14 @@ TEST(LoadPNG, BadFilesAreRefusedAndTheCallersBitmapKept) {
     file.write(c.file);
     LICE_MemBitmap mine(7, 5);
     for (int i = 0; i < 8 * 5; ++i) mine.getBits()[i] = (LICE_pixel)i * 0x01020304u;
-    const std::vector<LICE_pixel> before = pixels(mine);
+    const std::vector<LICE_pixel> before = Pixels(mine);
     LICE_pixel* bits = mine.getBits();
     gLargest = 0;
     EXPECT_EQ(LICE_LoadPNG(file.path.c_str(), &mine), nullptr);
     EXPECT_EQ(LICE_LoadPNG(file.path.c_str()), nullptr);
     EXPECT_EQ(mine.getBits(), bits);
     EXPECT_EQ(mine.getWidth(), 7);
-    EXPECT_EQ(pixels(mine), before);
+    EXPECT_EQ(Pixels(mine), before);
     if (watching) {
       EXPECT_LT(gLargest, 1u << 20) << "largest allocation";
     }

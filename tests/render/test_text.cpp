@@ -9,14 +9,12 @@
 
 #include "render/blit.h"
 #include "render/font.h"
-
-// fontconfig's initialisation leaves 288 bytes unreachable for the life of the process (with a
-// configuration of the caller's own as well); the leak checker is told it is the library's.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}
+#include "support/images.h"
 
 namespace {
+
+using quenta_test::At;
+using quenta_test::Pixels;
 
 std::unique_ptr<LICE_CachedFont> font(const char* face, int h, int weight = 400, int quality = 0) {
   const LICE_FontSpec spec = {face, h, weight, false, 0, quality};
@@ -26,15 +24,6 @@ std::unique_ptr<LICE_CachedFont> font(const char* face, int h, int weight = 400,
 std::string base(const char* path) {
   const char* slash = std::strrchr(path, '/');
   return slash ? slash + 1 : path;
-}
-
-LICE_pixel& at(LICE_IBitmap& bm, int x, int y) { return bm.getBits()[y * bm.getRowSpan() + x]; }
-
-std::vector<LICE_pixel> pixels(LICE_IBitmap& bm) {
-  std::vector<LICE_pixel> v;
-  for (int y = 0; y < bm.getHeight(); ++y)
-    for (int x = 0; x < bm.getWidth(); ++x) v.push_back(at(bm, x, y));
-  return v;
 }
 
 void clear(LICE_IBitmap& bm, LICE_pixel p) {
@@ -117,7 +106,7 @@ TEST(Text, AlignmentPlacesTheMeasuredExtent) {
   const int lh = f->GetLineHeight();
   for (int y = 0; y < 20; ++y)  // ink only inside the line
     for (int x = 0; x < 140; ++x)
-      ASSERT_TRUE((y >= 5 && y < 5 + lh && x <= w) || at(left, x, y) == kWhite) << x << "," << y;
+      ASSERT_TRUE((y >= 5 && y < 5 + lh && x <= w) || At(left, x, y) == kWhite) << x << "," << y;
   for (const Case& c : cases) {
     LICE_Rect r = c.in;
     f->DrawText(nullptr, text, &r, c.align, kBlack, nullptr, true);
@@ -132,7 +121,7 @@ TEST(Text, AlignmentPlacesTheMeasuredExtent) {
     r.top = 5;
     f->DrawText(&drawn, text, &r, c.align, kBlack, nullptr);
     LICE_Blit(&moved, &left, c.left, 0, nullptr, 1.0f, 0);
-    EXPECT_EQ(pixels(drawn), pixels(moved)) << "align " << c.align;
+    EXPECT_EQ(Pixels(drawn), Pixels(moved)) << "align " << c.align;
   }
 }
 
@@ -152,7 +141,7 @@ TEST(Text, PixelsBlendCoverageWithTheColoursAlpha) {
   int partial = 0, full = 0;
   for (int y = 0; y < 20; ++y) {
     for (int x = 0; x < 120; ++x) {
-      const int cov = (int)LICE_GETR(at(coverage, x, y));
+      const int cov = (int)LICE_GETR(At(coverage, x, y));
       partial += cov > 0 && cov < 255;
       full += cov == 255;
       const int a = (cov * 128 + 127) / 255;
@@ -160,7 +149,7 @@ TEST(Text, PixelsBlendCoverageWithTheColoursAlpha) {
       const LICE_pixel want = a == 0 ? background
                                      : LICE_RGBA(mixed(250, 40), mixed(20, 90), mixed(100, 200),
                                                  (a * 255 + 160 * (255 - a) + 127) / 255);
-      ASSERT_EQ(at(bm, x, y), want) << x << "," << y << " coverage " << cov;
+      ASSERT_EQ(At(bm, x, y), want) << x << "," << y << " coverage " << cov;
     }
   }
   EXPECT_GT(partial, 20);  // antialiased
@@ -170,7 +159,7 @@ TEST(Text, PixelsBlendCoverageWithTheColoursAlpha) {
   auto mono = font("Monaco", 13, 400, 1);
   clear(coverage, kBlack);
   mono->DrawText(&coverage, "Gate @ 50%", &r, 0, kWhite, nullptr);
-  for (LICE_pixel p : pixels(coverage)) ASSERT_TRUE(p == kBlack || p == kWhite) << std::hex << p;
+  for (LICE_pixel p : Pixels(coverage)) ASSERT_TRUE(p == kBlack || p == kWhite) << std::hex << p;
 }
 
 // Drawing clipped to a rectangle equals drawing unclipped inside it and leaves the rest alone;
@@ -189,8 +178,8 @@ TEST(Text, ClipsToTheRectangleAndTheBitmap) {
   for (int y = 0; y < 20; ++y) {
     for (int x = 0; x < 80; ++x) {
       const bool in = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
-      ASSERT_EQ(at(clipped, x, y), in ? at(full, x, y) : kWhite) << x << "," << y;
-      inside += in && at(full, x, y) != kWhite;
+      ASSERT_EQ(At(clipped, x, y), in ? At(full, x, y) : kWhite) << x << "," << y;
+      inside += in && At(full, x, y) != kWhite;
     }
   }
   EXPECT_GT(inside, 10);

@@ -136,6 +136,13 @@ void EditorSession::OnUiThread(const std::function<void()>& fn) {
   mTaskDone.wait(lock, [this] { return !mTaskPending; });
 }
 
+VstIntPtr EditorSession::Dispatch(VstInt32 opcode, uint32_t window) {
+  AEffect* e = Effect();
+  VstIntPtr result = 0;
+  OnUiThread([&] { result = e->dispatcher(e, opcode, 0, 0, (void*)(uintptr_t)window, 0.0f); });
+  return result;
+}
+
 bool EditorSession::WaitFor(const std::function<bool()>& pred, int timeoutMs) {
   for (int waited = 0; waited < timeoutMs; waited += 5) {
     if (pred()) return true;

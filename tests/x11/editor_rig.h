@@ -106,6 +106,8 @@ class EditorSession {
   uint32_t EditorWindow();
   // Runs fn on the user-interface thread between two idle calls and waits for it.
   void OnUiThread(const std::function<void()>& fn);
+  // The host's dispatcher call with a window id as its pointer, on the user-interface thread.
+  VstIntPtr Dispatch(VstInt32 opcode, uint32_t window = 0);
   // Waits (at most about timeoutMs) until pred holds; the idle calls go on meanwhile.
   static bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 3000);
   // Moves into the editor at (x, y) and waits until the editor has read everything sent.
