@@ -272,22 +272,3 @@ TEST(Blit, ExtremeCoordinatesDrawNothing) {
   LICE_FillRect(nullptr, 0, 0, 1, 1, 0, 1.0f, 0);
   EXPECT_EQ(Pixels(dst), before);
 }
-
-// A bitmap blitted onto itself, overlapping in every direction, gives what a blit from a copy
-// gives: no source pixel is read after it was overwritten.
-TEST(Blit, OntoItselfReadsBeforeWriting) {
-  std::mt19937 rng(11);
-  const int shifts[][2] = {{3, 0}, {-3, 0}, {0, 2}, {0, -2}, {5, 4}, {-5, -4}, {300, 0}, {-300, 1}};
-  for (auto& s : shifts) {
-    for (int mode : {0x00000, 0x10001}) {
-      LICE_MemBitmap bm(700, 9), copy(700, 9);
-      randomize(bm, rng);
-      LICE_Blit(&copy, &bm, 0, 0, nullptr, 1.0f, 0);
-      LICE_MemBitmap expected(700, 9);
-      LICE_Blit(&expected, &bm, 0, 0, nullptr, 1.0f, 0);
-      LICE_Blit(&expected, &copy, s[0], s[1], 0, 0, 690, 8, 0.7f, mode);
-      LICE_Blit(&bm, &bm, s[0], s[1], 0, 0, 690, 8, 0.7f, mode);
-      EXPECT_EQ(Pixels(bm), Pixels(expected)) << s[0] << "," << s[1] << " mode " << mode;
-    }
-  }
-}

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 namespace quenta_test {
 
@@ -105,30 +106,35 @@ bool XRig::KeyFor(uint32_t keysym, uint8_t* keycode, bool* shift) {
   return false;
 }
 
-void XRig::KeyDown(uint32_t keysym) {
+void XRig::Key(uint32_t keysym, bool down) {
   uint8_t code = 0, shiftCode = 0;
   bool shift = false, unused = false;
   if (!KeyFor(keysym, &code, &shift)) return;
-  if (shift && KeyFor(XKB_KEY_Shift_L, &shiftCode, &unused)) Fake(XCB_KEY_PRESS, shiftCode);
-  Fake(XCB_KEY_PRESS, code);
-}
-
-void XRig::KeyUp(uint32_t keysym) {
-  uint8_t code = 0, shiftCode = 0;
-  bool shift = false, unused = false;
-  if (!KeyFor(keysym, &code, &shift)) return;
-  Fake(XCB_KEY_RELEASE, code);
-  if (shift && KeyFor(XKB_KEY_Shift_L, &shiftCode, &unused)) Fake(XCB_KEY_RELEASE, shiftCode);
+  shift = shift && KeyFor(XKB_KEY_Shift_L, &shiftCode, &unused);
+  if (shift && down) Fake(XCB_KEY_PRESS, shiftCode);
+  Fake(down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code);
+  if (shift && !down) Fake(XCB_KEY_RELEASE, shiftCode);
 }
 
 void XRig::Tap(uint32_t keysym) {
-  KeyDown(keysym);
-  KeyUp(keysym);
+  Key(keysym, true);
+  Key(keysym, false);
 }
 
 void XRig::Type(const std::string& ascii) {
   // Printable ASCII characters are their own key symbols.
   for (char ch : ascii) Tap((uint32_t)(unsigned char)ch);
+}
+
+void XRig::Play(const std::string& script) {
+  std::istringstream words(script);
+  for (std::string w; words >> w;) {
+    if (w[0] == '\'') {
+      Type(w.substr(1));
+    } else {
+      Tap(xkb_keysym_from_name(w.c_str(), XKB_KEYSYM_NO_FLAGS));
+    }
+  }
 }
 
 void XRig::Sync() { free(xcb_get_input_focus_reply(mImpl->c, xcb_get_input_focus(mImpl->c), nullptr)); }

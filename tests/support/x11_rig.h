@@ -29,10 +29,14 @@ class XRig {
   void Click(int button = 1) { Press(button), Release(button); }
   // Keys by key symbol (keysyms of <xkbcommon/xkbcommon-keysyms.h>); a symbol on the shifted
   // level is typed with Shift.
-  void KeyDown(uint32_t keysym);
-  void KeyUp(uint32_t keysym);
+  void Key(uint32_t keysym, bool down);
+  void KeyDown(uint32_t keysym) { Key(keysym, true); }
+  void KeyUp(uint32_t keysym) { Key(keysym, false); }
   void Tap(uint32_t keysym);
   void Type(const std::string& ascii);
+  // Taps the keys of a script of key symbol names ("Home BackSpace Return"); a word that starts
+  // with ' is typed as text.
+  void Play(const std::string& script);
   // Waits until the server has handled everything sent so far.
   void Sync();
 

@@ -7,7 +7,6 @@
 namespace x11test {
 
 namespace {
-const char* const kModeNames[] = {"Sine", "Triangle", "Saw", "Square"};
 
 // A knob drawn as a square whose red shows its value.
 class TestKnob : public IKnobControl {
@@ -51,8 +50,6 @@ EditorPlug::EditorPlug()
                0x45645473, 0x54657374, 0, false, false, true) {
   GetParam(kKnob)->InitDouble("Knob", 0.5, 0.0, 1.0, 0.0001);
   GetParam(kPad)->InitDouble("Pad", 0.5, 0.0, 1.0, 0.0001);
-  GetParam(kMode)->InitEnum("Mode", 1, 4);
-  for (int i = 0; i < 4; ++i) GetParam(kMode)->SetDisplayText(i, kModeNames[i]);
   GetParam(kNumber)->InitInt("Number", 5, -50, 50);
 
   mGraphics = new IGraphicsLinux(this, 1480, 660, 0);
@@ -64,8 +61,6 @@ EditorPlug::EditorPlug()
   mAction = new ActionControl(this, kActionRect, kNumber);
   mGraphics->AttachControl(mAction);
   mGraphics->AttachControl(new IPanelControl(this, kRedRect, IColor(255, 255, 0, 0)));
-  mGraphics->AttachControl(new IPanelControl(this, kGreenRect, IColor(255, 0, 255, 0)));
-  mGraphics->AttachControl(new IPanelControl(this, kBlueRect, IColor(255, 0, 0, 255)));
   AttachGraphics(mGraphics);
 }
 

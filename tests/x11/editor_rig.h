@@ -22,7 +22,7 @@
 
 namespace x11test {
 
-enum { kKnob, kPad, kMode, kNumber, kNumParams };
+enum { kKnob, kPad, kNumber, kNumParams };
 
 // What the host was told about parameter edits.
 struct HostEdit {
@@ -35,7 +35,7 @@ struct HostEdit {
 constexpr IRECT kKnobRect(100, 100, 164, 164);
 constexpr IRECT kPadRect(300, 100, 400, 200);
 constexpr IRECT kActionRect(500, 100, 600, 200);
-constexpr IRECT kRedRect(700, 100, 740, 140), kGreenRect(740, 100, 780, 140), kBlueRect(780, 100, 820, 140);
+constexpr IRECT kRedRect(700, 100, 740, 140);
 
 // Writes every event it gets as a line of text.
 class RecorderControl : public IControl {
@@ -46,7 +46,6 @@ class RecorderControl : public IControl {
   void OnMouseUp(int x, int y, const IMouseMod& m) override { Log("up", x, y, m); }
   void OnMouseDblClick(int x, int y, const IMouseMod& m) override { Log("dbl", x, y, m); }
   void OnMouseDrag(int x, int y, int, int, const IMouseMod& m) override { Log("drag", x, y, m); }
-  void OnMouseWheel(int x, int y, const IMouseMod& m, int d) override { Log("wheel" + std::to_string(d), x, y, m); }
   void OnMouseOver(int x, int y, const IMouseMod& m) override { Log("over", x, y, m); }
   void OnMouseOut() override { Add("out"); }
   std::vector<std::string> Take();

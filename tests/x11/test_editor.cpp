@@ -38,12 +38,14 @@ TEST_F(EditorTest, EventsArriveAtExactCoordinatesWithTheirButtonsAndModifiers) {
   rig.KeyUp(XKB_KEY_Shift_L);
   session->MoveTo(399, 199);  // the pad's last pixel
   session->MoveTo(400, 199);  // just outside it
+  session->MoveTo(399, 199);
+  rig.MoveTo(1490, 680);  // out of the editor's window
   session->Settle();
   const std::vector<std::string> expected = {
       "over 310,120 ",    "down 310,120 L",   "up 310,120 L",    "down 310,120 R",
       "up 310,120 R",     "down 310,120 LC",  "up 310,120 LC",   "over 311,140 SA",
       "down 311,140 LSA", "drag 330,150 LSA", "up 330,150 LSA",  "over 399,199 ",
-      "out"};
+      "out",              "over 399,199 ",    "out"};
   std::vector<std::string> lines = session->Plug().Recorder()->Take();
   // The first move may pass over the pad's corner on its way; only the events from arriving at
   // (310, 120) on count.

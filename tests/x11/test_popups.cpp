@@ -80,11 +80,9 @@ TEST_F(PopupTest, KeysPickASubmenuItemPastUnchoosableOnes) {
   EXPECT_EQ(g.x, editor.x + kActionRect.L);
   EXPECT_EQ(g.y, editor.y + kActionRect.B);
   EXPECT_TRUE(EditorSession::WaitFor([&] { return !rig.PointerFree(); }));
-  rig.Tap(XKB_KEY_Down);   // One
-  rig.Tap(XKB_KEY_Down);   // past the separator, the title and the disabled item: More
-  rig.Tap(XKB_KEY_Right);  // opens the submenu at A
-  rig.Tap(XKB_KEY_Down);   // B
-  rig.Tap(XKB_KEY_Return);
+  // One, then past the separator, the title and the disabled item to More; its submenu opens
+  // at A; B.
+  rig.Play("Down Down Right Down Return");
   ASSERT_TRUE(Done());
   EXPECT_EQ(run->chosen, run->sub);
   EXPECT_EQ(run->index, 1);
@@ -124,8 +122,7 @@ TEST_F(PopupTest, UnchoosableItemsDoNothingAndAClickOutsideOrEscapeCancels) {
     EXPECT_FALSE(run->done.load());
     ASSERT_EQ(rig.MappedTopLevels(true).size(), 1u);
     if (escape) {
-      rig.Tap(XKB_KEY_Down);
-      rig.Tap(XKB_KEY_Escape);
+      rig.Play("Down Escape");
     } else {
       rig.MoveTo(g.x + g.w + 200, g.y + g.h + 200);
       rig.Click(1);
@@ -160,56 +157,33 @@ class TextFieldTest : public SessionTest {
 };
 
 TEST_F(TextFieldTest, KeysEditFilterAndLimitTheTextAndCommitOrCancel) {
-  struct Case {
+  constexpr int kUnchanged = 99;
+  const struct {
     const char* what;
     int maxChars;
-    std::function<void(XRig&, EditorSession&)> act;
-    int expected;  // the value after; -99: unchanged, and the host told nothing
-  };
-  const Case cases[] = {
+    const char* keys;
+    bool clickAway;  // after the keys
+    int expected;    // kUnchanged: as before, and the host told nothing
+  } cases[] = {
       {"letters and points are no part of an integer; three characters fit", 3,
-       [](XRig& r, EditorSession&) {
-         r.Type("-1a.72");
-         r.Tap(XKB_KEY_Return);
-       },
-       -17},
+       "'-1a.72 Return", false, -17},
       {"the caret moves and deletes", 6,
-       [](XRig& r, EditorSession&) {
-         r.Type("1234");
-         r.Tap(XKB_KEY_Home);
-         r.Tap(XKB_KEY_Delete);  // 234
-         r.Tap(XKB_KEY_End);
-         r.Tap(XKB_KEY_BackSpace);  // 23
-         r.Tap(XKB_KEY_Left);
-         r.Type("-");  // 2-3
-         r.Tap(XKB_KEY_Home);
-         r.Tap(XKB_KEY_Right);
-         r.Tap(XKB_KEY_BackSpace);  // -3
-         r.Tap(XKB_KEY_Return);
-       },
-       -3},
-      {"Escape cancels", 7,
-       [](XRig& r, EditorSession&) {
-         r.Type("42");
-         r.Tap(XKB_KEY_Escape);
-       },
-       -99},
-      {"a click elsewhere commits", 7,
-       [](XRig& r, EditorSession& s) {
-         r.Type("20");
-         s.MoveTo(900, 500);
-         r.Click(1);
-       },
-       20},
+       "'1234 Home Delete End BackSpace Left '- Home Right BackSpace Return", false, -3},
+      {"Escape cancels", 7, "'42 Escape", false, kUnchanged},
+      {"a click elsewhere commits", 7, "'20", true, 20},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const float before = Number();
     OpenField(c.maxChars);
-    c.act(rig, *session);
+    rig.Play(c.keys);
+    if (c.clickAway) {
+      session->MoveTo(900, 500);
+      rig.Click(1);
+    }
     ASSERT_TRUE(FieldClosed());
     session->Settle();
-    if (c.expected == -99) {
+    if (c.expected == kUnchanged) {
       EXPECT_EQ(Number(), before);
       EXPECT_TRUE(session->Plug().TakeEdits().empty());
     } else {
