@@ -180,28 +180,6 @@ class Prompts : public Controls {
   IParam* Param(int idx) { return rig.plug.GetParam(idx); }
 };
 
-TEST_F(Prompts, ListParametersPromptWithAMenuOfTheirTexts) {
-  IControl* pMode = Bound(edtest::kParamMode);
-  IControl* pSwitch = Bound(edtest::kParamSwitch);
-  rig.Attach();
-  rig.gfx->ScriptMenuText("Tri");
-  RightClick(pMode);
-  EXPECT_EQ(Param(edtest::kParamMode)->Int(), 2);
-  ASSERT_EQ(rig.gfx->Menus().size(), 1u);
-  const auto& shown = rig.gfx->Menus()[0];
-  EXPECT_EQ(shown.area, pMode->GetRECT());
-  ASSERT_EQ(shown.items.size(), 4u);
-  EXPECT_EQ(shown.items[1].text, "Square");
-  EXPECT_TRUE(shown.items[1].flags & IPopupMenuItem::kChecked);  // the value it had
-  EXPECT_FALSE(shown.items[2].flags & IPopupMenuItem::kChecked);
-
-  rig.gfx->ScriptMenuText("on");
-  RightClick(pSwitch);
-  EXPECT_TRUE(Param(edtest::kParamSwitch)->Bool());
-  RightClick(pSwitch);  // dismissed: nothing changes
-  EXPECT_TRUE(Param(edtest::kParamSwitch)->Bool());
-}
-
 TEST_F(Prompts, TypedValuesSetTheParameter) {
   IControl* pGain = Bound(edtest::kParamGain);
   IControl* pDepth = Bound(edtest::kParamDepth);

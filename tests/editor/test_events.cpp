@@ -86,30 +86,6 @@ TEST_F(Events, IdleRunsExactlyOncePer21CleanTicks) {
   EXPECT_EQ(rig.plug.TakeLog(), "");
 }
 
-TEST_F(Events, CaptureKeepsTheControlThroughTheDrag) {
-  rig.gfx->OnMouseDown(20, 20, IMouseMod(true));
-  EXPECT_EQ(rig.gfx->GetMouseCapture(), 1);
-  rig.gfx->OnMouseDrag(60, 25, IMouseMod(true));  // over b now: still a's drag
-  rig.gfx->OnMouseDrag(60, 25, IMouseMod(true));  // no movement: not passed on
-  rig.gfx->OnMouseDrag(58, 30, IMouseMod(true));
-  rig.gfx->OnMouseUp(58, 30, IMouseMod(true));
-  EXPECT_EQ(TakeLog(), "a:down a:drag40,5 a:drag-2,5 a:up");
-  EXPECT_EQ(rig.gfx->GetMouseCapture(), -1);
-  EXPECT_EQ(rig.plug.TakeLog(), "B0 E0");
-}
-
-TEST_F(Events, HiddenAndGrayedControlsAreSkippedAndTheBackgroundCapturesNothing) {
-  b->Hide(true);  // b overlaps a's right part
-  rig.Click(45, 20);
-  EXPECT_EQ(TakeLog(), "a:down a:up");
-  a->GrayOut(true);
-  rig.Click(45, 20);  // only the background (index 0) is left
-  rig.gfx->AttachControl(new LogControl(&rig.plug, IRECT(150, 0, 160, 10), -1, &log, "c"));
-  rig.gfx->OnMouseDown(190, 90, IMouseMod(true));
-  rig.gfx->OnMouseDrag(155, 5, IMouseMod(true));
-  EXPECT_EQ(TakeLog(), "");
-}
-
 // Every sequence of mouse actions leaves the Begin and End notices paired; a double click
 // taken as a single one captures and presses again, without a Begin of its own.
 TEST_F(Events, BeginAndEndPairInEverySequence) {

@@ -94,21 +94,6 @@ TEST_F(Mailbox, RedrawRequestsAndAllDirtyArePostedToo) {
   EXPECT_TRUE(learn->IsDirty());
 }
 
-TEST_F(Mailbox, TheThreadThatOpensTheWindowBecomesTheUserInterfaceThread) {
-  EXPECT_TRUE(rig.gfx->OnUIThread());
-  OnOtherThread([this] {
-    rig.gfx->CloseWindow();
-    rig.gfx->OpenWindow(nullptr);
-    EXPECT_TRUE(rig.gfx->OnUIThread());
-  });
-  EXPECT_FALSE(rig.gfx->OnUIThread());
-  rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.9, true);
-  EXPECT_EQ(knob->GetValue(), 0.5);
-  rig.gfx->Tick();  // a tick claims the thread back
-  EXPECT_EQ(knob->GetValue(), 0.9);
-  EXPECT_TRUE(rig.gfx->OnUIThread());
-}
-
 // Posting while the user-interface thread ticks: no race, no lost final value.
 TEST_F(Mailbox, ConcurrentPostsAndTicksSettleOnTheLastValues) {
   std::atomic<bool> done{false};

@@ -158,32 +158,6 @@ TEST(Controls, InformationPanelExplainsThePatchHovered) {
   }
 }
 
-TEST(Controls, MidiLearnSwitch) {
-  PanelRig rig;
-  auto* pLearn = rig.As<IAFSwitchMidiLearn>(IAFSwitchMidiLearn::kId);
-  ASSERT_NE(pLearn, nullptr);
-  // On: learning; a controller and a parameter pair up and the switch goes back to off.
-  rig.Click(pLearn->GetRECT());
-  EXPECT_TRUE(rig.q().isMidiLearn());
-  EXPECT_EQ(pLearn->GetValue(), 1.0);
-  // A right click while on changes nothing.
-  rig.Click(pLearn->GetRECT(), true);
-  EXPECT_TRUE(pLearn->IsLearnMode());
-  rig.Set(kFinal, 0.5);
-  rig.q().setMidiLearnCC(11);
-  EXPECT_EQ(rig.q().getCCMap(11), kFinal);
-  EXPECT_FALSE(rig.q().isMidiLearn());
-  EXPECT_EQ(pLearn->GetValue(), 0.0);
-  // A right click while off turns it into the unlearn switch.
-  rig.Click(pLearn->GetRECT(), true);
-  EXPECT_FALSE(pLearn->IsLearnMode());
-  rig.Click(pLearn->GetRECT());
-  EXPECT_TRUE(rig.q().isMidiUnlearn());
-  rig.q().setMidiLearnCC(11);
-  EXPECT_EQ(rig.q().getCCMap(11), -1);
-  EXPECT_EQ(pLearn->GetValue(), 0.0);
-}
-
 TEST(Controls, TextKnobTakesTypedValuesOnItsStrip) {
   PanelRig rig;
   auto* pKnob = rig.As<IAFKnobMultiControlText>(BlockParam(kBlockA, kTuneFs));

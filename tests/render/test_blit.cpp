@@ -249,26 +249,3 @@ TEST(BlendEdgeCases, Table) {
     EXPECT_EQ(At(d, 0, 0), c.expected) << c.what;
   }
 }
-
-// Extreme coordinates and missing or empty bitmaps draw nothing (and do not overflow).
-TEST(Blit, ExtremeCoordinatesDrawNothing) {
-  LICE_MemBitmap src(8, 8), dst(8, 8), empty;
-  std::mt19937 rng(3);
-  randomize(src, rng);
-  randomize(dst, rng);
-  const std::vector<LICE_pixel> before = Pixels(dst);
-  const int big = std::numeric_limits<int>::max(), small = std::numeric_limits<int>::min();
-  const LICE_Rect all = {small, small, big, big};
-  LICE_Blit(&dst, &src, big, 0, 0, 0, 8, 8, 1.0f, 0);
-  LICE_Blit(&dst, &src, small, small, 0, 0, big, big, 1.0f, 0);
-  LICE_Blit(&dst, &src, 0, 0, big, big, big, big, 1.0f, 0);
-  LICE_Blit(&dst, &src, big, big, &all, 1.0f, 0);
-  LICE_FillRect(&dst, big, big, big, big, 0, 1.0f, 0);
-  LICE_FillRect(&dst, small, 0, 3, 8, 0, 1.0f, 0);
-  LICE_Blit(&dst, nullptr, 0, 0, nullptr, 1.0f, 0);
-  LICE_Blit(&dst, &empty, 0, 0, nullptr, 1.0f, 0);
-  LICE_Blit(&empty, &src, 0, 0, nullptr, 1.0f, 0);
-  LICE_Blit(nullptr, &src, 0, 0, nullptr, 1.0f, 0);
-  LICE_FillRect(nullptr, 0, 0, 1, 1, 0, 1.0f, 0);
-  EXPECT_EQ(Pixels(dst), before);
-}

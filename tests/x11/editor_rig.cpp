@@ -40,11 +40,6 @@ std::vector<std::string> RecorderControl::Take() {
   return out;
 }
 
-void ActionControl::TextFromTextEntry(const char* text) {
-  std::lock_guard<std::mutex> lock(mLock);
-  mTexts.push_back(text);
-}
-
 EditorPlug::EditorPlug()
     : IPlugVST(IPlugInstanceInfo{HostCallback}, kNumParams, "0-2", 1, "Editor Test", "", "Test Maker", 0x10000,
                0x45645473, 0x54657374, 0, false, false, true) {
@@ -69,23 +64,14 @@ void EditorPlug::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
     for (int i = 0; i < nFrames; ++i) outputs[c][i] = 0.25;
 }
 
-VstIntPtr EditorPlug::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
+VstIntPtr EditorPlug::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void*,
+                                   float) {
   if (opcode == audioMasterVersion) return 2400;
-  if (!effect || !effect->object) return 0;
-  EditorPlug* plug = dynamic_cast<EditorPlug*>(static_cast<IPlugVST*>(effect->object));
-  if (!plug) return 0;
-  if (opcode == audioMasterBeginEdit || opcode == audioMasterAutomate || opcode == audioMasterEndEdit) {
-    std::lock_guard<std::mutex> lock(plug->mLock);
-    plug->mEdits.push_back({opcode, index, opt});
-  }
+  auto* plug = effect ? dynamic_cast<EditorPlug*>(static_cast<IPlugVST*>(effect->object)) : nullptr;
+  if (plug && (opcode == audioMasterBeginEdit || opcode == audioMasterAutomate ||
+               opcode == audioMasterEndEdit))
+    ++plug->mEdits;
   return 0;
-}
-
-std::vector<HostEdit> EditorPlug::TakeEdits() {
-  std::lock_guard<std::mutex> lock(mLock);
-  std::vector<HostEdit> out;
-  out.swap(mEdits);
-  return out;
 }
 
 EditorSession::EditorSession(quenta_test::XRig& rig) : mRig(rig), mPlug(new EditorPlug) {

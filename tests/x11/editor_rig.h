@@ -24,13 +24,6 @@ namespace x11test {
 
 enum { kKnob, kPad, kNumber, kNumParams };
 
-// What the host was told about parameter edits.
-struct HostEdit {
-  int opcode;  // audioMasterBeginEdit, audioMasterAutomate or audioMasterEndEdit
-  int index;
-  float value;
-};
-
 // Where the controls sit (editor coordinates).
 constexpr IRECT kKnobRect(100, 100, 164, 164);
 constexpr IRECT kPadRect(300, 100, 400, 200);
@@ -67,10 +60,7 @@ class ActionControl : public IControl {
   }
   // Clicks in quick succession are actions too.
   void OnMouseDblClick(int x, int y, const IMouseMod& m) override { OnMouseDown(x, y, m); }
-  void TextFromTextEntry(const char* text) override;
   std::function<void(ActionControl*)> mAction;
-  std::mutex mLock;
-  std::vector<std::string> mTexts;  // texts of fields without a parameter
 };
 
 class EditorPlug : public IPlugVST {
@@ -79,16 +69,16 @@ class EditorPlug : public IPlugVST {
   IGraphicsLinux* Graphics() const { return mGraphics; }
   RecorderControl* Recorder() const { return mRecorder; }
   ActionControl* Action() const { return mAction; }
-  std::vector<HostEdit> TakeEdits();
+  // The Begin, Automate and End calls the host had since the last call.
+  int TakeEdits() { return mEdits.exchange(0); }
   void ProcessDoubleReplacing(double**, double** outputs, int nFrames) override;
-  static VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt);
+  static VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float);
 
  private:
   IGraphicsLinux* mGraphics;
   RecorderControl* mRecorder;
   ActionControl* mAction;
-  std::mutex mLock;
-  std::vector<HostEdit> mEdits;
+  std::atomic<int> mEdits{0};
 };
 
 // The host's side: a window, the plug-in, and its user-interface thread sending effEditIdle
@@ -152,16 +142,17 @@ class SessionTest : public ::testing::Test {
     session->MoveTo(550, 150);
     rig.Click(1);
   }
-  // The count-th pop-up (menu), or box (when not), once it is there and taking input.
+  // The count-th pop-up (menu), or box (when not), once it is there and takes input: a menu
+  // once it holds the pointer, a box once it has the keyboard's focus (input sent before is
+  // lost).
   uint32_t WaitForWindow(bool popUp, size_t count = 1) {
-    std::vector<uint32_t> w;
+    uint32_t w = 0;
     EditorSession::WaitFor([&] {
-      w = rig.MappedTopLevels(popUp);
-      return w.size() >= count;
+      const std::vector<uint32_t> all = rig.MappedTopLevels(popUp);
+      w = all.size() >= count ? all[count - 1] : 0;
+      return w && (popUp ? !rig.PointerFree() : rig.Focus() == w);
     });
-    // Mapped first, then given the pointer and the keyboard: input sent in between is lost.
-    EditorSession::WaitFor([] { return false; }, 150);
-    return w.size() >= count ? w[count - 1] : 0;
+    return w;
   }
 
   quenta_test::XRig rig;
