@@ -1,10 +1,10 @@
-// The pop-up menu model, and the core's refusal of answers a back end should never give.
+// The pop-up menu model. (That an unchoosable item is never the answer shows in the panel's
+// temperament menu and the X11 menus.)
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "editor/IPopupMenu.h"
-#include "editor_rig.h"
 
 namespace {
 
@@ -40,36 +40,6 @@ TEST(PopupMenu, PlacesItemsAndToleratesBadIndicesAndStyles) {
   menu.SetPrefix(4);
   menu.SetPrefix(-1);
   EXPECT_EQ(menu.GetPrefix(), 3);
-}
-
-// A back end that answers with something outside the menu, or a disabled item.
-class LyingBackEnd : public IGraphicsHeadless {
- public:
-  using IGraphicsHeadless::IGraphicsHeadless;
-  IPopupMenu* mAnswer = nullptr;
-  int mIdx = 0;
-
- protected:
-  IPopupMenu* OSCreatePopupMenu(IPopupMenu*, const IRECT&) override {
-    if (mAnswer) mAnswer->SetChosenItemIdx(mIdx);
-    return mAnswer;
-  }
-};
-
-TEST(PopupMenu, CoreRefusesAnswersOutsideTheMenuOrUnchoosable) {
-  edtest::RecordingPlug plug;
-  LyingBackEnd gfx(&plug, 10, 10);
-  IPopupMenu menu, stranger;
-  menu.AddItem("off", -1, IPopupMenuItem::kDisabled);
-  menu.AddItem("on");
-  stranger.AddItem("x");
-  gfx.mAnswer = &stranger;
-  EXPECT_EQ(gfx.CreateIPopupMenu(&menu, nullptr), nullptr);
-  gfx.mAnswer = &menu;
-  gfx.mIdx = 0;
-  EXPECT_EQ(gfx.CreateIPopupMenu(&menu, nullptr), nullptr);
-  gfx.mIdx = 1;
-  EXPECT_EQ(gfx.CreateIPopupMenu(&menu, nullptr), &menu);
 }
 
 }  // namespace

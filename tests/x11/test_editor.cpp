@@ -9,10 +9,15 @@
 
 #include "editor_rig.h"
 #include "plugin/vst2abi.h"
+#include "support/xvfb.h"
 
 using namespace x11test;
 
 namespace {
+
+// The suite's private X server, started before the first test and stopped after the last.
+[[maybe_unused]] const ::testing::Environment* const kXvfb =
+    ::testing::AddGlobalTestEnvironment(new quenta_test::XvfbEnvironment);
 
 using EditorTest = SessionTest;
 
