@@ -1,4 +1,4 @@
-// The standard controls' values as the user and the plug-in move them, and the prompts.
+// The standard controls' values as the user and the plug-in move them, and typed values.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,6 +24,17 @@ class Controls : public ::testing::Test {
     return pKnob;
   }
   double Gain() { return rig.plug.GetParam(edtest::kParamGain)->GetNormalized(); }
+  // A knob on param that prompts for a value on a right click.
+  IControl* Prompting(int param) {
+    auto* p = new IKnobMultiControl(&rig.plug, 10 + 40 * param, 10, param, rig.Strip(30, 30, 2));
+    p->DisablePrompt(false);
+    rig.gfx->AttachControl(p);
+    return p;
+  }
+  void RightClick(const IControl* p) {
+    rig.Click(p->GetRECT().L + 1, p->GetRECT().T + 1, IMouseMod(false, true));
+  }
+  IParam* Param(int idx) { return rig.plug.GetParam(idx); }
 
   Rig rig;
 };
@@ -164,25 +175,11 @@ TEST_F(Controls, PlugInValuesAreNormalisedClampedAndNeverNaN) {
   EXPECT_EQ(rig.plug.TakeLog(), "");
 }
 
-// Prompts through the headless back end: menus for list parameters, text fields otherwise.
-class Prompts : public Controls {
- protected:
-  IControl* Bound(int param) {
-    auto* p = new IKnobMultiControl(&rig.plug, 10 + 40 * param, 10, param, rig.Strip(30, 30, 2));
-    p->DisablePrompt(false);
-    rig.gfx->AttachControl(p);
-    return p;
-  }
-  void RightClick(const IControl* p) {
-    const IRECT& r = p->GetRECT();
-    rig.Click(r.L + 1, r.T + 1, IMouseMod(false, true));
-  }
-  IParam* Param(int idx) { return rig.plug.GetParam(idx); }
-};
-
-TEST_F(Prompts, TypedValuesSetTheParameter) {
-  IControl* pGain = Bound(edtest::kParamGain);
-  IControl* pDepth = Bound(edtest::kParamDepth);
+// Typed values through the headless back end's text field: filtered, limited, negated back
+// for a parameter shown negated, clamped to the range.
+TEST_F(Controls, TypedValuesSetTheParameter) {
+  IControl* pGain = Prompting(edtest::kParamGain);
+  IControl* pDepth = Prompting(edtest::kParamDepth);
   rig.Attach();
   struct Case {
     IControl* control;
@@ -213,8 +210,8 @@ TEST_F(Prompts, TypedValuesSetTheParameter) {
   EXPECT_NEAR(Param(edtest::kParamGain)->Value(), 0.12345, 1e-9);
 }
 
-TEST_F(Prompts, UnknownListTextChangesNothing) {
-  IControl* pMode = Bound(edtest::kParamMode);
+TEST_F(Controls, UnknownListTextChangesNothing) {
+  IControl* pMode = Prompting(edtest::kParamMode);
   rig.Attach();
   rig.plug.TakeLog();
   rig.gfx->SetFromStringAfterPrompt(pMode, Param(edtest::kParamMode), "Noise");

@@ -21,7 +21,7 @@ using edtest::Rig;
 using quenta_test::Pixels;
 
 // Text in the three faces and alignments; a knob showing its value in a text control under a
-// translucent veil, with a lamp on it; a switch and a knob to be greyed.
+// translucent veil, with a lamp on it; a switch and a knob to be greyed over the value.
 struct Panel {
   explicit Panel(Rig& rig) {
     const IColor cream(255, 240, 230, 200);
@@ -38,7 +38,7 @@ struct Panel {
         "Helvetica bold right");
     knob = new IKnobMultiControl(&rig.plug, 8, 58, edtest::kParamGain, rig.Gradient(30, 30, 8));
     sw = new ISwitchControl(&rig.plug, 48, 64, edtest::kParamSwitch, rig.Strip(24, 16, 2));
-    gray = new IKnobMultiControl(&rig.plug, 84, 58, edtest::kParamDepth, rig.Strip(30, 30, 8));
+    gray = new IKnobMultiControl(&rig.plug, 100, 58, edtest::kParamDepth, rig.Strip(30, 30, 8));
     veil = new IPanelControl(&rig.plug, IRECT(20, 58, 232, 90), IColor(96, 255, 128, 0));
     value = new ITextControl(&rig.plug, IRECT(120, 66, 232, 80), IText(11, COLOR_WHITE, "Monaco"));
     lamp = new IBitmapControl(&rig.plug, 28, 70, rig.Solid(8, 8, LICE_RGBA(255, 200, 0, 255)));
@@ -47,12 +47,12 @@ struct Panel {
       rig.gfx->AttachControl(p);
     knob->SetValDisplayControl(value);
   }
-  // The same change, whatever the panel's history. The lamp's place is repainted apart: that
-  // cuts through the knob and the veil and must take the right part of the knob's frame.
+  // The same change, whatever the panel's history. The places of the lamp and the greyed knob
+  // are repainted apart: that cuts through the knob, the veil and the value's text, and must
+  // take the right part of the knob's frame and clip the text.
   void Change(Rig& rig) {
     gray->GrayOut(true);
     rig.gfx->SetParameterFromPlug(edtest::kParamSwitch, 1.0, true);
-    rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.75, true);
     lamp->Hide(true);
     label->SetTextFromPlug("Helvetica bold, right");
   }

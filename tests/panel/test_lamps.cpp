@@ -17,6 +17,8 @@ TEST(Lamps, FollowTheEngineWhileTheWindowIsOpen) {
   rig.Set(kMG1Freq, 40.0);                       // Block A's MG1: 25 ms per cycle
   rig.Set(BlockParam(kBlockB, kMG2Freq), 10.0);  // Block B's MG2
   Quenta::EditorControls& panel = rig.q().editorControls();
+  EXPECT_TRUE(panel.activeLed->IsHidden()) << "dark until the instrument lights them";
+  for (IControl* pLed : panel.leds) EXPECT_TRUE(pLed->IsHidden());
   int onOff[2] = {0, 0};
   for (int frame = 0; frame < 200; ++frame) {
     rig.RenderFrame();

@@ -82,20 +82,6 @@ TEST(Layout, ControlsWithoutParametersCarryTheirIds) {
   EXPECT_EQ(rig.One(122 + 11)->GetRECT(), IRECT(23 + 728 + 286, 498, 23 + 728 + 312, 540));
 }
 
-TEST(Layout, LampsAreDarkUntilTheInstrumentLightsThem) {
-  PanelRig rig;
-  IGraphics& g = rig.gui();
-  int lamps = 0;
-  for (int i = 1; i < g.NControls(); ++i) {
-    IControl* c = g.GetControl(i);
-    if (c->GetRECT().W() == 10 && c->GetRECT().H() == 10) {
-      ++lamps;
-      EXPECT_TRUE(c->IsHidden()) << Describe(c);
-    }
-  }
-  EXPECT_EQ(lamps, 9);
-}
-
 // Where controls overlap the later one takes the click: (90, 590) lies on the next-program
 // button and inside the program control's rectangle, (230, 274) on "EM Hold" and "EM Rel". A
 // missing image must not change that (the program menu would open instead).

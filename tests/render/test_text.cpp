@@ -1,5 +1,5 @@
 // Text: the editor's faces resolve to the named families with fixed line heights; widths,
-// alignment, clipping and the per-pixel alpha of drawn text.
+// alignment and the per-pixel alpha of drawn text. (Clipping shows in the editor's repaints.)
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -137,26 +137,4 @@ TEST(Text, PixelsBlendCoverageWithTheColoursAlpha) {
     }
   }
   EXPECT_GT(partial, 20);  // antialiased
-}
-
-// Drawing clipped to a rectangle equals drawing unclipped inside it and leaves the rest alone;
-// text running off the bitmap is cut at its edges.
-TEST(Text, ClipsToTheRectangleAndTheBitmap) {
-  auto f = font("Arial", 12);
-  LICE_MemBitmap full(80, 20), clipped(80, 20);
-  clear(full, kWhite);
-  clear(clipped, kWhite);
-  LICE_Rect r = {-7, -3, 90, 20};
-  f->DrawText(&full, "Resonance Peak", &r, 0, kBlack, nullptr);
-  const LICE_Rect clip = {10, 2, 40, 9};
-  f->DrawText(&clipped, "Resonance Peak", &r, 0, kBlack, &clip);
-  int inside = 0;
-  for (int y = 0; y < 20; ++y) {
-    for (int x = 0; x < 80; ++x) {
-      const bool in = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
-      ASSERT_EQ(At(clipped, x, y), in ? At(full, x, y) : kWhite) << x << "," << y;
-      inside += in && At(full, x, y) != kWhite;
-    }
-  }
-  EXPECT_GT(inside, 10);
 }

@@ -1,7 +1,7 @@
 // File dialogs and the browser through the desktop's helpers, played by fake scripts on PATH
 // that record their arguments: every argument arrives as it was given (no shell), a cancel
-// gives no file, the extension is appended, overwriting is confirmed, kdialog stands in for
-// zenity, and the built-in dialog for both.
+// gives no file, the extension is appended, overwriting is confirmed, and the built-in dialog
+// stands in when there is no helper.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -127,17 +127,6 @@ TEST_F(ServicesTest, OverwritingAnExistingFileIsConfirmed) {
     ASSERT_TRUE(EditorSession::WaitFor([&] { return a->done.load(); }));
     EXPECT_EQ(a->file, key == XKB_KEY_Return ? existing : "");
   }
-}
-
-TEST_F(ServicesTest, KdialogStandsInForZenityAndOpensOnlyExistingFiles) {
-  Fake("kdialog");
-  WriteFile(folder + "/p.fxp", "program");
-  for (std::string name : {"p.fxp", "missing.fxp"}) {
-    Answer(folder + "/" + name + "\n");
-    const std::shared_ptr<FileAnswer> a = Prompt(IGraphics::kFileOpen, "", "fxp");
-    EXPECT_EQ(a->file, name == "p.fxp" ? folder + "/p.fxp" : "");
-  }
-  EXPECT_EQ(Log(), "--getopenfilename\n" + folder + "/\n*.fxp\n");
 }
 
 TEST_F(ServicesTest, WithoutHelpersTheBuiltInDialogAsksForThePath) {
