@@ -182,35 +182,45 @@ TEST(Commands, AConfigurationThatCannotBeWrittenIsReported) {
   }
 }
 
-TEST(Commands, ProgramDialogsRememberTheirFolderAndReportFailures) {
-  FreshHome home;
-  PanelRig rig;
-  runCommand(&rig.q(), &rig.gui(), nullptr, -1);  // the folder starts as the stored one
-  const std::string before = programFolder();
-  // Cancelled: nothing happens, nothing is remembered.
-  rig.gui().ScriptFile("");
-  rig.ChooseOption("Load Program");
-  EXPECT_TRUE(rig.gui().MessageBoxes().empty());
-  EXPECT_EQ(programFolder(), before);
-  // A file that is no program: the message, and its folder is remembered anyway.
-  const std::string bad = home.File("junk.fxp");
-  cfgtest::WriteFile(bad, "not a program");
-  rig.gui().ScriptFile(bad.c_str());
-  rig.ChooseOption("Load Program");
-  EXPECT_EQ(LastBox(rig).text, "Cannot load file!");
-  EXPECT_EQ(LastBox(rig).caption, "Error");
-  EXPECT_EQ(programFolder(), home.Path() + "/");
-  rig.ChooseOption("Save Bank");
-  EXPECT_EQ(LastPrompt(rig).dir, home.Path() + "/");
-  // Saving into a folder that does not exist.
-  rig.gui().ScriptFile("/nonexistent-folder/p.fxp");
-  rig.ChooseOption("Save Program");
-  EXPECT_EQ(LastBox(rig).text, "Cannot save file!");
-  // The folder command stores the chosen file's folder.
-  rig.gui().ScriptFile((home.Path() + "/programs/ignored").c_str());
-  rig.ChooseOption("Default Path for Program Files");
-  EXPECT_STREQ(rig.q().getProgramPath(), (home.Path() + "/programs").c_str());
-  EXPECT_EQ(programFolder(), home.Path() + "/programs");
+// Programs (from the options menu) and scales (from a Block's temperament menu) alike: a
+// cancelled dialog changes nothing; a file that cannot be loaded is reported and its folder is
+// where the next dialog opens; a saved file loads back; a file that cannot be written is
+// reported.
+TEST(Commands, FileDialogsRememberTheirFolderAndReportFailures) {
+  const struct {
+    const char *load, *save, *ext, *proposed;
+    bool fromOptions;
+  } kinds[] = {{"Load Program", "Save Program", "fxp", "Empty", true},
+               {"Load Tuning", "Save Tuning", "scl", "Quenta_tuning", false}};
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(k.ext);
+    FreshHome home;
+    PanelRig rig;
+    auto choose = [&](const char* item, const std::string& file) {
+      rig.gui().ScriptFile(file.c_str());
+      if (k.fromOptions) return rig.ChooseOption(item);
+      rig.gui().ScriptMenuText(item);
+      rig.Click(rig.One(IAFMicroTuningMenu::kIdA)->GetRECT());
+    };
+    const std::string folder = home.Path() + "/files/", ext = k.ext;
+    std::filesystem::create_directory(folder);
+    cfgtest::WriteFile(folder + "junk." + ext, "no count here\n");
+    choose(k.load, "");
+    EXPECT_TRUE(rig.gui().MessageBoxes().empty());
+    choose(k.load, folder + "junk." + ext);
+    EXPECT_EQ(LastBox(rig).text, "Cannot load file!");
+    EXPECT_EQ(rig.q().getMicroTuning(kBlockA), 0);
+    rig.Set(kTuneE, 12.0);
+    choose(k.save, folder + "mine." + ext);
+    EXPECT_EQ(LastPrompt(rig).dir, folder);
+    EXPECT_EQ(LastPrompt(rig).file, k.proposed);
+    EXPECT_EQ(LastPrompt(rig).extensions, ext);
+    rig.Set(kTuneE, 0.0);
+    choose(k.load, folder + "mine." + ext);
+    EXPECT_NEAR(rig.Value(kTuneE), 12.0, 1e-6);
+    choose(k.save, "/nonexistent-folder/x." + ext);
+    EXPECT_EQ(LastBox(rig).text, "Cannot save file!");
+  }
 }
 
 TEST(Commands, ProposedFileNamesLoseTheCharactersFileSystemsRefuse) {
@@ -237,39 +247,6 @@ TEST(Commands, TemperamentMenu) {
   EXPECT_EQ(ShownFlags(rig, "(custom)"), IPopupMenuItem::kDisabled | IPopupMenuItem::kChecked);
   EXPECT_EQ(ShownFlags(rig, "Just"), 0);
   EXPECT_EQ(rig.Value(BlockParam(kBlockB, kTuneE)), 3.0);
-}
-
-TEST(Commands, ScaleFileDialogs) {
-  FreshHome home;
-  PanelRig rig;
-  IControl* pMenuA = rig.One(IAFMicroTuningMenu::kIdA);
-  const std::string folder = home.Path() + "/scales/";
-  std::filesystem::create_directory(folder);
-  // A file without a scale: the message, nothing changed, its folder remembered.
-  cfgtest::WriteFile(folder + "empty.scl", "no count here\n");
-  rig.gui().ScriptMenuText("Load Tuning");
-  rig.gui().ScriptFile((folder + "empty.scl").c_str());
-  rig.Click(pMenuA->GetRECT());
-  EXPECT_EQ(LastBox(rig).text, "Cannot load file!");
-  EXPECT_EQ(rig.q().getMicroTuning(kBlockA), 0);
-  // Saving proposes its name in that folder; a good file loads back.
-  rig.Set(kTuneE, 12.0);
-  rig.gui().ScriptMenuText("Save Tuning");
-  rig.gui().ScriptFile((folder + "mine.scl").c_str());
-  rig.Click(pMenuA->GetRECT());
-  EXPECT_EQ(LastPrompt(rig).dir, folder);
-  EXPECT_EQ(LastPrompt(rig).file, "Quenta_tuning");
-  EXPECT_EQ(LastPrompt(rig).extensions, "scl");
-  rig.Set(kTuneE, 0.0);
-  rig.gui().ScriptMenuText("Load Tuning");
-  rig.gui().ScriptFile((folder + "mine.scl").c_str());
-  rig.Click(pMenuA->GetRECT());
-  EXPECT_NEAR(rig.Value(kTuneE), 12.0, 1e-6);
-  // A file that cannot be written.
-  rig.gui().ScriptMenuText("Save Tuning");
-  rig.gui().ScriptFile("/nonexistent-folder/t.scl");
-  rig.Click(pMenuA->GetRECT());
-  EXPECT_EQ(LastBox(rig).text, "Cannot save file!");
 }
 
 TEST(Commands, CopyToBlockMenus) {

@@ -22,7 +22,7 @@ std::string Describe(IControl* c) {
          ")-(" + std::to_string(r.R) + "," + std::to_string(r.B) + ")";
 }
 
-TEST(Layout, ControlsLieInsideThePanelAndBindEveryParameterOnce) {
+TEST(Layout, ControlsLieInsideThePanelBindEveryParameterOnceAndCarryTheirIds) {
   PanelRig rig;
   IGraphics& g = rig.gui();
   // Background, 10 of the program row, 64 global, the information panel with 4 lines, 3 x 59.
@@ -37,6 +37,20 @@ TEST(Layout, ControlsLieInsideThePanelAndBindEveryParameterOnce) {
   EXPECT_EQ((int)bound.size(), 229);
   for (int p = 0; p < 229; ++p) EXPECT_EQ(bound[p], 1) << "parameter " << p;
   EXPECT_EQ(g.GetControl(0)->GetRECT(), IRECT(0, 0, 1480, 660));
+  // The controls without a parameter carry their ids; some by their class.
+  for (int id = -232; id >= -244; --id) {
+    if (id != qlayout::kIdContextMenu) {
+      EXPECT_EQ(rig.Find(id).size(), 1u) << id;
+    }
+  }
+  EXPECT_NE(rig.As<IAFOptionMenu>(-234), nullptr);
+  EXPECT_EQ(rig.As<IAFMicroTuningMenu>(-241)->Block(), 1);
+  EXPECT_EQ(rig.As<IAFUtilMenu>(-239)->Block(), 2);
+  // Block C's "Cutoff" sits where Block A's does, moved by two Block widths.
+  EXPECT_EQ(rig.One(145)->GetRECT(), IRECT(859, 76, 899, 116));
+  // The text knobs: the knob plus the value strip.
+  EXPECT_EQ(rig.One(186)->GetRECT(), IRECT(436, 588, 462, 630));
+  EXPECT_EQ(rig.One(122 + 11)->GetRECT(), IRECT(23 + 728 + 286, 498, 23 + 728 + 312, 540));
 }
 
 TEST(Layout, OnlyTheKnownControlsOverlap) {
@@ -64,23 +78,6 @@ TEST(Layout, OnlyTheKnownControlsOverlap) {
   EXPECT_EQ(overlaps, known);
 }
 
-// The controls without a parameter carry their ids (the golden image shows where they are).
-TEST(Layout, ControlsWithoutParametersCarryTheirIds) {
-  PanelRig rig;
-  for (int id = -232; id >= -244; --id) {
-    if (id != qlayout::kIdContextMenu) {
-      EXPECT_EQ(rig.Find(id).size(), 1u) << id;
-    }
-  }
-  EXPECT_NE(rig.As<IAFOptionMenu>(-234), nullptr);
-  EXPECT_EQ(rig.As<IAFMicroTuningMenu>(-241)->Block(), 1);
-  EXPECT_EQ(rig.As<IAFUtilMenu>(-239)->Block(), 2);
-  // Block C's "Cutoff" sits where Block A's does, moved by two Block widths.
-  EXPECT_EQ(rig.One(145)->GetRECT(), IRECT(859, 76, 899, 116));
-  // The text knobs: the knob plus the value strip.
-  EXPECT_EQ(rig.One(186)->GetRECT(), IRECT(436, 588, 462, 630));
-  EXPECT_EQ(rig.One(122 + 11)->GetRECT(), IRECT(23 + 728 + 286, 498, 23 + 728 + 312, 540));
-}
 
 // Where controls overlap the later one takes the click: (90, 590) lies on the next-program
 // button and inside the program control's rectangle, (230, 274) on "EM Hold" and "EM Rel". A

@@ -19,7 +19,8 @@ std::vector<LICE_pixel> Pixels(LICE_IBitmap& bm) {
 
 std::vector<uint32_t> RgbPixels(LICE_IBitmap& bm) {
   std::vector<uint32_t> v;
-  for (LICE_pixel p : Pixels(bm)) v.push_back(LICE_GETR(p) << 16 | LICE_GETG(p) << 8 | LICE_GETB(p));
+  for (LICE_pixel p : Pixels(bm))
+    v.push_back(LICE_GETR(p) << 16 | LICE_GETG(p) << 8 | LICE_GETB(p));
   return v;
 }
 

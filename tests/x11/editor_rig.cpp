@@ -19,12 +19,8 @@ class TestKnob : public IKnobControl {
 }  // namespace
 
 void RecorderControl::Log(const std::string& what, int x, int y, const IMouseMod& m) {
-  std::string mods;
-  if (m.L) mods += "L";
-  if (m.R) mods += "R";
-  if (m.S) mods += "S";
-  if (m.C) mods += "C";
-  if (m.A) mods += "A";
+  const std::string mods = std::string(m.L ? "L" : "") + (m.R ? "R" : "") + (m.S ? "S" : "") +
+                           (m.C ? "C" : "") + (m.A ? "A" : "");
   Add(what + " " + std::to_string(x) + "," + std::to_string(y) + " " + mods);
 }
 
@@ -41,8 +37,8 @@ std::vector<std::string> RecorderControl::Take() {
 }
 
 EditorPlug::EditorPlug()
-    : IPlugVST(IPlugInstanceInfo{HostCallback}, kNumParams, "0-2", 1, "Editor Test", "", "Test Maker", 0x10000,
-               0x45645473, 0x54657374, 0, false, false, true) {
+    : IPlugVST(IPlugInstanceInfo{HostCallback}, kNumParams, "0-2", 1, "Editor Test", "",
+               "Test Maker", 0x10000, 0x45645473, 0x54657374, 0, false, false, true) {
   GetParam(kKnob)->InitDouble("Knob", 0.5, 0.0, 1.0, 0.0001);
   GetParam(kPad)->InitDouble("Pad", 0.5, 0.0, 1.0, 0.0001);
   GetParam(kNumber)->InitInt("Number", 5, -50, 50);
@@ -89,7 +85,7 @@ EditorSession::~EditorSession() {
 
 void EditorSession::Loop() {
   AEffect* e = Effect();
-  if (e->dispatcher(e, effEditOpen, 0, 0, reinterpret_cast<void*>((uintptr_t)mHostWindow), 0.0f) != 1) {
+  if (e->dispatcher(e, effEditOpen, 0, 0, (void*)(uintptr_t)mHostWindow, 0.0f) != 1) {
     mStop = true;
     return;
   }

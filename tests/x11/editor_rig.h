@@ -1,8 +1,7 @@
 #pragma once
-// A small plug-in with the X11 editor and a few controls, embedded in a host window of the
-// test's private X server, and a user-interface thread that opens the editor and keeps sending
-// the host's idle call, as a host does. The test's main thread plays the user through XTEST
-// (x11_rig.h) and looks at what the host was told.
+// A small plug-in with the X11 editor and a few controls in a host window of the test's private
+// X server, and a user-interface thread that opens the editor and keeps sending the host's idle
+// call, as a host does. The test's main thread plays the user through XTEST (x11_rig.h).
 #include <gtest/gtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
@@ -127,9 +126,10 @@ class SessionTest : public ::testing::Test {
     session.reset(new EditorSession(rig));
     ASSERT_TRUE(session->Opened());
   }
+  // Whatever a failed test left open is dismissed so the user-interface thread can stop.
   void TearDown() override {
-    // Whatever a failed test left open is dismissed so the user-interface thread can stop.
-    for (int i = 0; i < 3 && (!rig.MappedTopLevels(true).empty() || !rig.MappedTopLevels(false).empty()); ++i) {
+    for (int i = 0; i < 3; ++i) {
+      if (rig.MappedTopLevels(true).empty() && rig.MappedTopLevels(false).empty()) break;
       rig.Tap(XKB_KEY_Escape);
       EditorSession::WaitFor([] { return false; }, 100);
     }

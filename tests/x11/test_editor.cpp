@@ -95,7 +95,8 @@ TEST_F(EditorTest, OpeningTwiceLeavesOneWindowAndReopeningShowsTheEditorAgain) {
   EXPECT_EQ(session->Dispatch(effEditOpen, host), 1);
   ASSERT_TRUE(children(1));
   EXPECT_TRUE(EditorSession::WaitFor([&] {
-    return rig.ReadPixels(session->EditorWindow(), 720, 120, 1, 1) == std::vector<uint32_t>{0xFF0000};
+    return rig.ReadPixels(session->EditorWindow(), 720, 120, 1, 1) ==
+           std::vector<uint32_t>{0xFF0000};
   }));
 }
 

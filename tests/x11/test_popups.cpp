@@ -67,14 +67,16 @@ class PopupTest : public SessionTest {
   std::shared_ptr<MenuRun> run;
 };
 
-TEST_F(PopupTest, KeysPickASubmenuItemPastUnchoosableOnes) {
-  const uint32_t popUp = OpenMenu();
+// Keys, then the pointer: each opens the submenu and chooses in it; the answer is the submenu
+// and the item's position there.
+TEST_F(PopupTest, KeysAndThePointerPickASubmenuItemPastUnchoosableOnes) {
+  uint32_t popUp = OpenMenu();
   ASSERT_NE(popUp, 0u);
   // Placed below the control, holding the pointer.
-  const XRig::Geometry g = rig.RootGeometry(popUp), editor = rig.RootGeometry(session->EditorWindow());
+  const XRig::Geometry g = rig.RootGeometry(popUp);
+  const XRig::Geometry editor = rig.RootGeometry(session->EditorWindow());
   EXPECT_EQ(g.x, editor.x + kActionRect.L);
   EXPECT_EQ(g.y, editor.y + kActionRect.B);
-  EXPECT_TRUE(EditorSession::WaitFor([&] { return !rig.PointerFree(); }));
   // One, then past the separator, the title and the disabled item to More; its submenu opens
   // at A; B.
   rig.Play("Down Down Right Down Return");
@@ -82,12 +84,8 @@ TEST_F(PopupTest, KeysPickASubmenuItemPastUnchoosableOnes) {
   EXPECT_EQ(run->chosen, run->sub);
   EXPECT_EQ(run->index, 1);
   ExpectClosed();
-}
 
-TEST_F(PopupTest, ThePointerOpensASubmenuAndChoosesInIt) {
-  const uint32_t popUp = OpenMenu();
-  ASSERT_NE(popUp, 0u);
-  const XRig::Geometry g = rig.RootGeometry(popUp);
+  ASSERT_NE(popUp = OpenMenu(), 0u);
   const int item = ItemHeight(g);
   rig.MoveTo(g.x + 20, g.y + 2 + 3 * item + 7 + item / 2);  // over More
   const uint32_t sub = WaitForWindow(true, 2);
@@ -138,12 +136,14 @@ class TextFieldTest : public SessionTest {
       c->SetTextEntryLength(maxChars);
       c->GetPlug()->GetGUI()->CreateTextEntry(c, IText(12), kActionRect, "", c->GetParam());
     });
-    ASSERT_TRUE(EditorSession::WaitFor([&] { return !rig.Children(session->EditorWindow()).empty(); }));
+    ASSERT_TRUE(WaitField(true));
     session->Settle();
     session->Plug().TakeEdits();
   }
-  bool FieldClosed() {
-    return EditorSession::WaitFor([&] { return rig.Children(session->EditorWindow()).empty(); });
+  // Waits until the field's window is there (open) or gone; false when it did not come to that.
+  bool WaitField(bool open) {
+    return EditorSession::WaitFor(
+        [&] { return rig.Children(session->EditorWindow()).empty() != open; });
   }
   float Number() {
     AEffect* e = session->Effect();
@@ -176,7 +176,7 @@ TEST_F(TextFieldTest, KeysEditFilterAndLimitTheTextAndCommitOrCancel) {
       session->MoveTo(900, 500);
       rig.Click(1);
     }
-    ASSERT_TRUE(FieldClosed());
+    ASSERT_TRUE(WaitField(false));
     session->Settle();
     if (c.expected == kUnchanged) {
       EXPECT_EQ(Number(), before);
@@ -197,7 +197,7 @@ TEST_F(TextFieldTest, PastedTextIsFilteredAndLimitedToo) {
   rig.KeyUp(XKB_KEY_Control_L);
   session->Settle();
   rig.Tap(XKB_KEY_Return);
-  ASSERT_TRUE(FieldClosed());
+  ASSERT_TRUE(WaitField(false));
   session->Settle();
   EXPECT_NEAR(Number(), (42.0f + 50.0f) / 100.0f, 1e-6);
 }
@@ -210,7 +210,8 @@ struct BoxResult {
 
 std::function<void(ActionControl*)> ShowBox(int type, std::shared_ptr<BoxResult> r) {
   return [type, r](ActionControl* c) {
-    r->result = c->GetPlug()->GetGUI()->ShowMessageBox("Keep the change?\n\tSecond line", "Question", type);
+    r->result =
+        c->GetPlug()->GetGUI()->ShowMessageBox("Keep the change?\n\tSecond line", "Question", type);
   };
 }
 
@@ -273,7 +274,8 @@ TEST_F(PopupTest, AnAudioBlockCompletesAndTheEditorRepaintsWhileABoxIsOpen) {
   // The editor keeps ticking inside the box's loop: the host's automation shows on the knob.
   e->setParameter(e, kKnob, 1.0f);
   EXPECT_TRUE(EditorSession::WaitFor([&] {
-    return rig.ReadPixels(session->EditorWindow(), 110, 110, 1, 1) == std::vector<uint32_t>{0xFF8080u};
+    return rig.ReadPixels(session->EditorWindow(), 110, 110, 1, 1) ==
+           std::vector<uint32_t>{0xFF8080};
   }));
   rig.Tap(XKB_KEY_Escape);
   audio.join();

@@ -147,7 +147,8 @@ TEST_F(ServicesTest, AddressesGoToXdgOpenAsTheyAre) {
   session->OnUiThread([&] { opened = g->OpenURL(url.c_str()); });
   EXPECT_TRUE(opened);
   EXPECT_TRUE(EditorSession::WaitFor([&] { return Log() == url + "\n"; })) << Log();
-  for (const char* bad : {"", "-h", "https://exa mple.org/", "ftp://example.org/", "http://", "/no/such/file"}) {
+  for (const char* bad :
+       {"", "-h", "https://exa mple.org/", "ftp://example.org/", "http://", "/no/such/file"}) {
     session->OnUiThread([&] { opened = g->OpenURL(bad); });
     EXPECT_FALSE(opened) << bad;
   }
