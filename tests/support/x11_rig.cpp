@@ -66,10 +66,12 @@ XRig::~XRig() {
 uint32_t XRig::MakeHostWindow(int x, int y, int w, int h) {
   xcb_connection_t* c = mImpl->c;
   const uint32_t id = xcb_generate_id(c);
-  const uint32_t values[] = {mImpl->screen->white_pixel};
+  // Crossing events tell when a grab takes the pointer away (GrabSeen).
+  const uint32_t values[] = {mImpl->screen->white_pixel,
+                             XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW};
   xcb_create_window(c, XCB_COPY_FROM_PARENT, id, mImpl->screen->root, (int16_t)x, (int16_t)y,
                     (uint16_t)w, (uint16_t)h, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                    mImpl->screen->root_visual, XCB_CW_BACK_PIXEL, values);
+                    mImpl->screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
   xcb_map_window(c, id);
   mHostWindows.push_back(id);
   Sync();
@@ -208,6 +210,25 @@ bool XRig::PointerFree() {
   if (ok) xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
   Sync();
   return ok;
+}
+
+void XRig::WatchGrab() {
+  GrabSeen();
+  mGrabSeen = false;
+}
+
+bool XRig::GrabSeen() {
+  Sync();  // every crossing event so far arrives before the reply
+  while (xcb_generic_event_t* e = xcb_poll_for_event(mImpl->c)) {
+    const int type = e->response_type & 0x7f;
+    if (type == XCB_ENTER_NOTIFY || type == XCB_LEAVE_NOTIFY) {
+      const uint8_t mode = reinterpret_cast<xcb_enter_notify_event_t*>(e)->mode;
+      if (mode == XCB_NOTIFY_MODE_GRAB) mGrabSeen = true;
+      if (mode == XCB_NOTIFY_MODE_UNGRAB) mGrabSeen = false;
+    }
+    free(e);
+  }
+  return mGrabSeen;
 }
 
 bool XRig::ClipboardOwned() {

@@ -47,8 +47,13 @@ class XRig {
   std::vector<uint32_t> ReadPixels(uint32_t window, int x, int y, int w, int h);
   // Asks window to close, as a window manager's close button does.
   void SendClose(uint32_t window);
-  // Whether the pointer can be grabbed, i.e. no other client holds it.
+  // Whether the pointer can be grabbed, i.e. no other client holds it (a probe that holds the
+  // pointer for a moment itself).
   bool PointerFree();
+  // Watching without a probe: after WatchGrab, GrabSeen tells whether another client has taken
+  // the pointer from a host window (and kept it) since.
+  void WatchGrab();
+  bool GrabSeen();
   uint32_t Focus();  // the window with the keyboard's focus
   bool ClipboardOwned();
 
@@ -59,7 +64,7 @@ class XRig {
 
   struct Impl;
   Impl* mImpl = nullptr;
-  bool mOk = false;
+  bool mOk = false, mGrabSeen = false;
   std::vector<uint32_t> mHostWindows;
 };
 

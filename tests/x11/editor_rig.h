@@ -140,17 +140,19 @@ class SessionTest : public ::testing::Test {
   void ClickAction(std::function<void(ActionControl*)> action) {
     session->OnUiThread([&] { session->Plug().Action()->mAction = action; });
     session->MoveTo(550, 150);
+    rig.WatchGrab();
     rig.Click(1);
   }
   // The count-th pop-up (menu), or box (when not), once it is there and takes input: a menu
-  // once it holds the pointer, a box once it has the keyboard's focus (input sent before is
-  // lost).
+  // once it holds the pointer (seen without a probe, which could take the pointer from the
+  // editor's attempts to grab it), a box once it has the keyboard's focus. Input sent before
+  // is lost.
   uint32_t WaitForWindow(bool popUp, size_t count = 1) {
     uint32_t w = 0;
     EditorSession::WaitFor([&] {
       const std::vector<uint32_t> all = rig.MappedTopLevels(popUp);
       w = all.size() >= count ? all[count - 1] : 0;
-      return w && (popUp ? !rig.PointerFree() : rig.Focus() == w);
+      return w && (popUp ? rig.GrabSeen() : rig.Focus() == w);
     });
     return w;
   }
