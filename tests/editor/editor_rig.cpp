@@ -31,7 +31,7 @@ std::string RecordingPlug::TakeLog() {
   return s;
 }
 
-LICE_pixel FrameColour(int k) {
+static LICE_pixel FrameColour(int k) {
   return LICE_RGBA(40 * (k + 1) % 256, 255 - 30 * k % 256, 7 * k, 255);
 }
 

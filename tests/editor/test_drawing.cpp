@@ -1,7 +1,7 @@
-// Drawing through the graphics object, checked in pixels: repaint passes, the bitmap cache, the
-// line-height rule and one golden image of text and controls (tests/editor/data/controls.png;
-// on a difference the test writes editor-golden-actual.png and editor-golden-diff.png and fails;
-// accept them with: make update-editor-golden).
+// Drawing through the graphics object, checked in pixels: repaint passes, the bitmap cache and
+// one golden image of text (which shows the line-height rule) and controls
+// (tests/editor/data/controls.png; on a difference the test writes editor-golden-actual.png and
+// editor-golden-diff.png and fails; accept them with: make update-editor-golden).
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -11,8 +11,6 @@
 #include <string>
 
 #include "editor_rig.h"
-#include "render/blit.h"
-#include "render/font.h"
 #include "tools/quenta_render/editor_png.h"
 
 namespace {
@@ -150,23 +148,6 @@ TEST(Drawing, BitmapsAreDecodedOnceAndStripsMustDivideIntoTheirFrames) {
   EXPECT_EQ(pControl->GetValue(), 0.0);
   a.gfx->Tick();
   std::filesystem::remove_all(dir);
-}
-
-// The line-height rule makes every face's line as high as the size asked, give or take a
-// pixel (the faces themselves are taller); texts that differ only in colour, alignment or
-// quality share a font.
-TEST(Text, LineHeightsMatchTheSizesAsked) {
-  Rig rig;
-  for (const char* face : {"Monaco", "Arial", "Helvetica"})
-    for (int size : {9, 10, 11, 12, 15}) {
-      IText text(size, COLOR_BLACK, face);
-      LICE_CachedFont* pFont = rig.gfx->CacheFont(&text);
-      ASSERT_NE(pFont, nullptr) << face;
-      EXPECT_NEAR(pFont->GetLineHeight(), size, 1) << face << " " << size;
-      IText same(size, COLOR_WHITE, face, IText::kStyleNormal, IText::kAlignNear, 0,
-                 IText::kQualityAntiAliased);
-      EXPECT_EQ(rig.gfx->CacheFont(&same), pFont) << face << " " << size;
-    }
 }
 
 TEST(Golden, TextAndControls) {

@@ -5,7 +5,6 @@
 #include <functional>
 #include <string>
 
-#include "editor/IPopupMenu.h"
 #include "editor_rig.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstring>
 #include <string>
 #include <thread>
 

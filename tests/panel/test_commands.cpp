@@ -1,10 +1,8 @@
 // The panel's menus and commands through the headless back end: what each options item does,
 // the confirmations, the messages on failure, the remembered folders, the temperament and
-// Block menus, and the file-name helpers. Every case runs in a home folder of its own, since
-// commands write the configuration.
+// Block menus. Every case runs in a home folder of its own: commands write the configuration.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -13,7 +11,6 @@
 #include "editor/IPopupMenu.h"
 #include "editor/quenta.commands.h"
 #include "editor/quenta.controls.h"
-#include "editor/quenta.layout.h"
 #include "panel/panel_rig.h"
 
 namespace {

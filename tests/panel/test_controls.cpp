@@ -1,13 +1,11 @@
-// The instrument's controls through the headless back end: program buttons, menu and name,
-// the manual trigger, selectors and their menus, the information panel, the learn switch and
-// the knobs that print their value.
+// The instrument's controls through the headless back end: program buttons, menu and name, the
+// manual trigger, selectors and their menus, the information panel, the knobs with a value.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "editor/IPopupMenu.h"
 #include "editor/quenta.controls.h"
-#include "editor/quenta.layout.h"
 #include "panel/panel_rig.h"
 
 namespace {

@@ -1,6 +1,5 @@
-// The lamps: they follow the engine from the instrument's idle call while the editor's window
-// is open, and changes made on other threads (activation, the end of MIDI learn) reach the
-// panel at the editor's next tick. The thread cases also run under ThreadSanitizer.
+// The lamps follow the engine from the instrument's idle call; changes made on other threads
+// (activation, the end of MIDI learn) reach the panel at the next tick (also under TSan).
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -31,15 +30,6 @@ TEST(Lamps, FollowTheEngineWhileTheWindowIsOpen) {
   }
   EXPECT_GT(onOff[0], 50);
   EXPECT_GT(onOff[1], 50);
-  // With the window closed the lamps stay as they are.
-  const bool shown = !panel.leds[0]->IsHidden();
-  rig.gui().CloseWindow();
-  for (int frame = 0; frame < 20; ++frame) {
-    rig.RenderFrame();
-    rig.q().OnIdle();
-  }
-  EXPECT_EQ(!panel.leds[0]->IsHidden(), shown);
-  rig.gui().OpenWindow(nullptr);
 }
 
 TEST(Lamps, ChangesFromOtherThreadsShowAtTheNextTick) {

@@ -6,7 +6,6 @@
 #include <set>
 #include <string>
 
-#include "editor/IGraphics.h"
 #include "editor/quenta.controls.h"
 #include "editor/quenta.layout.h"
 #include "panel/panel_rig.h"

@@ -2,10 +2,9 @@
 // alignment and the per-pixel alpha of drawn text. (Clipping shows in the editor's repaints.)
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "render/blit.h"
 #include "render/font.h"
@@ -14,16 +13,10 @@
 namespace {
 
 using quenta_test::At;
-using quenta_test::Pixels;
 
 std::unique_ptr<LICE_CachedFont> font(const char* face, int h, int weight = 400) {
   const LICE_FontSpec spec = {face, h, weight, false, 0, 0};
   return std::unique_ptr<LICE_CachedFont>(LICE_CachedFont::Create(spec));
-}
-
-std::string base(const char* path) {
-  const char* slash = std::strrchr(path, '/');
-  return slash ? slash + 1 : path;
 }
 
 void clear(LICE_IBitmap& bm, LICE_pixel p) {
@@ -53,7 +46,7 @@ TEST(Text, EditorFacesResolveToTheNamedFamiliesAndMeasureByCharacter) {
       auto f = font(c.face, size, c.weight);
       ASSERT_NE(f, nullptr) << c.face;
       EXPECT_STREQ(f->GetFamily(), c.family) << c.face;
-      EXPECT_EQ(base(f->GetFile()), c.file) << c.face;
+      EXPECT_EQ(std::filesystem::path(f->GetFile()).filename(), c.file) << c.face;
       EXPECT_EQ(f->GetLineHeight(), lineHeights[size - 9]) << c.face << " " << size;
     }
   }
@@ -75,7 +68,7 @@ TEST(Text, EditorFacesResolveToTheNamedFamiliesAndMeasureByCharacter) {
 }
 
 // Measuring places the extent by alignment (centre: middle minus half the width, truncated
-// toward zero); drawing puts the left-aligned image exactly there.
+// toward zero). (The golden images show text drawn where it is measured.)
 TEST(Text, AlignmentPlacesTheMeasuredExtent) {
   auto f = font("Monaco", 10);
   const char* text = "Cutoff";
@@ -90,24 +83,12 @@ TEST(Text, AlignmentPlacesTheMeasuredExtent) {
       {1, {20, 5, 121, 9}, 70 - w / 2},  // 70.5 - 18 = 52.5 -> 52
       {1, {-50, 0, -1, 0}, -43},         // -25.5 - 18 = -43.5 -> -43
   };
-  LICE_MemBitmap left(140, 20), drawn(140, 20), moved(140, 20);
-  clear(left, kWhite);
-  LICE_Rect r0 = {0, 5, 140, 9};
-  f->DrawText(&left, text, &r0, 0, kBlack, nullptr);
   for (const auto& c : cases) {
     LICE_Rect r = c.in;
     f->DrawText(nullptr, text, &r, c.align, kBlack, nullptr, true);
     EXPECT_EQ(r.left, c.left) << c.align;
     EXPECT_EQ(r.right, c.left + w) << c.align;
     EXPECT_EQ(r.bottom - r.top, f->GetLineHeight());
-
-    clear(drawn, kWhite);
-    clear(moved, kWhite);
-    r = c.in;
-    r.top = 5;
-    f->DrawText(&drawn, text, &r, c.align, kBlack, nullptr);
-    LICE_Blit(&moved, &left, c.left, 0, nullptr, 1.0f, 0);
-    EXPECT_EQ(Pixels(drawn), Pixels(moved)) << "align " << c.align;
   }
 }
 

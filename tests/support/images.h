@@ -1,7 +1,5 @@
 #pragma once
-// Looking at bitmaps in tests: pixel access, whole images as lists of pixels, and the golden
-// images (stored PNGs compared exactly; on a difference the actual image and a diff are written
-// and the failure says how to accept them).
+// Looking at bitmaps in tests: pixel access, whole images as lists of pixels, golden images.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -47,11 +47,11 @@ class XRig {
   std::vector<uint32_t> ReadPixels(uint32_t window, int x, int y, int w, int h);
   // Asks window to close, as a window manager's close button does.
   void SendClose(uint32_t window);
-  // Whether the pointer can be grabbed, i.e. no other client holds it (a probe that holds the
-  // pointer for a moment itself).
+  // Whether no other client holds the pointer: a probe that grabs it for a moment itself.
   bool PointerFree();
-  // Watching without a probe: after WatchGrab, GrabSeen tells whether another client has taken
-  // the pointer from a host window (and kept it) since.
+  // After WatchGrab, GrabSeen tells whether another client has taken the pointer from a host
+  // window since; seen from crossing events, without a grab of the rig's own that could take
+  // the pointer from that client's attempts.
   void WatchGrab();
   bool GrabSeen();
   uint32_t Focus();  // the window with the keyboard's focus

@@ -23,7 +23,7 @@ namespace x11test {
 
 enum { kKnob, kPad, kNumber, kNumParams };
 
-// Where the controls sit (editor coordinates).
+// Where the controls sit, in editor coordinates.
 constexpr IRECT kKnobRect(100, 100, 164, 164);
 constexpr IRECT kPadRect(300, 100, 400, 200);
 constexpr IRECT kActionRect(500, 100, 600, 200);
@@ -90,8 +90,7 @@ class EditorSession {
   EditorPlug& Plug() { return *mPlug; }
   AEffect* Effect() { return mPlug->GetAEffect(); }
   uint32_t HostWindow() const { return mHostWindow; }
-  // The editor's child window in the host window.
-  uint32_t EditorWindow();
+  uint32_t EditorWindow();  // the editor's child window in the host window
   // Runs fn on the user-interface thread between two idle calls and waits for it.
   void OnUiThread(const std::function<void()>& fn);
   // The host's dispatcher call with a window id as its pointer, on the user-interface thread.
@@ -100,8 +99,7 @@ class EditorSession {
   static bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 3000);
   // Moves into the editor at (x, y) and waits until the editor has read everything sent.
   void MoveTo(int x, int y);
-  // Lets a few idle calls pass.
-  void Settle();
+  void Settle();  // lets a few idle calls pass
 
  private:
   void Loop();

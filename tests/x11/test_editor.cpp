@@ -1,7 +1,6 @@
 // The editor inside a host's window: what the user does with the pointer reaches the controls at
 // the exact place with the right buttons and modifiers, and the window survives the host's ways
-// of opening and closing it. (The panel window test shows the pixels and the host's view of a
-// knob.)
+// of opening and closing it. (test_panel_window.cpp shows its pixels and a knob.)
 #include <gtest/gtest.h>
 
 #include <chrono>

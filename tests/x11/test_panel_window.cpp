@@ -21,8 +21,8 @@ namespace {
 using quenta_test::TestHost;
 using quenta_test::XRig;
 
-// Sends the host's idle call every few milliseconds until done() holds (checked every 50 ms)
-// or about timeoutMs have passed; the editor works only from these calls.
+// The host's idle call every few milliseconds (the editor works only from these) until done(),
+// checked every 50 ms, holds or about timeoutMs have passed.
 bool IdleUntil(TestHost& host, const std::function<bool()>& done, int timeoutMs = 5000) {
   for (int t = 0; t <= timeoutMs; t += 5) {
     host.Dispatch(effEditIdle);
