@@ -128,7 +128,6 @@ class LoopbackServer {
 
 TEST(VersionFetch, AServiceThatNeverAnswersTimesOut) {
   LoopbackServer server("");
-  ASSERT_FALSE(server.Url().empty());
   online::FetchLimits limits;
   limits.totalTimeoutMs = 500;
   const online::FetchResult r = online::FetchVersion(server.Url(), limits);
@@ -138,7 +137,6 @@ TEST(VersionFetch, AServiceThatNeverAnswersTimesOut) {
 
 TEST(VersionFetch, AnEndlessBodyIsCutAtTheCapAndRefused) {
   LoopbackServer server("", true);
-  ASSERT_FALSE(server.Url().empty());
   const online::FetchResult r = online::FetchVersion(server.Url());
   EXPECT_TRUE(r.overflowed);
   EXPECT_LE(r.body.size(), online::FetchLimits().maxBodyBytes);

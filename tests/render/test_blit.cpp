@@ -102,8 +102,6 @@ void fillPixelRef(uint8_t* d, const uint8_t* c, float opacity, int mode) {
 
 uint8_t* bytes(LICE_pixel& p) { return reinterpret_cast<uint8_t*>(&p); }
 
-// ---- Test images. ----
-
 // Random pixels; alpha is often one of the values the formulas treat specially.
 void randomize(LICE_IBitmap& bm, std::mt19937& rng) {
   static const int kAlphas[] = {0, 1, 127, 128, 254, 255};
