@@ -203,6 +203,21 @@ bool SG::voiceStart(int octave, int pitchClass, uint32_t& ph, uint32_t& ph2,
   return true;
 }
 
+void SG::voiceStarts(const int32_t* slots, int count, const int32_t* octave,
+                     const int32_t* pitchClass, uint32_t* ph, uint32_t* ph2, int32_t* base,
+                     int32_t* silent) const {
+  constexpr long long kBaseLimit = 1ll << 30;
+  for (int i = 0; i < count; ++i) {
+    const int s = slots[i];
+    uint32_t p = 0, p2 = 0;
+    long long b = 0;
+    silent[s] = voiceStart(octave[s], pitchClass[s], p, p2, b) ? 0 : -1;
+    ph[s] = p;
+    ph2[s] = p2;
+    base[s] = int32_t(b < -kBaseLimit ? -kBaseLimit : (b > kBaseLimit ? kBaseLimit : b));
+  }
+}
+
 void SG::process(double* buffer, int n, int octave, int pitchClass, int framePos) const {
   if (n <= 0) return;
   uint32_t ph = 0, ph2 = 0;

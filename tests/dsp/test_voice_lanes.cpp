@@ -125,7 +125,7 @@ TEST(VoiceLanes, EveryLaneMatchesItsScalarVoice) {
       p->SetNormalized(A + kFCMod, 1.0);
       p->SetNormalized(A + kFCMG1, 0.6);
     }
-    const int keys[VoiceLanes::kSlots] = {0,  9,  21, 30, 36, 43, 50,  57,
+    const int keys[16] = {0,  9,  21, 30, 36, 43, 50,  57,
                                           64, 71, 78, 85, 92, 99, 110, 127};
     for (int block = 0; block < 60; ++block) {
       for (Plug* p : {&scalar, &wide}) {
@@ -135,21 +135,23 @@ TEST(VoiceLanes, EveryLaneMatchesItsScalarVoice) {
       }
       const std::string diff = Compare(scalar, wide, kBlock);
       ASSERT_EQ(diff, "") << simd::name(path) << ", host block " << block;
+      const VoiceLanes& sl = scalar.Instrument().getBlock(kBlockA)->getLanes();
+      const VoiceLanes& wl = wide.Instrument().getBlock(kBlockA)->getLanes();
       for (int v = 0; v < Block::kNumVoices; ++v) {
         const Voice& s = scalar.Instrument().getBlock(kBlockA)->getVoice(v);
         const Voice& w = wide.Instrument().getBlock(kBlockA)->getVoice(v);
         if (!s.isActive() && !w.isActive()) continue;
         const int lane = v % simd::lanes(path);
-        ASSERT_TRUE(SameBits(s.getEnvelope().getValue(), w.getEnvelope().getValue()) &&
-                    s.getEnvelope().getState() == w.getEnvelope().getState())
+        ASSERT_TRUE(SameBits(sl.envelope.value[v], wl.envelope.value[v]) &&
+                    sl.envelope.state[v] == wl.envelope.state[v])
             << simd::name(path) << ": envelope of key " << s.getNote() << " (lane " << lane
-            << "), host block " << block << ": scalar " << s.getEnvelope().getValue() << ", wide "
-            << w.getEnvelope().getValue();
+            << "), host block " << block << ": scalar " << sl.envelope.value[v] << ", wide "
+            << wl.envelope.value[v];
         for (int stage = 0; stage < 3; ++stage)
-          ASSERT_TRUE(SameBits(s.getFilter().getState(stage), w.getFilter().getState(stage)))
+          ASSERT_TRUE(SameBits(sl.filter.getState(v, stage), wl.filter.getState(v, stage)))
               << simd::name(path) << ": filter stage " << stage << " of key " << s.getNote()
               << " (lane " << lane << "), host block " << block << ": scalar "
-              << s.getFilter().getState(stage) << ", wide " << w.getFilter().getState(stage);
+              << sl.filter.getState(v, stage) << ", wide " << wl.filter.getState(v, stage);
       }
     }
   }
