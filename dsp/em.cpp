@@ -51,9 +51,7 @@ void EMLanes<N>::stop(int s, bool force) {
 }
 
 template <int N>
-void EMLanes<N>::setAttack(int s, double v) {
-  v = v >= 0.0 ? (v > 1.0 ? 1.0 : v) : 0.0;  // NaN counts as 0
-  if (v == attack[s]) return;  // called every frame: skip the power when nothing moved
+void EMLanes<N>::attackMoved(int s, double v) {
   attack[s] = v;
   refreshHold(s);
   if (state[s] == kAttack) coefficient[s] = coefficientFor(attack[s]);

@@ -37,7 +37,10 @@ class EMLanes {
   void start(int s);
   void stop(int s, bool force);
 
-  void setAttack(int s, double v);
+  void setAttack(int s, double v) {
+    v = v >= 0.0 ? (v > 1.0 ? 1.0 : v) : 0.0;  // NaN counts as 0
+    if (v != attack[s]) attackMoved(s, v);  // called every frame: most often nothing moved
+  }
   void setDecay(int s, double v);
   void setSustain(int s, double v);
   void setRelease(int s, int index);  // "EM Rel" list index
@@ -84,6 +87,7 @@ class EMLanes {
   void mixGroup(const int* slots, const double* const* in, const double* gains, double* out,
                 int n, int offset);
 
+  void attackMoved(int s, double v);
   void refreshHold(int s) {
     holdSet[s] = hold[s] && (!useHold[s] || attack[s] > 0.7);
     holdEnd[s] = !hold[s] && (!useHold[s] || attack[s] < 0.3);

@@ -10,8 +10,6 @@ namespace {
 constexpr double kPi = 3.141592653589793238462643383279;
 constexpr double kAntiDenormal = 1e-13;
 constexpr double kStartRate = 44100.0;
-constexpr double kPeakToK = 1.7;
-constexpr double kMinK = 0.01;
 // Highest cut-off as a fraction of the rate: just below half of it, and above the top pitch
 // (19912.127 Hz) at 44100 Hz, so the table only changes below about 40 kHz.
 constexpr double kMaxCutoffRatio = 0.49;
@@ -131,16 +129,9 @@ void Korg35Lanes<N>::coefficients(const double* entries, int idx, double K, doub
   G = 1.0 / (1.0 - K * a + K * a * a);
 }
 
-template <int N>
-void Korg35Lanes<N>::update(int s, int cutoffIndex, double peak) {
-  cutoff[s] = cutoffIndex;
-  k[s] = kPeakToK * peak + kMinK;
-}
-
 // K only changes between stretches: a new K forces the coefficients of the first sample.
 template <int N>
-void Korg35Lanes<N>::prepare(int s, int framePos) {
-  if (k[s] == lastK[s]) return;
+void Korg35Lanes<N>::resonanceMoved(int s, int framePos) {
   lastK[s] = k[s];
   lastIndex[s] = (cutoffMod ? cutoffMod[framePos] : 0) + cutoff[s];
   coefficients(getCoefficientTable(), lastIndex[s], k[s], alpha[s], beta1[s], beta2[s], gain[s]);

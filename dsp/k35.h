@@ -24,6 +24,7 @@ class Korg35Lanes {
   static constexpr int kMaxIndex = pitch::kTopPitch;  // 19912.127 Hz, the top of the table
   static constexpr int kTableSize = kMaxIndex + 1;
   static constexpr double kPositiveFeedbackBoost = 1.17;
+  static constexpr double kPeakToK = 1.7, kMinK = 0.01;  // K = 1.7 peak + 0.01
 
   // Every filter at rest, with the table for 44100 Hz and no resonance.
   Korg35Lanes();
@@ -34,11 +35,16 @@ class Korg35Lanes {
   double getSampleRate() const;
 
   // Once per control frame: filter s's base cut-off as a pitch index, and K from its peak.
-  void update(int s, int cutoff, double peak);
+  void update(int s, int cutoffIndex, double peak) {
+    cutoff[s] = cutoffIndex;
+    k[s] = kPeakToK * peak + kMinK;
+  }
 
   // Before filter s runs a stretch that starts at framePos: when K moved since its coefficients
   // were computed, the coefficients of the stretch's first sample.
-  void prepare(int s, int framePos);
+  void prepare(int s, int framePos) {
+    if (k[s] != lastK[s]) resonanceMoved(s, framePos);
+  }
   // The same for count filters (their slots).
   void prepareMany(const int* slots, int count, int framePos);
 
@@ -80,6 +86,7 @@ class Korg35Lanes {
                        int framePos);
 
  private:
+  void resonanceMoved(int s, int framePos);
   // Coefficients for pitch index idx (an index outside the table takes its nearest end).
   static void coefficients(const double* entries, int idx, double K, double& a, double& b1,
                            double& b2, double& G);

@@ -110,6 +110,9 @@ class SG {
 
   // Shared, immutable table for the current rate (one per rate in the process, kept alive by
   // the generators using it); freq2PhInc points into it.
+  int octaveShift() const;
+  bool startAt(int o, int pc, uint32_t& ph, uint32_t& ph2, long long& base) const;
+
   static std::shared_ptr<const FreqTable> acquireFreqTable(double rate);
   std::shared_ptr<const FreqTable> freqTable;
   const int* freq2PhInc = nullptr;
