@@ -129,16 +129,18 @@ template <int N>
 template <int G>
 void EMLanes<N>::mixGroup(const int* slots, const double* const* in, const double* gains,
                           double* out, int n, int offset) {
+  int slot[G];  // in locals: the envelopes' stores could otherwise alias the list
   double g[G], level[G];
   bool steady[G];
   for (int v = 0; v < G; ++v) {
-    g[v] = gains[slots[v]];
+    slot[v] = slots[v];
+    g[v] = gains[slot[v]];
     level[v] = 0.0;
     steady[v] = false;
   }
   int j = 0;
   if (offset == 0 && n > 0) {
-    for (int v = 0; v < G; ++v) out[0] += in[v][0] * value[slots[v]] * g[v];
+    for (int v = 0; v < G; ++v) out[0] += in[v][0] * value[slot[v]] * g[v];
     j = 1;
   }
   int moving = G;
@@ -148,7 +150,7 @@ void EMLanes<N>::mixGroup(const int* slots, const double* const* in, const doubl
         out[j] += in[v][j] * level[v] * g[v];
         continue;
       }
-      const int s = slots[v];
+      const int s = slot[v];
       const double e = value[s];
       out[j] += in[v][j] * e * g[v];
       const int st = state[s];

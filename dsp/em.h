@@ -113,7 +113,7 @@ template <int N>
 inline void EMLanes<N>::update(int s) {
   if (holdSet[s]) {
     holding[s] = 1;
-  } else if (holdEnd[s] && holding[s]) {
+  } else if (holding[s] && holdEnd[s]) {
     beginRelease(s);
     step(s);
     if (value[s] <= 0.0) {
