@@ -145,7 +145,7 @@ void EMLanes<N>::mixGroup(const int* slots, const double* const* in, const doubl
   }
   int moving = G;
   for (; j < n && moving > 0; ++j) {
-    for (int v = 0; v < G; ++v) {
+    _Pragma("GCC unroll 4") for (int v = 0; v < G; ++v) {
       if (steady[v]) {
         out[j] += in[v][j] * level[v] * g[v];
         continue;
