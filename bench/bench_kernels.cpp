@@ -1,14 +1,12 @@
-// The engine's inner kernels on their own: the sound generator, the voice filter (one at a
-// time and side by side) and the whole voice, over control frames of 48 samples at 48000 Hz
-// for 64 voices (keys 36 .. 99), with and without a pitch or cut-off offset that changes
-// every sample.
+// The engine's inner kernels on their own: the sound generator and the voice filter (one at a
+// time and side by side), over control frames of 48 samples at 48000 Hz for 64 voices (keys
+// 36 .. 99), with and without a pitch or cut-off offset that changes every sample.
 #include <cmath>
 #include <vector>
 
 #include "bench_common.h"
 #include "dsp/k35.h"
 #include "dsp/sg.h"
-#include "dsp/voice.h"
 
 namespace quenta_bench {
 namespace {
@@ -102,40 +100,6 @@ void BM_Korg35ProcessMany(benchmark::State& state) {
   SetRateCounters(state, kFrameLength, double(kFrameLength) * kHeldKeys);
 }
 BENCHMARK(BM_Korg35ProcessMany)->ArgName("modulated")->Arg(1)->Arg(0);
-
-// Voice::update once per frame and Voice::process (waveform, filter, envelope and mix) for
-// 64 voices sharing one sound generator, one voice after another.
-void BM_VoiceProcess(benchmark::State& state) {
-  const bool moving = state.range(0) != 0;
-  const std::vector<int> pitchMod = Offsets(moving, 100.0);
-  const std::vector<int> cutoffMod = Offsets(moving, 2150.0);
-  SG sg;
-  sg.setSampleRate(float(kSampleRate), pitchMod.data());
-  sg.setWaveForm(SG::kSawtooth);
-  sg.calcOffset();
-  std::vector<Voice> voices(kHeldKeys);
-  for (int v = 0; v < kHeldKeys; ++v) {
-    Voice& voice = voices[size_t(v)];
-    voice.setSoundGenerator(&sg);
-    voice.setSampleRate(float(kSampleRate));
-    voice.setCutoffMod(cutoffMod.data());
-    voice.setParam(BlockParam(kBlockA, kPeak), 0.3);
-    voice.setParam(BlockParam(kBlockA, kEMSus), 1.0);
-    voice.setNoteOn(kLowestKey + v, v + 1);
-  }
-  std::vector<double> sum(kFrameLength);
-  for (auto _ : state) {
-    sg.update(0.0);
-    for (Voice& voice : voices) voice.update(10368);
-    for (Voice& voice : voices) voice.process(sum.data(), kFrameLength, 0);
-    sg.next(kFrameLength);
-    benchmark::DoNotOptimize(sum.data());
-  }
-  for (const Voice& voice : voices)
-    if (!voice.isActive()) state.SkipWithError("a voice fell silent");
-  SetRateCounters(state, kFrameLength, double(kFrameLength) * kHeldKeys);
-}
-BENCHMARK(BM_VoiceProcess)->ArgName("modulated")->Arg(1)->Arg(0);
 
 }  // namespace
 }  // namespace quenta_bench

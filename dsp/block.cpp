@@ -8,9 +8,26 @@
 #include "instrument/params.h"
 #include "instrument/quenta.h"
 
+VoiceLanes::VoiceLanes() : count(0), n(0), offset(0), pitchMod(nullptr), cutoffMod(nullptr),
+    freq2PhInc(nullptr), waves(nullptr), pulse(false), filterEntries(nullptr), voiceSum(nullptr) {
+  for (int s = 0; s < kSlots; ++s) {
+    octave[s] = 4;
+    pitchClass[s] = 0;
+    keyGain[s] = 0.0;
+    phase[s] = phase2[s] = 0;
+    pitchBase[s] = 0;
+    silent[s] = -1;
+  }
+  for (int i = 0; i < kVoices; ++i) active[i] = i;
+  // The spare slot computes on exact zeros.
+  filter.antiDenormal[kSpare] = 0.0;
+}
+
 Block::Block() {
   setSimdPath(simd::active());
-  for (Voice& v : voices) {
+  for (int i = 0; i < kNumVoices; ++i) {
+    Voice& v = voices[i];
+    v.setLanes(&lanes, i);
     v.setSoundGenerator(&sg);
     v.setAttackSource(nullptr);
     v.setReleaseTrigger(nullptr);
@@ -59,10 +76,13 @@ void Block::setSampleRate(double rate, int length) {
     }
   }
   sg.setSampleRate((float)rate, pitchMod);
-  for (Voice& v : voices) {
-    v.setSampleRate((float)rate);
-    v.setCutoffMod(cutoffMod);
+  const float voiceRate = (float)rate;
+  for (Voice& v : voices) v.setSampleRate(voiceRate);
+  if (voiceRate > 0.0f) {
+    lanes.filter.setSampleRate(voiceRate);
+    lanes.envelope.setSampleRate(voiceRate);
   }
+  lanes.filter.cutoffMod = cutoffMod;
   for (Resonator& r : resonators) r.setSampleRate((float)rate);
 }
 

@@ -15,7 +15,7 @@ class Quenta;
 
 class Block {
  public:
-  static constexpr int kNumVoices = 64;
+  static constexpr int kNumVoices = VoiceLanes::kVoices;
   static constexpr int kNumResonators = 3;
 
   Block();
@@ -45,6 +45,8 @@ class Block {
   MG& getMG1() { return mg1; }
   MG& getMG2() { return mg2; }
   const Voice& getVoice(int i) const { return voices[i]; }
+  // The voices' filters, envelopes and keys, slot i for voice i (for inspection).
+  const VoiceLanes& getLanes() const { return lanes; }
   int getCutoffInt() const { return cutoffInt; }
   int numActiveVoices() const;
 
@@ -98,15 +100,13 @@ class Block {
   double amDepth = 0.0;
   bool resonatorOn = false;
   double gainLeft = 0.0, gainRight = 0.0;
-  // Runs the active voices of a stretch on a wide path, kSlots at a time, into voiceSum.
-  void processLanes(int count, int n, int offset);
+  // Runs the active voices of a stretch (lanes.active) on a wide path into voiceSum.
+  void processLanes(int n, int offset);
 
   simd::Path simdPath;
   void (*wideKernel)(VoiceLanes&) = nullptr;
+  // The voices' hot state, and the working buffers of a stretch's active voices (in the
+  // order of lanes.active) for the scalar loop.
   VoiceLanes lanes;
-  // Voices rendered in the current stretch, gathered so their filters and envelopes run side
-  // by side.
-  Korg35* activeFilters[kNumVoices];
   double* activeBuffers[kNumVoices];
-  Voice* activeVoices[kNumVoices];
 };

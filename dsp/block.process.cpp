@@ -4,24 +4,6 @@
 #include "dsp/block.h"
 #include "dsp/pitch.h"
 
-namespace {
-
-// A slot without a voice: a silent, idle voice with a settled filter.
-void clearSlot(VoiceLanes& L, int s) {
-  L.z1[s] = L.z2[s] = L.z3[s] = L.antiDenormal[s] = 0.0;
-  L.alpha[s] = L.beta1[s] = L.beta2[s] = L.gain[s] = L.k[s] = 0.0;
-  L.lastIndex[s] = L.cutoff[s] = 0;
-  L.phase[s] = L.phase2[s] = 0;
-  L.pitchBase[s] = 0;
-  L.silent[s] = -1;
-  L.value[s] = L.previous[s] = L.target[s] = L.coefficient[s] = L.keyGain[s] = 0.0;
-  L.state[s] = L.holding[s] = L.holdSet[s] = L.holdEnd[s] = 0;
-  L.steady[s] = -1;
-  L.envelope[s] = nullptr;
-}
-
-}  // namespace
-
 void Block::update(int i, double pitchOffset) {
   if (i < 0 || i >= frameLength) return;
 
@@ -81,20 +63,21 @@ void Block::process(double* left, double* right, int n, int offset) {
   std::memset(voiceSum, 0, (size_t)n * sizeof(double));
 
   int count = 0;
-  for (Voice& v : voices)
-    if (v.isActive()) activeVoices[count++] = &v;
+  for (int i = 0; i < kNumVoices; ++i)
+    if (voices[i].isActive()) lanes.active[count++] = i;
+  lanes.count = count;
   if (wideKernel && count > 0 && sg.getFreqTable() && sg.getPitchMod()) {
-    processLanes(count, n, offset);
+    processLanes(n, offset);
   } else {
     // Render every active voice's waveform, run their filters side by side, then add them up
     // in voice order: the same sum, sample for sample, as one voice after another.
     for (int i = 0; i < count; ++i) {
-      activeVoices[i]->render(n, offset);
-      activeFilters[i] = activeVoices[i]->getFilter();
-      activeBuffers[i] = activeVoices[i]->getBuffer();
+      const Voice& v = voices[lanes.active[i]];
+      v.render(n, offset);
+      activeBuffers[i] = v.getBuffer();
     }
-    Korg35::processMany(activeFilters, activeBuffers, count, n, offset);
-    Voice::mixMany(activeVoices, count, voiceSum, n, offset);
+    lanes.filter.processMany(lanes.active, activeBuffers, count, n, offset);
+    lanes.envelope.mixMany(lanes.active, activeBuffers, lanes.keyGain, count, voiceSum, n, offset);
   }
   const bool anyActive = count > 0;  // mixing leaves a voice's activity as update() set it
   sg.next(n);
@@ -122,10 +105,14 @@ void Block::process(double* left, double* right, int n, int offset) {
   }
 }
 
-// Gather, loop, scatter: kSlots voices at a time (in voice order, so the voice sum receives
-// them in the same order as on the scalar path) go into the lanes, run, and come back.
-void Block::processLanes(int count, int n, int offset) {
+// The kernel runs on the voices' filters and envelopes where they live; what it needs beyond
+// them is decided here: each voice's waveform start (from the masters, which moved since the
+// last stretch) and its filter coefficients where its resonance changed.
+void Block::processLanes(int n, int offset) {
   VoiceLanes& L = lanes;
+  sg.voiceStarts(L.active, L.count, L.octave, L.pitchClass, L.phase, L.phase2, L.pitchBase,
+                 L.silent);
+  L.filter.prepareMany(L.active, L.count, offset);
   L.n = n;
   L.offset = offset;
   L.pitchMod = sg.getPitchMod() + offset;
@@ -133,16 +120,8 @@ void Block::processLanes(int count, int n, int offset) {
   L.freq2PhInc = sg.getFreqTable();
   L.waves = sg.voiceTables();
   L.pulse = sg.readsPulse();
+  // Every voice of a Block runs at the Block's rate: one coefficient table serves them all.
+  L.filterEntries = L.filter.getCoefficientTable();
   L.voiceSum = voiceSum;
-  for (int first = 0; first < count; first += VoiceLanes::kSlots) {
-    const int m = count - first < VoiceLanes::kSlots ? count - first : VoiceLanes::kSlots;
-    // Every voice of a Block runs at the Block's rate: one coefficient table serves them all.
-    L.filterEntries = activeVoices[first]->getFilter()->getCoefficientTable();
-    for (int s = 0; s < m; ++s) activeVoices[first + s]->toLanes(L, s, offset);
-    // Slots without a voice compute quietly on zeros; nothing reads them back.
-    for (int s = m; s < VoiceLanes::kSlots; ++s) clearSlot(L, s);
-    L.count = m;
-    wideKernel(L);
-    for (int s = 0; s < m; ++s) activeVoices[first + s]->fromLanes(L, s);
-  }
+  wideKernel(L);
 }

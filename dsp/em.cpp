@@ -3,108 +3,171 @@
 #include <cstring>
 
 #include "dsp/segment.h"
+#include "dsp/voicelanes.h"
 
-EM::EM() : rateScale(segment::rateScale(segment::kRateBeforeAny)) {}
+static_assert(VoiceLanes::kEnvelopeFloor == EM::kFloor && int(VoiceLanes::kIdle) == EM::kIdle &&
+                  int(VoiceLanes::kAttack) == EM::kAttack &&
+                  int(VoiceLanes::kDecay) == EM::kDecay &&
+                  int(VoiceLanes::kRelease) == EM::kRelease,
+              "the wide loop's envelope numbers");
 
-double EM::coefficientFor(double p) const { return segment::coefficient(p, rateScale); }
+template <int N>
+EMLanes<N>::EMLanes() : rateScale(segment::rateScale(segment::kRateBeforeAny)) {
+  for (int s = 0; s < N; ++s) {
+    value[s] = previous[s] = target[s] = coefficient[s] = 0.0;
+    state[s] = kIdle;
+    holding[s] = 0;
+    attack[s] = decay[s] = sustain[s] = release[s] = overrideRelease[s] = releaseTime[s] = 0.0;
+    hold[s] = useHold[s] = override[s] = false;
+    refreshHold(s);
+  }
+}
 
-void EM::setSampleRate(float rate) {
-  state = kIdle;
-  value = 0.0;
+template <int N>
+void EMLanes<N>::setSampleRate(float rate) {
+  for (int s = 0; s < N; ++s) {
+    state[s] = kIdle;
+    value[s] = 0.0;
+  }
   if (rate >= 1.0f) rateScale = segment::rateScale(double(rate));
 }
 
-void EM::start() {
-  if (hold && holding && useHold && state != kIdle) {
+template <int N>
+void EMLanes<N>::start(int s) {
+  if (hold[s] && holding[s] && useHold[s] && state[s] != kIdle) {
     // A new note-on ends a hold engaged through the attack gate.
-    beginRelease();
+    beginRelease(s);
     return;
   }
-  state = kAttack;
-  target = segment::kRiseTarget;
-  coefficient = coefficientFor(attack);
+  state[s] = kAttack;
+  target[s] = segment::kRiseTarget;
+  coefficient[s] = coefficientFor(attack[s]);
 }
 
-void EM::stop(bool force) {
-  if (!force && hold && holding) return;
-  beginRelease();
+template <int N>
+void EMLanes<N>::stop(int s, bool force) {
+  if (!force && hold[s] && holding[s]) return;
+  beginRelease(s);
 }
 
-void EM::setAttack(double v) {
-  v = v >= 0.0 ? (v > 1.0 ? 1.0 : v) : 0.0;  // NaN counts as 0
-  if (v == attack) return;  // called every frame: skip the power when nothing moved
-  attack = v;
-  if (state == kAttack) coefficient = coefficientFor(attack);
+template <int N>
+void EMLanes<N>::attackMoved(int s, double v) {
+  attack[s] = v;
+  refreshHold(s);
+  if (state[s] == kAttack) coefficient[s] = coefficientFor(attack[s]);
 }
 
-void EM::setDecay(double v) {
-  decay = 0.8 * v + 0.2;
-  if (state == kDecay) coefficient = coefficientFor(decay);
+template <int N>
+void EMLanes<N>::setDecay(int s, double v) {
+  decay[s] = 0.8 * v + 0.2;
+  if (state[s] == kDecay) coefficient[s] = coefficientFor(decay[s]);
 }
 
-void EM::setSustain(double v) {
-  sustain = v;
-  if (state == kDecay) target = v;
+template <int N>
+void EMLanes<N>::setSustain(int s, double v) {
+  sustain[s] = v;
+  if (state[s] == kDecay) target[s] = v;
 }
 
-void EM::setRelease(int index) {
-  release = (index >= 0 && index < 2) ? kReleaseTimes[index] : kReleaseTimes[2];
-  if (!override) releaseTime = release;
-  if (state == kRelease) coefficient = coefficientFor(releaseTime);
+template <int N>
+void EMLanes<N>::setRelease(int s, int index) {
+  release[s] = (index >= 0 && index < 2) ? kReleaseTimes[index] : kReleaseTimes[2];
+  if (!override[s]) releaseTime[s] = release[s];
+  if (state[s] == kRelease) coefficient[s] = coefficientFor(releaseTime[s]);
 }
 
-void EM::setRelease(double v) {
-  overrideRelease = v;
-  if (override) releaseTime = v;
-  if (state == kRelease) coefficient = coefficientFor(releaseTime);
+template <int N>
+void EMLanes<N>::setRelease(int s, double v) {
+  overrideRelease[s] = v;
+  if (override[s]) releaseTime[s] = v;
+  if (state[s] == kRelease) coefficient[s] = coefficientFor(releaseTime[s]);
 }
 
-void EM::setOverrideRelease(bool on) {
-  override = on;
-  releaseTime = on ? overrideRelease : release;
-  if (state == kRelease) coefficient = coefficientFor(releaseTime);
+template <int N>
+void EMLanes<N>::setOverrideRelease(int s, bool on) {
+  override[s] = on;
+  releaseTime[s] = on ? overrideRelease[s] : release[s];
+  if (state[s] == kRelease) coefficient[s] = coefficientFor(releaseTime[s]);
 }
 
-void EM::toLanes(VoiceLanes& L, int s) const {
-  static_assert(VoiceLanes::kEnvelopeFloor == kFloor && int(VoiceLanes::kIdle) == kIdle &&
-                    int(VoiceLanes::kAttack) == kAttack && int(VoiceLanes::kDecay) == kDecay &&
-                    int(VoiceLanes::kRelease) == kRelease,
-                "the wide loop's envelope numbers");
-  L.value[s] = value;
-  L.previous[s] = previous;
-  L.target[s] = target;
-  L.coefficient[s] = coefficient;
-  L.state[s] = state;
-  L.holding[s] = holding ? -1 : 0;
-  // The two hold branches of update(), decided once for the stretch.
-  const bool holdSet = hold && (!useHold || attack > 0.7);
-  const bool holdEnd = !hold && (!useHold || attack < 0.3);
-  L.holdSet[s] = holdSet ? -1 : 0;
-  L.holdEnd[s] = holdEnd ? -1 : 0;
-  // Whether update() would leave everything as it is (previous aside, which takes the value).
-  bool steady = hold ? (!holdSet || holding) : !(holdEnd && holding);
-  if (state == kDecay) {
-    const double next = value + (target - value) * coefficient;
-    steady = steady && std::memcmp(&next, &value, sizeof next) == 0 && !(next <= 0.0) &&
-             !(next < kFloor);
-  } else if (state != kIdle) {
-    steady = false;
+template <int N>
+void EMLanes<N>::setHold(int s, bool on) {
+  hold[s] = on;
+  refreshHold(s);
+}
+
+template <int N>
+void EMLanes<N>::setUseHold(int s, bool on) {
+  useHold[s] = on;
+  refreshHold(s);
+}
+
+template <int N>
+void EMLanes<N>::mixMany(const int* slots, const double* const* in, const double* gains,
+                         int count, double* out, int n, int offset) {
+  int i = 0;
+  for (; i + kMixGroupSize <= count; i += kMixGroupSize)
+    mixGroup<kMixGroupSize>(slots + i, in + i, gains, out, n, offset);
+  for (; i < count; ++i) mixGroup<1>(slots + i, in + i, gains, out, n, offset);
+}
+
+namespace {
+
+// The same double, to the last bit (0.0 and -0.0 differ).
+inline bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace
+
+// With the step of update() at the frame start, stepping after every sample whose position in
+// the control frame is at least 1 makes one step per sample of the frame however the host
+// splits it, and samples 0 and 1 share the first value.
+//
+// A step that leaves value, segment and hold exactly as they were (a sustain level reached to
+// the last bit, or an idle envelope) changes nothing the next step reads: every further step
+// of the stretch is the same no-op, so from there on the envelope's level is a constant.
+template <int N>
+template <int G>
+void EMLanes<N>::mixGroup(const int* slots, const double* const* in, const double* gains,
+                          double* out, int n, int offset) {
+  int slot[G];  // in locals: the envelopes' stores could otherwise alias the list
+  double g[G], level[G];
+  bool steady[G];
+  for (int v = 0; v < G; ++v) {
+    slot[v] = slots[v];
+    g[v] = gains[slot[v]];
+    level[v] = 0.0;
+    steady[v] = false;
   }
-  L.steady[s] = steady ? -1 : 0;
+  int j = 0;
+  if (offset == 0 && n > 0) {
+    for (int v = 0; v < G; ++v) out[0] += in[v][0] * value[slot[v]] * g[v];
+    j = 1;
+  }
+  int moving = G;
+  for (; j < n && moving > 0; ++j) {
+    _Pragma("GCC unroll 4") for (int v = 0; v < G; ++v) {
+      if (steady[v]) {
+        out[j] += in[v][j] * level[v] * g[v];
+        continue;
+      }
+      const int s = slot[v];
+      const double e = value[s];
+      out[j] += in[v][j] * e * g[v];
+      const int st = state[s];
+      const int32_t ho = holding[s];
+      update(s);
+      if (sameBits(value[s], e) && state[s] == st && holding[s] == ho) {
+        steady[v] = true;
+        level[v] = e;
+        --moving;
+      }
+    }
+  }
+  for (; j < n; ++j)
+    for (int v = 0; v < G; ++v) out[j] += in[v][j] * level[v] * g[v];
 }
 
-void EM::fromLanes(const VoiceLanes& L, int s) {
-  value = L.value[s];
-  previous = L.previous[s];
-  target = L.target[s];
-  coefficient = L.coefficient[s];
-  state = L.state[s];
-  holding = L.holding[s] != 0;
-}
+template class EMLanes<1>;
+template class EMLanes<VoiceLanes::kSlots>;
 
-void stepEnvelopeSlot(VoiceLanes& lanes, int s) {
-  EM& envelope = *lanes.envelope[s];
-  envelope.fromLanes(lanes, s);
-  envelope.update();
-  envelope.toLanes(lanes, s);
-}
+void stepEnvelopeSlot(VoiceLanes& lanes, int s) { lanes.envelope.update(s); }

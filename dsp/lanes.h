@@ -43,6 +43,10 @@ inline M eq(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
 inline M ge(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
 inline M le(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ); }
 inline M lt(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
+// The same 64 bits in both (0.0 and -0.0 differ, a NaN matches its own bits).
+inline M sameBits(D a, D b) {
+  return _mm512_cmpeq_epi64_mask(_mm512_castpd_si512(a), _mm512_castpd_si512(b));
+}
 // m ? b : a, lane by lane.
 inline D select(M m, D a, D b) { return _mm512_mask_blend_pd(m, a, b); }
 inline M andNot(M a, M b) { return M(~a & b); }  // b and not a
@@ -91,6 +95,9 @@ inline M eq(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
 inline M ge(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_GE_OQ); }
 inline M le(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
 inline M lt(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
+inline M sameBits(D a, D b) {
+  return _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_castpd_si256(a), _mm256_castpd_si256(b)));
+}
 inline D select(M m, D a, D b) { return _mm256_blendv_pd(a, b, m); }
 inline M andNot(M a, M b) { return _mm256_andnot_pd(a, b); }
 inline M both(M a, M b) { return _mm256_and_pd(a, b); }

@@ -183,17 +183,19 @@ constexpr int kReadShift = SG::kPhaseBits - SG::kTableBits;
 
 }  // namespace
 
-bool SG::voiceStart(int octave, int pitchClass, uint32_t& ph, uint32_t& ph2,
-                    long long& base) const {
-  int o;
+// Octaves a voice's note is shifted by under the footage switch.
+int SG::octaveShift() const {
   switch (octaveSwitch) {
-    case k16ft: o = octave - 2; break;
-    case k4ft: o = octave; break;
-    case k2ft: o = octave + 1; break;
-    default: o = octave - 1; break;
+    case k16ft: return -2;
+    case k4ft: return 0;
+    case k2ft: return 1;
+    default: return -1;
   }
-  if (o < 0 || !freq2PhInc || !pitchMod || pitchClass < 0 || pitchClass > 11) return false;
-  const int pc = pitchClass;
+}
+
+// The start of a voice at shifted octave o, once the tables are known to be there.
+inline bool SG::startAt(int o, int pc, uint32_t& ph, uint32_t& ph2, long long& base) const {
+  if (o < 0 || pc < 0 || pc > 11) return false;
   ph = o < kPhaseBits ? (phase[pc] << o) & kPhaseMask : 0;
   base = (long long)offset[pc] + (long long)kUnitsPerOctave * o + kUnitsPerSemitone * pc +
          kMasterIndex;
@@ -201,6 +203,28 @@ bool SG::voiceStart(int octave, int pitchClass, uint32_t& ph, uint32_t& ph2,
   const double ahead = width * kCycle + double(ph);
   ph2 = (ahead > -1e18 && ahead < 1e18) ? uint32_t((long long)ahead) & kPhaseMask : ph;
   return true;
+}
+
+bool SG::voiceStart(int octave, int pitchClass, uint32_t& ph, uint32_t& ph2,
+                    long long& base) const {
+  return freq2PhInc && pitchMod && startAt(octave + octaveShift(), pitchClass, ph, ph2, base);
+}
+
+void SG::voiceStarts(const int32_t* slots, int count, const int32_t* octave,
+                     const int32_t* pitchClass, uint32_t* ph, uint32_t* ph2, int32_t* base,
+                     int32_t* silent) const {
+  constexpr long long kBaseLimit = 1ll << 30;
+  const bool tables = freq2PhInc && pitchMod;
+  const int shift = octaveShift();
+  for (int i = 0; i < count; ++i) {
+    const int s = slots[i];
+    uint32_t p = 0, p2 = 0;
+    long long b = 0;
+    silent[s] = tables && startAt(octave[s] + shift, pitchClass[s], p, p2, b) ? 0 : -1;
+    ph[s] = p;
+    ph2[s] = p2;
+    base[s] = int32_t(b < -kBaseLimit ? -kBaseLimit : (b > kBaseLimit ? kBaseLimit : b));
+  }
 }
 
 void SG::process(double* buffer, int n, int octave, int pitchClass, int framePos) const {

@@ -62,6 +62,12 @@ class SG {
   // pitch index without modulation. False when the generator leaves the voice silent (an
   // octave below its range, or no rate set yet).
   bool voiceStart(int octave, int pitchClass, uint32_t& ph, uint32_t& ph2, long long& base) const;
+  // The same for count voices, the slots[i]-th entry of each array belonging to one voice:
+  // octave and pitch class in, phases, pitch index (held within +-2^30, beyond which any offset
+  // leaves the index past the same end of the table) and -1 for a silent voice (else 0) out.
+  void voiceStarts(const int32_t* slots, int count, const int32_t* octave,
+                   const int32_t* pitchClass, uint32_t* ph, uint32_t* ph2, int32_t* base,
+                   int32_t* silent) const;
   // The table set the voices read (kTableCount tables of kTableLength) and whether they read
   // it twice, as pulses; the phase-increment table (null before a rate is set).
   const double* voiceTables() const { return useTriangle ? tri : saw; }
@@ -104,6 +110,9 @@ class SG {
 
   // Shared, immutable table for the current rate (one per rate in the process, kept alive by
   // the generators using it); freq2PhInc points into it.
+  int octaveShift() const;
+  bool startAt(int o, int pc, uint32_t& ph, uint32_t& ph2, long long& base) const;
+
   static std::shared_ptr<const FreqTable> acquireFreqTable(double rate);
   std::shared_ptr<const FreqTable> freqTable;
   const int* freq2PhInc = nullptr;

@@ -1,22 +1,31 @@
 #pragma once
-// The hot state of up to 16 sounding voices of a Block laid out lane by lane (structure of
-// arrays), the form the wide voice loop reads and writes with whole-register loads and stores:
-// slot s of every array belongs to the same voice. The Block fills the slots from its active
-// voices in voice order (gather), a wide kernel runs the stretch (waveform read, filter,
-// envelope, keyboard gain and the sum into the voice sum), and the Block writes the slots back
-// (scatter).
+// The hot state of a Block's voices, laid out lane by lane (structure of arrays): slot s of
+// every array belongs to the Block's voice s. Filters and envelopes live here for good; voice
+// updates, note events and parameter changes act on their slots, the scalar voice loop works
+// on them one slot at a time, and the wide voice loop loads them into registers for a stretch
+// and stores them back, with no copy through voice objects.
+//
+// A wide kernel runs one stretch of the active voices, listed by slot in voice order: waveform
+// read, filter, envelope, keyboard gain and the sum into the voice sum. Voices in consecutive
+// slots are loaded and stored as whole registers; the others are gathered by slot, and lanes
+// beyond the last voice take the spare slot, which no voice uses and no kernel writes.
 //
 // Kernels exist for AVX2 (4 voices per register) and AVX-512 (8 per register), each in its own
 // translation unit built for its instruction set; one is chosen once when the library loads
 // (see simd.h). They compute what the scalar path computes, bit for bit: the same operations in
-// the same order for every voice, and the voice sum built in voice order.
+// the same order for every voice, and the voice sum built in voice order. They touch the
+// filters and envelopes only through these arrays (no member function of theirs is compiled
+// for a wide instruction set).
 #include <cstdint>
 
-class EM;
+#include "dsp/em.h"
+#include "dsp/k35.h"
 
-struct alignas(64) VoiceLanes {
-  static constexpr int kSlots = 16;    // voices in one pass of a kernel
-  static constexpr int kMaxChunk = 8;  // samples summed per transposition (widest lanes)
+struct VoiceLanes {
+  static constexpr int kVoices = 64;  // voices of a Block
+  static constexpr int kSpare = kVoices;
+  static constexpr int kSlots = kVoices + 1;
+  static constexpr int kMaxLanes = 8;  // voices in the widest register
 
   // The numbers of SG, Korg35 and EM the kernels use (each module checks its own): phase mask,
   // table read shift and size, last wavetable, last entries of the increment and filter
@@ -31,37 +40,27 @@ struct alignas(64) VoiceLanes {
   static constexpr double kEnvelopeFloor = 1e-300;
   enum { kIdle = 0, kAttack, kDecay, kRelease };
 
-  // Filter (see Korg35): states, anti-denormal offset, coefficients, K, the pitch index the
-  // coefficients belong to and the base cut-off of the frame.
-  double z1[kSlots], z2[kSlots], z3[kSlots], antiDenormal[kSlots];
-  double alpha[kSlots], beta1[kSlots], beta2[kSlots], gain[kSlots], k[kSlots];
-  int32_t lastIndex[kSlots], cutoff[kSlots];
+  VoiceLanes();
 
-  // Waveform (see SG): phases of the two reads, the pitch index of the voice without
-  // modulation, and -1 for a voice the generator leaves silent.
+  Korg35Lanes<kSlots> filter;
+  EMLanes<kSlots> envelope;
+
+  // The key: octave and pitch class of the voice's note, its keyboard gain.
+  int32_t octave[kSlots], pitchClass[kSlots];
+  double keyGain[kSlots];
+
+  // Waveform at the start of the stretch (from the sound generator's masters, see SG): phases
+  // of the two reads, the pitch index without modulation, and -1 for a voice the generator
+  // leaves silent.
   uint32_t phase[kSlots], phase2[kSlots];
   int32_t pitchBase[kSlots], silent[kSlots];
 
-  // Envelope (see EM): level, segment and hold state; holdSet marks envelopes whose hold
-  // engages at their next step, holdEnd those whose hold ends then if they are holding.
-  double value[kSlots], previous[kSlots], target[kSlots], coefficient[kSlots];
-  int32_t state[kSlots], holding[kSlots], holdSet[kSlots], holdEnd[kSlots];
-  // -1 for an envelope whose next step changes nothing (idle, or settled on its sustain level
-  // to the last bit): nor will any later step of the stretch, since they all start alike.
-  int32_t steady[kSlots];
-  // Keyboard gain of the voice.
-  double keyGain[kSlots];
-
-  // Rows of the last samples' contributions, one row per sample, one column per slot.
-  double rows[kMaxChunk * kSlots];
-
-  // The pass: slots in use, and the envelope of each (for the rare steps that change segment).
+  // The stretch: the active voices by slot in voice order; n samples from frame position
+  // offset; modulation arrays already at offset (cutoffMod may be null: no offsets); the
+  // generator's tables; the filters' coefficient table (entries of alpha, 1 + g, beta2); the
+  // voice sum to add to.
+  int32_t active[kVoices];
   int count;
-  EM* envelope[kSlots];
-
-  // The stretch: n samples from frame position offset; modulation arrays already at offset
-  // (cutoffMod may be null: no offsets); the generator's tables; the filter's coefficient
-  // table (kTableSize entries of alpha, 1 + g, beta2); the voice sum to add to.
   int n, offset;
   const int* pitchMod;
   const int* cutoffMod;
@@ -76,6 +75,6 @@ struct alignas(64) VoiceLanes {
 // segment (an attack reaching its top, a hold ending), which the kernels hand back.
 void stepEnvelopeSlot(VoiceLanes& lanes, int s);
 
-// The wide kernels: run one pass of lanes over its stretch.
+// The wide kernels: run the stretch of lanes.
 void runVoiceLanesAvx2(VoiceLanes& lanes);
 void runVoiceLanesAvx512(VoiceLanes& lanes);

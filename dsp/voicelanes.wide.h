@@ -8,6 +8,10 @@
 // keyboard gain into a row of contributions, and then steps its envelope. Every kLanes samples
 // the rows are transposed into one column per voice and added to the voice sum in voice order,
 // so each sample of the sum receives its voices in the same order as on the scalar path.
+//
+// A pass loads its voices' state from their slots (whole registers where the voices sit in
+// consecutive slots, lane by lane otherwise), keeps it in registers for the stretch and stores
+// it back once.
 #include "dsp/voicelanes.h"
 
 namespace {
@@ -18,8 +22,7 @@ using namespace lanes;
 // feedback path, few enough that their state stays in registers (16 of them for AVX2).
 constexpr int kGroups = KERNEL_GROUPS;
 constexpr int kPassSlots = kGroups * kLanes;
-static_assert(VoiceLanes::kSlots % kPassSlots == 0, "a pass of the lanes is whole sub-passes");
-static_assert(kLanes <= VoiceLanes::kMaxChunk, "the rows hold one chunk of the widest lanes");
+static_assert(kLanes <= VoiceLanes::kMaxLanes, "lanes.h and the lanes agree on the widest lanes");
 
 constexpr int32_t kPhaseMask = VoiceLanes::kPhaseMask;
 constexpr int kReadShift = VoiceLanes::kReadShift;
@@ -32,14 +35,13 @@ constexpr double kEnvelopeFloor = VoiceLanes::kEnvelopeFloor;
 enum { kIdle = VoiceLanes::kIdle, kAttack = VoiceLanes::kAttack, kDecay = VoiceLanes::kDecay,
        kRelease = VoiceLanes::kRelease };
 
-// Adds the contributions of slots first .. first + count - 1 for one chunk of kLanes samples,
-// held in rows, to out[0 .. kLanes).
-inline void addChunk(const VoiceLanes& L, int first, int count, double* out) {
+// Adds the contributions of a pass's count voices for one chunk of kLanes samples, held in
+// rows (one row per sample, one column per voice of the pass), to out[0 .. kLanes).
+inline void addChunk(const double* rows, int count, double* out) {
   D acc = load(out);
   for (int g = 0; g < kGroups && g * kLanes < count; ++g) {
     D col[kLanes];
-    for (int r = 0; r < kLanes; ++r)
-      col[r] = load(L.rows + r * VoiceLanes::kSlots + first + g * kLanes);
+    for (int r = 0; r < kLanes; ++r) col[r] = load(rows + r * kPassSlots + g * kLanes);
     transpose(col);
     for (int l = 0; l < kLanes && g * kLanes + l < count; ++l) acc = add(acc, col[l]);
   }
@@ -47,10 +49,52 @@ inline void addChunk(const VoiceLanes& L, int first, int count, double* out) {
 }
 
 // The same for the last rows < kLanes of a stretch, sample by sample.
-inline void addRows(const VoiceLanes& L, int first, int count, double* out, int rows) {
-  for (int r = 0; r < rows; ++r)
-    for (int s = first; s < first + count; ++s) out[r] += L.rows[r * VoiceLanes::kSlots + s];
+inline void addRows(const double* rows, int count, double* out, int n) {
+  for (int r = 0; r < n; ++r)
+    for (int v = 0; v < count; ++v) out[r] += rows[r * kPassSlots + v];
 }
+
+// The slots of one register's voices: whole-register loads and stores where they are
+// kLanes consecutive slots, one lane at a time otherwise (lanes past the last voice read the
+// spare slot and store nothing).
+struct Group {
+  int32_t slot[kLanes];
+  int voices;  // lanes holding a voice
+  bool run;    // kLanes voices in consecutive slots from slot[0]
+  I index;
+
+  void init(const VoiceLanes& L, int first) {
+    voices = 0;
+    for (int l = 0; l < kLanes; ++l) {
+      const bool voice = first + l < L.count;
+      slot[l] = voice ? L.active[first + l] : int32_t(VoiceLanes::kSpare);
+      voices += voice ? 1 : 0;
+    }
+    run = voices == kLanes && slot[kLanes - 1] - slot[0] == kLanes - 1;
+    index = loadI(slot);
+  }
+  D get(const double* p) const { return run ? load(p + slot[0]) : gather(p, index); }
+  I getI(const int32_t* p) const { return run ? loadI(p + slot[0]) : gatherI(p, index); }
+  M flag(const int32_t* p) const { return andNot(eqI(getI(p), set1I(0)), fromBits(0xFFu)); }
+  void put(double* p, D v) const {
+    if (run) {
+      store(p + slot[0], v);
+      return;
+    }
+    alignas(64) double t[kLanes];
+    store(t, v);
+    for (int l = 0; l < voices; ++l) p[slot[l]] = t[l];
+  }
+  void putI(int32_t* p, I v) const {
+    if (run) {
+      storeI(p + slot[0], v);
+      return;
+    }
+    alignas(64) int32_t t[kLanes];
+    storeI(t, v);
+    for (int l = 0; l < voices; ++l) p[slot[l]] = t[l];
+  }
+};
 
 // The coefficients of Korg35 for one pitch index, for all lanes at once.
 void sharedCoefficients(const VoiceLanes& L, int idx, double K, D& a, D& b1, D& b2, D& G) {
@@ -64,21 +108,35 @@ void sharedCoefficients(const VoiceLanes& L, int idx, double K, D& a, D& b1, D& 
   G = set1(1.0 / (1.0 - ka + ka * alpha));
 }
 
-int32_t stateOf(unsigned attack, unsigned decay, unsigned release, int l) {
-  if (attack >> l & 1) return kAttack;
-  if (decay >> l & 1) return kDecay;
-  if (release >> l & 1) return kRelease;
-  return kIdle;
+// Segment codes from the segment masks, and 1 / 0 from a flag mask, lane by lane.
+I statesOf(M attack, M decay, M release) {
+  const unsigned at = bits(attack), de = bits(decay), re = bits(release);
+  alignas(64) int32_t t[kLanes];
+  for (int l = 0; l < kLanes; ++l)
+    t[l] = (at >> l & 1) ? kAttack : (de >> l & 1) ? kDecay : (re >> l & 1) ? kRelease : kIdle;
+  return loadI(t);
+}
+I flagsOf(M m) {
+  const unsigned b = bits(m);
+  alignas(64) int32_t t[kLanes];
+  for (int l = 0; l < kLanes; ++l) t[l] = int32_t(b >> l & 1);
+  return loadI(t);
 }
 
-// One sub-pass: slots first .. first + count - 1 (count <= kPassSlots) over the stretch.
+// One pass: the voices at positions first .. first + count - 1 (count <= kPassSlots) of the
+// stretch's list.
 void runPass(VoiceLanes& L, int first, int count, bool shared) {
   const int n = L.n;
   const D zero = set1(0.0), one = set1(1.0), two = set1(2.0), boost = set1(kBoost);
   const D floorLevel = set1(kEnvelopeFloor);
   const I phaseMask = set1I(kPhaseMask);
+  const M all = fromBits(0xFFu);
+  Korg35Lanes<VoiceLanes::kSlots>& F = L.filter;
+  EMLanes<VoiceLanes::kSlots>& E = L.envelope;
 
-  // Gather: the pass's state from its slots into registers.
+  // The pass's state from its slots into registers.
+  Group group[kGroups];
+  for (int g = 0; g < kGroups; ++g) group[g].init(L, first + g * kLanes);
   D z1[kGroups], z2[kGroups], z3[kGroups], ad[kGroups];
   D a[kGroups], b1[kGroups], b2[kGroups], gn[kGroups], k[kGroups];
   I last[kGroups], cutoff[kGroups];
@@ -88,45 +146,55 @@ void runPass(VoiceLanes& L, int first, int count, bool shared) {
   M attack[kGroups], decay[kGroups], release[kGroups], holding[kGroups], holdSet[kGroups],
       holdEnd[kGroups];
   const unsigned used = (1u << count) - 1;
+  // Envelopes that all sit still skip their steps (the steps would only copy the level into
+  // the previous one): idle or settled on their sustain level to the last bit, with no hold
+  // about to engage or end. Nor will any later step of the stretch move them, since they all
+  // start alike.
+  bool steady = true;
   _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
-    const int s = first + g * kLanes;
-    z1[g] = load(L.z1 + s);
-    z2[g] = load(L.z2 + s);
-    z3[g] = load(L.z3 + s);
-    ad[g] = load(L.antiDenormal + s);
-    a[g] = load(L.alpha + s);
-    b1[g] = load(L.beta1 + s);
-    b2[g] = load(L.beta2 + s);
-    gn[g] = load(L.gain + s);
-    k[g] = load(L.k + s);
-    last[g] = loadI(L.lastIndex + s);
-    cutoff[g] = loadI(L.cutoff + s);
-    ph[g] = loadI(reinterpret_cast<const int32_t*>(L.phase) + s);
-    ph2[g] = loadI(reinterpret_cast<const int32_t*>(L.phase2) + s);
-    pitchBase[g] = loadI(L.pitchBase + s);
+    const Group& G = group[g];
+    z1[g] = G.get(F.z1);
+    z2[g] = G.get(F.z2);
+    z3[g] = G.get(F.z3);
+    ad[g] = G.get(F.antiDenormal);
+    a[g] = G.get(F.alpha);
+    b1[g] = G.get(F.beta1);
+    b2[g] = G.get(F.beta2);
+    gn[g] = G.get(F.gain);
+    k[g] = G.get(F.k);
+    last[g] = G.getI(F.lastIndex);
+    cutoff[g] = G.getI(F.cutoff);
+    ph[g] = G.getI(reinterpret_cast<const int32_t*>(L.phase));
+    ph2[g] = G.getI(reinterpret_cast<const int32_t*>(L.phase2));
+    pitchBase[g] = G.getI(L.pitchBase);
     inc[g] = table[g] = set1I(0);
-    silent[g] = eqI(loadI(L.silent + s), set1I(-1));
-    value[g] = load(L.value + s);
-    previous[g] = load(L.previous + s);
-    target[g] = load(L.target + s);
-    coef[g] = load(L.coefficient + s);
-    keyGain[g] = load(L.keyGain + s);
-    const I state = loadI(L.state + s);
+    silent[g] = G.flag(L.silent);
+    value[g] = G.get(E.value);
+    previous[g] = G.get(E.previous);
+    target[g] = G.get(E.target);
+    coef[g] = G.get(E.coefficient);
+    keyGain[g] = G.get(L.keyGain);
+    const I state = G.getI(E.state);
     attack[g] = eqI(state, set1I(kAttack));
     decay[g] = eqI(state, set1I(kDecay));
     release[g] = eqI(state, set1I(kRelease));
-    holding[g] = eqI(loadI(L.holding + s), set1I(-1));
-    holdSet[g] = eqI(loadI(L.holdSet + s), set1I(-1));
-    holdEnd[g] = eqI(loadI(L.holdEnd + s), set1I(-1));
+    holding[g] = G.flag(E.holding);
+    holdSet[g] = G.flag(E.holdSet);
+    holdEnd[g] = G.flag(E.holdEnd);
+
+    const M holdMoves = either(andNot(holding[g], holdSet[g]), both(holdEnd[g], holding[g]));
+    const D next = add(value[g], mul(sub(target[g], value[g]), coef[g]));
+    const M settled = andNot(either(le(next, zero), lt(next, floorLevel)),
+                             both(decay[g], sameBits(next, value[g])));
+    const M idle = andNot(either(attack[g], either(decay[g], release[g])), all);
+    const unsigned still = bits(andNot(holdMoves, either(idle, settled)));
+    const unsigned mine = (used >> (g * kLanes)) & ((1u << kLanes) - 1);
+    steady = steady && (still & mine) == mine;
   }
 
   D sa = zero, sb1 = zero, sb2 = zero, sgn = zero;
-
-  // Envelopes that all sit still skip their steps; the steps would only copy the level into
-  // the previous one.
-  bool steady = true;
-  for (int s = first; s < first + count; ++s) steady = steady && L.steady[s] != 0;
   bool stepped = false;
+  alignas(64) double rows[kLanes * kPassSlots];
 
   const int* const pitchMod = L.pitchMod;
   const int* const cutoffMod = L.cutoffMod;
@@ -162,14 +230,18 @@ void runPass(VoiceLanes& L, int first, int count, bool shared) {
       if (cutoffMoved) {
         const I idx = addI(set1I(cm), cutoff[g]);
         if (shared) {
-          // Every voice of the pass has the same index and resonance: one set of coefficients.
-          if (g == 0) sharedCoefficients(L, cm + L.cutoff[first], L.k[first], sa, sb1, sb2, sgn);
+          // Every voice of the stretch has the same index and resonance: one set of
+          // coefficients.
+          if (g == 0) {
+            const int s = L.active[0];
+            sharedCoefficients(L, cm + F.cutoff[s], F.k[s], sa, sb1, sb2, sgn);
+          }
           a[g] = sa;
           b1[g] = sb1;
           b2[g] = sb2;
           gn[g] = sgn;
         } else {
-          const M moved = andNot(eqI(idx, last[g]), fromBits(0xFFu));
+          const M moved = andNot(eqI(idx, last[g]), all);
           if (bits(moved)) {
             const I i = minI(maxI(idx, set1I(0)), set1I(kLastFilterIndex));
             const I e = addI(addI(i, i), i);  // three doubles per entry
@@ -195,7 +267,7 @@ void runPass(VoiceLanes& L, int first, int count, bool shared) {
       D s2 = add(z2[g], ad[g]);
       D s3 = add(z3[g], ad[g]);
       const D any = add(add(s1, s2), s3);
-      if (__builtin_expect(bits(eq(sub(any, any), zero)) != bits(fromBits(0xFFu)), 0)) {
+      if (__builtin_expect(bits(eq(sub(any, any), zero)) != bits(all), 0)) {
         s1 = select(eq(sub(s1, s1), zero), zero, s1);
         s2 = select(eq(sub(s2, s2), zero), zero, s2);
         s3 = select(eq(sub(s3, s3), zero), zero, s3);
@@ -214,11 +286,10 @@ void runPass(VoiceLanes& L, int first, int count, bool shared) {
       const D d3 = mul(A, sub(mul(k[g], y), s3));
       z3[g] = add(s3, mul(two, d3));
 
-      store(L.rows + row * VoiceLanes::kSlots + first + g * kLanes,
-            mul(mul(y, value[g]), keyGain[g]));
+      store(rows + row * kPassSlots + g * kLanes, mul(mul(y, value[g]), keyGain[g]));
     }
     if (++row == kLanes) {
-      addChunk(L, first, count, L.voiceSum + j + 1 - kLanes);
+      addChunk(rows, count, L.voiceSum + j + 1 - kLanes);
       row = 0;
     }
 
@@ -252,60 +323,53 @@ void runPass(VoiceLanes& L, int first, int count, bool shared) {
       continue;
     }
     // A segment ends or a hold releases: the envelopes of this pass take this step on the
-    // scalar path, from the state in the slots.
+    // scalar path, in their slots.
     _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
-      const int s = first + g * kLanes;
-      store(L.value + s, value[g]);
-      store(L.previous + s, previous[g]);
-      store(L.target + s, target[g]);
-      store(L.coefficient + s, coef[g]);
-      const unsigned at = bits(attack[g]), de = bits(decay[g]), re = bits(release[g]);
-      const unsigned ho = bits(holding[g]);
-      for (int l = 0; l < kLanes; ++l) {
-        L.state[s + l] = stateOf(at, de, re, l);
-        L.holding[s + l] = (ho >> l & 1) ? -1 : 0;
-      }
+      const Group& G = group[g];
+      G.put(E.value, value[g]);
+      G.put(E.previous, previous[g]);
+      G.put(E.target, target[g]);
+      G.put(E.coefficient, coef[g]);
+      G.putI(E.state, statesOf(attack[g], decay[g], release[g]));
+      G.putI(E.holding, flagsOf(holding[g]));
     }
-    for (int s = first; s < first + count; ++s) stepEnvelopeSlot(L, s);
+    for (int v = first; v < first + count; ++v) stepEnvelopeSlot(L, L.active[v]);
     _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
-      const int s = first + g * kLanes;
-      value[g] = load(L.value + s);
-      previous[g] = load(L.previous + s);
-      target[g] = load(L.target + s);
-      coef[g] = load(L.coefficient + s);
-      const I state = loadI(L.state + s);
+      const Group& G = group[g];
+      value[g] = G.get(E.value);
+      previous[g] = G.get(E.previous);
+      target[g] = G.get(E.target);
+      coef[g] = G.get(E.coefficient);
+      const I state = G.getI(E.state);
       attack[g] = eqI(state, set1I(kAttack));
       decay[g] = eqI(state, set1I(kDecay));
       release[g] = eqI(state, set1I(kRelease));
-      holding[g] = eqI(loadI(L.holding + s), set1I(-1));
+      holding[g] = G.flag(E.holding);
     }
   }
-  addRows(L, first, count, L.voiceSum + n - row, row);
+  addRows(rows, count, L.voiceSum + n - row, row);
 
-  // Scatter: registers back into the slots.
+  // Registers back into the slots.
   _Pragma("GCC unroll 4") for (int g = 0; g < kGroups; ++g) {
-    const int s = first + g * kLanes;
+    const Group& G = group[g];
+    if (G.voices == 0) continue;
     if (stepped)
       previous[g] = select(either(attack[g], either(decay[g], release[g])), previous[g], value[g]);
-    store(L.z1 + s, z1[g]);
-    store(L.z2 + s, z2[g]);
-    store(L.z3 + s, z3[g]);
-    store(L.antiDenormal + s, ad[g]);
-    store(L.alpha + s, a[g]);
-    store(L.beta1 + s, b1[g]);
-    store(L.beta2 + s, b2[g]);
-    store(L.gain + s, gn[g]);
-    storeI(L.lastIndex + s, last[g]);
-    store(L.value + s, value[g]);
-    store(L.previous + s, previous[g]);
-    store(L.target + s, target[g]);
-    store(L.coefficient + s, coef[g]);
-    const unsigned at = bits(attack[g]), de = bits(decay[g]), re = bits(release[g]);
-    const unsigned ho = bits(holding[g]);
-    for (int l = 0; l < kLanes; ++l) {
-      L.state[s + l] = stateOf(at, de, re, l);
-      L.holding[s + l] = (ho >> l & 1) ? -1 : 0;
-    }
+    G.put(F.z1, z1[g]);
+    G.put(F.z2, z2[g]);
+    G.put(F.z3, z3[g]);
+    G.put(F.antiDenormal, ad[g]);
+    G.put(F.alpha, a[g]);
+    G.put(F.beta1, b1[g]);
+    G.put(F.beta2, b2[g]);
+    G.put(F.gain, gn[g]);
+    G.putI(F.lastIndex, last[g]);
+    G.put(E.value, value[g]);
+    G.put(E.previous, previous[g]);
+    G.put(E.target, target[g]);
+    G.put(E.coefficient, coef[g]);
+    G.putI(E.state, statesOf(attack[g], decay[g], release[g]));
+    G.putI(E.holding, flagsOf(holding[g]));
   }
 }
 
@@ -314,11 +378,15 @@ void runLanes(VoiceLanes& L) {
   // Voices whose cut-off, resonance and last pitch index are all the same (no key or envelope
   // tracking) have the same coefficients, sample for sample, since a voice's coefficients are
   // always those of its last index and resonance: they are computed once per sample.
+  const Korg35Lanes<VoiceLanes::kSlots>& F = L.filter;
+  const int s0 = L.active[0];
   bool shared = true;
-  for (int s = 1; s < L.count; ++s)
-    shared = shared && L.cutoff[s] == L.cutoff[0] && L.k[s] == L.k[0] &&
-             L.lastIndex[s] == L.lastIndex[0];
-  // Sub-passes in slot order, so the voice sum still receives the voices in order.
+  for (int v = 1; v < L.count; ++v) {
+    const int s = L.active[v];
+    shared = shared && F.cutoff[s] == F.cutoff[s0] && F.k[s] == F.k[s0] &&
+             F.lastIndex[s] == F.lastIndex[s0];
+  }
+  // Passes in list order, so the voice sum still receives the voices in order.
   for (int first = 0; first < L.count; first += kPassSlots)
     runPass(L, first, L.count - first < kPassSlots ? L.count - first : kPassSlots, shared);
 }

@@ -90,6 +90,9 @@ class IGraphics {
   virtual void ShowMouseCursor() = 0;
   // Registers the tool tips of the visible controls (when tool tips are enabled).
   virtual void UpdateTooltips() = 0;
+  // The host's idle call (effEditIdle): a back end without a run loop of its own reads the
+  // window system's events and runs the frame timer here. Called without the plug-in's lock.
+  virtual void OnEditorIdle() {}
 
  protected:
   // The following are reached through the core, which does its share around them.

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "base/denormals.h"
-#include "editor/EditorIdle.h"
 #include "editor/IGraphics.h"
 #include "plugin/Version.h"
 
@@ -298,7 +297,7 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* pEffect, VstInt32 opCode, VstInt32 id
   // inside it for as long as the user takes. It holds no lock, so the audio thread never waits
   // for the user: whatever the editor does to the plug-in takes the lock itself.
   if (opCode == effEditIdle) {
-    if (IEditorIdle* pIdle = dynamic_cast<IEditorIdle*>(_this->GetGUI())) pIdle->OnEditorIdle();
+    if (IGraphics* pGraphics = _this->GetGUI()) pGraphics->OnEditorIdle();
     return 0;
   }
   _this->mMutex.Enter();

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "editor/EditorIdle.h"
 #include "editor/IGraphics.h"
 
 class LICE_CachedFont;
@@ -21,7 +20,7 @@ class LineEditor;
 struct Event;
 }  // namespace x11
 
-class IGraphicsLinux : public IGraphics, public IEditorIdle {
+class IGraphicsLinux : public IGraphics {
  public:
   IGraphicsLinux(IPlugBase* pPlug, int w, int h, int fps = 0);
   ~IGraphicsLinux() override;

@@ -1,6 +1,5 @@
 #include "editor_rig.h"
 
-
 #include "plugin/IParam.h"
 #include "render/blit.h"
 
@@ -32,7 +31,7 @@ std::string RecordingPlug::TakeLog() {
   return s;
 }
 
-LICE_pixel FrameColour(int k) {
+static LICE_pixel FrameColour(int k) {
   return LICE_RGBA(40 * (k + 1) % 256, 255 - 30 * k % 256, 7 * k, 255);
 }
 
@@ -56,7 +55,7 @@ IBitmap Rig::Gradient(int w, int frameH, int frames) {
   LICE_IBitmap* pImage = strip.mData;
   for (int y = 0; y < strip.H; ++y)
     for (int x = 0; x < w; ++x)
-      pImage->getBits()[y * pImage->getRowSpan() + x] =
+      quenta_test::At(*pImage, x, y) =
           LICE_RGBA(x * 8 % 256, y % frameH * 8 % 256, 40 * (y / frameH) % 256, 255);
   return strip;
 }
@@ -66,12 +65,6 @@ IBitmap Rig::Solid(int w, int h, LICE_pixel colour) {
   LICE_FillRect(mImages.back().get(), 0, 0, w, h, colour, 1.0f, LICE_BLIT_MODE_COPY);
   return IBitmap(mImages.back().get(), w, h, 1);
 }
-
-LICE_pixel PixelAt(LICE_IBitmap* bmp, int x, int y) {
-  return bmp->getBits()[(size_t)y * (size_t)bmp->getRowSpan() + (size_t)x];
-}
-
-LICE_pixel Rig::Screen(int x, int y) const { return PixelAt(gfx->Screen(), x, y); }
 
 void Rig::Click(int x, int y, const IMouseMod& mod) {
   gfx->OnMouseDown(x, y, mod);

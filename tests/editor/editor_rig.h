@@ -1,7 +1,6 @@
 #pragma once
-// The editor suite's rig: a small plug-in that records what the editor tells it, a headless
-// graphics object attached to it as the framework attaches one, strips of solid-colour frames
-// made in memory, and pixel access to the drawing surface and the headless screen.
+// The editor suite's rig: a small plug-in that records what the editor tells it, and a headless
+// graphics object attached to it as the framework attaches one, with strips made in memory.
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "editor/platform/headless.h"
 #include "plugin/IPlugBase.h"
 #include "render/bitmap.h"
+#include "support/images.h"
 
 namespace edtest {
 
@@ -47,24 +47,19 @@ class RecordingPlug : public IPlugBase {
   std::vector<std::string> mLog;
 };
 
-// Solid frames: frame k (0-based) of a strip is filled with FrameColour(k).
-LICE_pixel FrameColour(int k);
-
 class Rig {
  public:
   explicit Rig(int w = 200, int h = 100);
 
   // Attaches the graphics object (pushing every parameter, then PrepDraw) and opens its window.
   void Attach();
-  // A strip of frames of w x frameH pixels each, stacked top to bottom; the rig owns the image.
+  // A strip of frames of w x frameH pixels each, stacked top to bottom, each of its own solid
+  // colour; the rig owns the image.
   IBitmap Strip(int w, int frameH, int frames);
   // The same strip with every pixel different: red from x, green from y, blue from the frame.
   IBitmap Gradient(int w, int frameH, int frames);
   // A whole image of one colour.
   IBitmap Solid(int w, int h, LICE_pixel colour);
-
-  // Pixel x, y of the headless screen.
-  LICE_pixel Screen(int x, int y) const;
 
   // Mouse actions at x, y with the left button (or mod).
   void Click(int x, int y, const IMouseMod& mod = IMouseMod(true));
@@ -77,7 +72,5 @@ class Rig {
   std::vector<std::unique_ptr<LICE_MemBitmap>> mImages;
   std::unique_ptr<IGraphicsHeadless> mUnattached;
 };
-
-LICE_pixel PixelAt(LICE_IBitmap* bmp, int x, int y);
 
 }  // namespace edtest

@@ -1,140 +1,69 @@
-// Drawing through the graphics object, checked in pixels: frames, blends, repaint passes,
-// the bitmap cache, text measuring and one golden image of text and controls.
-//
-// The golden image is tests/editor/data/controls.png. When it differs, the test writes
-// editor-golden-actual.png and editor-golden-diff.png into its working folder and fails; after
-// looking at them, accept the new image with
-//     make update-editor-golden
-// (which runs this test with QUENTA_UPDATE_GOLDEN=1, rewriting the stored file).
+// Drawing through the graphics object, checked in pixels: repaint passes, the bitmap cache and
+// one golden image of text (which shows the line-height rule) and controls
+// (tests/editor/data/controls.png; on a difference the test writes editor-golden-actual.png and
+// editor-golden-diff.png and fails; accept them with: make update-editor-golden).
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
-#include "editor/IPopupMenu.h"
 #include "editor_rig.h"
-#include "plugin/IParam.h"
-#include "render/blit.h"
-#include "render/font.h"
-#include "render/png.h"
-#include "render/png_writer.h"
+#include "tools/quenta_render/editor_png.h"
 
 namespace {
 
-using edtest::FrameColour;
 using edtest::Rig;
+using quenta_test::Pixels;
 
-const LICE_pixel kBlack = LICE_RGBA(0, 0, 0, 255);
-
-TEST(Drawing, BitmapControlsShowTheFrameOfTheirValue) {
-  struct Case {
-    double value;
-    int frames, frame;  // 1-based frame expected
-  } cases[] = {{0.0, 4, 1}, {0.16, 4, 1}, {0.17, 4, 2}, {0.5, 4, 3}, {1.0, 4, 4},
-               {0.5, 3, 2}, {0.74, 3, 2}, {0.75, 3, 3}, {1.0, 1, 1}};
-  for (const Case& c : cases) {
-    Rig rig;
-    rig.gfx->AttachPanelBackground(COLOR_BLACK);
-    auto* pKnob = new IKnobMultiControl(&rig.plug, 20, 20, -1, rig.Strip(10, 8, c.frames));
-    rig.gfx->AttachControl(pKnob);
-    rig.Attach();
-    rig.gfx->SetControlFromPlug(1, c.value);
-    rig.gfx->Tick();
-    EXPECT_EQ(rig.Screen(25, 24), FrameColour(c.frame - 1)) << c.value << " of " << c.frames;
-    EXPECT_EQ(rig.Screen(25, 28), kBlack) << "one frame high";
-  }
-}
-
-// Draws its bitmap's frame 2 into a rectangle twice the frame's height.
-class TallDraw : public IControl {
- public:
-  TallDraw(IPlugBase* pPlug, const IBitmap& b) : IControl(pPlug, IRECT(0, 0, 10, 20)), mB(b) {}
-  bool Draw(IGraphics* g) override { return g->DrawBitmap(mB, mRECT, 2); }
-  IBitmap mB;
-};
-
-TEST(Drawing, ABitmapNeverDrawsMoreThanOneFrame) {
-  Rig rig;
-  rig.gfx->AttachPanelBackground(COLOR_BLACK);
-  rig.gfx->AttachControl(new TallDraw(&rig.plug, rig.Strip(10, 10, 3)));
-  rig.Attach();
-  rig.gfx->Tick();
-  EXPECT_EQ(rig.Screen(5, 9), FrameColour(1));
-  EXPECT_EQ(rig.Screen(5, 10), kBlack);  // not frame 3 bleeding in below
-}
-
-TEST(Drawing, GrayedControlsDrawAtAQuarterOfTheirOpacity) {
-  Rig rig;
-  rig.gfx->AttachPanelBackground(COLOR_BLACK);
-  auto* pLamp =
-      new IBitmapControl(&rig.plug, 10, 10, rig.Solid(10, 10, LICE_RGBA(255, 255, 255, 255)));
-  auto* pCopy =
-      new IBitmapControl(&rig.plug, 30, 10, -1, rig.Solid(10, 10, LICE_RGBA(200, 100, 0, 255)),
-                         IChannelBlend::kBlendCopy);
-  rig.gfx->AttachControl(pLamp);
-  rig.gfx->AttachControl(pCopy);
-  // A transparent fill on top, as the panel's invisible controls draw: it leaves all alone.
-  rig.gfx->AttachControl(new IPanelControl(&rig.plug, IRECT(0, 0, 200, 100), COLOR_TRANSPARENT));
-  rig.Attach();
-  pLamp->GrayOut(true);
-  pCopy->GrayOut(true);
-  rig.gfx->Tick();
-  // White over black at weight 64/256: 255 + (0 - 255) * 192 / 256, truncated toward zero.
-  EXPECT_EQ(rig.Screen(15, 15), LICE_RGBA(64, 64, 64, 255));
-  // Copied without alpha at weight 64/256: each byte s + (d - s) * 192 / 256.
-  EXPECT_EQ(rig.Screen(35, 15), LICE_RGBA(50, 25, 0, 255));
-  pLamp->GrayOut(false);
-  rig.gfx->Tick();
-  EXPECT_EQ(rig.Screen(15, 15), LICE_RGBA(255, 255, 255, 255));
-}
-
-const LICE_pixel kLampColour = LICE_RGBA(255, 200, 0, 255);
-
-// A panel with overlapping controls, translucent fills, text and a lamp, for repaint tests.
+// Text in the three faces and alignments; a knob showing its value in a text control under a
+// translucent veil, with a lamp on it; a switch and a knob to be greyed over the value.
 struct Panel {
   explicit Panel(Rig& rig) {
-    rig.gfx->AttachPanelBackground(COLOR_GRAY);
-    knob = new IKnobMultiControl(&rig.plug, 10, 10, edtest::kParamGain, rig.Gradient(30, 30, 8));
-    sw = new ISwitchControl(&rig.plug, 100, 20, edtest::kParamSwitch, rig.Strip(20, 12, 2));
-    veil = new IPanelControl(&rig.plug, IRECT(20, 20, 90, 60), IColor(100, 0, 0, 255));
-    lamp = new IBitmapControl(&rig.plug, 35, 35, rig.Solid(8, 8, kLampColour));
-    label = new ITextControl(&rig.plug, IRECT(60, 62, 120, 76),
-                             IText(12, IColor(160, 255, 255, 255), "Arial"), "Cutoff");
-    for (IControl* p :
-         {(IControl*)knob, (IControl*)sw, (IControl*)veil, (IControl*)lamp, (IControl*)label})
+    const IColor cream(255, 240, 230, 200);
+    rig.gfx->AttachPanelBackground(IColor(255, 40, 44, 52));
+    rig.gfx->AttachControl(
+        new ITextControl(&rig.plug, IRECT(4, 4, 236, 18),
+                         IText(10, cream, "Monaco", IText::kStyleNormal, IText::kAlignNear),
+                         "Monaco 10 left 0123456789"));
+    rig.gfx->AttachControl(new ITextControl(&rig.plug, IRECT(4, 20, 236, 36),
+                                            IText(12, cream, "Arial"), "Arial 12 centred"));
+    label = new ITextControl(
+        &rig.plug, IRECT(4, 38, 236, 54),
+        IText(15, IColor(160, 255, 255, 255), "Helvetica", IText::kStyleBold, IText::kAlignFar),
+        "Helvetica bold right");
+    knob = new IKnobMultiControl(&rig.plug, 8, 58, edtest::kParamGain, rig.Gradient(30, 30, 8));
+    sw = new ISwitchControl(&rig.plug, 48, 64, edtest::kParamSwitch, rig.Strip(24, 16, 2));
+    gray = new IKnobMultiControl(&rig.plug, 100, 58, edtest::kParamDepth, rig.Strip(30, 30, 8));
+    veil = new IPanelControl(&rig.plug, IRECT(20, 58, 232, 90), IColor(96, 255, 128, 0));
+    value = new ITextControl(&rig.plug, IRECT(120, 66, 232, 80), IText(11, COLOR_WHITE, "Monaco"));
+    lamp = new IBitmapControl(&rig.plug, 28, 70, rig.Solid(8, 8, LICE_RGBA(255, 200, 0, 255)));
+    for (IControl* p : {(IControl*)label, (IControl*)knob, (IControl*)sw, (IControl*)gray,
+                        (IControl*)veil, (IControl*)value, (IControl*)lamp})
       rig.gfx->AttachControl(p);
+    knob->SetValDisplayControl(value);
   }
-  // The same change, whatever the panel's history. The knob stays, so a partial repaint cuts
-  // through it (and through the veil) and must take the right part of its frame.
+  // The same change, whatever the panel's history. The places of the lamp and the greyed knob
+  // are repainted apart: that cuts through the knob, the veil and the value's text, and must
+  // take the right part of the knob's frame and clip the text.
   void Change(Rig& rig) {
+    gray->GrayOut(true);
     rig.gfx->SetParameterFromPlug(edtest::kParamSwitch, 1.0, true);
     lamp->Hide(true);
-    label->SetTextFromPlug("Peak");
+    label->SetTextFromPlug("Helvetica bold, right");
   }
-  IKnobMultiControl* knob;
+  ITextControl *label, *value;
+  IKnobMultiControl *knob, *gray;
   ISwitchControl* sw;
   IPanelControl* veil;
   IBitmapControl* lamp;
-  ITextControl* label;
 };
-
-bool SameScreens(Rig& a, Rig& b, std::string* pWhere) {
-  for (int y = 0; y < a.gfx->Height(); ++y)
-    for (int x = 0; x < a.gfx->Width(); ++x)
-      if (a.Screen(x, y) != b.Screen(x, y)) {
-        *pWhere = std::to_string(x) + "," + std::to_string(y);
-        return false;
-      }
-  return true;
-}
 
 TEST(Drawing, PartialRepaintGivesTheSamePixelsAsAFullOne) {
   for (bool strict : {true, false}) {
-    Rig partial(160, 100), full(160, 100);
+    Rig partial(240, 96), full(240, 96);
     Panel p1(partial), p2(full);
     partial.gfx->SetStrictDrawing(strict);
     full.gfx->SetStrictDrawing(strict);
@@ -146,74 +75,48 @@ TEST(Drawing, PartialRepaintGivesTheSamePixelsAsAFullOne) {
     partial.gfx->Tick();  // only the changed part
     partial.gfx->Tick();  // and the second pass some controls asked for
     p2.Change(full);
-    full.gfx->Draw(IRECT(0, 0, 160, 100));  // one pass over everything
+    full.gfx->Draw(IRECT(0, 0, 240, 96));  // one pass over everything
 
-    std::string where;
-    EXPECT_TRUE(SameScreens(partial, full, &where))
-        << "strict " << strict << " first difference at " << where;
+    const std::vector<LICE_pixel> a = Pixels(*partial.gfx->Screen());
+    const std::vector<LICE_pixel> b = Pixels(*full.gfx->Screen());
+    const size_t at = std::mismatch(a.begin(), a.end(), b.begin()).first - a.begin();
+    EXPECT_EQ(at, a.size()) << "strict " << strict << ": first difference at " << at % 240 << ","
+                            << at / 240;
     ASSERT_FALSE(partial.gfx->ScreenCopies().empty());
     const IRECT& first = partial.gfx->ScreenCopies()[0];
-    EXPECT_LT(first.W() * first.H(), 160 * 100)
+    EXPECT_LT(first.W() * first.H(), 240 * 96)
         << "strict " << strict << ": the repaint was not partial";
   }
 }
 
 TEST(Drawing, StrictRepaintCleansOnlyWhatItRepainted) {
-  Rig rig(160, 100);
+  Rig rig(240, 96);
   Panel panel(rig);
+  rig.gfx->SetStrictDrawing(true);
   rig.Attach();
   rig.gfx->Tick();
-  panel.knob->SetDirty(false);   // 10..40
-  panel.label->SetDirty(false);  // 60..120
-  rig.gfx->Draw(IRECT(0, 0, 60, 60));
+  panel.knob->SetDirty(false);
+  panel.value->SetDirty(false);
+  rig.gfx->Draw(IRECT(0, 56, 60, 96));  // the knob's place, not the value's
   EXPECT_FALSE(panel.knob->IsDirty());
-  EXPECT_TRUE(panel.label->IsDirty()) << "outside the repainted area, its face is still old";
+  EXPECT_TRUE(panel.value->IsDirty()) << "outside the repainted area, its face is still old";
   IRECT r;
   EXPECT_TRUE(rig.gfx->IsDirty(&r));
-  EXPECT_EQ(r, IRECT(60, 62, 120, 76));
+  EXPECT_EQ(r, panel.value->GetRECT());
   rig.gfx->Draw(r);
   EXPECT_FALSE(rig.gfx->IsDirty(&r));
 }
 
-TEST(Drawing, HiddenAndOffPanelControlsDoNotKeepThePanelDirty) {
-  Rig rig(160, 100);
-  Panel panel(rig);
-  auto* pOff = new IBitmapControl(&rig.plug, 500, 500, rig.Solid(8, 8, kBlack));
-  rig.gfx->AttachControl(pOff);
-  rig.Attach();
-  rig.gfx->Tick();
-  rig.gfx->Tick();
-  panel.lamp->Hide(true);
-  pOff->SetDirty(false);
-  EXPECT_EQ(rig.Screen(38, 38), kLampColour);
-  rig.gfx->Tick();  // the lamp's place is repainted without it
-  EXPECT_NE(rig.Screen(38, 38), kLampColour);
-  rig.gfx->Tick();
-  IRECT r;
-  EXPECT_FALSE(rig.gfx->IsDirty(&r));
-}
-
-class PngFiles : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() / ("quenta-editor-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-  // A w x h RGBA file of one colour.
-  void Write(const char* name, int w, int h) {
-    pngtest::Image img;
-    img.width = w;
-    img.height = h;
-    img.colourType = 6;
-    img.samples.assign((size_t)w * h * 4, 200);
-    EXPECT_TRUE(pngtest::write(img, (dir / name).string()));
-  }
-  std::filesystem::path dir;
-};
-
-TEST_F(PngFiles, ABitmapIsDecodedOnceForEveryEditor) {
-  Write("strip.png", 12, 30);
+// Bitmaps from files: decoded once for every editor (by id), and refused when the strip does
+// not divide into its frames; a control of a refused strip has no area.
+TEST(Drawing, BitmapsAreDecodedOnceAndStripsMustDivideIntoTheirFrames) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("quenta-editor-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  std::string error;
+  LICE_MemBitmap strip(12, 30), seven(10, 7);
+  ASSERT_TRUE(qrender::writePng(&strip, (dir / "strip.png").string(), error)) << error;
+  ASSERT_TRUE(qrender::writePng(&seven, (dir / "seven.png").string(), error)) << error;
   Rig a, b;
   a.gfx->SetResourceDir(dir.c_str());
   b.gfx->SetResourceDir(dir.c_str());
@@ -225,154 +128,36 @@ TEST_F(PngFiles, ABitmapIsDecodedOnceForEveryEditor) {
   ASSERT_NE(first.mData, nullptr);
   EXPECT_EQ(again.mData, first.mData);
   EXPECT_EQ(elsewhere.mData, first.mData);
-  EXPECT_EQ(first.W, 12);
-  EXPECT_EQ(first.H, 30);
   EXPECT_EQ(first.FrameHeight(), 10);
-}
 
-TEST_F(PngFiles, StripsThatDoNotDivideIntoTheirFramesAreRefused) {
-  Write("seven.png", 10, 7);
-  Rig rig;
-  rig.gfx->SetResourceDir(dir.c_str());
-  struct Case {
+  const struct {
     int frames;
-    bool horizontal;
-    bool loads;
+    bool horizontal, loads;
   } cases[] = {{1, false, true},   {7, false, true}, {2, false, false}, {0, false, false},
                {-1, false, false}, {5, true, true},  {3, true, false}};
-  for (const Case& c : cases) {
-    IBitmap b = rig.gfx->LoadIBitmap(9102, "seven.png", c.frames, c.horizontal);
-    EXPECT_EQ(b.mData != nullptr, c.loads) << c.frames << (c.horizontal ? " across" : " down");
+  for (const auto& c : cases) {
+    IBitmap bm = a.gfx->LoadIBitmap(9102, "seven.png", c.frames, c.horizontal);
+    EXPECT_EQ(bm.mData != nullptr, c.loads) << c.frames << (c.horizontal ? " across" : " down");
   }
-  EXPECT_EQ(rig.gfx->LoadIBitmap(9103, "missing.png").mData, nullptr);
-  EXPECT_EQ(rig.gfx->LoadIBitmap(9104, "seven.bmp").mData, nullptr);
-  // A control made of a refused strip has no area: it is never hit nor drawn.
-  auto* pControl = new ISwitchControl(&rig.plug, 5, 5, edtest::kParamSwitch,
-                                      rig.gfx->LoadIBitmap(9102, "seven.png", 2));
-  rig.gfx->AttachControl(pControl);
-  rig.Attach();
-  rig.Click(5, 5);
+  EXPECT_EQ(a.gfx->LoadIBitmap(9103, "missing.png").mData, nullptr);
+  auto* pControl = new ISwitchControl(&a.plug, 5, 5, edtest::kParamSwitch,
+                                      a.gfx->LoadIBitmap(9102, "seven.png", 2));
+  a.gfx->AttachControl(pControl);
+  a.Attach();
+  a.Click(5, 5);
   EXPECT_EQ(pControl->GetValue(), 0.0);
-  rig.gfx->Tick();
-}
-
-TEST(Text, MeasuringPlacesTheExtentByAlignment) {
-  Rig rig;
-  IText monaco(10), left(10, COLOR_BLACK, "Monaco", IText::kStyleNormal, IText::kAlignNear),
-      right(10, COLOR_BLACK, "Monaco", IText::kStyleNormal, IText::kAlignFar);
-  IRECT one(100, 5, 300, 20), four = one;
-  ASSERT_TRUE(rig.gfx->MeasureIText(&left, "M", &one));
-  ASSERT_TRUE(rig.gfx->MeasureIText(&left, "MMMM", &four));
-  const int w = one.W();
-  EXPECT_GT(w, 0);
-  EXPECT_EQ(one.L, 100);
-  EXPECT_EQ(four.W(), 4 * w) << "a fixed-pitch face";
-  const int lineHeight = rig.gfx->CacheFont(&left)->GetLineHeight();
-  EXPECT_EQ(one.B, 5 + lineHeight);
-  IRECT r(100, 5, 300, 20);
-  rig.gfx->MeasureIText(&right, "MMMM", &r);
-  EXPECT_EQ(r, IRECT(300 - 4 * w, 5, 300, 5 + lineHeight));
-  r = IRECT(100, 5, 301, 20);
-  rig.gfx->MeasureIText(&monaco, "MMM", &r);
-  EXPECT_EQ(r.L, (int)(200.5 - 1.5 * w));
-  IRECT empty(1, 2, 3, 4);
-  EXPECT_TRUE(rig.gfx->MeasureIText(&monaco, "", &empty));
-  EXPECT_EQ(empty, IRECT(1, 2, 3, 4));
-}
-
-TEST(Text, LineHeightsMatchTheSizesAsked) {
-  Rig rig;
-  for (const char* face : {"Monaco", "Arial", "Helvetica"})
-    for (int size : {9, 10, 11, 12, 15}) {
-      IText text(size, COLOR_BLACK, face);
-      LICE_CachedFont* pFont = rig.gfx->CacheFont(&text);
-      ASSERT_NE(pFont, nullptr) << face;
-      EXPECT_NEAR(pFont->GetLineHeight(), size, 1) << face << " " << size;
-      EXPECT_EQ(text.mCachedFont, pFont);
-      IText same(size, COLOR_WHITE, face, IText::kStyleNormal, IText::kAlignNear, 0,
-                 IText::kQualityAntiAliased);
-      EXPECT_EQ(rig.gfx->CacheFont(&same), pFont) << "colour, alignment and quality share a font";
-    }
-}
-
-// ---- The golden image ----
-
-std::string GoldenPath() {
-  return std::string(QUENTA_SOURCE_DIR) + "/tests/editor/data/controls.png";
-}
-
-bool WriteScreen(LICE_IBitmap* bmp, const std::string& path) {
-  pngtest::Image img;
-  img.width = bmp->getWidth();
-  img.height = bmp->getHeight();
-  img.colourType = 6;
-  for (int y = 0; y < img.height; ++y)
-    for (int x = 0; x < img.width; ++x) {
-      const LICE_pixel p = edtest::PixelAt(bmp, x, y);
-      img.samples.insert(img.samples.end(), {(uint16_t)LICE_GETR(p), (uint16_t)LICE_GETG(p),
-                                             (uint16_t)LICE_GETB(p), (uint16_t)LICE_GETA(p)});
-    }
-  return pngtest::write(img, path);
+  a.gfx->Tick();
+  std::filesystem::remove_all(dir);
 }
 
 TEST(Golden, TextAndControls) {
   Rig rig(240, 96);
-  rig.gfx->AttachPanelBackground(IColor(255, 40, 44, 52));
-  const IColor cream(255, 240, 230, 200);
-  rig.gfx->AttachControl(
-      new ITextControl(&rig.plug, IRECT(4, 4, 236, 18),
-                       IText(10, cream, "Monaco", IText::kStyleNormal, IText::kAlignNear),
-                       "Monaco 10 left 0123456789"));
-  rig.gfx->AttachControl(new ITextControl(&rig.plug, IRECT(4, 20, 236, 36),
-                                          IText(12, cream, "Arial"), "Arial 12 centred"));
-  rig.gfx->AttachControl(new ITextControl(
-      &rig.plug, IRECT(4, 38, 236, 54),
-      IText(15, IColor(160, 255, 255, 255), "Helvetica", IText::kStyleBold, IText::kAlignFar),
-      "Helvetica bold right"));
-  auto* pKnob = new IKnobMultiControl(&rig.plug, 8, 58, edtest::kParamGain, rig.Strip(30, 30, 8));
-  auto* pSwitch = new ISwitchControl(&rig.plug, 48, 64, edtest::kParamSwitch, rig.Strip(24, 16, 2));
-  auto* pGray = new IKnobMultiControl(&rig.plug, 84, 58, edtest::kParamDepth, rig.Strip(30, 30, 8));
-  auto* pVeil = new IPanelControl(&rig.plug, IRECT(120, 58, 232, 90), IColor(96, 255, 128, 0));
-  auto* pValue =
-      new ITextControl(&rig.plug, IRECT(120, 66, 232, 80), IText(11, COLOR_WHITE, "Monaco"));
-  for (IControl* p : {(IControl*)pKnob, (IControl*)pSwitch, (IControl*)pGray, (IControl*)pVeil,
-                      (IControl*)pValue})
-    rig.gfx->AttachControl(p);
-  pKnob->SetValDisplayControl(pValue);  // shows the knob's own value, set below
+  Panel panel(rig);
   rig.Attach();
-  pGray->GrayOut(true);
-  rig.gfx->SetParameterFromPlug(edtest::kParamSwitch, 1.0, true);
-  rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.75, true);
+  panel.Change(rig);
   rig.gfx->Tick();
-
-  LICE_IBitmap* pScreen = rig.gfx->Screen();
-  if (std::getenv("QUENTA_UPDATE_GOLDEN")) {
-    ASSERT_TRUE(WriteScreen(pScreen, GoldenPath()));
-    std::printf("updated %s\n", GoldenPath().c_str());
-    return;
-  }
-  LICE_MemBitmap golden;
-  ASSERT_NE(LICE_LoadPNG(GoldenPath().c_str(), &golden), nullptr)
-      << GoldenPath() << " is missing; create it with: make update-editor-golden";
-  ASSERT_EQ(golden.getWidth(), pScreen->getWidth());
-  ASSERT_EQ(golden.getHeight(), pScreen->getHeight());
-  LICE_MemBitmap diff(pScreen->getWidth(), pScreen->getHeight());
-  int differing = 0;
-  for (int y = 0; y < diff.getHeight(); ++y)
-    for (int x = 0; x < diff.getWidth(); ++x) {
-      const bool same = edtest::PixelAt(&golden, x, y) == edtest::PixelAt(pScreen, x, y);
-      differing += !same;
-      diff.getBits()[y * diff.getRowSpan() + x] =
-          same ? LICE_RGBA(0, 0, 0, 255) : LICE_RGBA(255, 0, 255, 255);
-    }
-  if (differing) {
-    WriteScreen(pScreen, "editor-golden-actual.png");
-    WriteScreen(&diff, "editor-golden-diff.png");
-  }
-  EXPECT_EQ(differing, 0)
-      << "pixels differ from " << GoldenPath()
-      << "; see editor-golden-actual.png and editor-golden-diff.png in the test's "
-         "folder, and accept them with: make update-editor-golden";
+  quenta_test::ExpectGolden(rig.gfx->Screen(), "tests/editor/data/controls.png", "editor-golden",
+                            "make update-editor-golden");
 }
 
 }  // namespace

@@ -20,9 +20,9 @@ class PanelRig {
   Quenta& q() { return *mQuenta; }
   IGraphicsHeadless& gui() { return *mGui; }
 
-  // The controls whose parameter-index field holds paramOrId, in attachment order.
+  // The controls whose parameter-index field holds paramOrId, in attachment order; the one such
+  // control (failing the test when there is not exactly one).
   std::vector<IControl*> Find(int paramOrId);
-  // The one such control (fails the test when there is not exactly one).
   IControl* One(int paramOrId);
   template <typename T>
   T* As(int paramOrId) {

@@ -1,10 +1,8 @@
 // The panel's menus and commands through the headless back end: what each options item does,
 // the confirmations, the messages on failure, the remembered folders, the temperament and
-// Block menus, and the file-name helpers. Every case runs in a home folder of its own, since
-// commands write the configuration.
+// Block menus. Every case runs in a home folder of its own: commands write the configuration.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -13,7 +11,6 @@
 #include "editor/IPopupMenu.h"
 #include "editor/quenta.commands.h"
 #include "editor/quenta.controls.h"
-#include "editor/quenta.layout.h"
 #include "panel/panel_rig.h"
 
 namespace {
@@ -39,108 +36,82 @@ int ShownFlags(PanelRig& rig, const std::string& text) {
   return -1;
 }
 
+// What the last command showed, in one line: an address opened, a file prompt (its action,
+// extensions and proposed name) or a box (caption and text), the home folder written as ~.
+std::string Shown(PanelRig& rig, const FreshHome& home) {
+  IGraphicsHeadless& g = rig.gui();
+  std::string s;
+  if (!g.URLs().empty()) {
+    s = "open " + g.URLs().back();
+  } else if (!g.FilePrompts().empty()) {
+    const Prompt& p = g.FilePrompts().back();
+    s = (p.action == IGraphics::kFileSave ? "save " : "open ") + p.extensions + " '" + p.file + "'";
+  } else if (!g.MessageBoxes().empty()) {
+    s = g.MessageBoxes().back().caption + ": " + g.MessageBoxes().back().text;
+  }
+  const std::string& h = home.Path();
+  for (size_t at; (at = s.find(h)) != std::string::npos;) s.replace(at, h.size(), "~");
+  return s;
+}
+
+// Each item of the options menu, chosen in a fresh home, does its own command and only that.
 TEST(Commands, EveryOptionsItemReachesItsCommand) {
-  struct Case {
-    const char* item;
-    std::function<void(PanelRig&, FreshHome&)> arrange;
-    std::function<void(PanelRig&, FreshHome&)> check;
-  };
-  auto none = [](PanelRig&, FreshHome&) {};
-  auto box = [](const char* caption, const char* text) {
-    return [=](PanelRig& rig, FreshHome&) {
-      EXPECT_EQ(LastBox(rig).caption, caption);
-      EXPECT_EQ(LastBox(rig).text, text);
-      EXPECT_EQ(LastBox(rig).type, IGraphics::kMsgBoxYesNo);
-    };
-  };
-  auto prompt = [](IGraphics::EFileAction action, const char* ext, const char* proposed) {
-    return [=](PanelRig& rig, FreshHome&) {
-      ASSERT_EQ(rig.gui().FilePrompts().size(), 1u);
-      EXPECT_EQ(LastPrompt(rig).action, action);
-      EXPECT_EQ(LastPrompt(rig).extensions, ext);
-      EXPECT_EQ(LastPrompt(rig).file, proposed);
-    };
-  };
-  auto withStartupBank = [](PanelRig& rig, FreshHome& home) {
+  auto copy = [](PanelRig& rig, FreshHome&) { rig.q().copyPreset(); };
+  auto name = [](PanelRig& rig, FreshHome&) { rig.q().renameProgram(0, "Pad"); };
+  auto startup = [](PanelRig& rig, FreshHome& home) {
     WDL_String bank(home.File("start.fxb").c_str());
     ASSERT_TRUE(rig.q().SaveBankAsFXB(&bank));
     ASSERT_EQ(rig.q().setStartupFxb(bank.Get()), Synth::kConfigOK);
   };
-  const Case cases[] = {
-      {"Copy Program", none,
-       [](PanelRig& rig, FreshHome&) { EXPECT_TRUE(rig.q().hasCopiedPreset()); }},
-      {"Paste Program", [](PanelRig& rig, FreshHome&) { rig.q().copyPreset(); },
-       box("Paste Program", "Do you really want to overwrite the current program?")},
-      {"Init Program", none,
-       box("Initialize Program", "Do you really want to initialize the current program?")},
-      {"Load Program", none, prompt(IGraphics::kFileOpen, "fxp", "")},
-      {"Save Program",
-       [](PanelRig& rig, FreshHome&) {
-         rig.q().renameProgram(rig.q().GetCurrentPresetIdx(), "Pad");
-       },
-       prompt(IGraphics::kFileSave, "fxp", "Pad")},
-      {"Load Bank", none, prompt(IGraphics::kFileOpen, "fxb", "")},
-      {"Save Bank", none, prompt(IGraphics::kFileSave, "fxb", "Quenta")},
-      {"Select Startup Bank", none, prompt(IGraphics::kFileOpen, "fxb", "")},
-      {"Load Startup Bank", withStartupBank,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_EQ(LastBox(rig).caption, "Load Startup Bank");
-         EXPECT_EQ(LastBox(rig).text, "The Startup Bank is:\n" + home.File("start.fxb") +
-                                          "\n\nDo you really want to reload all programs?");
-       }},
-      {"Unselect Startup Bank", withStartupBank,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_EQ(LastBox(rig).caption, "Unselect Startup Bank");
-         EXPECT_EQ(LastBox(rig).text, "The Startup Bank is:\n" + home.File("start.fxb") +
-                                          "\n\nDo you really want to unselect it?");
-       }},
-      {"Default Path for Program Files", none,
-       prompt(IGraphics::kFileSave, " ", "[file name is ignored]")},
-      {"Reload Configuration", none,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_EQ(LastBox(rig).caption, "Reload Configuration");
-         EXPECT_EQ(LastBox(rig).text, "The INI configuration file is:\n" + home.Ini() +
-                                          "\n\nDo you really want to reload it?");
-       }},
-      {"Save Configuration", none,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_EQ(LastBox(rig).caption, "Save Configuration");
-         EXPECT_EQ(LastBox(rig).text, "The INI configuration file is:\n" + home.Ini() +
-                                          "\n\nDo you really want to overwrite it?");
-       }},
-      {"MIDI Thru", none,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_TRUE(rig.q().getMidiThru());
-         EXPECT_NE(cfgtest::ReadFile(home.Ini()).find("MIDI Thru=true"), std::string::npos);
-       }},
-      {"Ignore Program Change", none,
-       [](PanelRig& rig, FreshHome& home) {
-         EXPECT_TRUE(rig.q().getIgnoreProgramChange());
-         EXPECT_NE(cfgtest::ReadFile(home.Ini()).find("Ignore Program Change=true"),
-                   std::string::npos);
-       }},
-      {"Check Online for Update",
-       [](PanelRig&, FreshHome&) { setenv("QUENTA_VERSION_URL", "http://127.0.0.1:1/version", 1); },
-       [](PanelRig& rig, FreshHome&) {
-         unsetenv("QUENTA_VERSION_URL");
-         EXPECT_EQ(LastBox(rig).caption, "Check Online for Update");
-         EXPECT_EQ(LastBox(rig).text, "An error occurred while contacting 127.0.0.1.");
-       }},
-      {"Visit www.amberfold.example", none,
-       [](PanelRig& rig, FreshHome&) {
-         ASSERT_EQ(rig.gui().URLs().size(), 1u);
-         EXPECT_EQ(rig.gui().URLs()[0], "https://www.amberfold.example/");
-       }},
+  auto offline = [](PanelRig&, FreshHome&) {
+    setenv("QUENTA_VERSION_URL", "http://127.0.0.1:1/version", 1);
   };
-  for (const Case& c : cases) {
+  const std::string bank = "The Startup Bank is:\n~/start.fxb\n\nDo you really want to ";
+  const std::string ini = "The INI configuration file is:\n~/.config/AmberfoldMusic/quenta.ini"
+                          "\n\nDo you really want to ";
+  const struct {
+    const char* item;
+    std::function<void(PanelRig&, FreshHome&)> arrange;
+    std::string shown;
+  } cases[] = {
+      {"Copy Program", nullptr, ""},
+      {"Paste Program", copy,
+       "Paste Program: Do you really want to overwrite the current program?"},
+      {"Init Program", nullptr,
+       "Initialize Program: Do you really want to initialize the current program?"},
+      {"Load Program", nullptr, "open fxp ''"},
+      {"Save Program", name, "save fxp 'Pad'"},
+      {"Load Bank", nullptr, "open fxb ''"},
+      {"Save Bank", nullptr, "save fxb 'Quenta'"},
+      {"Select Startup Bank", nullptr, "open fxb ''"},
+      {"Load Startup Bank", startup, "Load Startup Bank: " + bank + "reload all programs?"},
+      {"Unselect Startup Bank", startup, "Unselect Startup Bank: " + bank + "unselect it?"},
+      {"Default Path for Program Files", nullptr, "save   '[file name is ignored]'"},
+      {"Reload Configuration", nullptr, "Reload Configuration: " + ini + "reload it?"},
+      {"Save Configuration", nullptr, "Save Configuration: " + ini + "overwrite it?"},
+      {"MIDI Thru", nullptr, ""},
+      {"Ignore Program Change", nullptr, ""},
+      {"Check Online for Update", offline,
+       "Check Online for Update: An error occurred while contacting 127.0.0.1."},
+      {"Visit www.amberfold.example", nullptr, "open https://www.amberfold.example/"},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.item);
     FreshHome home;
     PanelRig rig;
-    c.arrange(rig, home);
+    if (c.arrange) c.arrange(rig, home);
     rig.ChooseOption(c.item);
+    unsetenv("QUENTA_VERSION_URL");
     ASSERT_FALSE(rig.gui().Menus().empty());
     EXPECT_TRUE(rig.gui().Menus().back().chosen);
-    c.check(rig, home);
+    EXPECT_EQ(Shown(rig, home), c.shown);
+    const std::string item = c.item, stored = cfgtest::ReadFile(home.Ini());
+    EXPECT_EQ(rig.q().hasCopiedPreset(), item == "Copy Program" || item == "Paste Program");
+    EXPECT_EQ(rig.q().getMidiThru(), item == "MIDI Thru");
+    EXPECT_EQ(stored.find("MIDI Thru=true") != std::string::npos, item == "MIDI Thru");
+    EXPECT_EQ(rig.q().getIgnoreProgramChange(), item == "Ignore Program Change");
+    EXPECT_EQ(stored.find("Ignore Program Change=true") != std::string::npos,
+              item == "Ignore Program Change");
   }
 }
 
@@ -208,35 +179,45 @@ TEST(Commands, AConfigurationThatCannotBeWrittenIsReported) {
   }
 }
 
-TEST(Commands, ProgramDialogsRememberTheirFolderAndReportFailures) {
-  FreshHome home;
-  PanelRig rig;
-  runCommand(&rig.q(), &rig.gui(), nullptr, -1);  // the folder starts as the stored one
-  const std::string before = programFolder();
-  // Cancelled: nothing happens, nothing is remembered.
-  rig.gui().ScriptFile("");
-  rig.ChooseOption("Load Program");
-  EXPECT_TRUE(rig.gui().MessageBoxes().empty());
-  EXPECT_EQ(programFolder(), before);
-  // A file that is no program: the message, and its folder is remembered anyway.
-  const std::string bad = home.File("junk.fxp");
-  cfgtest::WriteFile(bad, "not a program");
-  rig.gui().ScriptFile(bad.c_str());
-  rig.ChooseOption("Load Program");
-  EXPECT_EQ(LastBox(rig).text, "Cannot load file!");
-  EXPECT_EQ(LastBox(rig).caption, "Error");
-  EXPECT_EQ(programFolder(), home.Path() + "/");
-  rig.ChooseOption("Save Bank");
-  EXPECT_EQ(LastPrompt(rig).dir, home.Path() + "/");
-  // Saving into a folder that does not exist.
-  rig.gui().ScriptFile("/nonexistent-folder/p.fxp");
-  rig.ChooseOption("Save Program");
-  EXPECT_EQ(LastBox(rig).text, "Cannot save file!");
-  // The folder command stores the chosen file's folder.
-  rig.gui().ScriptFile((home.Path() + "/programs/ignored").c_str());
-  rig.ChooseOption("Default Path for Program Files");
-  EXPECT_STREQ(rig.q().getProgramPath(), (home.Path() + "/programs").c_str());
-  EXPECT_EQ(programFolder(), home.Path() + "/programs");
+// Programs (from the options menu) and scales (from a Block's temperament menu) alike: a
+// cancelled dialog changes nothing; a file that cannot be loaded is reported and its folder is
+// where the next dialog opens; a saved file loads back; a file that cannot be written is
+// reported.
+TEST(Commands, FileDialogsRememberTheirFolderAndReportFailures) {
+  const struct {
+    const char *load, *save, *ext, *proposed;
+    bool fromOptions;
+  } kinds[] = {{"Load Program", "Save Program", "fxp", "Empty", true},
+               {"Load Tuning", "Save Tuning", "scl", "Quenta_tuning", false}};
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(k.ext);
+    FreshHome home;
+    PanelRig rig;
+    auto choose = [&](const char* item, const std::string& file) {
+      rig.gui().ScriptFile(file.c_str());
+      if (k.fromOptions) return rig.ChooseOption(item);
+      rig.gui().ScriptMenuText(item);
+      rig.Click(rig.One(IAFMicroTuningMenu::kIdA)->GetRECT());
+    };
+    const std::string folder = home.Path() + "/files/", ext = k.ext;
+    std::filesystem::create_directory(folder);
+    cfgtest::WriteFile(folder + "junk." + ext, "no count here\n");
+    choose(k.load, "");
+    EXPECT_TRUE(rig.gui().MessageBoxes().empty());
+    choose(k.load, folder + "junk." + ext);
+    EXPECT_EQ(LastBox(rig).text, "Cannot load file!");
+    EXPECT_EQ(rig.q().getMicroTuning(kBlockA), 0);
+    rig.Set(kTuneE, 12.0);
+    choose(k.save, folder + "mine." + ext);
+    EXPECT_EQ(LastPrompt(rig).dir, folder);
+    EXPECT_EQ(LastPrompt(rig).file, k.proposed);
+    EXPECT_EQ(LastPrompt(rig).extensions, ext);
+    rig.Set(kTuneE, 0.0);
+    choose(k.load, folder + "mine." + ext);
+    EXPECT_NEAR(rig.Value(kTuneE), 12.0, 1e-6);
+    choose(k.save, "/nonexistent-folder/x." + ext);
+    EXPECT_EQ(LastBox(rig).text, "Cannot save file!");
+  }
 }
 
 TEST(Commands, ProposedFileNamesLoseTheCharactersFileSystemsRefuse) {
@@ -245,24 +226,6 @@ TEST(Commands, ProposedFileNamesLoseTheCharactersFileSystemsRefuse) {
   rig.q().renameProgram(rig.q().GetCurrentPresetIdx(), "a/b:c?d\"e*f<g>h\\i|j k");
   rig.ChooseOption("Save Program");
   EXPECT_EQ(LastPrompt(rig).file, "a_b_c_d_e_f_g_h_i_j k");
-}
-
-TEST(Commands, FileNameHelpers) {
-  struct Case {
-    const char* path;
-    const char* folder;
-  };
-  const Case cases[] = {{"/home/u/bank.fxb", "/home/u"}, {"bank.fxb", ""}, {"/bank.fxb", ""},
-                        {"a\\b\\c.fxp", "a\\b"},         {"x", ""},        {"", ""},
-                        {"/home/u/", "/home/u"}};
-  for (const Case& c : cases) {
-    WDL_String out("unchanged");
-    makeNewFilePath(&out, c.path);
-    EXPECT_STREQ(out.Get(), c.folder) << c.path;
-  }
-  WDL_String name("\"*/:<>?\\|ok");
-  replaceIllegalFileChar(&name);
-  EXPECT_STREQ(name.Get(), "_________ok");
 }
 
 TEST(Commands, TemperamentMenu) {
@@ -281,39 +244,6 @@ TEST(Commands, TemperamentMenu) {
   EXPECT_EQ(ShownFlags(rig, "(custom)"), IPopupMenuItem::kDisabled | IPopupMenuItem::kChecked);
   EXPECT_EQ(ShownFlags(rig, "Just"), 0);
   EXPECT_EQ(rig.Value(BlockParam(kBlockB, kTuneE)), 3.0);
-}
-
-TEST(Commands, ScaleFileDialogs) {
-  FreshHome home;
-  PanelRig rig;
-  IControl* pMenuA = rig.One(IAFMicroTuningMenu::kIdA);
-  const std::string folder = home.Path() + "/scales/";
-  std::filesystem::create_directory(folder);
-  // A file without a scale: the message, nothing changed, its folder remembered.
-  cfgtest::WriteFile(folder + "empty.scl", "no count here\n");
-  rig.gui().ScriptMenuText("Load Tuning");
-  rig.gui().ScriptFile((folder + "empty.scl").c_str());
-  rig.Click(pMenuA->GetRECT());
-  EXPECT_EQ(LastBox(rig).text, "Cannot load file!");
-  EXPECT_EQ(rig.q().getMicroTuning(kBlockA), 0);
-  // Saving proposes its name in that folder; a good file loads back.
-  rig.Set(kTuneE, 12.0);
-  rig.gui().ScriptMenuText("Save Tuning");
-  rig.gui().ScriptFile((folder + "mine.scl").c_str());
-  rig.Click(pMenuA->GetRECT());
-  EXPECT_EQ(LastPrompt(rig).dir, folder);
-  EXPECT_EQ(LastPrompt(rig).file, "Quenta_tuning");
-  EXPECT_EQ(LastPrompt(rig).extensions, "scl");
-  rig.Set(kTuneE, 0.0);
-  rig.gui().ScriptMenuText("Load Tuning");
-  rig.gui().ScriptFile((folder + "mine.scl").c_str());
-  rig.Click(pMenuA->GetRECT());
-  EXPECT_NEAR(rig.Value(kTuneE), 12.0, 1e-6);
-  // A file that cannot be written.
-  rig.gui().ScriptMenuText("Save Tuning");
-  rig.gui().ScriptFile("/nonexistent-folder/t.scl");
-  rig.Click(pMenuA->GetRECT());
-  EXPECT_EQ(LastBox(rig).text, "Cannot save file!");
 }
 
 TEST(Commands, CopyToBlockMenus) {

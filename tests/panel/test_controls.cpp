@@ -1,13 +1,11 @@
-// The instrument's controls through the headless back end: program buttons, menu and name,
-// the manual trigger, selectors and their menus, the information panel, the learn switch and
-// the knobs that print their value.
+// The instrument's controls through the headless back end: program buttons, menu and name, the
+// manual trigger, selectors and their menus, the information panel, the knobs with a value.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "editor/IPopupMenu.h"
 #include "editor/quenta.controls.h"
-#include "editor/quenta.layout.h"
 #include "panel/panel_rig.h"
 
 namespace {
@@ -132,38 +130,21 @@ TEST(Controls, InformationPanelExplainsThePatchHovered) {
     int clock;  // "Clk n Src" of the external clock hovered (-1: none set)
     const char* lines[4];
   };
+  const char *kBipolar = "Input: -5 to 5 Volt", *kTrigger = "Input: Trigger";
   const Case cases[] = {
-      {BlockParam(kBlockB, kFCSrc),
-       5,
-       -1,
-       {"LP Frequency", "Input: -5 to 5 Volt", "Modulation Generator 1 A", "Output: -5 to 5 Volt"}},
-      {kTVCASrc,
-       3,
-       -1,
+      {BlockParam(kBlockB, kFCSrc), 5, -1,
+       {"LP Frequency", kBipolar, "Modulation Generator 1 A", "Output: -5 to 5 Volt"}},
+      {kTVCASrc, 3, -1,
        {"Total VCA Modulation Source", "Input: 0 to 5 Volt", "General Envelope (positive)",
         "Output: -5 to 0 Volt"}},
-      {kSHIn,
-       11,
-       -1,
-       {"Sample & Hold Input", "Input: -5 to 5 Volt", "White Noise", "Output: -5 to 5 Volt"}},
-      {kGEGSrc1, 0, -1, {"GEG Trigger 1", "Input: Trigger", "off", "Output: inactive"}},
-      {kGEGSrc1,
-       11,
-       0,
-       {"GEG Trigger 1", "Input: Trigger", "External Clock 1", "Output: inactive"}},
-      {kGEGSrc2,
-       13,
-       0,
-       {"GEG Trigger 2", "Input: Trigger", "External Clock 3", "Output: inactive"}},
-      {kEMRSrc,
-       14,
-       5,
-       {"EM Release Trigger", "Input: Trigger", "External Clock 4", "Output: Trigger"}},
-      {kEMRSrc,
-       15,
-       -1,
-       {"EM Release Trigger", "Input: Trigger", "External Trigger 1", "Output: Trigger"}},
+      {kSHIn, 11, -1, {"Sample & Hold Input", kBipolar, "White Noise", "Output: -5 to 5 Volt"}},
+      {kGEGSrc1, 0, -1, {"GEG Trigger 1", kTrigger, "off", "Output: inactive"}},
+      {kGEGSrc1, 11, 0, {"GEG Trigger 1", kTrigger, "External Clock 1", "Output: inactive"}},
+      {kGEGSrc2, 13, 0, {"GEG Trigger 2", kTrigger, "External Clock 3", "Output: inactive"}},
+      {kEMRSrc, 14, 5, {"EM Release Trigger", kTrigger, "External Clock 4", "Output: Trigger"}},
+      {kEMRSrc, 15, -1, {"EM Release Trigger", kTrigger, "External Trigger 1", "Output: Trigger"}},
   };
+
   for (const Case& c : cases) {
     rig.Set(c.param, c.value);
     for (int k = 0; k < 4; ++k) rig.Set(kClk1Src + k, 0);
@@ -173,32 +154,6 @@ TEST(Controls, InformationPanelExplainsThePatchHovered) {
     for (int k = 0; k < 4; ++k)
       EXPECT_STREQ(pInfo->GetLine(k), c.lines[k]) << "parameter " << c.param;
   }
-}
-
-TEST(Controls, MidiLearnSwitch) {
-  PanelRig rig;
-  auto* pLearn = rig.As<IAFSwitchMidiLearn>(IAFSwitchMidiLearn::kId);
-  ASSERT_NE(pLearn, nullptr);
-  // On: learning; a controller and a parameter pair up and the switch goes back to off.
-  rig.Click(pLearn->GetRECT());
-  EXPECT_TRUE(rig.q().isMidiLearn());
-  EXPECT_EQ(pLearn->GetValue(), 1.0);
-  // A right click while on changes nothing.
-  rig.Click(pLearn->GetRECT(), true);
-  EXPECT_TRUE(pLearn->IsLearnMode());
-  rig.Set(kFinal, 0.5);
-  rig.q().setMidiLearnCC(11);
-  EXPECT_EQ(rig.q().getCCMap(11), kFinal);
-  EXPECT_FALSE(rig.q().isMidiLearn());
-  EXPECT_EQ(pLearn->GetValue(), 0.0);
-  // A right click while off turns it into the unlearn switch.
-  rig.Click(pLearn->GetRECT(), true);
-  EXPECT_FALSE(pLearn->IsLearnMode());
-  rig.Click(pLearn->GetRECT());
-  EXPECT_TRUE(rig.q().isMidiUnlearn());
-  rig.q().setMidiLearnCC(11);
-  EXPECT_EQ(rig.q().getCCMap(11), -1);
-  EXPECT_EQ(pLearn->GetValue(), 0.0);
 }
 
 TEST(Controls, TextKnobTakesTypedValuesOnItsStrip) {

@@ -1,6 +1,5 @@
-// The lamps: they follow the engine from the instrument's idle call while the editor's window
-// is open, and changes made on other threads (activation, the end of MIDI learn) reach the
-// panel at the editor's next tick. The thread cases also run under ThreadSanitizer.
+// The lamps follow the engine from the instrument's idle call; changes made on other threads
+// (activation, the end of MIDI learn) reach the panel at the next tick (also under TSan).
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -17,6 +16,8 @@ TEST(Lamps, FollowTheEngineWhileTheWindowIsOpen) {
   rig.Set(kMG1Freq, 40.0);                       // Block A's MG1: 25 ms per cycle
   rig.Set(BlockParam(kBlockB, kMG2Freq), 10.0);  // Block B's MG2
   Quenta::EditorControls& panel = rig.q().editorControls();
+  EXPECT_TRUE(panel.activeLed->IsHidden()) << "dark until the instrument lights them";
+  for (IControl* pLed : panel.leds) EXPECT_TRUE(pLed->IsHidden());
   int onOff[2] = {0, 0};
   for (int frame = 0; frame < 200; ++frame) {
     rig.RenderFrame();
@@ -29,15 +30,6 @@ TEST(Lamps, FollowTheEngineWhileTheWindowIsOpen) {
   }
   EXPECT_GT(onOff[0], 50);
   EXPECT_GT(onOff[1], 50);
-  // With the window closed the lamps stay as they are.
-  const bool shown = !panel.leds[0]->IsHidden();
-  rig.gui().CloseWindow();
-  for (int frame = 0; frame < 20; ++frame) {
-    rig.RenderFrame();
-    rig.q().OnIdle();
-  }
-  EXPECT_EQ(!panel.leds[0]->IsHidden(), shown);
-  rig.gui().OpenWindow(nullptr);
 }
 
 TEST(Lamps, ChangesFromOtherThreadsShowAtTheNextTick) {
@@ -58,15 +50,6 @@ TEST(Lamps, ChangesFromOtherThreadsShowAtTheNextTick) {
   EXPECT_EQ(pLearn->GetValue(), 1.0);
   rig.gui().IsDirty(&dirty);
   EXPECT_EQ(pLearn->GetValue(), 0.0);
-
-  // Activations racing the editor's ticks: the last one wins.
-  std::thread host([&] {
-    for (int i = 0; i < 100; ++i) rig.q().OnActivate(i % 2 == 0);
-  });
-  for (int i = 0; i < 100; ++i) rig.gui().IsDirty(&dirty);
-  host.join();
-  rig.gui().IsDirty(&dirty);
-  EXPECT_TRUE(pActive->IsHidden());
 }
 
 }  // namespace

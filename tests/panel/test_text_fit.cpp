@@ -45,24 +45,6 @@ TEST(TextFit, SelectorEntries) {
   EXPECT_GT(checked, 2600);
 }
 
-TEST(TextFit, KnobValues) {
-  PanelRig rig;
-  struct Case {
-    int param;
-    double lo, hi;
-  };
-  const Case cases[] = {{kTuneC, -100, 100}, {kPBRange, -24, 24}};
-  for (const Case& c : cases) {
-    auto* pKnob = rig.As<IAFKnobMultiControlText>(c.param);
-    ASSERT_NE(pKnob, nullptr);
-    for (double v = c.lo; v <= c.hi; v += 1.0) {
-      char text[32];
-      pKnob->GetParam()->GetDisplayForHost(v, false, text, sizeof text);
-      EXPECT_LE(Width(rig, pKnob->GetText(), text), pKnob->GetValueRECT().W()) << text;
-    }
-  }
-}
-
 TEST(TextFit, InformationLines) {
   PanelRig rig;
   auto* pInfo = rig.As<IAFInfoBubble>(IAFInfoBubble::kId);

@@ -7,7 +7,6 @@
 namespace x11test {
 
 namespace {
-const char* const kModeNames[] = {"Sine", "Triangle", "Saw", "Square"};
 
 // A knob drawn as a square whose red shows its value.
 class TestKnob : public IKnobControl {
@@ -20,12 +19,8 @@ class TestKnob : public IKnobControl {
 }  // namespace
 
 void RecorderControl::Log(const std::string& what, int x, int y, const IMouseMod& m) {
-  std::string mods;
-  if (m.L) mods += "L";
-  if (m.R) mods += "R";
-  if (m.S) mods += "S";
-  if (m.C) mods += "C";
-  if (m.A) mods += "A";
+  const std::string mods = std::string(m.L ? "L" : "") + (m.R ? "R" : "") + (m.S ? "S" : "") +
+                           (m.C ? "C" : "") + (m.A ? "A" : "");
   Add(what + " " + std::to_string(x) + "," + std::to_string(y) + " " + mods);
 }
 
@@ -41,18 +36,11 @@ std::vector<std::string> RecorderControl::Take() {
   return out;
 }
 
-void ActionControl::TextFromTextEntry(const char* text) {
-  std::lock_guard<std::mutex> lock(mLock);
-  mTexts.push_back(text);
-}
-
 EditorPlug::EditorPlug()
-    : IPlugVST(IPlugInstanceInfo{HostCallback}, kNumParams, "0-2", 1, "Editor Test", "", "Test Maker", 0x10000,
-               0x45645473, 0x54657374, 0, false, false, true) {
+    : IPlugVST(IPlugInstanceInfo{HostCallback}, kNumParams, "0-2", 1, "Editor Test", "",
+               "Test Maker", 0x10000, 0x45645473, 0x54657374, 0, false, false, true) {
   GetParam(kKnob)->InitDouble("Knob", 0.5, 0.0, 1.0, 0.0001);
   GetParam(kPad)->InitDouble("Pad", 0.5, 0.0, 1.0, 0.0001);
-  GetParam(kMode)->InitEnum("Mode", 1, 4);
-  for (int i = 0; i < 4; ++i) GetParam(kMode)->SetDisplayText(i, kModeNames[i]);
   GetParam(kNumber)->InitInt("Number", 5, -50, 50);
 
   mGraphics = new IGraphicsLinux(this, 1480, 660, 0);
@@ -64,8 +52,6 @@ EditorPlug::EditorPlug()
   mAction = new ActionControl(this, kActionRect, kNumber);
   mGraphics->AttachControl(mAction);
   mGraphics->AttachControl(new IPanelControl(this, kRedRect, IColor(255, 255, 0, 0)));
-  mGraphics->AttachControl(new IPanelControl(this, kGreenRect, IColor(255, 0, 255, 0)));
-  mGraphics->AttachControl(new IPanelControl(this, kBlueRect, IColor(255, 0, 0, 255)));
   AttachGraphics(mGraphics);
 }
 
@@ -74,23 +60,14 @@ void EditorPlug::ProcessDoubleReplacing(double**, double** outputs, int nFrames)
     for (int i = 0; i < nFrames; ++i) outputs[c][i] = 0.25;
 }
 
-VstIntPtr EditorPlug::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
+VstIntPtr EditorPlug::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void*,
+                                   float) {
   if (opcode == audioMasterVersion) return 2400;
-  if (!effect || !effect->object) return 0;
-  EditorPlug* plug = dynamic_cast<EditorPlug*>(static_cast<IPlugVST*>(effect->object));
-  if (!plug) return 0;
-  if (opcode == audioMasterBeginEdit || opcode == audioMasterAutomate || opcode == audioMasterEndEdit) {
-    std::lock_guard<std::mutex> lock(plug->mLock);
-    plug->mEdits.push_back({opcode, index, opt});
-  }
+  auto* plug = effect ? dynamic_cast<EditorPlug*>(static_cast<IPlugVST*>(effect->object)) : nullptr;
+  if (plug && (opcode == audioMasterBeginEdit || opcode == audioMasterAutomate ||
+               opcode == audioMasterEndEdit))
+    ++plug->mEdits;
   return 0;
-}
-
-std::vector<HostEdit> EditorPlug::TakeEdits() {
-  std::lock_guard<std::mutex> lock(mLock);
-  std::vector<HostEdit> out;
-  out.swap(mEdits);
-  return out;
 }
 
 EditorSession::EditorSession(quenta_test::XRig& rig) : mRig(rig), mPlug(new EditorPlug) {
@@ -108,7 +85,7 @@ EditorSession::~EditorSession() {
 
 void EditorSession::Loop() {
   AEffect* e = Effect();
-  if (e->dispatcher(e, effEditOpen, 0, 0, reinterpret_cast<void*>((uintptr_t)mHostWindow), 0.0f) != 1) {
+  if (e->dispatcher(e, effEditOpen, 0, 0, (void*)(uintptr_t)mHostWindow, 0.0f) != 1) {
     mStop = true;
     return;
   }
@@ -134,6 +111,13 @@ void EditorSession::OnUiThread(const std::function<void()>& fn) {
   mTask = fn;
   mTaskPending = true;
   mTaskDone.wait(lock, [this] { return !mTaskPending; });
+}
+
+VstIntPtr EditorSession::Dispatch(VstInt32 opcode, uint32_t window) {
+  AEffect* e = Effect();
+  VstIntPtr result = 0;
+  OnUiThread([&] { result = e->dispatcher(e, opcode, 0, 0, (void*)(uintptr_t)window, 0.0f); });
+  return result;
 }
 
 bool EditorSession::WaitFor(const std::function<bool()>& pred, int timeoutMs) {

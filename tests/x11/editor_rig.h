@@ -1,8 +1,7 @@
 #pragma once
-// A small plug-in with the X11 editor and a few controls, embedded in a host window of the
-// test's private X server, and a user-interface thread that opens the editor and keeps sending
-// the host's idle call, as a host does. The test's main thread plays the user through XTEST
-// (x11_rig.h) and looks at what the host was told.
+// A small plug-in with the X11 editor and a few controls in a host window of the test's private
+// X server, and a user-interface thread that opens the editor and keeps sending the host's idle
+// call, as a host does. The test's main thread plays the user through XTEST (x11_rig.h).
 #include <gtest/gtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
@@ -22,20 +21,13 @@
 
 namespace x11test {
 
-enum { kKnob, kPad, kMode, kNumber, kNumParams };
+enum { kKnob, kPad, kNumber, kNumParams };
 
-// What the host was told about parameter edits.
-struct HostEdit {
-  int opcode;  // audioMasterBeginEdit, audioMasterAutomate or audioMasterEndEdit
-  int index;
-  float value;
-};
-
-// Where the controls sit (editor coordinates).
+// Where the controls sit, in editor coordinates.
 constexpr IRECT kKnobRect(100, 100, 164, 164);
 constexpr IRECT kPadRect(300, 100, 400, 200);
 constexpr IRECT kActionRect(500, 100, 600, 200);
-constexpr IRECT kRedRect(700, 100, 740, 140), kGreenRect(740, 100, 780, 140), kBlueRect(780, 100, 820, 140);
+constexpr IRECT kRedRect(700, 100, 740, 140);
 
 // Writes every event it gets as a line of text.
 class RecorderControl : public IControl {
@@ -46,7 +38,6 @@ class RecorderControl : public IControl {
   void OnMouseUp(int x, int y, const IMouseMod& m) override { Log("up", x, y, m); }
   void OnMouseDblClick(int x, int y, const IMouseMod& m) override { Log("dbl", x, y, m); }
   void OnMouseDrag(int x, int y, int, int, const IMouseMod& m) override { Log("drag", x, y, m); }
-  void OnMouseWheel(int x, int y, const IMouseMod& m, int d) override { Log("wheel" + std::to_string(d), x, y, m); }
   void OnMouseOver(int x, int y, const IMouseMod& m) override { Log("over", x, y, m); }
   void OnMouseOut() override { Add("out"); }
   std::vector<std::string> Take();
@@ -68,10 +59,7 @@ class ActionControl : public IControl {
   }
   // Clicks in quick succession are actions too.
   void OnMouseDblClick(int x, int y, const IMouseMod& m) override { OnMouseDown(x, y, m); }
-  void TextFromTextEntry(const char* text) override;
   std::function<void(ActionControl*)> mAction;
-  std::mutex mLock;
-  std::vector<std::string> mTexts;  // texts of fields without a parameter
 };
 
 class EditorPlug : public IPlugVST {
@@ -80,16 +68,16 @@ class EditorPlug : public IPlugVST {
   IGraphicsLinux* Graphics() const { return mGraphics; }
   RecorderControl* Recorder() const { return mRecorder; }
   ActionControl* Action() const { return mAction; }
-  std::vector<HostEdit> TakeEdits();
+  // The Begin, Automate and End calls the host had since the last call.
+  int TakeEdits() { return mEdits.exchange(0); }
   void ProcessDoubleReplacing(double**, double** outputs, int nFrames) override;
-  static VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt);
+  static VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float);
 
  private:
   IGraphicsLinux* mGraphics;
   RecorderControl* mRecorder;
   ActionControl* mAction;
-  std::mutex mLock;
-  std::vector<HostEdit> mEdits;
+  std::atomic<int> mEdits{0};
 };
 
 // The host's side: a window, the plug-in, and its user-interface thread sending effEditIdle
@@ -102,16 +90,16 @@ class EditorSession {
   EditorPlug& Plug() { return *mPlug; }
   AEffect* Effect() { return mPlug->GetAEffect(); }
   uint32_t HostWindow() const { return mHostWindow; }
-  // The editor's child window in the host window.
-  uint32_t EditorWindow();
+  uint32_t EditorWindow();  // the editor's child window in the host window
   // Runs fn on the user-interface thread between two idle calls and waits for it.
   void OnUiThread(const std::function<void()>& fn);
+  // The host's dispatcher call with a window id as its pointer, on the user-interface thread.
+  VstIntPtr Dispatch(VstInt32 opcode, uint32_t window = 0);
   // Waits (at most about timeoutMs) until pred holds; the idle calls go on meanwhile.
   static bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 3000);
   // Moves into the editor at (x, y) and waits until the editor has read everything sent.
   void MoveTo(int x, int y);
-  // Lets a few idle calls pass.
-  void Settle();
+  void Settle();  // lets a few idle calls pass
 
  private:
   void Loop();
@@ -136,9 +124,10 @@ class SessionTest : public ::testing::Test {
     session.reset(new EditorSession(rig));
     ASSERT_TRUE(session->Opened());
   }
+  // Whatever a failed test left open is dismissed so the user-interface thread can stop.
   void TearDown() override {
-    // Whatever a failed test left open is dismissed so the user-interface thread can stop.
-    for (int i = 0; i < 3 && (!rig.MappedTopLevels(true).empty() || !rig.MappedTopLevels(false).empty()); ++i) {
+    for (int i = 0; i < 3; ++i) {
+      if (rig.MappedTopLevels(true).empty() && rig.MappedTopLevels(false).empty()) break;
       rig.Tap(XKB_KEY_Escape);
       EditorSession::WaitFor([] { return false; }, 100);
     }
@@ -149,18 +138,21 @@ class SessionTest : public ::testing::Test {
   void ClickAction(std::function<void(ActionControl*)> action) {
     session->OnUiThread([&] { session->Plug().Action()->mAction = action; });
     session->MoveTo(550, 150);
+    rig.WatchGrab();
     rig.Click(1);
   }
-  // The count-th pop-up (menu), or box (when not), once it is there and taking input.
+  // The count-th pop-up (menu), or box (when not), once it is there and takes input: a menu
+  // once it holds the pointer (seen without a probe, which could take the pointer from the
+  // editor's attempts to grab it), a box once it has the keyboard's focus. Input sent before
+  // is lost.
   uint32_t WaitForWindow(bool popUp, size_t count = 1) {
-    std::vector<uint32_t> w;
+    uint32_t w = 0;
     EditorSession::WaitFor([&] {
-      w = rig.MappedTopLevels(popUp);
-      return w.size() >= count;
+      const std::vector<uint32_t> all = rig.MappedTopLevels(popUp);
+      w = all.size() >= count ? all[count - 1] : 0;
+      return w && (popUp ? rig.GrabSeen() : rig.Focus() == w);
     });
-    // Mapped first, then given the pointer and the keyboard: input sent in between is lost.
-    EditorSession::WaitFor([] { return false; }, 150);
-    return w.size() >= count ? w[count - 1] : 0;
+    return w;
   }
 
   quenta_test::XRig rig;

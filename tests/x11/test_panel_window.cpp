@@ -1,0 +1,95 @@
+// The built plug-in's panel in a host's window, as a host drives it through the exported entry
+// point: the window shows the pixels the headless editor draws for the same settings, and a
+// knob dragged and turned with the wheel changes its parameter as the host sees it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "editor/platform/headless.h"
+#include "editor/quenta.layout.h"
+#include "instrument/quenta.h"
+#include "support/images.h"
+#include "support/test_host.h"
+#include "support/x11_rig.h"
+
+namespace {
+
+using quenta_test::TestHost;
+using quenta_test::XRig;
+
+// The host's idle call every few milliseconds (the editor works only from these) until done(),
+// checked every 50 ms, holds or about timeoutMs have passed.
+bool IdleUntil(TestHost& host, const std::function<bool()>& done, int timeoutMs = 5000) {
+  for (int t = 0; t <= timeoutMs; t += 5) {
+    host.Dispatch(effEditIdle);
+    if (t % 50 == 0 && done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return done();
+}
+
+TEST(PanelWindow, ShowsTheHeadlessPixelsAndAKnobReachesTheHost) {
+  constexpr int kW = qlayout::kPanelWidth, kH = qlayout::kPanelHeight;
+  XRig x;
+  ASSERT_TRUE(x.Ok());
+  TestHost host;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.StartSession();
+  const uint32_t window = x.MakeHostWindow(0, 0, kW, kH);
+  ASSERT_EQ(host.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>((uintptr_t)window)), 1);
+  ASSERT_TRUE(IdleUntil(host, [&] { return x.Children(window).size() == 1; }));
+  const uint32_t editor = x.Children(window)[0];
+  EXPECT_EQ(x.RootGeometry(editor).w, kW);
+  EXPECT_EQ(x.RootGeometry(editor).h, kH);
+
+  // The same instrument, settings and activation, drawn headless. The window catches up once
+  // the lamps have had their first idle update and the server has the editor's last copy.
+  std::unique_ptr<Quenta> q(static_cast<Quenta*>(MakePlug(IPlugInstanceInfo{})));
+  IGraphicsHeadless* pHeadless = new IGraphicsHeadless(q.get(), kW, kH);
+  pHeadless->SetResourceDir(QUENTA_IMG_DIR);
+  q->replaceGraphics(pHeadless);
+  pHeadless->OpenWindow(nullptr);
+  q->OnActivate(true);
+  q->OnIdle();
+  pHeadless->Draw(IRECT(0, 0, kW, kH));
+  const std::vector<uint32_t> drawn = quenta_test::RgbPixels(*pHeadless->Screen());
+  std::vector<uint32_t> shown;
+  IdleUntil(host, [&] { return (shown = x.ReadPixels(editor, 0, 0, kW, kH)) == drawn; });
+  ASSERT_EQ(shown.size(), drawn.size());
+  size_t differing = 0, first = 0;
+  for (size_t i = drawn.size(); i-- > 0;)
+    if (shown[i] != drawn[i]) ++differing, first = i;
+  EXPECT_EQ(differing, 0u) << "first at " << first % kW << ", " << first / kW;
+  pHeadless->CloseWindow();
+
+  // Block A's "Cutoff" (parameter 23, at 1.0) dragged down by its own height: a quarter less;
+  // then wheel steps down, down, up, down: two hundredths less than that.
+  host.ClearRecords();
+  auto cutoffIs = [&](float v) { return std::abs(host.GetParameter(kCutoff) - v) < 1e-6f; };
+  x.MoveInto(editor, 151, 96);
+  x.Press(1);
+  ASSERT_TRUE(IdleUntil(host, [&] { return host.CountCalls(audioMasterBeginEdit) == 1; }));
+  x.MoveInto(editor, 151, 136);
+  x.Release(1);
+  EXPECT_TRUE(IdleUntil(host, [&] { return host.CountCalls(audioMasterEndEdit) == 1; }));
+  EXPECT_TRUE(cutoffIs(0.75f)) << host.GetParameter(kCutoff);
+  x.MoveInto(editor, 151, 96);
+  for (int button : {5, 5, 4, 5}) x.Click(button);
+  EXPECT_TRUE(IdleUntil(host, [&] { return cutoffIs(0.73f); })) << host.GetParameter(kCutoff);
+  // The host was told, in order: Begin, the drag's value, End, then the wheel's four values.
+  std::string told;
+  for (const quenta_test::HostCall& c : host.Calls()) {
+    if (c.opcode == audioMasterBeginEdit) told += 'B';
+    if (c.opcode == audioMasterEndEdit) told += 'E';
+    if (c.opcode == audioMasterAutomate) told += c.index == kCutoff ? 'A' : '?';
+  }
+  EXPECT_EQ(told, "BAEAAAA");
+  EXPECT_NEAR(host.CallsWith(audioMasterAutomate).back().opt, 0.73f, 1e-6);
+  host.Dispatch(effEditClose);
+}
+
+}  // namespace
