@@ -12,7 +12,9 @@ class WDL_PtrList {
   WDL_PtrList& operator=(const WDL_PtrList&) = delete;
 
   int GetSize() const { return (int)mList.size(); }
-  T* Get(int idx) const { return idx >= 0 && idx < (int)mList.size() ? mList[(size_t)idx] : nullptr; }
+  T* Get(int idx) const {
+    return idx >= 0 && idx < (int)mList.size() ? mList[(size_t)idx] : nullptr;
+  }
   T* Add(T* p) {
     mList.push_back(p);
     return p;

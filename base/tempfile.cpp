@@ -107,8 +107,8 @@ bool TempFile::Open(const char* path, Naming naming) {
 int TempFile::OpenUnique(const std::string& folder) {
   static std::atomic<unsigned> sCounter{0};
   for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
-    mTemp = folder + ".quenta-" + std::to_string((long)getpid()) + "-" + std::to_string(sCounter++) +
-            ".tmp";
+    mTemp = folder + ".quenta-" + std::to_string((long)getpid()) + "-" +
+            std::to_string(sCounter++) + ".tmp";
     const int fd = open(mTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST) break;

@@ -7,10 +7,11 @@ namespace quenta_bench {
 void SetRateCounters(benchmark::State& state, double audioSamples, double voiceSamples) {
   const double iterations = double(state.iterations());
   // kIsRate divides by the CPU time: seconds of audio per CPU second (shown as "x/s").
-  state.counters["xRT"] = benchmark::Counter(iterations * audioSamples / kSampleRate, benchmark::Counter::kIsRate);
+  state.counters["xRT"] =
+      benchmark::Counter(iterations * audioSamples / kSampleRate, benchmark::Counter::kIsRate);
   // The inverted rate is CPU seconds per voice-sample (shown with its SI prefix, "13.2ns").
-  state.counters["per_vs"] =
-      benchmark::Counter(iterations * voiceSamples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_vs"] = benchmark::Counter(
+      iterations * voiceSamples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 namespace {
@@ -41,9 +42,9 @@ Instrument::Instrument(bool modulated) : mLeft(kHostBlock), mRight(kHostBlock) {
   SetBlockParam(kMG1Wave, MG::kTriangle);
   SetBlockParam(kMG1Freq, 300.0);
   SetBlockParam(kFMMod, modulated ? 1.0 : 0.0);
-  SetBlockParam(kFMMG1, 100.0);   // about +-0.8 semitone
+  SetBlockParam(kFMMG1, 100.0);  // about +-0.8 semitone
   SetBlockParam(kFCMod, modulated ? 1.0 : 0.0);
-  SetBlockParam(kFCMG1, 0.2);     // about +-1.4 octaves
+  SetBlockParam(kFCMG1, 0.2);  // about +-1.4 octaves
   SetBlockParam(kAMMod, modulated ? 1.0 : 0.0);
   SetBlockParam(kAMInt, 0.5);
 }

@@ -10,10 +10,10 @@
 namespace quenta_bench {
 
 constexpr double kSampleRate = 48000.0;
-constexpr int kFrameLength = 48;       // control frame at 48000 Hz
+constexpr int kFrameLength = 48;  // control frame at 48000 Hz
 constexpr int kHostBlock = 512;
-constexpr int kHeldKeys = 64;          // one voice per key in each Block
-constexpr int kLowestKey = 36;         // keys 36 .. 99
+constexpr int kHeldKeys = 64;   // one voice per key in each Block
+constexpr int kLowestKey = 36;  // keys 36 .. 99
 
 // Adds the two counters of every benchmark: "xRT", seconds of audio per CPU second (times
 // real time), and "per_vs", CPU time per voice-sample. audioSamples is the length of the audio one

@@ -53,7 +53,9 @@ BENCHMARK(BM_SGProcess)->ArgName("modulated")->Arg(1)->Arg(0);
 // Filters with "Peak" 0.3 at a cut-off of about 1.5 kHz, each on its own copy of the input.
 struct FilterBank {
   explicit FilterBank(bool moving)
-      : cutoffMod(Offsets(moving, 2150.0)), input(Sawtooth()), filters(kHeldKeys),
+      : cutoffMod(Offsets(moving, 2150.0)),
+        input(Sawtooth()),
+        filters(kHeldKeys),
         buffers(kHeldKeys, std::vector<double>(kFrameLength)) {
     for (Korg35& f : filters) {
       f.setSampleRate(kSampleRate);
@@ -82,7 +84,8 @@ void BM_Korg35Process(benchmark::State& state) {
   FilterBank bank(state.range(0) != 0);
   for (auto _ : state) {
     bank.Refill();
-    for (int v = 0; v < kHeldKeys; ++v) bank.filters[size_t(v)].process(bank.bufferPtrs[size_t(v)], kFrameLength, 0);
+    for (int v = 0; v < kHeldKeys; ++v)
+      bank.filters[size_t(v)].process(bank.bufferPtrs[size_t(v)], kFrameLength, 0);
     benchmark::DoNotOptimize(bank.buffers.data());
   }
   SetRateCounters(state, kFrameLength, double(kFrameLength) * kHeldKeys);

@@ -32,7 +32,9 @@ constexpr size_t kMaxSectionEntryLength = 8191;
 constexpr int kIntValueBufferSize = 512;
 
 struct CaseLess {
-  bool operator()(const std::string& a, const std::string& b) const { return strcasecmp(a.c_str(), b.c_str()) < 0; }
+  bool operator()(const std::string& a, const std::string& b) const {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+  }
 };
 using KeyMap = std::map<std::string, std::string, CaseLess>;
 using SectionMap = std::map<std::string, KeyMap, CaseLess>;
@@ -308,7 +310,8 @@ int CopyTrimmedValue(const std::string& value, char* out, int outSize) {
   size_t begin = 0, end = value.size();
   while (begin < end && IsBlank(value[begin])) ++begin;
   while (end > begin && IsBlank(value[end - 1])) --end;
-  if (end - begin >= 2 && (value[begin] == '"' || value[begin] == '\'') && value[end - 1] == value[begin]) {
+  if (end - begin >= 2 && (value[begin] == '"' || value[begin] == '\'') &&
+      value[end - 1] == value[begin]) {
     ++begin;
     --end;
   }
@@ -341,8 +344,8 @@ int CopyNameList(const Map* names, char* out, int outSize) {
 
 }  // namespace
 
-int GetPrivateProfileString(const char* section, const char* key, const char* defaultValue, char* out,
-                            int outSize, const char* fileName) {
+int GetPrivateProfileString(const char* section, const char* key, const char* defaultValue,
+                            char* out, int outSize, const char* fileName) {
   if (!out || outSize < 1) return 0;
   Cache& cache = TheCache();
   WDL_MutexLock lock(&cache.mutex);
@@ -363,10 +366,12 @@ int GetPrivateProfileString(const char* section, const char* key, const char* de
   return CopyOut(defaultValue, std::strlen(defaultValue), out, outSize);
 }
 
-int GetPrivateProfileInt(const char* section, const char* key, int defaultValue, const char* fileName) {
+int GetPrivateProfileInt(const char* section, const char* key, int defaultValue,
+                         const char* fileName) {
   if (!section || !key) return defaultValue;
   char value[kIntValueBufferSize];
-  if (GetPrivateProfileString(section, key, "", value, (int)sizeof value, fileName) == 0) return defaultValue;
+  if (GetPrivateProfileString(section, key, "", value, (int)sizeof value, fileName) == 0)
+    return defaultValue;
   long n = std::strtol(value, nullptr, 10);
   if (n > INT_MAX) n = INT_MAX;
   if (n < INT_MIN) n = INT_MIN;
@@ -374,7 +379,8 @@ int GetPrivateProfileInt(const char* section, const char* key, int defaultValue,
   return (int)n;
 }
 
-int WritePrivateProfileString(const char* section, const char* key, const char* value, const char* fileName) {
+int WritePrivateProfileString(const char* section, const char* key, const char* value,
+                              const char* fileName) {
   if (!Usable(section) || (key && key[0] == '\0') || !Usable(fileName)) return 0;
   Cache& cache = TheCache();
   WDL_MutexLock lock(&cache.mutex);

@@ -51,15 +51,16 @@
 //
 // With out null or outSize below 1 nothing is written and the result is 0. A null or empty
 // fileName reads as an empty file.
-int GetPrivateProfileString(const char* section, const char* key, const char* defaultValue, char* out,
-                            int outSize, const char* fileName);
+int GetPrivateProfileString(const char* section, const char* key, const char* defaultValue,
+                            char* out, int outSize, const char* fileName);
 
 // The entry's value (read as above, at most 511 characters) as a decimal integer: leading
 // digits are converted the way atoi does, limited to the int range. Returns defaultValue when
 // the entry is missing or empty, or when the conversion gives 0 but the value does not begin
 // with the digit 0 ("abc" gives defaultValue, "0" gives 0, "12x" gives 12). A null section or
 // key gives defaultValue.
-int GetPrivateProfileInt(const char* section, const char* key, int defaultValue, const char* fileName);
+int GetPrivateProfileInt(const char* section, const char* key, int defaultValue,
+                         const char* fileName);
 
 // Changes one entry of fileName and writes the file back:
 //   key null:   deletes the section (nothing is written when it does not exist);
@@ -68,7 +69,8 @@ int GetPrivateProfileInt(const char* section, const char* key, int defaultValue,
 //               exactly this value (compared with case) nothing is written.
 // Returns 0 when section or fileName is null or empty or key is the empty string (nothing
 // changes) or when the file could not be written (see above), else 1.
-int WritePrivateProfileString(const char* section, const char* key, const char* value, const char* fileName);
+int WritePrivateProfileString(const char* section, const char* key, const char* value,
+                              const char* fileName);
 
 // Replaces the contents of a section. entries is a sequence of NUL-terminated strings
 // "key=value" ended by an empty string ("a=1\0b=2\0\0"); null counts as no entries. An

@@ -8,8 +8,17 @@
 #include "instrument/params.h"
 #include "instrument/quenta.h"
 
-VoiceLanes::VoiceLanes() : count(0), n(0), offset(0), pitchMod(nullptr), cutoffMod(nullptr),
-    freq2PhInc(nullptr), waves(nullptr), pulse(false), filterEntries(nullptr), voiceSum(nullptr) {
+VoiceLanes::VoiceLanes()
+    : count(0),
+      n(0),
+      offset(0),
+      pitchMod(nullptr),
+      cutoffMod(nullptr),
+      freq2PhInc(nullptr),
+      waves(nullptr),
+      pulse(false),
+      filterEntries(nullptr),
+      voiceSum(nullptr) {
   for (int s = 0; s < kSlots; ++s) {
     octave[s] = 4;
     pitchClass[s] = 0;
@@ -72,7 +81,8 @@ void Block::setSampleRate(double rate, int length) {
       amSignal = static_cast<double*>(std::calloc((size_t)length, sizeof(double)));
       pitchMod = static_cast<int*>(std::calloc((size_t)length, sizeof(int)));
       cutoffMod = static_cast<int*>(std::calloc((size_t)length, sizeof(int)));
-      if (voiceSum && sectionBuf && vcaGain && amSignal && pitchMod && cutoffMod) frameLength = length;
+      if (voiceSum && sectionBuf && vcaGain && amSignal && pitchMod && cutoffMod)
+        frameLength = length;
     }
   }
   sg.setSampleRate((float)rate, pitchMod);
@@ -86,7 +96,9 @@ void Block::setSampleRate(double rate, int length) {
   for (Resonator& r : resonators) r.setSampleRate((float)rate);
 }
 
-const double* Block::source(double value) const { return owner ? owner->getModSource((int)value) : nullptr; }
+const double* Block::source(double value) const {
+  return owner ? owner->getModSource((int)value) : nullptr;
+}
 
 void Block::reapplyFreq(int k, double hz) {
   if (!owner) return;
@@ -104,21 +116,40 @@ void Block::setParam(int index, double value) {
   if (index >= 0 && index < kNumBlocks * kBlockParamCount) {
     int k = index % kBlockParamCount;
     switch (k) {
-      case kTuneC: case kTuneCs: case kTuneD: case kTuneDs: case kTuneE: case kTuneF:
-      case kTuneFs: case kTuneG: case kTuneGs: case kTuneA: case kTuneAs: case kTuneB:
+      case kTuneC:
+      case kTuneCs:
+      case kTuneD:
+      case kTuneDs:
+      case kTuneE:
+      case kTuneF:
+      case kTuneFs:
+      case kTuneG:
+      case kTuneGs:
+      case kTuneA:
+      case kTuneAs:
+      case kTuneB:
         sg.setTune(k - kTuneC, (int)(pitch::kUnitsPerCent * value));
         sg.calcOffset();
         break;
       case kWaveform: sg.setWaveForm((int)value); break;
       case kPWMInt: pwmDepth = 0.009 * value; break;
-      case kFine: sg.setFine((int)(pitch::kUnitsPerCent * value)); sg.calcOffset(); break;
-      case kCoarse: sg.setCoarse((int)(pitch::kUnitsPerCent * value)); sg.calcOffset(); break;
+      case kFine:
+        sg.setFine((int)(pitch::kUnitsPerCent * value));
+        sg.calcOffset();
+        break;
+      case kCoarse:
+        sg.setCoarse((int)(pitch::kUnitsPerCent * value));
+        sg.calcOffset();
+        break;
       case kOctave: sg.setOctaveSwitch((int)value); break;
       case kFMMod: fmOn = value >= 0.5; break;
       case kFMRev: fmReverse = value >= 0.5; break;
       case kFMMG1: fmMg1 = value; break;
       case kFMGEG: fmGeg = value; break;
-      case kFMSrc: fmSource = source(value); if (!fmSource) fmSource = &zeroSource; break;
+      case kFMSrc:
+        fmSource = source(value);
+        if (!fmSource) fmSource = &zeroSource;
+        break;
       case kPWMSrc: pwmSource = source(value); break;
       case kCutoff:
         cutoffSteps = 100;
@@ -127,7 +158,10 @@ void Block::setParam(int index, double value) {
       case kFCMod: fcModOn = value >= 0.5; break;
       case kFCMG1: fcMg1 = value; break;
       case kFCGEG: fcGeg = value; break;
-      case kFCSrc: fcSource = source(value); if (!fcSource) fcSource = &zeroSource; break;
+      case kFCSrc:
+        fcSource = source(value);
+        if (!fcSource) fcSource = &zeroSource;
+        break;
       case kEMASrc: {
         const double* s = source(value);
         for (Voice& v : voices) v.setAttackSource(s);
@@ -142,9 +176,14 @@ void Block::setParam(int index, double value) {
         resonatorOn = value > 0.0;
         for (Resonator& r : resonators) r.intensity = value;
         break;
-      case kRSFreq1: case kRSFreq2: case kRSFreq3: resonators[k - kRSFreq1].position = value; break;
+      case kRSFreq1:
+      case kRSFreq2:
+      case kRSFreq3: resonators[k - kRSFreq1].position = value; break;
       case kRSMod: rsModOn = value >= 0.5; break;
-      case kRfCSrc: rfcSource = source(value); if (!rfcSource) rfcSource = &zeroSource; break;
+      case kRfCSrc:
+        rfcSource = source(value);
+        if (!rfcSource) rfcSource = &zeroSource;
+        break;
       case kAMInt: amDepth = value; break;
       case kAMMod: amOn = value >= 0.5; break;
       case kMG1Wave: mg1.setWaveForm((int)value); break;

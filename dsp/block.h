@@ -88,7 +88,8 @@ class Block {
   int* cutoffMod = nullptr;
   int frameLength = 0;
   double sampleRate = 44100.0;
-  bool fmReverse = false, fmOn = false, fcModOn = false, rsModOn = false, amOn = false, channelOn = false;
+  bool fmReverse = false, fmOn = false, fcModOn = false, rsModOn = false, amOn = false,
+       channelOn = false;
   double mg1FreqHz = 0.2;
   double mg1FreqNorm = 0.1;
   double mg2FreqHz = 0.2;

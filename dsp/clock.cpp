@@ -43,12 +43,9 @@ constexpr NoteValue kNoteValues[Clock::kNumRates] = {
 constexpr double quarterNotes(const NoteValue& v) {
   const double q = 4.0 * v.num / v.den;
   switch (v.kind) {
-    case Kind::kDotted:
-      return q * 1.5;
-    case Kind::kTriplet:
-      return q * 2.0 / 3.0;
-    default:
-      return q;
+    case Kind::kDotted: return q * 1.5;
+    case Kind::kTriplet: return q * 2.0 / 3.0;
+    default: return q;
   }
 }
 

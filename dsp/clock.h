@@ -109,7 +109,7 @@ class Clock {
   int counter[kNumRates];
   double nextMarker[kNumRates];
   double interval[kNumRates];
-  double position;        // song position in samples; negative = none
+  double position;  // song position in samples; negative = none
   double sampleRate;
   double tempo;           // rounded tempo the grid was computed from
   double samplesPerBeat;  // 0 until the first synchronize

@@ -103,8 +103,8 @@ void EMLanes<N>::setUseHold(int s, bool on) {
 }
 
 template <int N>
-void EMLanes<N>::mixMany(const int* slots, const double* const* in, const double* gains,
-                         int count, double* out, int n, int offset) {
+void EMLanes<N>::mixMany(const int* slots, const double* const* in, const double* gains, int count,
+                         double* out, int n, int offset) {
   int i = 0;
   for (; i + kMixGroupSize <= count; i += kMixGroupSize)
     mixGroup<kMixGroupSize>(slots + i, in + i, gains, out, n, offset);

@@ -39,7 +39,7 @@ class EMLanes {
 
   void setAttack(int s, double v) {
     v = v >= 0.0 ? (v > 1.0 ? 1.0 : v) : 0.0;  // NaN counts as 0
-    if (v != attack[s]) attackMoved(s, v);  // called every frame: most often nothing moved
+    if (v != attack[s]) attackMoved(s, v);     // called every frame: most often nothing moved
   }
   void setDecay(int s, double v);
   void setSustain(int s, double v);
@@ -84,8 +84,8 @@ class EMLanes {
  private:
   static constexpr int kMixGroupSize = 4;  // envelopes mixMany steps side by side
   template <int G>
-  void mixGroup(const int* slots, const double* const* in, const double* gains, double* out,
-                int n, int offset);
+  void mixGroup(const int* slots, const double* const* in, const double* gains, double* out, int n,
+                int offset);
 
   void attackMoved(int s, double v);
   void refreshHold(int s) {

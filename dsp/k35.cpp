@@ -78,7 +78,6 @@ const Korg35Table* findOrBuildTable(double rate) {
 }
 }  // namespace
 
-
 template <int N>
 Korg35Lanes<N>::Korg35Lanes() : cutoffMod(nullptr), table(findOrBuildTable(kStartRate)) {
   for (int s = 0; s < N; ++s) {
@@ -119,8 +118,8 @@ const double* Korg35Lanes<N>::getCoefficientTable() const {
 }
 
 template <int N>
-void Korg35Lanes<N>::coefficients(const double* entries, int idx, double K, double& a,
-                                  double& b1, double& b2, double& G) {
+void Korg35Lanes<N>::coefficients(const double* entries, int idx, double K, double& a, double& b1,
+                                  double& b2, double& G) {
   const int i = idx < 0 ? 0 : (idx > kMaxIndex ? kMaxIndex : idx);
   const double* e = entries + 3 * i;  // alpha, 1 + g, beta2
   a = e[0];
@@ -157,8 +156,8 @@ void Korg35Lanes<N>::processMany(const int* slots, double* const* buffers, int c
 // filters. The state is copied into locals, run, and written back once.
 template <int N>
 template <int G>
-void Korg35Lanes<N>::runGroup(Korg35Lanes* const* sets, const int* slots, double* const* buf,
-                              int n, int framePos) {
+void Korg35Lanes<N>::runGroup(Korg35Lanes* const* sets, const int* slots, double* const* buf, int n,
+                              int framePos) {
   if (n <= 0) return;
   static const int kNoOffset = 0;
   double* out[G];

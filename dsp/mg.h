@@ -70,18 +70,10 @@ class MG {
 
     double out = output;
     switch (waveform) {
-      case kTriangle:
-        out = r >= 0.0 ? 1.0 - 2.0 * r : 1.0 + 2.0 * r;
-        break;
-      case kSawDown:
-        out = -r;
-        break;
-      case kSawUp:
-        out = r;
-        break;
-      case kSquare:
-        out = r < 0.0 ? 1.0 : -1.0;
-        break;
+      case kTriangle: out = r >= 0.0 ? 1.0 - 2.0 * r : 1.0 + 2.0 * r; break;
+      case kSawDown: out = -r; break;
+      case kSawUp: out = r; break;
+      case kSquare: out = r < 0.0 ? 1.0 : -1.0; break;
       case kNoiseFiltered: {
         const double w = getNoise(sharedSeed ? *sharedSeed : ownSeed);
         // Three one-pole low-passes spread over the audio band sum to a -3 dB/octave slope.
@@ -94,11 +86,8 @@ class MG {
         out = 0.5 * (p0 + p1 + p2 + 0.1848 * w);
         break;
       }
-      case kNoisePlain:
-        out = getNoise(sharedSeed ? *sharedSeed : ownSeed);
-        break;
-      default:
-        break;  // unknown waveform: the output holds
+      case kNoisePlain: out = getNoise(sharedSeed ? *sharedSeed : ownSeed); break;
+      default: break;  // unknown waveform: the output holds
     }
     output = out;
     display.store(out, std::memory_order_relaxed);

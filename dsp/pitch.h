@@ -6,10 +6,10 @@
 
 namespace pitch {
 
-constexpr int kTableSize = 136;       // entries of each table, semitones 0 .. 135
+constexpr int kTableSize = 136;  // entries of each table, semitones 0 .. 135
 constexpr int kUnitsPerSemitone = 128;
 constexpr double kUnitsPerCent = kUnitsPerSemitone / 100.0;  // 1.28
-constexpr int kTopPitch = 17280;      // pitch of the top entry, 19912.127 Hz
+constexpr int kTopPitch = 17280;                             // pitch of the top entry, 19912.127 Hz
 constexpr int kMaxPitch = kTopPitch - 1;  // last pitch interpolated; above it the top entry
 constexpr double kNote0Hz = 8.176;
 

@@ -23,7 +23,9 @@ extern const char* const descMicroTuning[kNumMicroTunings];
 extern const int paramIndices[kMicroTuningDegrees];
 
 // Deviation from equal temperament, in cents, that temperament `tuning` gives degree k + 1.
-inline double microTuningDeviation(int tuning, int k) { return microTuning[tuning][k] - 100.0 * (k + 1); }
+inline double microTuningDeviation(int tuning, int k) {
+  return microTuning[tuning][k] - 100.0 * (k + 1);
+}
 
 // Writes one pitch line of a scale file: a space and the cents with five decimals, then LF.
 // Returns the length written (as snprintf), the text cut to size - 1 characters.

@@ -49,7 +49,8 @@ struct Wavetables {
       triGain.assign(size_t(harmonics) + 1, 0.0);
       for (int h = 1; h <= harmonics; ++h) {
         double w = 1.0;
-        if (h >= 2) w = 0.54 + 0.46 * std::cos(double(h - 1) / double(harmonics - 1) * (kTwoPi / 4));
+        if (h >= 2)
+          w = 0.54 + 0.46 * std::cos(double(h - 1) / double(harmonics - 1) * (kTwoPi / 4));
         sawGain[size_t(h)] = w * (0.5 / h);
         if (h & 1) triGain[size_t(h)] = 0.5 / (double(h) * h);
       }
@@ -165,7 +166,8 @@ int SG::lookup(long long index) const {
 void SG::update(double pwm) {
   if (waveform == kPWM) width = pwm + 0.5;
   const long long mod = pitchMod ? pitchMod[0] : 0;
-  for (int k = 0; k < 12; ++k) increment[k] = lookup(offset[k] + kMasterIndex + mod + kUnitsPerSemitone * k);
+  for (int k = 0; k < 12; ++k)
+    increment[k] = lookup(offset[k] + kMasterIndex + mod + kUnitsPerSemitone * k);
 }
 
 namespace {

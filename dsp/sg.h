@@ -77,7 +77,8 @@ class SG {
 
   // Advances the masters by n samples.
   void next(int n) {
-    for (int k = 0; k < 12; ++k) phase[k] = (phase[k] + uint32_t(increment[k]) * uint32_t(n)) & kPhaseMask;
+    for (int k = 0; k < 12; ++k)
+      phase[k] = (phase[k] + uint32_t(increment[k]) * uint32_t(n)) & kPhaseMask;
   }
 
   int getWaveForm() const { return waveform; }

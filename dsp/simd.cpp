@@ -61,12 +61,9 @@ Path active() {
 
 bool supported(Path path) {
   switch (path) {
-    case Path::kScalar:
-      return true;
-    case Path::kAvx2:
-      return features().avx2;
-    case Path::kAvx512:
-      return features().avx512;
+    case Path::kScalar: return true;
+    case Path::kAvx2: return features().avx2;
+    case Path::kAvx512: return features().avx512;
   }
   return false;
 }
@@ -79,12 +76,9 @@ Path resolve(Path requested) {
 
 const char* name(Path path) {
   switch (path) {
-    case Path::kScalar:
-      return "scalar";
-    case Path::kAvx2:
-      return "avx2";
-    case Path::kAvx512:
-      return "avx512";
+    case Path::kScalar: return "scalar";
+    case Path::kAvx2: return "avx2";
+    case Path::kAvx512: return "avx512";
   }
   return "scalar";
 }

@@ -32,8 +32,12 @@ constexpr int32_t kLastFreqIndex = VoiceLanes::kLastFreqIndex;
 constexpr int32_t kLastFilterIndex = VoiceLanes::kLastFilterIndex;
 constexpr double kBoost = VoiceLanes::kBoost;
 constexpr double kEnvelopeFloor = VoiceLanes::kEnvelopeFloor;
-enum { kIdle = VoiceLanes::kIdle, kAttack = VoiceLanes::kAttack, kDecay = VoiceLanes::kDecay,
-       kRelease = VoiceLanes::kRelease };
+enum {
+  kIdle = VoiceLanes::kIdle,
+  kAttack = VoiceLanes::kAttack,
+  kDecay = VoiceLanes::kDecay,
+  kRelease = VoiceLanes::kRelease
+};
 
 // Adds the contributions of a pass's count voices for one chunk of kLanes samples, held in
 // rows (one row per sample, one column per voice of the pass), to out[0 .. kLanes).

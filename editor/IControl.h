@@ -36,8 +36,8 @@ class IControl {
   // The right button prompts for a value (PromptUserInput); otherwise nothing.
   virtual void OnMouseDown(int x, int y, const IMouseMod& mod);
   virtual void OnMouseUp(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {}
-  virtual void OnMouseDrag(int /*x*/, int /*y*/, int /*dX*/, int /*dY*/,
-                           const IMouseMod& /*mod*/) {}
+  virtual void OnMouseDrag(int /*x*/, int /*y*/, int /*dX*/, int /*dY*/, const IMouseMod& /*mod*/) {
+  }
   // Restores the default value (once one is known) and sends it to the plug-in.
   virtual void OnMouseDblClick(int x, int y, const IMouseMod& mod);
   virtual void OnMouseWheel(int /*x*/, int /*y*/, const IMouseMod& /*mod*/, int /*d*/) {}

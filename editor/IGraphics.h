@@ -152,7 +152,7 @@ class IGraphics {
   void ReleaseBitmap(const IBitmap& bitmap);
 
   int NControls() const;
-  IControl* GetControl(int idx) const;  // null out of range
+  IControl* GetControl(int idx) const;                // null out of range
   int GetControlIdx(const IControl* pControl) const;  // -1 when not attached
   IControl* GetKeyCatcher() const { return mKeyCatcher; }
   IPlugBase* GetPlug() const { return mPlug; }

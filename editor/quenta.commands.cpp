@@ -157,14 +157,9 @@ void doOptionMenu(Quenta* pQuenta, IGraphics* pGraphics) {
     case File::kSaveConfig:
     case File::kMidiThru:
     case File::kIgnoreProgramChange:
-    case File::kCheckForUpdate:
-      runCommand(pQuenta, pGraphics, nullptr, command);
-      break;
-    case File::kVisitWebsite:
-      pGraphics->OpenURL(makerWebsite().c_str());
-      break;
-    default:
-      break;
+    case File::kCheckForUpdate: runCommand(pQuenta, pGraphics, nullptr, command); break;
+    case File::kVisitWebsite: pGraphics->OpenURL(makerWebsite().c_str()); break;
+    default: break;
   }
   if (command >= 0) pGraphics->SetAllControlsDirty();
 }
@@ -186,9 +181,7 @@ void runCommand(Quenta* pQuenta, IGraphics* pGraphics, IControl* /*pControl*/, i
   };
 
   switch (command) {
-    case File::kCopyProgram:
-      pQuenta->copyPreset();
-      break;
+    case File::kCopyProgram: pQuenta->copyPreset(); break;
     case File::kPasteProgram:
       if (confirm(pGraphics, "Do you really want to overwrite the current program?",
                   "Paste Program"))
@@ -292,11 +285,8 @@ void runCommand(Quenta* pQuenta, IGraphics* pGraphics, IControl* /*pControl*/, i
       pQuenta->setIgnoreProgramChange(!pQuenta->getIgnoreProgramChange());
       if (!pQuenta->saveConfig(Synth::kSaveIgnoreProgramChange)) error(pGraphics, kCannotSave);
       break;
-    case File::kCheckForUpdate:
-      pQuenta->checkVersionAgainstWeb();
-      break;
-    default:
-      break;
+    case File::kCheckForUpdate: pQuenta->checkVersionAgainstWeb(); break;
+    default: break;
   }
 }
 

@@ -21,12 +21,8 @@ int blockOf(int paramIdx) {
   return paramIdx >= 0 && paramIdx < kFinal ? paramIdx / kBlockParamCount : -1;
 }
 
-IGraphics* guiOf(IPlugBase* pPlug) {
-  return pPlug ? pPlug->GetGUI() : nullptr;
-}
-Quenta* quentaOf(IPlugBase* pPlug) {
-  return static_cast<Quenta*>(pPlug);
-}
+IGraphics* guiOf(IPlugBase* pPlug) { return pPlug ? pPlug->GetGUI() : nullptr; }
+Quenta* quentaOf(IPlugBase* pPlug) { return static_cast<Quenta*>(pPlug); }
 
 // What the plug-in holds is read under its lock: the host and the audio thread change values,
 // programs and names while the editor draws.
@@ -104,9 +100,7 @@ IAFSwitchControl::IAFSwitchControl(IPlugBase* pPlug, int x, int y, int paramIdx,
     : ISwitchControl(pPlug, x, y, paramIdx, bitmap, blendMethod),
       mContextMenu(makeContextMenu(contextMenu, pPlug, mRECT, paramIdx)) {}
 
-IAFSwitchControl::~IAFSwitchControl() {
-  delete mContextMenu;
-}
+IAFSwitchControl::~IAFSwitchControl() { delete mContextMenu; }
 
 void IAFSwitchControl::OnMouseDown(int x, int y, const IMouseMod& mod) {
   if (!rightClickOpens(mContextMenu, mod)) ISwitchControl::OnMouseDown(x, y, mod);
@@ -118,9 +112,7 @@ IAFKnobMultiControl::IAFKnobMultiControl(IPlugBase* pPlug, int x, int y, int par
     : IKnobMultiControl(pPlug, x, y, paramIdx, bitmap, direction, gearing),
       mContextMenu(makeContextMenu(contextMenu, pPlug, mRECT, paramIdx)) {}
 
-IAFKnobMultiControl::~IAFKnobMultiControl() {
-  delete mContextMenu;
-}
+IAFKnobMultiControl::~IAFKnobMultiControl() { delete mContextMenu; }
 
 void IAFKnobMultiControl::OnMouseDown(int x, int y, const IMouseMod& mod) {
   if (!rightClickOpens(mContextMenu, mod)) IKnobMultiControl::OnMouseDown(x, y, mod);
@@ -141,9 +133,7 @@ IAFKnobMultiControlText::IAFKnobMultiControlText(IPlugBase* pPlug, const IRECT& 
   DisablePrompt(false);
 }
 
-IAFKnobMultiControlText::~IAFKnobMultiControlText() {
-  delete mContextMenu;
-}
+IAFKnobMultiControlText::~IAFKnobMultiControlText() { delete mContextMenu; }
 
 bool IAFKnobMultiControlText::Draw(IGraphics* pGraphics) {
   pGraphics->DrawBitmap(mBitmap, mKnobRECT, FrameForNormalizedValue(mValue, mBitmap.N), &mBlend);
@@ -333,12 +323,9 @@ const Patch kPatches[] = {
 
 const char* inputText(Input in) {
   switch (in) {
-    case Input::Bipolar:
-      return "Input: -5 to 5 Volt";
-    case Input::Unipolar:
-      return "Input: 0 to 5 Volt";
-    case Input::Trigger:
-      return "Input: Trigger";
+    case Input::Bipolar: return "Input: -5 to 5 Volt";
+    case Input::Unipolar: return "Input: 0 to 5 Volt";
+    case Input::Trigger: return "Input: Trigger";
   }
   return "";
 }
@@ -526,11 +513,8 @@ void IAFUtilityKick::OnMouseUp(int x, int y, const IMouseMod& mod) {
     case kNext:
       if (n > 0) pQuenta->changePreset(current + 1 < n ? current + 1 : 0);
       break;
-    case kTrigger:
-      pQuenta->fireManualTrigger();
-      break;
-    default:
-      break;
+    case kTrigger: pQuenta->fireManualTrigger(); break;
+    default: break;
   }
 }
 

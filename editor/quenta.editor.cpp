@@ -27,12 +27,8 @@ constexpr IColor kLightSelectorText(160, 255, 255, 255);
 // The version label: white at alpha 128.
 constexpr IColor kVersionText(128, 255, 255, 255);
 
-IRECT rectOf(const qlayout::Rect& r) {
-  return IRECT(r.L, r.T, r.R, r.B);
-}
-IRECT rectOf(const int (&r)[4]) {
-  return IRECT(r[0], r[1], r[2], r[3]);
-}
+IRECT rectOf(const qlayout::Rect& r) { return IRECT(r.L, r.T, r.R, r.B); }
+IRECT rectOf(const int (&r)[4]) { return IRECT(r[0], r[1], r[2], r[3]); }
 
 class PanelBuilder {
  public:
@@ -69,18 +65,10 @@ class PanelBuilder {
                                      rectOf(qlayout::kProgramName));
         mEditor->programMenu = pControl;
         break;
-      case Kind::Kick:
-        pControl = new IAFUtilityKick(mQuenta, x, y, param, bitmap);
-        break;
-      case Kind::OptionMenu:
-        pControl = new IAFOptionMenu(mQuenta, r, param);
-        break;
-      case Kind::UtilMenu:
-        pControl = new IAFUtilMenu(mQuenta, r, param);
-        break;
-      case Kind::TuningMenu:
-        pControl = new IAFMicroTuningMenu(mQuenta, r, param);
-        break;
+      case Kind::Kick: pControl = new IAFUtilityKick(mQuenta, x, y, param, bitmap); break;
+      case Kind::OptionMenu: pControl = new IAFOptionMenu(mQuenta, r, param); break;
+      case Kind::UtilMenu: pControl = new IAFUtilMenu(mQuenta, r, param); break;
+      case Kind::TuningMenu: pControl = new IAFMicroTuningMenu(mQuenta, r, param); break;
       case Kind::Version: {
         char version[32];
         mQuenta->GetEffectVersionStr(version);

@@ -321,14 +321,10 @@ const Frame kFrames[] = {
 const int kNumFrames = sizeof kFrames / sizeof kFrames[0];
 
 const Text kTexts[] = {
-    {"A", 1121, 79, true, false},
-    {"B", 1121, 151, true, false},
-    {"C", 1121, 223, true, false},
-    {"VP 1", 1266, 318, false, false},
-    {"VP 2", 1330, 318, false, false},
-    {"MIDI CC", 1412, 391, true, false},
+    {"A", 1121, 79, true, false},      {"B", 1121, 151, true, false},
+    {"C", 1121, 223, true, false},     {"VP 1", 1266, 318, false, false},
+    {"VP 2", 1330, 318, false, false}, {"MIDI CC", 1412, 391, true, false},
 };
 const int kNumTexts = sizeof kTexts / sizeof kTexts[0];
-
 
 }  // namespace qlayout

@@ -10,9 +10,7 @@ namespace {
 constexpr size_t kMaxProgramNameBytes = 255;  // the program's name buffer holds 256 with the end
 const char* const kEllipsis = "\xE2\x80\xA6";
 
-bool isContinuation(unsigned char c) {
-  return (c & 0xC0) == 0x80;
-}
+bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 // Length of s without its last character.
 size_t dropLastChar(const std::string& s) {

@@ -27,18 +27,17 @@ std::map<const AEffect*, std::string>& Vendors() {
 const char* gNewHostVendor = "";
 
 // A plain host: answers what a host must and 0 or an empty string to the rest.
-VstIntPtr HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 /*index*/, VstIntPtr /*value*/, void* ptr,
-                       float /*opt*/) {
+VstIntPtr HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 /*index*/, VstIntPtr /*value*/,
+                       void* ptr, float /*opt*/) {
   switch (opcode) {
-    case audioMasterVersion:
-      return kVstVersion;
+    case audioMasterVersion: return kVstVersion;
     case audioMasterGetVendorString:
-      if (ptr) std::snprintf(static_cast<char*>(ptr), kVstMaxVendorStrLen, "%s", Vendors()[effect].c_str());
+      if (ptr)
+        std::snprintf(static_cast<char*>(ptr), kVstMaxVendorStrLen, "%s",
+                      Vendors()[effect].c_str());
       return 1;
-    case audioMasterProcessEvents:
-      return 1;
-    default:
-      return 0;
+    case audioMasterProcessEvents: return 1;
+    default: return 0;
   }
 }
 
@@ -102,9 +101,11 @@ void Instance::Restore() {
     p->SetName(s.names[(size_t)i].c_str());
     p->mInitialized = s.initialized[(size_t)i];
     p->mChunk.Clear();
-    if (!s.chunks[(size_t)i].empty()) p->mChunk.PutBytes(s.chunks[(size_t)i].data(), (int)s.chunks[(size_t)i].size());
+    if (!s.chunks[(size_t)i].empty())
+      p->mChunk.PutBytes(s.chunks[(size_t)i].data(), (int)s.chunks[(size_t)i].size());
   }
-  if (mPlug->GetCurrentPresetIdx() != s.current) Check(mPlug->RestorePreset(s.current), "cannot restore");
+  if (mPlug->GetCurrentPresetIdx() != s.current)
+    Check(mPlug->RestorePreset(s.current), "cannot restore");
   for (int i = 0; i < mPlug->NParams(); ++i) mPlug->GetParam(i)->Set(s.values[(size_t)i]);
   mPlug->OnParamReset();
   Dispatch(effMainsChanged, 0, 1);
@@ -148,20 +149,23 @@ void Instance::RenderAndCheck() {
   float* outs[2] = {left, right};
   for (int b = 0; b < kRenderBlocks; ++b) {
     mEffect->processReplacing(mEffect, nullptr, outs, kBlockSize);
-    for (int s = 0; s < kBlockSize; ++s) Check(std::isfinite(left[s]) && std::isfinite(right[s]), "output not finite");
+    for (int s = 0; s < kBlockSize; ++s)
+      Check(std::isfinite(left[s]) && std::isfinite(right[s]), "output not finite");
   }
 }
 
 void Instance::CheckProgramRoundTrip() {
   std::vector<uint8_t> program = GetChunk(1);
-  Check(Dispatch(effSetChunk, 1, (VstIntPtr)program.size(), program.data()) == 1, "own program chunk refused");
+  Check(Dispatch(effSetChunk, 1, (VstIntPtr)program.size(), program.data()) == 1,
+        "own program chunk refused");
   Check(GetChunk(1) == program, "program chunk changed by a round trip");
 }
 
 void Instance::CheckBankRoundTrip() {
   std::vector<uint8_t> bank = GetChunk(0);  // stores the live sound into the current program
   const Snapshot before = AfterBankRoundTrip(Take(*mPlug));
-  Check(Dispatch(effSetChunk, 0, (VstIntPtr)bank.size(), bank.data()) == 1, "own bank chunk refused");
+  Check(Dispatch(effSetChunk, 0, (VstIntPtr)bank.size(), bank.data()) == 1,
+        "own bank chunk refused");
   CheckSame(before, WithoutStates(Take(*mPlug)), "bank round trip changed programs or sound");
 }
 
@@ -193,16 +197,21 @@ Snapshot Take(const IPlugVST& plug) {
 
 void CheckSame(const Snapshot& a, const Snapshot& b, const char* what) {
   if (a == b) return;
-  if (a.current != b.current) std::fprintf(stderr, "current program %d / %d\n", a.current, b.current);
+  if (a.current != b.current)
+    std::fprintf(stderr, "current program %d / %d\n", a.current, b.current);
   for (size_t i = 0; i < a.names.size() && i < b.names.size(); ++i) {
     if (a.names[i] != b.names[i])
-      std::fprintf(stderr, "program %zu name \"%s\" / \"%s\"\n", i, a.names[i].c_str(), b.names[i].c_str());
-    if (a.initialized[i] != b.initialized[i]) std::fprintf(stderr, "program %zu initialised flag differs\n", i);
+      std::fprintf(stderr, "program %zu name \"%s\" / \"%s\"\n", i, a.names[i].c_str(),
+                   b.names[i].c_str());
+    if (a.initialized[i] != b.initialized[i])
+      std::fprintf(stderr, "program %zu initialised flag differs\n", i);
     if (a.chunks[i] != b.chunks[i])
-      std::fprintf(stderr, "program %zu state differs (%zu / %zu bytes)\n", i, a.chunks[i].size(), b.chunks[i].size());
+      std::fprintf(stderr, "program %zu state differs (%zu / %zu bytes)\n", i, a.chunks[i].size(),
+                   b.chunks[i].size());
   }
   for (size_t i = 0; i < a.values.size() && i < b.values.size(); ++i)
-    if (a.values[i] != b.values[i]) std::fprintf(stderr, "parameter %zu: %.17g / %.17g\n", i, a.values[i], b.values[i]);
+    if (a.values[i] != b.values[i])
+      std::fprintf(stderr, "parameter %zu: %.17g / %.17g\n", i, a.values[i], b.values[i]);
   Check(false, what);
 }
 
@@ -212,8 +221,8 @@ std::string ScratchPath(const char* suffix) {
   if (it != files.end()) return it->second;
   if (files.empty()) std::atexit(RemoveScratchFiles);
   const char* dir = std::getenv("TMPDIR");
-  std::string path = std::string(dir && dir[0] ? dir : "/tmp") + "/quenta-fuzz-" + std::to_string((long)getpid()) +
-                     suffix;
+  std::string path = std::string(dir && dir[0] ? dir : "/tmp") + "/quenta-fuzz-" +
+                     std::to_string((long)getpid()) + suffix;
   files[suffix] = path;
   return path;
 }

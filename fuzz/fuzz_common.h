@@ -35,7 +35,8 @@ class Instance {
   Instance& operator=(const Instance&) = delete;
 
   IPlugVST* Plug() { return mPlug; }
-  VstIntPtr Dispatch(VstInt32 opcode, VstInt32 idx = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.f);
+  VstIntPtr Dispatch(VstInt32 opcode, VstInt32 idx = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                     float opt = 0.f);
 
   // Copies of the chunks a host would store now (idx 1: program, 0: bank).
   std::vector<uint8_t> GetChunk(VstInt32 idx);
@@ -65,8 +66,8 @@ struct Snapshot {
   int current = 0;
   std::vector<double> values;
   bool operator==(const Snapshot& o) const {
-    return names == o.names && initialized == o.initialized && chunks == o.chunks && current == o.current &&
-           values == o.values;
+    return names == o.names && initialized == o.initialized && chunks == o.chunks &&
+           current == o.current && values == o.values;
   }
 };
 Snapshot Take(const IPlugVST& plug);

@@ -38,7 +38,8 @@ std::vector<std::string> Names(const std::string& file, const char* section, int
   for (int i = 0; i < n;) {
     const std::string name(out.data() + i);
     Check(!name.empty(), "empty name in a list");
-    if (!names.empty()) Check(strcasecmp(names.back().c_str(), name.c_str()) < 0, "list not sorted");
+    if (!names.empty())
+      Check(strcasecmp(names.back().c_str(), name.c_str()) < 0, "list not sorted");
     names.push_back(name);
     i += (int)name.size() + 1;
   }
@@ -56,7 +57,8 @@ Profile Read(const std::string& file, int room) {
   Profile p;
   for (const std::string& s : Names(file, nullptr, room)) {
     auto& keys = p[s];
-    for (const std::string& k : Names(file, s.c_str(), room)) keys[k] = Value(file, s.c_str(), k.c_str(), room);
+    for (const std::string& k : Names(file, s.c_str(), room))
+      keys[k] = Value(file, s.c_str(), k.c_str(), room);
   }
   return p;
 }
@@ -81,13 +83,15 @@ std::string Slurp(const std::string& path) {
   return text;
 }
 
-void CheckInt(const std::string& file, const char* section, const char* key, const std::string& value) {
+void CheckInt(const std::string& file, const char* section, const char* key,
+              const std::string& value) {
   const int got = GetPrivateProfileInt(section, key, INT_MIN + 7, file.c_str());
   if (value.empty()) return Check(got == INT_MIN + 7, "empty value did not give the default");
   // The store reads at most 511 characters of a value for this.
   long n = std::strtol(value.substr(0, 511).c_str(), nullptr, 10);
   n = n > INT_MAX ? INT_MAX : n < INT_MIN ? INT_MIN : n;
-  Check(got == ((n == 0 && value[0] != '0') ? INT_MIN + 7 : (int)n), "GetPrivateProfileInt disagrees");
+  Check(got == ((n == 0 && value[0] != '0') ? INT_MIN + 7 : (int)n),
+        "GetPrivateProfileInt disagrees");
 }
 
 }  // namespace
@@ -96,7 +100,8 @@ void CheckInt(const std::string& file, const char* section, const char* key, con
 // system; in memory the run gets through many times more inputs. TMPDIR, when set, wins.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   struct stat st {};
-  if (!std::getenv("TMPDIR") && stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) && access("/dev/shm", W_OK) == 0) {
+  if (!std::getenv("TMPDIR") && stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
+      access("/dev/shm", W_OK) == 0) {
     setenv("TMPDIR", "/dev/shm", 1);
   }
   return 0;
@@ -117,7 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& s = p.begin()->first;
     const std::string& k = p.begin()->second.begin()->first;
     const std::string& whole = p.begin()->second.begin()->second;
-    for (int cut = 1; cut <= 4; ++cut) Check(Value(a, s.c_str(), k.c_str(), cut) == whole.substr(0, (size_t)cut - 1), "cut value");
+    for (int cut = 1; cut <= 4; ++cut)
+      Check(Value(a, s.c_str(), k.c_str(), cut) == whole.substr(0, (size_t)cut - 1), "cut value");
     CheckInt(a, s.c_str(), k.c_str(), whole);
   }
 
@@ -127,8 +133,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (data[i] != '\0' && data[i] != '\n' && data[i] != '\r') value += (char)data[i];
   }
   const std::string section = p.empty() ? kOwnSection : p.begin()->first;
-  Check(WritePrivateProfileString(section.c_str(), kKey, value.c_str(), a.c_str()) == 1, "write refused");
-  Check(Value(a, section.c_str(), kKey, room) == Trimmed(value), "written value does not read back");
+  Check(WritePrivateProfileString(section.c_str(), kKey, value.c_str(), a.c_str()) == 1,
+        "write refused");
+  Check(Value(a, section.c_str(), kKey, room) == Trimmed(value),
+        "written value does not read back");
   const Profile written = Read(a, room);
 
   // The file written, read by a cache that has never seen it, gives the same profile.
@@ -137,17 +145,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(Read(b, room) == written, "profile changed through writing and reading the file");
 
   // The same value again writes nothing.
-  struct stat before {}, after {};
+  struct stat before {
+  }, after{};
   Check(stat(a.c_str(), &before) == 0, "written file missing");
   WritePrivateProfileString(section.c_str(), kKey, value.c_str(), a.c_str());
-  Check(stat(a.c_str(), &after) == 0 && after.st_ino == before.st_ino && after.st_size == before.st_size,
+  Check(stat(a.c_str(), &after) == 0 && after.st_ino == before.st_ino &&
+            after.st_size == before.st_size,
         "unchanged value written again");
 
   // Deletions.
   WritePrivateProfileString(section.c_str(), kKey, nullptr, a.c_str());
-  for (const std::string& k : Names(a, section.c_str(), room)) Check(strcasecmp(k.c_str(), kKey) != 0, "key not deleted");
+  for (const std::string& k : Names(a, section.c_str(), room))
+    Check(strcasecmp(k.c_str(), kKey) != 0, "key not deleted");
   WritePrivateProfileString(section.c_str(), nullptr, nullptr, a.c_str());
-  for (const std::string& s : Names(a, nullptr, room)) Check(strcasecmp(s.c_str(), section.c_str()) != 0, "section not deleted");
+  for (const std::string& s : Names(a, nullptr, room))
+    Check(strcasecmp(s.c_str(), section.c_str()) != 0, "section not deleted");
 
   // The input as section entries: NUL-separated "key=value" strings; the last of equal keys counts.
   std::string entries(reinterpret_cast<const char*>(data), size);
@@ -167,7 +179,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> keys = Names(b, kOwnSection, room);
   Check(keys.size() == expected.size(), "section entries lost or invented");
   for (const auto& e : expected) {
-    Check(Value(b, kOwnSection, e.second.c_str(), room) == Trimmed(spelled[e.first]), "section entry value");
+    Check(Value(b, kOwnSection, e.second.c_str(), room) == Trimmed(spelled[e.first]),
+          "section entry value");
   }
   return 0;
 }

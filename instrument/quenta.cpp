@@ -5,8 +5,9 @@
 #include "editor/IGraphics.h"
 
 Quenta::Quenta(IPlugInstanceInfo instanceInfo)
-    : Synth(instanceInfo, kNumParams, "0-1 0-2", kQuentaNumPrograms, "Quenta", "", "Amberfold Ziziz", kQuentaVersion,
-            kQuentaUniqueID, kQuentaMfrID, kQuentaLatency, true, true, true),
+    : Synth(instanceInfo, kNumParams, "0-1 0-2", kQuentaNumPrograms, "Quenta", "",
+            "Amberfold Ziziz", kQuentaVersion, kQuentaUniqueID, kQuentaMfrID, kQuentaLatency, true,
+            true, true),
       mSH(&mClock) {
   mBlockA.setParents(this, &mClock);
   mBlockB.setParents(this, &mClock);
@@ -94,9 +95,7 @@ void Quenta::ProcessMidiMsg(IMidiMsg* pMsg) {
   switch (pMsg->StatusMsg()) {
     case IMidiMsg::kNoteOff:
     case IMidiMsg::kNoteOn:
-    case IMidiMsg::kPitchWheel:
-      queue(pMsg);
-      break;
+    case IMidiMsg::kPitchWheel: queue(pMsg); break;
     case IMidiMsg::kControlChange: {
       int cc = pMsg->ControlChangeIdx();
       if (cc == IMidiMsg::kAllSoundOff || cc == IMidiMsg::kAllNotesOff) {
@@ -112,8 +111,7 @@ void Quenta::ProcessMidiMsg(IMidiMsg* pMsg) {
     case IMidiMsg::kProgramChange:
       if (!mIgnoreProgramChange) RestorePreset(pMsg->Program());
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -104,7 +104,9 @@ class Quenta : public Synth {
   };
   EditorControls& editorControls() { return mEditor; }
 
-  Block* getBlock(int b) { return b == 0 ? &mBlockA : b == 1 ? &mBlockB : b == 2 ? &mBlockC : nullptr; }
+  Block* getBlock(int b) {
+    return b == 0 ? &mBlockA : b == 1 ? &mBlockB : b == 2 ? &mBlockC : nullptr;
+  }
   const GEG& getGEG() const { return mGEG; }
   const Clock& getClock() const { return mClock; }
   const SH& getSH() const { return mSH; }

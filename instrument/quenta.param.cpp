@@ -1,9 +1,10 @@
 // The instrument's 229 parameters: three identical Blocks of 61, then the globals.
+#include "instrument/quenta.h"
 #include "instrument/labels.h"
 #include "instrument/params.h"
-#include "instrument/quenta.h"
 
-void Synth::initListParameter(int index, const char* name, int defaultVal, int count, const char* const* texts) {
+void Synth::initListParameter(int index, const char* name, int defaultVal, int count,
+                              const char* const* texts) {
   IParam* pParam = GetParam(index);
   if (!pParam) return;
   pParam->InitEnum(name, defaultVal, count);
@@ -11,8 +12,9 @@ void Synth::initListParameter(int index, const char* name, int defaultVal, int c
 }
 
 namespace {
-const char* const kTuneNames[12] = {"Tune C",  "Tune C#", "Tune D",  "Tune D#", "Tune E",  "Tune F",
-                                    "Tune F#", "Tune G",  "Tune G#", "Tune A",  "Tune A#", "Tune B"};
+const char* const kTuneNames[12] = {"Tune C",  "Tune C#", "Tune D",  "Tune D#",
+                                    "Tune E",  "Tune F",  "Tune F#", "Tune G",
+                                    "Tune G#", "Tune A",  "Tune A#", "Tune B"};
 }  // namespace
 
 void Quenta::initParameters() {
@@ -21,7 +23,8 @@ void Quenta::initParameters() {
     auto list = [&](int k, const char* name, int def, int count, const char* const* texts) {
       initListParameter(BlockParam(b, k), name, def, count, texts);
     };
-    for (int k = kTuneC; k <= kTuneB; ++k) P(k)->InitDouble(kTuneNames[k], 0.0, -100.0, 100.0, 1.0, "", "", 1.0);
+    for (int k = kTuneC; k <= kTuneB; ++k)
+      P(k)->InitDouble(kTuneNames[k], 0.0, -100.0, 100.0, 1.0, "", "", 1.0);
     list(kWaveform, "Waveform", 1, 6, labelSGWaveForm);
     P(kPWMInt)->InitDouble("PWM Int", 50.0, 0.0, 100.0, 0.1, "%", "", 1.0);
     P(kFine)->InitDouble("Fine", 0.0, -100.0, 100.0, 1.0, "", "", 1.0);

@@ -66,9 +66,7 @@ void Quenta::handleMidiEvents() {
     IMidiMsg* pMsg = mMidiQueue.Peek();
     if (pMsg->mOffset >= mSamplesPerFrame) break;
     switch (pMsg->StatusMsg()) {
-      case IMidiMsg::kNoteOff:
-        setNoteOff(pMsg->NoteNumber());
-        break;
+      case IMidiMsg::kNoteOff: setNoteOff(pMsg->NoteNumber()); break;
       case IMidiMsg::kNoteOn:
         if (pMsg->Velocity() > 0)
           setNoteOn(pMsg->NoteNumber(), pMsg->Velocity());
@@ -98,8 +96,7 @@ void Quenta::handleMidiEvents() {
         mCellPB = pMsg->PitchWheel();
         mCellPBPlus = (mCellPB + 1.0) * 0.5;
         break;
-      default:
-        break;
+      default: break;
     }
     mMidiQueue.Remove();
   }

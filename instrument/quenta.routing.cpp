@@ -1,6 +1,6 @@
 // How parameters reach the engine, and the patch panel's sources and triggers.
-#include "dsp/frame.h"
 #include "instrument/quenta.h"
+#include "dsp/frame.h"
 
 const double* Quenta::getModSource(int index) const {
   switch (index) {
@@ -24,7 +24,9 @@ const double* Quenta::getModSource(int index) const {
     case kSrcMWPlus: return &mCellMWPlus;
     case kSrcLag1: return &mCellLag1;
     case kSrcLag2: return &mCellLag2;
-    case kSrcAtn1: case kSrcAtn2: case kSrcAtn3: return &mCellAtn[index - kSrcAtn1];
+    case kSrcAtn1:
+    case kSrcAtn2:
+    case kSrcAtn3: return &mCellAtn[index - kSrcAtn1];
     default:
       if (index >= kSrcVC1 && index <= kSrcVC8) return &mCellVC[index - kSrcVC1];
       return nullptr;
@@ -99,10 +101,20 @@ void Quenta::OnParamChange(int paramIdx) {
     case kVP2B: mVP2B = v; break;
     case kVP2Sel: mVP2OwnInput = v >= 0.5; break;
     case kVP2Src: mVP2Input = getModSource(e); break;
-    case kClk1Src: case kClk2Src: case kClk3Src: case kClk4Src: mClockRate[paramIdx - kClk1Src] = e; break;
-    case kTrg1Src: case kTrg2Src: mTrgCC[paramIdx - kTrg1Src] = e; break;
-    case kVC1Src: case kVC2Src: case kVC3Src: case kVC4Src:
-    case kVC5Src: case kVC6Src: case kVC7Src: case kVC8Src: mVCCC[paramIdx - kVC1Src] = e; break;
+    case kClk1Src:
+    case kClk2Src:
+    case kClk3Src:
+    case kClk4Src: mClockRate[paramIdx - kClk1Src] = e; break;
+    case kTrg1Src:
+    case kTrg2Src: mTrgCC[paramIdx - kTrg1Src] = e; break;
+    case kVC1Src:
+    case kVC2Src:
+    case kVC3Src:
+    case kVC4Src:
+    case kVC5Src:
+    case kVC6Src:
+    case kVC7Src:
+    case kVC8Src: mVCCC[paramIdx - kVC1Src] = e; break;
     case kUseHold:
       mBlockA.setParam(paramIdx, v);
       mBlockB.setParam(paramIdx, v);
@@ -112,8 +124,12 @@ void Quenta::OnParamChange(int paramIdx) {
     case kLag1Src: mLag1Input = getModSource(e); break;
     case kLag2: mLag2.setCutOff(lag::cutOffFor(v)); break;
     case kLag2Src: mLag2Input = getModSource(e); break;
-    case kAtn1: case kAtn2: case kAtn3: mAtnFactor[(paramIdx - kAtn1) / 2] = v; break;
-    case kAtn1Src: case kAtn2Src: case kAtn3Src: mAtnInput[(paramIdx - kAtn1Src) / 2] = getModSource(e); break;
+    case kAtn1:
+    case kAtn2:
+    case kAtn3: mAtnFactor[(paramIdx - kAtn1) / 2] = v; break;
+    case kAtn1Src:
+    case kAtn2Src:
+    case kAtn3Src: mAtnInput[(paramIdx - kAtn1Src) / 2] = getModSource(e); break;
     default: break;
   }
 }

@@ -88,7 +88,9 @@ void Quenta::runUtilCommand(int block, int command) {
 
 namespace {
 // A Block's level, VCA source, output switch and gate source stay with the Block.
-bool IsBlockOwnSetting(int k) { return k == kVolume || k == kVCAFSrc || k == kChEnable || k == kChGate; }
+bool IsBlockOwnSetting(int k) {
+  return k == kVolume || k == kVCAFSrc || k == kChEnable || k == kChGate;
+}
 }  // namespace
 
 void Quenta::copyBlock(int from, int to) {

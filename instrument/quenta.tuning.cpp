@@ -40,7 +40,8 @@ std::string baseName(const char* path) {
 bool Quenta::setMicroTuning(int block, int tuning) {
   if (!isBlock(block) || tuning < 0 || tuning >= kNumMicroTunings) return false;
   WDL_MutexLock lock(&mMutex);
-  for (int k = 0; k < kMicroTuningDegrees; ++k) setDeviation(*this, block, k, microTuningDeviation(tuning, k));
+  for (int k = 0; k < kMicroTuningDegrees; ++k)
+    setDeviation(*this, block, k, microTuningDeviation(tuning, k));
   DirtyParameters();
   RedrawParamControls();
   return true;
@@ -51,7 +52,8 @@ int Quenta::getMicroTuning(int block) const {
   for (int t = 0; t < kNumMicroTunings; ++t) {
     int k = 0;
     while (k < kMicroTuningDegrees &&
-           std::fabs(GetParam(BlockParam(block, paramIndices[k]))->Value() - microTuningDeviation(t, k)) <= kMatchCents)
+           std::fabs(GetParam(BlockParam(block, paramIndices[k]))->Value() -
+                     microTuningDeviation(t, k)) <= kMatchCents)
       ++k;
     if (k == kMicroTuningDegrees) return t;
   }
@@ -81,7 +83,8 @@ bool Quenta::loadMicroTuningFile(int block, const char* path) {
 
   WDL_MutexLock lock(&mMutex);
   for (int k = 0; k < count; ++k)
-    if (ratios[k] > 0.0) setDeviation(*this, block, k, 1200.0 * std::log2(ratios[k]) - 100.0 * (k + 1));
+    if (ratios[k] > 0.0)
+      setDeviation(*this, block, k, 1200.0 * std::log2(ratios[k]) - 100.0 * (k + 1));
   DirtyParameters();
   RedrawParamControls();
   return true;
@@ -95,7 +98,8 @@ bool Quenta::saveMicroTuningFile(int block, const char* path) {
     ModifyCurrentPreset();
     for (int k = 0; k < kMicroTuningDegrees; ++k) {
       char line[64];
-      formatScalaCents(100.0 * (k + 1) + GetParam(BlockParam(block, paramIndices[k]))->Value(), line, sizeof line);
+      formatScalaCents(100.0 * (k + 1) + GetParam(BlockParam(block, paramIndices[k]))->Value(),
+                       line, sizeof line);
       text += line;
     }
   }

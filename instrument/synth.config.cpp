@@ -120,11 +120,12 @@ bool Synth::readConfig() {
   if (path[0]) mProgramPath.Set(path);
 
   value[0] = '\0';
-  GetPrivateProfileString(kSecMidiGlobal, kKeyMidiThru, BoolText(mMidiThru), value, kValueBufSize, ini);
+  GetPrivateProfileString(kSecMidiGlobal, kKeyMidiThru, BoolText(mMidiThru), value, kValueBufSize,
+                          ini);
   if (value[0]) mMidiThru = strcasecmp(value, "true") == 0;
   value[0] = '\0';
-  GetPrivateProfileString(kSecMidiGlobal, kKeyIgnoreProgramChange, BoolText(mIgnoreProgramChange), value,
-                          kValueBufSize, ini);
+  GetPrivateProfileString(kSecMidiGlobal, kKeyIgnoreProgramChange, BoolText(mIgnoreProgramChange),
+                          value, kValueBufSize, ini);
   if (value[0]) mIgnoreProgramChange = strcasecmp(value, "true") == 0;
 
   for (int c = 0; c < kNumLearnableCCs; ++c) {
@@ -151,7 +152,8 @@ int Synth::loadConfig() {
 
 bool Synth::repairConfig() {
   struct stat st;
-  return stat(mIniPath.Get(), &st) == 0 && S_ISREG(st.st_mode) && chmod(mIniPath.Get(), kRepairMode) == 0;
+  return stat(mIniPath.Get(), &st) == 0 && S_ISREG(st.st_mode) &&
+         chmod(mIniPath.Get(), kRepairMode) == 0;
 }
 
 bool Synth::writeStartupBank() {

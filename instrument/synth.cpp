@@ -6,10 +6,11 @@
 #include "plugin/PluginPath.h"
 
 Synth::Synth(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets,
-             const char* effectName, const char* productName, const char* mfrName, int vendorVersion, int uniqueID,
-             int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst)
-    : IPlugVST(instanceInfo, nParams, channelIOStr, nPresets, effectName, productName, mfrName, vendorVersion,
-               uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInst),
+             const char* effectName, const char* productName, const char* mfrName,
+             int vendorVersion, int uniqueID, int mfrID, int latency, bool plugDoesMidi,
+             bool plugDoesChunks, bool plugIsInst)
+    : IPlugVST(instanceInfo, nParams, channelIOStr, nPresets, effectName, productName, mfrName,
+               vendorVersion, uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInst),
       mMidiQueue(1024) {
   for (int& p : mCCMap) p = -1;
   mGUI = new IGraphicsLinux(this, kEditorWidth, kEditorHeight, 0);
@@ -26,7 +27,6 @@ void Synth::Reset() {
   mFrameRemaining = 0;
   mMidiLearn = false;
 }
-
 
 void Synth::replaceGraphics(IGraphics* pGraphics) {
   if (!pGraphics) return;

@@ -20,10 +20,10 @@ class Synth : public IPlugVST {
   enum { kEditorWidth = 1480, kEditorHeight = 660 };
   // Results of checkVersionAgainstWeb.
   enum {
-    kVersionChecked = 0,       // a verdict was shown
-    kVersionNoReply = -1,      // nothing came back (no connection, no body)
-    kVersionInvalidReply = -3, // the service answered with something that is not a version
-    kVersionStreamError = -5   // the answer broke off midway
+    kVersionChecked = 0,        // a verdict was shown
+    kVersionNoReply = -1,       // nothing came back (no connection, no body)
+    kVersionInvalidReply = -3,  // the service answered with something that is not a version
+    kVersionStreamError = -5    // the answer broke off midway
   };
   // Results of loadConfig and setStartupFxb.
   enum {
@@ -35,9 +35,10 @@ class Synth : public IPlugVST {
   // saveConfig commands: everything, or one of the two MIDI menu toggles.
   enum { kSaveAll = -1, kSaveMidiThru = 22, kSaveIgnoreProgramChange = 23 };
 
-  Synth(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets, const char* effectName,
-        const char* productName, const char* mfrName, int vendorVersion, int uniqueID, int mfrID, int latency,
-        bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst);
+  Synth(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets,
+        const char* effectName, const char* productName, const char* mfrName, int vendorVersion,
+        int uniqueID, int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks,
+        bool plugIsInst);
 
   void Reset() override;
   // While MIDI learn is active every parameter change names the parameter to learn.
@@ -117,7 +118,8 @@ class Synth : public IPlugVST {
   void setMidiLearnSwitch(IControl* pSwitch) { mMidiLearnSwitch = pSwitch; }
 
   // Makes an enumerated parameter whose entries show texts[0 .. count - 1].
-  void initListParameter(int index, const char* name, int defaultVal, int count, const char* const* texts);
+  void initListParameter(int index, const char* name, int defaultVal, int count,
+                         const char* const* texts);
 
   // Asks the version service for the latest release and tells the user in the editor's boxes;
   // offers the download page when a newer release exists. Runs on the user-interface thread

@@ -5,8 +5,8 @@
 // the next time a controller moved before any parameter pairs with it at once. Unlearning
 // removes the pairing of the controller moved, or of every controller bound to the parameter
 // touched.
-#include "editor/IGraphics.h"
 #include "instrument/synth.h"
+#include "editor/IGraphics.h"
 
 void Synth::doMidiLearn(bool on) {
   WDL_MutexLock lock(&mMutex);
@@ -71,7 +71,9 @@ void Synth::OnParamChange(int paramIdx) {
 }
 
 void Synth::handleLearnedCC(int cc, int value) {
-  if (cc < 0 || cc >= kNumLearnableCCs || cc == IMidiMsg::kModWheel || cc == IMidiMsg::kSustainOnOff) return;
+  if (cc < 0 || cc >= kNumLearnableCCs || cc == IMidiMsg::kModWheel ||
+      cc == IMidiMsg::kSustainOnOff)
+    return;
   const int p = mCCMap[cc];
   if (p < 0 || p >= NParams()) return;
   const double x = value / 127.0;

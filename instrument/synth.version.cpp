@@ -16,9 +16,11 @@ int Synth::checkVersionAgainstWeb() {
   const std::string url = online::VersionServiceUrl();
   const std::string host = online::HostOfUrl(url);
   const online::FetchResult fetched = online::FetchVersion(url);
-  const online::VersionAnswer answer = online::JudgeVersionReply(fetched.AsReply(), GetEffectVersion(false));
+  const online::VersionAnswer answer =
+      online::JudgeVersionReply(fetched.AsReply(), GetEffectVersion(false));
   auto box = [pGraphics](const std::string& text, const char* caption, int type) {
-    return pGraphics ? pGraphics->ShowMessageBox(text.c_str(), caption, type) : (int)IGraphics::kResultCancel;
+    return pGraphics ? pGraphics->ShowMessageBox(text.c_str(), caption, type)
+                     : (int)IGraphics::kResultCancel;
   };
 
   switch (answer.verdict) {
@@ -30,13 +32,14 @@ int Synth::checkVersionAgainstWeb() {
       GetEffectVersionStr(own);  // "v1.2.4"
       const std::string download = online::DownloadPageUrl();
       const std::string site = online::HostOfUrl(download);
-      const std::string text = std::string("A new version of ") + GetEffectName() + " is available.\n\n" +
-                               "\tYour version: \t" + (own[0] == 'v' ? own + 1 : own) + "\n" +
-                               "\tNew version: \t" + answer.newVersion + "\n" + "\nDo you want to go to " + site +
-                               " to get the new version?";
+      const std::string text =
+          std::string("A new version of ") + GetEffectName() + " is available.\n\n" +
+          "\tYour version: \t" + (own[0] == 'v' ? own + 1 : own) + "\n" + "\tNew version: \t" +
+          answer.newVersion + "\n" + "\nDo you want to go to " + site + " to get the new version?";
       const std::string caption = std::string("New Version of ") + GetEffectName() + " Detected";
       // The page opens only on an explicit Yes: a closed box is a No.
-      if (box(text, caption.c_str(), IGraphics::kMsgBoxYesNo) == IGraphics::kResultYes && pGraphics) {
+      if (box(text, caption.c_str(), IGraphics::kMsgBoxYesNo) == IGraphics::kResultYes &&
+          pGraphics) {
         pGraphics->OpenURL(download.c_str());
       }
       return kVersionChecked;

@@ -18,7 +18,9 @@ struct FetchResult {
   long httpStatus = 0;
   std::string body;
 
-  VersionReply AsReply() const { return {transferFailed, overflowed, httpStatus, body.data(), body.size()}; }
+  VersionReply AsReply() const {
+    return {transferFailed, overflowed, httpStatus, body.data(), body.size()};
+  }
 };
 
 // The service's address: the environment variable QUENTA_VERSION_URL when set and not empty,

@@ -63,8 +63,8 @@ VersionAnswer JudgeVersionReply(const VersionReply& reply, int ownPackedVersion)
     return answer;
   }
   answer.verdict = Verdict::kNewer;
-  std::snprintf(answer.newVersion, sizeof(answer.newVersion), "%d.%d.%d", theirs.major, theirs.minor,
-                theirs.patch);
+  std::snprintf(answer.newVersion, sizeof(answer.newVersion), "%d.%d.%d", theirs.major,
+                theirs.minor, theirs.patch);
   return answer;
 }
 

@@ -47,11 +47,14 @@ class ByteChunk {
   int Resize(int newSize);
   unsigned char* GetBytes() const { return static_cast<unsigned char*>(mBytes.Get()); }
   bool IsEqual(const ByteChunk* pRHS) const {
-    return pRHS && pRHS->Size() == Size() && (Size() == 0 || std::memcmp(pRHS->GetBytes(), GetBytes(), (size_t)Size()) == 0);
+    return pRHS && pRHS->Size() == Size() &&
+           (Size() == 0 || std::memcmp(pRHS->GetBytes(), GetBytes(), (size_t)Size()) == 0);
   }
 
  private:
-  bool Fits(int startPos, long long n) const { return startPos >= 0 && n >= 0 && (long long)startPos + n <= Size(); }
+  bool Fits(int startPos, long long n) const {
+    return startPos >= 0 && n >= 0 && (long long)startPos + n <= Size();
+  }
 
   WDL_HeapBuf mBytes;
 };

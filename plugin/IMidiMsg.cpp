@@ -60,20 +60,16 @@ int IMidiMsg::NoteNumber() const {
   switch (StatusMsg()) {
     case kNoteOn:
     case kNoteOff:
-    case kPolyAftertouch:
-      return mData1;
-    default:
-      return -1;
+    case kPolyAftertouch: return mData1;
+    default: return -1;
   }
 }
 
 int IMidiMsg::Velocity() const {
   switch (StatusMsg()) {
     case kNoteOn:
-    case kNoteOff:
-      return mData2;
-    default:
-      return -1;
+    case kNoteOff: return mData2;
+    default: return -1;
   }
 }
 

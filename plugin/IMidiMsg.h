@@ -67,7 +67,8 @@ struct ISysEx {
   int mOffset, mSize;
   const uint8_t* mData;  // not owned; valid only during the call that delivers the message
 
-  ISysEx(int offset = 0, const uint8_t* data = nullptr, int size = 0) : mOffset(offset), mSize(size), mData(data) {}
+  ISysEx(int offset = 0, const uint8_t* data = nullptr, int size = 0)
+      : mOffset(offset), mSize(size), mData(data) {}
   void Clear() {
     mOffset = mSize = 0;
     mData = nullptr;

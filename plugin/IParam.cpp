@@ -16,7 +16,8 @@ IParam::IParam() : mDisplayTexts(16 * (int)sizeof(DisplayText)) {
   mName[0] = mLabel[0] = mParamGroup[0] = '\0';
 }
 
-void IParam::InitCommon(const char* name, double defaultVal, const char* label, const char* group, EParamType type) {
+void IParam::InitCommon(const char* name, double defaultVal, const char* label, const char* group,
+                        EParamType type) {
   if (mType == kTypeNone) mType = type;
   CopyBounded(mName, kTextLen, name);
   CopyBounded(mLabel, kTextLen, label);
@@ -35,7 +36,8 @@ void IParam::InitBool(const char* name, bool defaultVal, const char* label, cons
   SetDisplayText(1, "on");
 }
 
-void IParam::InitEnum(const char* name, int defaultVal, int nEnums, const char* label, const char* group) {
+void IParam::InitEnum(const char* name, int defaultVal, int nEnums, const char* label,
+                      const char* group) {
   InitCommon(name, defaultVal, label, group, kTypeEnum);
   mMin = 0.0;
   mMax = nEnums - 1 > 1 ? nEnums - 1 : 1;
@@ -54,8 +56,8 @@ void IParam::InitInt(const char* name, int defaultVal, int minVal, int maxVal, c
   mDisplayPrecision = 0;
 }
 
-void IParam::InitDouble(const char* name, double defaultVal, double minVal, double maxVal, double step,
-                        const char* label, const char* group, double shape) {
+void IParam::InitDouble(const char* name, double defaultVal, double minVal, double maxVal,
+                        double step, const char* label, const char* group, double shape) {
   InitCommon(name, defaultVal, label, group, kTypeDouble);
   mMin = minVal;
   mMax = maxVal > minVal + step ? maxVal : minVal + step;
@@ -110,7 +112,8 @@ double IParam::GetNonNormalized(double normalizedValue) const {
 
 double IParam::DBToAmp() const { return std::exp(mValue * 0.1151292546497); }
 
-void IParam::GetDisplayForHost(double value, bool normalized, char* out, int outSize, bool withDisplayText) const {
+void IParam::GetDisplayForHost(double value, bool normalized, char* out, int outSize,
+                               bool withDisplayText) const {
   if (!out || outSize <= 0) return;
   if (normalized) value = GetNonNormalized(value);
   if (withDisplayText && value == value && std::fabs(value) < 2147483647.0) {
@@ -124,9 +127,12 @@ void IParam::GetDisplayForHost(double value, bool normalized, char* out, int out
   if (mDisplayPrecision == 0) {
     // Truncate toward zero; values outside the int range are clamped to it.
     int iv = 0;
-    if (value >= 2147483647.0) iv = 2147483647;
-    else if (value <= -2147483648.0) iv = -2147483647 - 1;
-    else if (value == value) iv = (int)value;
+    if (value >= 2147483647.0)
+      iv = 2147483647;
+    else if (value <= -2147483648.0)
+      iv = -2147483647 - 1;
+    else if (value == value)
+      iv = (int)value;
     std::snprintf(out, (size_t)outSize, "%d", iv);
   } else {
     std::snprintf(out, (size_t)outSize, "%.*f", mDisplayPrecision, value);

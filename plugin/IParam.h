@@ -16,7 +16,8 @@ class IParam {
   IParam();
 
   void InitBool(const char* name, bool defaultVal, const char* label = "", const char* group = "");
-  void InitEnum(const char* name, int defaultVal, int nEnums, const char* label = "", const char* group = "");
+  void InitEnum(const char* name, int defaultVal, int nEnums, const char* label = "",
+                const char* group = "");
   void InitInt(const char* name, int defaultVal, int minVal, int maxVal, const char* label = "",
                const char* group = "");
   void InitDouble(const char* name, double defaultVal, double minVal, double maxVal, double step,
@@ -44,7 +45,8 @@ class IParam {
   bool GetNegateDisplay() const { return mNegateDisplay; }
 
   // Writes the display text of value into out (outSize bytes, always terminated).
-  void GetDisplayForHost(double value, bool normalized, char* out, int outSize, bool withDisplayText = true) const;
+  void GetDisplayForHost(double value, bool normalized, char* out, int outSize,
+                         bool withDisplayText = true) const;
   void GetDisplayForHost(char* out, int outSize, bool withDisplayText = true) const {
     GetDisplayForHost(mValue, false, out, outSize, withDisplayText);
   }
@@ -64,7 +66,8 @@ class IParam {
   double GetMax() const { return mMax; }
 
  private:
-  void InitCommon(const char* name, double defaultVal, const char* label, const char* group, EParamType type);
+  void InitCommon(const char* name, double defaultVal, const char* label, const char* group,
+                  EParamType type);
 
   EParamType mType = kTypeNone;
   double mValue = 0.0;

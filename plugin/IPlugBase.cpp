@@ -25,8 +25,9 @@ IPreset::IPreset() { SetName("empty"); }
 void IPreset::SetName(const char* name) { CopyBounded(mName, kNameLen, name); }
 
 IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
-                     const char* productName, const char* mfrName, int vendorVersion, int uniqueID, int mfrID,
-                     int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst, EAPI plugAPI)
+                     const char* productName, const char* mfrName, int vendorVersion, int uniqueID,
+                     int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks,
+                     bool plugIsInst, EAPI plugAPI)
     : mUniqueID(uniqueID),
       mMfrID(mfrID),
       mVersion(vendorVersion),
@@ -98,7 +99,8 @@ void IPlugBase::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
   for (int i = 0; i < nOut; ++i) {
     if (!outputs[i]) continue;
     if (i < nIn && inputs[i]) {
-      if (inputs[i] != outputs[i]) std::memmove(outputs[i], inputs[i], (size_t)nFrames * sizeof(double));
+      if (inputs[i] != outputs[i])
+        std::memmove(outputs[i], inputs[i], (size_t)nFrames * sizeof(double));
     } else {
       std::memset(outputs[i], 0, (size_t)nFrames * sizeof(double));
     }
@@ -138,7 +140,8 @@ void IPlugBase::SetParameterFromGUI(int idx, double normalizedValue) {
 void IPlugBase::AttachGraphics(IGraphics* pGraphics) {
   if (!pGraphics) return;
   WDL_MutexLock lock(&mMutex);
-  for (int i = 0; i < NParams(); ++i) pGraphics->SetParameterFromPlug(i, GetParam(i)->GetNormalized(), true);
+  for (int i = 0; i < NParams(); ++i)
+    pGraphics->SetParameterFromPlug(i, GetParam(i)->GetNormalized(), true);
   pGraphics->PrepDraw();
   if (mGraphics != pGraphics) delete mGraphics;
   mGraphics = pGraphics;
@@ -146,7 +149,8 @@ void IPlugBase::AttachGraphics(IGraphics* pGraphics) {
 
 void IPlugBase::RedrawParamControls() {
   if (!mGraphics) return;
-  for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
+  for (int i = 0; i < NParams(); ++i)
+    mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
 }
 
 void IPlugBase::SetBlockSize(int blockSize) {

@@ -52,7 +52,8 @@ void PutFxName(ByteChunk* pChunk, const char* name) {
 bool GetBE32(const ByteChunk& chunk, int pos, int* pV) {
   unsigned char b[4];
   if (chunk.GetBytes(b, 4, pos) < 0) return false;
-  *pV = (int)(((unsigned)b[0] << 24) | ((unsigned)b[1] << 16) | ((unsigned)b[2] << 8) | (unsigned)b[3]);
+  *pV = (int)(((unsigned)b[0] << 24) | ((unsigned)b[1] << 16) | ((unsigned)b[2] << 8) |
+              (unsigned)b[3]);
   return true;
 }
 
@@ -74,7 +75,8 @@ bool ReadWholeFile(const char* path, ByteChunk* pChunk) {
   bool ok = false;
   if (std::fseek(fp, 0, SEEK_END) == 0) {
     long size = std::ftell(fp);
-    if (size >= 0 && size < 0x7fffffff && std::fseek(fp, 0, SEEK_SET) == 0 && pChunk->Resize((int)size) == (int)size) {
+    if (size >= 0 && size < 0x7fffffff && std::fseek(fp, 0, SEEK_SET) == 0 &&
+        pChunk->Resize((int)size) == (int)size) {
       ok = size == 0 || std::fread(pChunk->GetBytes(), 1, (size_t)size, fp) == (size_t)size;
     }
   }
@@ -89,8 +91,8 @@ bool IsVersionHeaderAt(const ByteChunk& chunk, int pos) {
 
 // The 56-byte program header: "CcnK", byte size, tag, version 1, ID, plug-in version,
 // parameter count and the 28-byte name.
-void PutProgramHeader(ByteChunk* pImage, int byteSize, int tag, int uniqueID, int version, int nParams,
-                      const char* name) {
+void PutProgramHeader(ByteChunk* pImage, int byteSize, int tag, int uniqueID, int version,
+                      int nParams, const char* name) {
   PutBE32(pImage, kCcnK);
   PutBE32(pImage, byteSize);
   PutBE32(pImage, tag);
@@ -103,8 +105,8 @@ void PutProgramHeader(ByteChunk* pImage, int byteSize, int tag, int uniqueID, in
 
 // The 156-byte bank header: "CcnK", byte size, tag, version 2, ID, plug-in version, program
 // count, current program and 124 zero bytes.
-void PutBankHeader(ByteChunk* pImage, int byteSize, int tag, int uniqueID, int version, int nPrograms,
-                   int currentProgram) {
+void PutBankHeader(ByteChunk* pImage, int byteSize, int tag, int uniqueID, int version,
+                   int nPrograms, int currentProgram) {
   PutBE32(pImage, kCcnK);
   PutBE32(pImage, byteSize);
   PutBE32(pImage, tag);
@@ -125,8 +127,8 @@ void IPlugBase::MakeProgramFile(ByteChunk* pImage) {
     ByteChunk state;
     InitChunkWithIPlugVer(&state);
     SerializeState(&state);
-    PutProgramHeader(pImage, state.Size() + kFxpChunkDataOffset, kFPCh, GetUniqueID(), GetEffectVersion(true),
-                     NParams(), name);
+    PutProgramHeader(pImage, state.Size() + kFxpChunkDataOffset, kFPCh, GetUniqueID(),
+                     GetEffectVersion(true), NParams(), name);
     PutBE32(pImage, state.Size());
     pImage->PutChunk(&state);
   } else {
@@ -141,15 +143,17 @@ void IPlugBase::MakeBankFile(ByteChunk* pImage) {
     ByteChunk bank;
     InitChunkWithIPlugVer(&bank);
     SerializePresets(&bank);
-    PutBankHeader(pImage, bank.Size() + kFxbChunkDataOffset, kFBCh, GetUniqueID(), GetEffectVersion(true),
-                  NPresets(), mCurrentPresetIdx);
+    PutBankHeader(pImage, bank.Size() + kFxbChunkDataOffset, kFBCh, GetUniqueID(),
+                  GetEffectVersion(true), NPresets(), mCurrentPresetIdx);
     PutBE32(pImage, bank.Size());
     pImage->PutChunk(&bank);
   } else {
-    PutBankHeader(pImage, 0, kFxBk, GetUniqueID(), GetEffectVersion(true), NPresets(), mCurrentPresetIdx);
+    PutBankHeader(pImage, 0, kFxBk, GetUniqueID(), GetEffectVersion(true), NPresets(),
+                  mCurrentPresetIdx);
     for (int p = 0; p < NPresets(); ++p) {
       IPreset* pPreset = mPresets.Get(p);
-      PutProgramHeader(pImage, 0, kFxCk, GetUniqueID(), GetEffectVersion(true), NParams(), pPreset->mName);
+      PutProgramHeader(pImage, 0, kFxCk, GetUniqueID(), GetEffectVersion(true), NParams(),
+                       pPreset->mName);
       // The stored state is read as consecutive doubles; a short chunk gives 0.0.
       int pos = 0;
       for (int i = 0; i < NParams(); ++i) {
@@ -194,7 +198,8 @@ bool IPlugBase::LoadProgramFromFXP(WDL_String* pFileName) {
   WDL_MutexLock lock(&mMutex);
   if (fxMagic == kFPCh && DoesStateChunks()) {
     if (file.Size() < kFxpChunkDataOffset) return false;
-    int pos = IsVersionHeaderAt(file, kFxpChunkDataOffset) ? kFxpChunkDataOffset + 8 : kFxpChunkDataOffset;
+    int pos = IsVersionHeaderAt(file, kFxpChunkDataOffset) ? kFxpChunkDataOffset + 8
+                                                           : kFxpChunkDataOffset;
     // Keep the live state so that a state the reader rejects can be put back.
     ByteChunk before;
     SerializeState(&before);
@@ -277,7 +282,8 @@ bool IPlugBase::LoadBankFromFXB(WDL_String* pFileName) {
   };
 
   if (fxMagic == kFBCh) {
-    int pos = IsVersionHeaderAt(file, kFxbChunkDataOffset) ? kFxbChunkDataOffset + 8 : kFxbChunkDataOffset;
+    int pos = IsVersionHeaderAt(file, kFxbChunkDataOffset) ? kFxbChunkDataOffset + 8
+                                                           : kFxbChunkDataOffset;
     if (UnserializePresets(&file, pos) < 0) {
       restore();
       return false;

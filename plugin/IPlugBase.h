@@ -29,28 +29,31 @@ class IPlugBase {
   // host call longer than the block size in force is processed in pieces of that size.
   enum { kMaxBlockSize = 65536 };
 
-  IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName, const char* productName,
-            const char* mfrName, int vendorVersion, int uniqueID, int mfrID, int latency, bool plugDoesMidi,
-            bool plugDoesChunks, bool plugIsInst, EAPI plugAPI);
+  IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+            const char* productName, const char* mfrName, int vendorVersion, int uniqueID,
+            int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst,
+            EAPI plugAPI);
   virtual ~IPlugBase();
   IPlugBase(const IPlugBase&) = delete;
   IPlugBase& operator=(const IPlugBase&) = delete;
 
   // ---- Overridable behaviour (defaults as documented per operation) ----
-  virtual void Reset();                         // takes and releases the mutex
-  virtual void OnParamChange(int paramIdx);     // takes and releases the mutex
+  virtual void Reset();                      // takes and releases the mutex
+  virtual void OnParamChange(int paramIdx);  // takes and releases the mutex
   // Default: copies input i to output i where both exist, zeroes the other outputs.
   virtual void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames);
   virtual void OnGUIOpen() {}
   virtual void OnGUIClose() {}
   virtual void OnIdle() {}
-  virtual void OnActivate(bool active);          // takes and releases the mutex
-  virtual void ProcessMidiMsg(IMidiMsg* pMsg);   // default: MIDI through
+  virtual void OnActivate(bool active);         // takes and releases the mutex
+  virtual void ProcessMidiMsg(IMidiMsg* pMsg);  // default: MIDI through
   virtual void ProcessSysEx(ISysEx* /*pSysEx*/) {}
   // Writes a name for a note into name (at least 64 bytes); default clears it and returns false.
   virtual bool MidiNoteName(int noteNumber, char* name);
   virtual bool SerializeState(ByteChunk* pChunk) { return SerializeParams(pChunk); }
-  virtual int UnserializeState(ByteChunk* pChunk, int startPos) { return UnserializeParams(pChunk, startPos); }
+  virtual int UnserializeState(ByteChunk* pChunk, int startPos) {
+    return UnserializeParams(pChunk, startPos);
+  }
   // True when every parameter, as float, is within 0.00001 of the double stored for it.
   virtual bool CompareState(const unsigned char* data, int startPos);
   virtual void OnWindowResize() {}

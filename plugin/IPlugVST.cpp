@@ -29,7 +29,9 @@ int ClampToInt(VstIntPtr v) {
   return (int)v;
 }
 
-IPlugVST* PlugFromEffect(AEffect* pEffect) { return pEffect ? static_cast<IPlugVST*>(pEffect->object) : nullptr; }
+IPlugVST* PlugFromEffect(AEffect* pEffect) {
+  return pEffect ? static_cast<IPlugVST*>(pEffect->object) : nullptr;
+}
 
 }  // namespace
 
@@ -40,12 +42,12 @@ int VSTSpkrArrType(int nchan) {
   return kSpeakerArrUserDefined;
 }
 
-IPlugVST::IPlugVST(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets,
-                   const char* effectName, const char* productName, const char* mfrName, int vendorVersion,
-                   int uniqueID, int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst,
-                   int /*plugScChans*/)
-    : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, mfrName, vendorVersion, uniqueID, mfrID,
-                latency, plugDoesMidi, plugDoesChunks, plugIsInst, kAPIVST2),
+IPlugVST::IPlugVST(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr,
+                   int nPresets, const char* effectName, const char* productName,
+                   const char* mfrName, int vendorVersion, int uniqueID, int mfrID, int latency,
+                   bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst, int /*plugScChans*/)
+    : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, mfrName, vendorVersion,
+                uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInst, kAPIVST2),
       mHostCallback(instanceInfo.mVSTHostCallback) {
   std::memset(&mAEffect, 0, sizeof(mAEffect));
   mAEffect.magic = kEffectMagic;
@@ -177,7 +179,8 @@ const VstTimeInfo* IPlugVST::HostTime(VstInt32 mask) {
 
 int IPlugVST::GetSamplePos() {
   const VstTimeInfo* pTI = HostTime(0);
-  if (pTI && pTI->samplePos >= 0.0 && pTI->samplePos < (double)INT_MAX) return (int)(pTI->samplePos + 0.5);
+  if (pTI && pTI->samplePos >= 0.0 && pTI->samplePos < (double)INT_MAX)
+    return (int)(pTI->samplePos + 0.5);
   return 0;
 }
 
@@ -192,7 +195,8 @@ void IPlugVST::GetTimeSig(int* pNum, int* pDenom) {
   if (pNum) *pNum = 0;
   if (pDenom) *pDenom = 0;
   const VstTimeInfo* pTI = HostTime(kVstTimeSigValid);
-  if (pTI && (pTI->flags & kVstTimeSigValid) && pTI->timeSigNumerator >= 0 && pTI->timeSigDenominator >= 0) {
+  if (pTI && (pTI->flags & kVstTimeSigValid) && pTI->timeSigNumerator >= 0 &&
+      pTI->timeSigDenominator >= 0) {
     if (pNum) *pNum = pTI->timeSigNumerator;
     if (pDenom) *pDenom = pTI->timeSigDenominator;
   }
@@ -205,7 +209,8 @@ void IPlugVST::GetTime(ITimeInfo* pTimeInfo) {
   pTimeInfo->mSamplePos = pTI->samplePos;
   if ((pTI->flags & kVstPpqPosValid) && pTI->ppqPos >= 0.0) pTimeInfo->mPPQPos = pTI->ppqPos;
   if ((pTI->flags & kVstTempoValid) && pTI->tempo > 0.0) pTimeInfo->mTempo = pTI->tempo;
-  if ((pTI->flags & kVstBarsValid) && pTI->barStartPos >= 0.0) pTimeInfo->mLastBar = pTI->barStartPos;
+  if ((pTI->flags & kVstBarsValid) && pTI->barStartPos >= 0.0)
+    pTimeInfo->mLastBar = pTI->barStartPos;
   if ((pTI->flags & kVstCyclePosValid) && pTI->cycleStartPos >= 0.0 && pTI->cycleEndPos >= 0.0) {
     pTimeInfo->mCycleStart = pTI->cycleStartPos;
     pTimeInfo->mCycleEnd = pTI->cycleEndPos;
@@ -243,11 +248,8 @@ void IPlugVST::HostSpecificInit() {
     case kHostForte:
     case kHostAudition:
     case kHostOrion:
-    case kHostSAWStudio:
-      LimitToStereoIO();
-      break;
-    default:
-      break;
+    case kHostSAWStudio: LimitToStereoIO(); break;
+    default: break;
   }
   mInputSpkrArr.numChannels = mAEffect.numInputs = NInChannels();
   mOutputSpkrArr.numChannels = mAEffect.numOutputs = NOutChannels();
@@ -262,7 +264,8 @@ bool IPlugVST::isBankRequestingHost() {
     CallHost(audioMasterGetVendorString, 0, 0, vendor);
     vendor[sizeof(vendor) - 1] = '\0';
     ToLower(vendor, vendor);
-    mIsBankRequestingHost = !std::strcmp(vendor, "native instruments") || !std::strcmp(vendor, "juce vst host");
+    mIsBankRequestingHost =
+        !std::strcmp(vendor, "native instruments") || !std::strcmp(vendor, "juce vst host");
   }
   return mIsBankRequestingHost;
 }
@@ -289,8 +292,8 @@ void IPlugVST::ResizeGraphics(int /*w*/, int /*h*/) {
 
 // ---- Static entry functions ----
 
-VstIntPtr IPlugVST::VSTDispatcher(AEffect* pEffect, VstInt32 opCode, VstInt32 idx, VstIntPtr value, void* ptr,
-                                  float opt) {
+VstIntPtr IPlugVST::VSTDispatcher(AEffect* pEffect, VstInt32 opCode, VstInt32 idx, VstIntPtr value,
+                                  void* ptr, float opt) {
   IPlugVST* _this = PlugFromEffect(pEffect);
   if (!_this) return 0;
   // The editor's idle call runs its event loop and timer; menus, boxes and the version check run
@@ -374,14 +377,16 @@ void IPlugVST::VSTProcess(AEffect* pEffect, float** inputs, float** outputs, Vst
   _this->ProcessHostBlock(inputs, outputs, nFrames, true);
 }
 
-void IPlugVST::VSTProcessReplacing(AEffect* pEffect, float** inputs, float** outputs, VstInt32 nFrames) {
+void IPlugVST::VSTProcessReplacing(AEffect* pEffect, float** inputs, float** outputs,
+                                   VstInt32 nFrames) {
   IPlugVST* _this = PlugFromEffect(pEffect);
   if (!_this) return;
   WDL_MutexLock lock(&_this->mMutex);
   _this->ProcessHostBlock(inputs, outputs, nFrames, false);
 }
 
-void IPlugVST::VSTProcessDoubleReplacing(AEffect* pEffect, double** inputs, double** outputs, VstInt32 nFrames) {
+void IPlugVST::VSTProcessDoubleReplacing(AEffect* pEffect, double** inputs, double** outputs,
+                                         VstInt32 nFrames) {
   IPlugVST* _this = PlugFromEffect(pEffect);
   if (!_this) return;
   WDL_MutexLock lock(&_this->mMutex);
@@ -410,8 +415,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       RestorePreset(program);
       return 0;
     }
-    case effGetProgram:
-      return mCurrentPresetIdx;
+    case effGetProgram: return mCurrentPresetIdx;
 
     case effSetProgramName:
       if (ptr) {
@@ -433,7 +437,8 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       return 0;
 
     case effGetParamDisplay:
-      if (pParam && ptr) pParam->GetDisplayForHost(pParam->Value(), false, (char*)ptr, kHostParamStrSize, true);
+      if (pParam && ptr)
+        pParam->GetDisplayForHost(pParam->Value(), false, (char*)ptr, kHostParamStrSize, true);
       return 0;
 
     case effGetParamName:
@@ -483,39 +488,31 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       }
       return 0;
 
-    case effIdentify:
-      return kEffectIdentifier;
+    case effIdentify: return kEffectIdentifier;
 
-    case effGetChunk:
-      return GetChunk(idx, ptr);
+    case effGetChunk: return GetChunk(idx, ptr);
 
-    case effSetChunk:
-      return SetChunk(idx, value, ptr);
+    case effSetChunk: return SetChunk(idx, value, ptr);
 
     case effProcessEvents:
       if (!ptr) return 0;
       ProcessEvents((VstEvents*)ptr);
       return 1;
 
-    case effCanBeAutomated:
-      return pParam ? 1 : 0;
+    case effCanBeAutomated: return pParam ? 1 : 0;
 
-    case effString2Parameter:
-      return String2Parameter(idx, (const char*)ptr);
+    case effString2Parameter: return String2Parameter(idx, (const char*)ptr);
 
     case effGetProgramNameIndexed:
       if (!ptr) return 0;
       CopyBounded((char*)ptr, kHostProgNameSize, GetPresetName(idx));
       return ((char*)ptr)[0] ? 1 : 0;
 
-    case effGetInputProperties:
-      return GetPinProperties(true, idx, (VstPinProperties*)ptr);
+    case effGetInputProperties: return GetPinProperties(true, idx, (VstPinProperties*)ptr);
 
-    case effGetOutputProperties:
-      return GetPinProperties(false, idx, (VstPinProperties*)ptr);
+    case effGetOutputProperties: return GetPinProperties(false, idx, (VstPinProperties*)ptr);
 
-    case effGetPlugCategory:
-      return IsInst() ? kPlugCategSynth : kPlugCategEffect;
+    case effGetPlugCategory: return IsInst() ? kPlugCategSynth : kPlugCategEffect;
 
     case effSetSpeakerArrangement: {
       VstSpeakerArrangement* pInArr = (VstSpeakerArrangement*)value;
@@ -548,20 +545,15 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       CopyBounded((char*)ptr, kHostProductStrSize, GetProductName());
       return 1;
 
-    case effGetVendorVersion:
-      return GetEffectVersion(true);
+    case effGetVendorVersion: return GetEffectVersion(true);
 
-    case effVendorSpecific:
-      return VendorSpecific(idx, value, ptr, opt);
+    case effVendorSpecific: return VendorSpecific(idx, value, ptr, opt);
 
-    case effCanDo:
-      return CanDo((const char*)ptr);
+    case effCanDo: return CanDo((const char*)ptr);
 
-    case effGetTailSize:
-      return GetTailSize();
+    case effGetTailSize: return GetTailSize();
 
-    case effGetVstVersion:
-      return kVstVersion;
+    case effGetVstVersion: return kVstVersion;
 
     case effGetMidiKeyName: {
       if (!ptr) return 0;
@@ -577,8 +569,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       if (ptr) *(VstSpeakerArrangement**)ptr = &mOutputSpkrArr;
       return 1;
 
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

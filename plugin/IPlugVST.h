@@ -12,9 +12,10 @@ struct IPlugInstanceInfo {
 
 class IPlugVST : public IPlugBase {
  public:
-  IPlugVST(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets, const char* effectName,
-           const char* productName, const char* mfrName, int vendorVersion, int uniqueID, int mfrID, int latency,
-           bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst, int plugScChans = 0);
+  IPlugVST(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets,
+           const char* effectName, const char* productName, const char* mfrName, int vendorVersion,
+           int uniqueID, int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks,
+           bool plugIsInst, int plugScChans = 0);
   ~IPlugVST() override;
 
   // Host notifications (no lock taken).
@@ -44,12 +45,13 @@ class IPlugVST : public IPlugBase {
   AEffect* GetAEffect() { return &mAEffect; }
 
   // Entry functions the AEffect points at.
-  static VstIntPtr VSTDispatcher(AEffect* pEffect, VstInt32 opCode, VstInt32 idx, VstIntPtr value, void* ptr,
-                                          float opt);
+  static VstIntPtr VSTDispatcher(AEffect* pEffect, VstInt32 opCode, VstInt32 idx, VstIntPtr value,
+                                 void* ptr, float opt);
   static void VSTProcess(AEffect* pEffect, float** inputs, float** outputs, VstInt32 nFrames);
-  static void VSTProcessReplacing(AEffect* pEffect, float** inputs, float** outputs, VstInt32 nFrames);
+  static void VSTProcessReplacing(AEffect* pEffect, float** inputs, float** outputs,
+                                  VstInt32 nFrames);
   static void VSTProcessDoubleReplacing(AEffect* pEffect, double** inputs, double** outputs,
-                                                 VstInt32 nFrames);
+                                        VstInt32 nFrames);
   static float VSTGetParameter(AEffect* pEffect, VstInt32 idx);
   static void VSTSetParameter(AEffect* pEffect, VstInt32 idx, float value);
 
@@ -62,7 +64,8 @@ class IPlugVST : public IPlugBase {
   VstIntPtr CanDo(const char* str);
   VstIntPtr VendorSpecific(VstInt32 idx, VstIntPtr value, void* ptr, float opt);
   void ProcessEvents(VstEvents* pEvents);
-  VstIntPtr CallHost(VstInt32 opCode, VstInt32 idx = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.f);
+  VstIntPtr CallHost(VstInt32 opCode, VstInt32 idx = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                     float opt = 0.f);
   // The host's time record (null when it gives none). Outside a host audio call the host is
   // asked with the given validity mask. Inside one it is asked once, at the first request,
   // and the answer, which describes the first frame of the call, is moved on to the first

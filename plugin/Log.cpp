@@ -18,6 +18,7 @@ const char* CurrentTime() {
   long offsetMin = local.tm_gmtoff / 60;
   char sign = offsetMin < 0 ? '-' : '+';
   offsetMin = std::labs(offsetMin);
-  std::snprintf(sTimeStr + n, sizeof(sTimeStr) - n, "%c%02d%02d", sign, (int)(offsetMin / 60), (int)(offsetMin % 60));
+  std::snprintf(sTimeStr + n, sizeof(sTimeStr) - n, "%c%02d%02d", sign, (int)(offsetMin / 60),
+                (int)(offsetMin % 60));
   return sTimeStr;
 }

@@ -1,7 +1,6 @@
 #pragma once
 // Tracing hooks. This build does no logging: every trace call compiles to nothing.
 
-
 inline void Trace(const char* /*tag*/, int /*line*/, const char* /*fmt*/, ...) {}
 const char* VSTOpcodeStr(int opCode);
 const char* AUSelectStr(int select);

@@ -9,11 +9,12 @@ typedef int32_t VstInt32;
 typedef intptr_t VstIntPtr;
 
 struct AEffect;
-typedef VstIntPtr (*audioMasterCallback)(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                         void* ptr, float opt);
-typedef VstIntPtr (*AEffectDispatcherProc)(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                           void* ptr, float opt);
-typedef void (*AEffectProcessProc)(AEffect* effect, float** inputs, float** outputs, VstInt32 sampleFrames);
+typedef VstIntPtr (*audioMasterCallback)(AEffect* effect, VstInt32 opcode, VstInt32 index,
+                                         VstIntPtr value, void* ptr, float opt);
+typedef VstIntPtr (*AEffectDispatcherProc)(AEffect* effect, VstInt32 opcode, VstInt32 index,
+                                           VstIntPtr value, void* ptr, float opt);
+typedef void (*AEffectProcessProc)(AEffect* effect, float** inputs, float** outputs,
+                                   VstInt32 sampleFrames);
 typedef void (*AEffectProcessDoubleProc)(AEffect* effect, double** inputs, double** outputs,
                                          VstInt32 sampleFrames);
 typedef void (*AEffectSetParameterProc)(AEffect* effect, VstInt32 index, float parameter);
@@ -293,7 +294,11 @@ struct VstTimeInfo {
   VstInt32 flags;
 };
 
-enum VstPinPropertiesFlags : VstInt32 { kVstPinIsActive = 1, kVstPinIsStereo = 2, kVstPinUseSpeaker = 4 };
+enum VstPinPropertiesFlags : VstInt32 {
+  kVstPinIsActive = 1,
+  kVstPinIsStereo = 2,
+  kVstPinUseSpeaker = 4
+};
 
 struct VstPinProperties {
   char label[kVstMaxLabelLen];
@@ -341,10 +346,14 @@ enum : VstInt32 {
   kVendorSpecificParamDisplay = 7,  // effVendorSpecific idx: display text of a normalised value
   kVendorSpecificParamStepped = 8,  // effVendorSpecific idx: are the parameter's values stepped
 };
-constexpr VstIntPtr kVendorSpecificHandled = 0xBEEF;    // effVendorSpecific: request understood
-constexpr VstIntPtr kExtensionsCanDo = 0xBEEF0000;       // effCanDo of an extension's string
+constexpr VstIntPtr kVendorSpecificHandled = 0xBEEF;  // effVendorSpecific: request understood
+constexpr VstIntPtr kExtensionsCanDo = 0xBEEF0000;    // effCanDo of an extension's string
 
-enum VstPlugCategory : VstInt32 { kPlugCategUnknown = 0, kPlugCategEffect = 1, kPlugCategSynth = 2 };
+enum VstPlugCategory : VstInt32 {
+  kPlugCategUnknown = 0,
+  kPlugCategEffect = 1,
+  kPlugCategSynth = 2
+};
 
 enum VstProcessLevels : VstInt32 {
   kVstProcessLevelUnknown = 0,

@@ -32,9 +32,7 @@ void fillCopy(LICE_pixel* row, int span, int w, int h, LICE_pixel c, int ia) {
       fillRows(row, span, w, h, [cq](LICE_pixel& d) { d = quarter(d) + cq; });
       return;
     }
-    case 256:
-      fillRows(row, span, w, h, [c](LICE_pixel& d) { d = c; });
-      return;
+    case 256: fillRows(row, span, w, h, [c](LICE_pixel& d) { d = c; }); return;
   }
   // Colour bytes move toward the colour, the alpha byte toward ia itself.
   const int wgt = 256 - ia;
@@ -85,14 +83,8 @@ void LICE_FillRect(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel co
   LICE_pixel* row = bits + (ptrdiff_t)y0 * span + x0;
   const int cw = (int)(x1 - x0), ch = (int)(y1 - y0);
   switch (kind) {
-    case LICE_BLIT_MODE_COPY:
-      fillCopy(row, span, cw, ch, color, ia);
-      break;
-    case LICE_BLIT_MODE_ADD:
-      fillAdd(row, span, cw, ch, color, ia);
-      break;
-    case LICE_BLIT_MODE_DODGE:
-      fillDodge(row, span, cw, ch, color, ia);
-      break;
+    case LICE_BLIT_MODE_COPY: fillCopy(row, span, cw, ch, color, ia); break;
+    case LICE_BLIT_MODE_ADD: fillAdd(row, span, cw, ch, color, ia); break;
+    case LICE_BLIT_MODE_DODGE: fillDodge(row, span, cw, ch, color, ia); break;
   }
 }

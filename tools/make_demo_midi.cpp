@@ -34,7 +34,9 @@ class Track {
     b.insert(b.end(), data.begin(), data.end());
     add(tick, b);
   }
-  void name(const std::string& text) { meta(0, 0x03, std::vector<uint8_t>(text.begin(), text.end())); }
+  void name(const std::string& text) {
+    meta(0, 0x03, std::vector<uint8_t>(text.begin(), text.end()));
+  }
   void note(int channel, int start, int length, int key, int velocity) {
     add(start, {(uint8_t)(0x90 | channel), (uint8_t)key, (uint8_t)velocity});
     // Note-offs as note-ons with velocity 0, so that runs of notes use running status.
@@ -82,7 +84,9 @@ class Track {
   }
 
  private:
-  static bool isRelease(const Event& e) { return (e.bytes[0] & 0xF0) == 0x90 && e.bytes.size() == 3 && e.bytes[2] == 0; }
+  static bool isRelease(const Event& e) {
+    return (e.bytes[0] & 0xF0) == 0x90 && e.bytes.size() == 3 && e.bytes[2] == 0;
+  }
   static void putVarLen(std::vector<uint8_t>& out, int value) {
     uint8_t buf[4];
     int n = 0;
@@ -115,20 +119,21 @@ int main(int argc, char** argv) {
 
   Track conductor;
   conductor.name("Quenta demo");
-  conductor.meta(0, 0x51, {(uint8_t)(kMicrosPerQuarter >> 16), (uint8_t)(kMicrosPerQuarter >> 8),
-                           (uint8_t)kMicrosPerQuarter});
+  conductor.meta(0, 0x51,
+                 {(uint8_t)(kMicrosPerQuarter >> 16), (uint8_t)(kMicrosPerQuarter >> 8),
+                  (uint8_t)kMicrosPerQuarter});
   conductor.meta(0, 0x58, {4, 2, 24, 8});  // 4/4
 
   // Chords: one voicing per bar, the last one held for two bars.
   const int chords[][4] = {
-      {57, 60, 64, 0},  // Am
-      {53, 57, 60, 0},  // F
-      {55, 60, 64, 0},  // C
-      {55, 59, 62, 0},  // G
-      {57, 60, 64, 0},  // Am
-      {53, 57, 60, 0},  // F
-      {53, 57, 62, 0},  // Dm
-      {56, 59, 64, 0},  // E
+      {57, 60, 64, 0},   // Am
+      {53, 57, 60, 0},   // F
+      {55, 60, 64, 0},   // C
+      {55, 59, 62, 0},   // G
+      {57, 60, 64, 0},   // Am
+      {53, 57, 60, 0},   // F
+      {53, 57, 62, 0},   // Dm
+      {56, 59, 64, 0},   // E
       {57, 60, 64, 69},  // Am, held
   };
   const int bassRoots[] = {45, 41, 48, 43, 45, 41, 38, 40, 33};
@@ -195,8 +200,10 @@ int main(int argc, char** argv) {
             [&](int tick, int v) { lead.controller(kMelodyChannel, tick, kModWheel, v); });
   lead.controller(kMelodyChannel, 8 * kBar, kModWheel, 0);
   // Bars 9 and 10: the final A swells, then falls by two semitones at the very end.
-  lead.ramp(0, 110, 8 * kBar + beats(1), 9 * kBar, [&](int tick, int v) { lead.controller(kMelodyChannel, tick, kModWheel, v); });
-  lead.ramp(110, 0, 9 * kBar, 9 * kBar + beats(2), [&](int tick, int v) { lead.controller(kMelodyChannel, tick, kModWheel, v); });
+  lead.ramp(0, 110, 8 * kBar + beats(1), 9 * kBar,
+            [&](int tick, int v) { lead.controller(kMelodyChannel, tick, kModWheel, v); });
+  lead.ramp(110, 0, 9 * kBar, 9 * kBar + beats(2),
+            [&](int tick, int v) { lead.controller(kMelodyChannel, tick, kModWheel, v); });
   lead.ramp(kBendCenter, kBendCenter - 2 * semitone, 9 * kBar + beats(2.5), 10 * kBar - beats(0.25),
             [&](int tick, int v) { lead.bend(kMelodyChannel, tick, v); });
   lead.bend(kMelodyChannel, 10 * kBar, kBendCenter);

@@ -42,7 +42,8 @@ std::unique_ptr<Quenta> makeInstrument() {
 }
 
 // Loads the written bank into a new instance and compares the program names with the source.
-bool verifyBank(const std::string& path, const std::vector<factory::ProgramSource>& programs, std::string& error) {
+bool verifyBank(const std::string& path, const std::vector<factory::ProgramSource>& programs,
+                std::string& error) {
   std::unique_ptr<Quenta> check = makeInstrument();
   WDL_String file(path.c_str());
   if (!check->LoadBankFromFXB(&file)) {
@@ -51,8 +52,8 @@ bool verifyBank(const std::string& path, const std::vector<factory::ProgramSourc
   }
   for (int i = 0; i < (int)programs.size(); ++i) {
     if (programs[(size_t)i].name != check->GetPresetName(i)) {
-      error = path + ": program " + std::to_string(i) + " reads back as \"" + check->GetPresetName(i) + "\", not \"" +
-              programs[(size_t)i].name + "\"";
+      error = path + ": program " + std::to_string(i) + " reads back as \"" +
+              check->GetPresetName(i) + "\", not \"" + programs[(size_t)i].name + "\"";
       return false;
     }
   }
@@ -95,7 +96,8 @@ int main(int argc, char** argv) {
   // Every program is played into the instrument first, so that a wrong name or value is
   // reported before a wrong count.
   std::unique_ptr<Quenta> plug = makeInstrument();
-  if (!factory::storePrograms(*plug, programs, fileName, folderOf(sourcePath), error)) return fail(error);
+  if (!factory::storePrograms(*plug, programs, fileName, folderOf(sourcePath), error))
+    return fail(error);
   if ((int)programs.size() != kQuentaNumPrograms)
     return fail(fileName + ": " + std::to_string(programs.size()) + " programs, the bank needs " +
                 std::to_string(kQuentaNumPrograms));

@@ -21,17 +21,14 @@ constexpr size_t kStringBuffer = 256;  // hosts give plug-ins more room than the
 // A quiet host: it names itself and answers everything else with 0.
 VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float) {
   switch (opcode) {
-    case audioMasterVersion:
-      return kVstVersion;
+    case audioMasterVersion: return kVstVersion;
     case audioMasterGetProductString:
     case audioMasterGetVendorString:
       if (!ptr) return 0;
       std::snprintf(static_cast<char*>(ptr), kVstMaxProductStrLen, "quenta-info");
       return 1;
-    case audioMasterGetVendorVersion:
-      return 1;
-    default:
-      return 0;
+    case audioMasterGetVendorVersion: return 1;
+    default: return 0;
   }
 }
 
@@ -54,12 +51,9 @@ std::string FourCharText(VstInt32 id) {
 
 const char* CategoryName(VstIntPtr category) {
   switch (category) {
-    case kPlugCategEffect:
-      return "effect";
-    case kPlugCategSynth:
-      return "instrument";
-    default:
-      return "unknown";
+    case kPlugCategEffect: return "effect";
+    case kPlugCategSynth: return "instrument";
+    default: return "unknown";
   }
 }
 
@@ -67,9 +61,9 @@ std::string FlagNames(VstInt32 flags) {
   static const struct {
     VstInt32 bit;
     const char* name;
-  } kNames[] = {{effFlagsHasEditor, "editor"},           {effFlagsCanMono, "mono"},
-                {effFlagsCanReplacing, "replacing"},     {effFlagsProgramChunks, "chunks"},
-                {effFlagsIsSynth, "instrument"},         {effFlagsNoSoundInStop, "no-sound-in-stop"},
+  } kNames[] = {{effFlagsHasEditor, "editor"},         {effFlagsCanMono, "mono"},
+                {effFlagsCanReplacing, "replacing"},   {effFlagsProgramChunks, "chunks"},
+                {effFlagsIsSynth, "instrument"},       {effFlagsNoSoundInStop, "no-sound-in-stop"},
                 {effFlagsCanDoubleReplacing, "double"}};
   std::string s;
   for (const auto& n : kNames) {
@@ -114,20 +108,25 @@ int main(int argc, char** argv) {
   std::printf("Effect:      %s\n", GetString(e, effGetEffectName).c_str());
   std::printf("Vendor:      %s\n", GetString(e, effGetVendorString).c_str());
   std::printf("Product:     %s\n", GetString(e, effGetProductString).c_str());
-  std::printf("Version:     %d (%d.%d.%d)\n", version, version / 10000, version / 100 % 100, version % 100);
-  std::printf("Unique ID:   %s (0x%08X)\n", FourCharText(e->uniqueID).c_str(), static_cast<unsigned>(e->uniqueID));
+  std::printf("Version:     %d (%d.%d.%d)\n", version, version / 10000, version / 100 % 100,
+              version % 100);
+  std::printf("Unique ID:   %s (0x%08X)\n", FourCharText(e->uniqueID).c_str(),
+              static_cast<unsigned>(e->uniqueID));
   const VstIntPtr category = e->dispatcher(e, effGetPlugCategory, 0, 0, nullptr, 0.0f);
   std::printf("Category:    %s (%d)\n", CategoryName(category), static_cast<int>(category));
-  std::printf("VST version: %d\n", static_cast<int>(e->dispatcher(e, effGetVstVersion, 0, 0, nullptr, 0.0f)));
+  std::printf("VST version: %d\n",
+              static_cast<int>(e->dispatcher(e, effGetVstVersion, 0, 0, nullptr, 0.0f)));
   std::printf("Parameters:  %d\n", e->numParams);
   std::printf("Programs:    %d\n", e->numPrograms);
   std::printf("Inputs:      %d\n", e->numInputs);
   std::printf("Outputs:     %d\n", e->numOutputs);
   std::printf("Latency:     %d samples\n", e->initialDelay);
-  std::printf("Flags:       0x%X (%s)\n", static_cast<unsigned>(e->flags), FlagNames(e->flags).c_str());
+  std::printf("Flags:       0x%X (%s)\n", static_cast<unsigned>(e->flags),
+              FlagNames(e->flags).c_str());
   const int shown = e->numPrograms < kProgramsShown ? e->numPrograms : kProgramsShown;
   std::printf("First programs:\n");
-  for (int p = 0; p < shown; ++p) std::printf("  %2d  %s\n", p, GetString(e, effGetProgramNameIndexed, p).c_str());
+  for (int p = 0; p < shown; ++p)
+    std::printf("  %2d  %s\n", p, GetString(e, effGetProgramNameIndexed, p).c_str());
   e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
   dlclose(library);
   return 0;

@@ -32,7 +32,9 @@ int64_t NowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-LICE_pixel Pixel(const IColor& c) { return LICE_RGBA((unsigned)c.R, (unsigned)c.G, (unsigned)c.B, 255); }
+LICE_pixel Pixel(const IColor& c) {
+  return LICE_RGBA((unsigned)c.R, (unsigned)c.G, (unsigned)c.B, 255);
+}
 
 IRECT Union(const IRECT& a, const IRECT& b) {
   if (a.Empty()) return b;
@@ -105,11 +107,14 @@ struct IGraphicsLinux::TextField {
   std::unique_ptr<x11::LineEditor> editor;
 };
 
-IGraphicsLinux::IGraphicsLinux(IPlugBase* pPlug, int w, int h, int fps) : IGraphics(pPlug, w, h, fps) {}
+IGraphicsLinux::IGraphicsLinux(IPlugBase* pPlug, int w, int h, int fps)
+    : IGraphics(pPlug, w, h, fps) {}
 
 IGraphicsLinux::~IGraphicsLinux() { OSCloseWindow(); }
 
-uint32_t IGraphicsLinux::EditorWindowId() const { return mWindow && !mWindowGone ? mWindow->Id() : 0; }
+uint32_t IGraphicsLinux::EditorWindowId() const {
+  return mWindow && !mWindowGone ? mWindow->Id() : 0;
+}
 
 void* IGraphicsLinux::GetWindow() { return mWindow ? mWindow.get() : nullptr; }
 
@@ -206,8 +211,7 @@ void IGraphicsLinux::HandleEvent(const x11::Event& e) {
       mWindowGone = true;
       EndTextEntry(false);
       return;
-    default:
-      break;
+    default: break;
   }
   if (mWindowGone) return;
   mLastX = e.x;
@@ -241,20 +245,18 @@ void IGraphicsLinux::HandleEvent(const x11::Event& e) {
       if (mTextField) EndTextEntry(false);
       OnMouseWheel(e.x, e.y, Mod(e, 0), e.wheel);
       break;
-    case x11::Event::kLeave:
-      OnMouseOut();
-      break;
-    default:
-      break;
+    case x11::Event::kLeave: OnMouseOut(); break;
+    default: break;
   }
 }
 
 // ---- Text entry ----
 
-void IGraphicsLinux::OSCreateTextEntry(IControl* pControl, const IText& text, const IRECT& area, const char* str,
-                                       IParam* pParam) {
+void IGraphicsLinux::OSCreateTextEntry(IControl* pControl, const IText& text, const IRECT& area,
+                                       const char* str, IParam* pParam) {
   if (!mConn || !mWindow || mWindowGone || mTextField || !pControl) return;
-  const IRECT r(std::max(0, area.L), std::max(0, area.T), std::min(Width(), area.R), std::min(Height(), area.B));
+  const IRECT r(std::max(0, area.L), std::max(0, area.T), std::min(Width(), area.R),
+                std::min(Height(), area.B));
   if (!r.HasArea()) return;
   std::unique_ptr<TextField> field(new TextField);
   field->control = pControl;
@@ -270,7 +272,8 @@ void IGraphicsLinux::OSCreateTextEntry(IControl* pControl, const IText& text, co
     return std::string(accepted.Get());
   };
   field->editor.reset(new x11::LineEditor(str ? str : "", maxChars, filter));
-  field->window.reset(new x11::Window(*mConn, x11::Window::kInput, mWindow->Id(), r.L, r.T, r.W(), r.H()));
+  field->window.reset(
+      new x11::Window(*mConn, x11::Window::kInput, mWindow->Id(), r.L, r.T, r.W(), r.H()));
   field->bitmap.reset(new LICE_MemBitmap(r.W(), r.H()));
   mTextField = std::move(field);
   mTextField->window->Map();
@@ -283,35 +286,33 @@ void IGraphicsLinux::DrawTextField() {
   if (!f) return;
   LICE_MemBitmap* bmp = f->bitmap.get();
   x11::DrawLineField(bmp, CacheFont(&f->text), *f->editor, 0, 0, bmp->getWidth(), bmp->getHeight(),
-                     Pixel(f->text.mTextEntryFGColor), Pixel(f->text.mTextEntryBGColor), (int)f->text.mAlign);
+                     Pixel(f->text.mTextEntryFGColor), Pixel(f->text.mTextEntryBGColor),
+                     (int)f->text.mAlign);
   f->window->Present(bmp->getBits(), bmp->getRowSpan(), 0, 0, bmp->getWidth(), bmp->getHeight());
 }
 
 void IGraphicsLinux::HandleTextFieldEvent(const x11::Event& e) {
   switch (e.type) {
-    case x11::Event::kExpose:
-      DrawTextField();
-      break;
-    case x11::Event::kFocusOut:
-      EndTextEntry(true);
-      break;
+    case x11::Event::kExpose: DrawTextField(); break;
+    case x11::Event::kFocusOut: EndTextEntry(true); break;
     case x11::Event::kKeyDown: {
-      const x11::LineEditor::Outcome o = mTextField->editor->Key(e.keysym, e.text, e.control, e.shift);
+      const x11::LineEditor::Outcome o =
+          mTextField->editor->Key(e.keysym, e.text, e.control, e.shift);
       if (o == x11::LineEditor::kCommit || o == x11::LineEditor::kCancel) {
         EndTextEntry(o == x11::LineEditor::kCommit);
         return;
       }
       if (o == x11::LineEditor::kPaste) {
         std::string pasted;
-        if (mConn->ReadClipboard(mTextField->window->Id(), &pasted, kMaxPasteBytes, kPasteTimeoutMs)) {
+        if (mConn->ReadClipboard(mTextField->window->Id(), &pasted, kMaxPasteBytes,
+                                 kPasteTimeoutMs)) {
           mTextField->editor->Insert(pasted);
         }
       }
       DrawTextField();
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -387,7 +388,8 @@ int IGraphicsLinux::ShowMessageBox(const char* text, const char* caption, int ty
 
 // ---- Files, addresses, clipboard, cursor ----
 
-void IGraphicsLinux::PromptForFile(WDL_String* pFile, EFileAction action, WDL_String* pDir, const char* extensions) {
+void IGraphicsLinux::PromptForFile(WDL_String* pFile, EFileAction action, WDL_String* pDir,
+                                   const char* extensions) {
   if (!pFile) return;
   const std::string proposed = pFile->Get();
   pFile->Set("");
@@ -408,7 +410,8 @@ void IGraphicsLinux::PromptForFile(WDL_String* pFile, EFileAction action, WDL_St
   std::string path;
   bool asked = false;
   ++mModalDepth;
-  for (platform::DialogTool tool : {platform::DialogTool::kZenity, platform::DialogTool::kKdialog}) {
+  for (platform::DialogTool tool :
+       {platform::DialogTool::kZenity, platform::DialogTool::kKdialog}) {
     const std::vector<std::string> argv = platform::FileDialogCommand(tool, request);
     if (!platform::IsOnPath(argv[0].c_str())) continue;
     const platform::HelperResult r = platform::RunHelper(argv, [this] { mModal->Tick(); });
@@ -421,7 +424,8 @@ void IGraphicsLinux::PromptForFile(WDL_String* pFile, EFileAction action, WDL_St
     // No helper: the built-in dialog asks for the path itself.
     std::string typed = request.folder + "/" + request.fileName;
     const char* caption = request.action == platform::FileAction::kSave ? "Save" : "Open";
-    if (x11::RunPathDialog(*mModal, caption, "File:", &typed)) path = platform::ChosenPath(ExpandHome(typed), request);
+    if (x11::RunPathDialog(*mModal, caption, "File:", &typed))
+      path = platform::ChosenPath(ExpandHome(typed), request);
   }
   --mModalDepth;
   if (path.empty() || !mConn) return;
@@ -447,7 +451,9 @@ bool IGraphicsLinux::GetTextFromClipboard(WDL_String* pStr) {
   if (!pStr) return false;
   pStr->Set("");
   std::string text;
-  if (!mConn || !mWindow || !mConn->ReadClipboard(mWindow->Id(), &text, kMaxPasteBytes, kPasteTimeoutMs)) return false;
+  if (!mConn || !mWindow ||
+      !mConn->ReadClipboard(mWindow->Id(), &text, kMaxPasteBytes, kPasteTimeoutMs))
+    return false;
   pStr->Set(text.c_str());
   return true;
 }
@@ -482,7 +488,9 @@ void IGraphicsLinux::AppSupportPath(WDL_String* pPath, bool isSystem) {
   pPath->Set(isSystem ? "/etc/xdg" : (Home() + "/.config").c_str());
 }
 
-void IGraphicsLinux::SandboxSafeAppSupportPath(WDL_String* pPath) { pPath->Set((Home() + "/Ziziz").c_str()); }
+void IGraphicsLinux::SandboxSafeAppSupportPath(WDL_String* pPath) {
+  pPath->Set((Home() + "/Ziziz").c_str());
+}
 
 LICE_IBitmap* IGraphicsLinux::OSLoadBitmap(int /*id*/, const char* name) {
   if (!name) return nullptr;
@@ -493,6 +501,7 @@ LICE_IBitmap* IGraphicsLinux::OSLoadBitmap(int /*id*/, const char* name) {
   const size_t slash = module.rfind('/');
   if (slash == std::string::npos) return nullptr;
   const char* base = std::strrchr(name, '/');
-  const std::string file = module.substr(0, slash) + "/../Resources/img/" + (base ? base + 1 : name);
+  const std::string file =
+      module.substr(0, slash) + "/../Resources/img/" + (base ? base + 1 : name);
   return LICE_LoadPNG(file.c_str());
 }

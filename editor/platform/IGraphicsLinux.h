@@ -38,7 +38,8 @@ class IGraphicsLinux : public IGraphics {
   void DesktopPath(WDL_String* pPath) override;
   void AppSupportPath(WDL_String* pPath, bool isSystem = false) override;
   void SandboxSafeAppSupportPath(WDL_String* pPath) override;
-  void PromptForFile(WDL_String* pFile, EFileAction action, WDL_String* pDir, const char* extensions) override;
+  void PromptForFile(WDL_String* pFile, EFileAction action, WDL_String* pDir,
+                     const char* extensions) override;
   bool PromptForColor(IColor* /*pColor*/, const char* /*prompt*/) override { return false; }
   bool OpenURL(const char* url) override;
   void* GetWindow() override;
@@ -77,12 +78,12 @@ class IGraphicsLinux : public IGraphics {
   std::unique_ptr<Modal> mModal;
   LICE_CachedFont* mUiFont = nullptr;
   bool mUiFontTried = false;
-  bool mWindowGone = false;     // the host destroyed its window (and so ours) already
-  int mModalDepth = 0;          // nested menus, boxes and dialogs running
+  bool mWindowGone = false;  // the host destroyed its window (and so ours) already
+  int mModalDepth = 0;       // nested menus, boxes and dialogs running
   int64_t mLastTickMs = 0;
   IRECT mExposed;
-  int mLastX = 0, mLastY = 0;   // the last pointer position in the editor
+  int mLastX = 0, mLastY = 0;  // the last pointer position in the editor
   bool mCursorHidden = false;
   int mSavedCursorX = 0, mSavedCursorY = 0;
-  std::vector<int> mHelpers;    // started helpers still to be reaped
+  std::vector<int> mHelpers;  // started helpers still to be reaped
 };

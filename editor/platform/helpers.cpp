@@ -7,10 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <strings.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 extern char** environ;
 
@@ -76,13 +76,15 @@ bool IsOnPath(const char* name) {
     const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
     const std::string file = dir + "/" + name;
     struct stat st;
-    if (stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(file.c_str(), X_OK) == 0) return true;
+    if (stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(file.c_str(), X_OK) == 0)
+      return true;
     start = end + 1;
   }
   return false;
 }
 
-HelperResult RunHelper(const std::vector<std::string>& argv, const std::function<void()>& tick, size_t maxOutput) {
+HelperResult RunHelper(const std::vector<std::string>& argv, const std::function<void()>& tick,
+                       size_t maxOutput) {
   HelperResult result;
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return result;
@@ -155,7 +157,7 @@ bool IsOpenableAddress(const char* address) {
 std::vector<std::string> SplitExtensions(const char* extensions) {
   std::vector<std::string> list;
   std::string word;
-  for (const char* p = extensions ? extensions : ""; ; ++p) {
+  for (const char* p = extensions ? extensions : "";; ++p) {
     if (*p == ' ' || *p == '\0') {
       if (!word.empty()) list.push_back(word);
       word.clear();
@@ -189,7 +191,8 @@ std::string ChosenPath(const std::string& helperOutput, const FileRequest& reque
   std::string path = helperOutput;
   if (!path.empty() && path.back() == '\n') path.pop_back();
   // A path with a line break in it cannot be told apart from two answers: refused.
-  if (path.empty() || path[0] != '/' || path.find('\n') != std::string::npos || path.find('\r') != std::string::npos) {
+  if (path.empty() || path[0] != '/' || path.find('\n') != std::string::npos ||
+      path.find('\r') != std::string::npos) {
     return std::string();
   }
   if (request.action == FileAction::kSave && !request.extensions.empty() && path.back() != '/' &&

@@ -9,8 +9,8 @@
 namespace x11 {
 
 bool ClickTracker::Press(int button, int x, int y, uint32_t timeMs) {
-  const bool dbl = mButton == button && timeMs - mTime <= kMaxIntervalMs && std::abs(x - mX) <= kMaxDistance &&
-                   std::abs(y - mY) <= kMaxDistance;
+  const bool dbl = mButton == button && timeMs - mTime <= kMaxIntervalMs &&
+                   std::abs(x - mX) <= kMaxDistance && std::abs(y - mY) <= kMaxDistance;
   mButton = button;
   mX = x;
   mY = y;
@@ -33,13 +33,15 @@ class Keyboard {
 Keyboard* CreateKeyboard(void* xcbConnection) {
   xcb_connection_t* c = static_cast<xcb_connection_t*>(xcbConnection);
   if (!xkb_x11_setup_xkb_extension(c, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
-                                   XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr)) {
+                                   XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr,
+                                   nullptr)) {
     return nullptr;
   }
   Keyboard* k = new Keyboard;
   k->context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
   const int32_t device = xkb_x11_get_core_keyboard_device_id(c);
-  if (k->context && device >= 0) k->keymap = xkb_x11_keymap_new_from_device(k->context, c, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
+  if (k->context && device >= 0)
+    k->keymap = xkb_x11_keymap_new_from_device(k->context, c, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
   if (k->keymap) k->state = xkb_x11_state_new_from_device(k->keymap, c, device);
   if (!k->state) {
     delete k;
@@ -110,7 +112,8 @@ bool TranslateEvent(const void* xcbEvent, const TranslateContext& context, Event
       if (!press) {
         out->type = Event::kButtonUp;
       } else {
-        const bool dbl = context.clicks && context.clicks->Press(e->detail, e->event_x, e->event_y, e->time);
+        const bool dbl =
+            context.clicks && context.clicks->Press(e->detail, e->event_x, e->event_y, e->time);
         out->type = dbl ? Event::kDoubleClick : Event::kButtonDown;
       }
       return true;
@@ -131,7 +134,8 @@ bool TranslateEvent(const void* xcbEvent, const TranslateContext& context, Event
     case XCB_LEAVE_NOTIFY: {
       auto e = reinterpret_cast<const xcb_leave_notify_event_t*>(g);
       // Leaving into a child window or because of a grab is not leaving the editor.
-      if (e->detail == XCB_NOTIFY_DETAIL_INFERIOR || e->mode != XCB_NOTIFY_MODE_NORMAL) return false;
+      if (e->detail == XCB_NOTIFY_DETAIL_INFERIOR || e->mode != XCB_NOTIFY_MODE_NORMAL)
+        return false;
       out->type = Event::kLeave;
       out->window = e->event;
       out->time = e->time;
@@ -160,7 +164,8 @@ bool TranslateEvent(const void* xcbEvent, const TranslateContext& context, Event
     }
     case XCB_CLIENT_MESSAGE: {
       auto e = reinterpret_cast<const xcb_client_message_event_t*>(g);
-      if (e->type != context.wmProtocols || e->format != 32 || e->data.data32[0] != context.wmDeleteWindow) {
+      if (e->type != context.wmProtocols || e->format != 32 ||
+          e->data.data32[0] != context.wmDeleteWindow) {
         return false;
       }
       out->type = Event::kCloseRequest;
@@ -183,8 +188,7 @@ bool TranslateEvent(const void* xcbEvent, const TranslateContext& context, Event
       out->h = e->height;
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 

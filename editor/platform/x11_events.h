@@ -9,14 +9,14 @@ namespace x11 {
 struct Event {
   enum Type : uint8_t {
     kNone,
-    kExpose,        // x, y, w, h: the part of the window to show again
-    kButtonDown,    // button 1, 2 or 3 pressed (a first click)
-    kDoubleClick,   // the same button pressed again soon and close by
+    kExpose,       // x, y, w, h: the part of the window to show again
+    kButtonDown,   // button 1, 2 or 3 pressed (a first click)
+    kDoubleClick,  // the same button pressed again soon and close by
     kButtonUp,
-    kMotion,        // button: the button held (1 or 3), 0 when none
-    kWheel,         // wheel: +1 a step up (away from the user), -1 a step down
-    kLeave,         // the pointer left the window
-    kKeyDown,       // keysym, text
+    kMotion,   // button: the button held (1 or 3), 0 when none
+    kWheel,    // wheel: +1 a step up (away from the user), -1 a step down
+    kLeave,    // the pointer left the window
+    kKeyDown,  // keysym, text
     kFocusIn,
     kFocusOut,
     kCloseRequest,  // the window manager asks the window to close

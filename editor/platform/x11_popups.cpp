@@ -44,11 +44,13 @@ void Frame(LICE_IBitmap* bmp, int x, int y, int w, int h, LICE_pixel c) {
   Fill(bmp, x, y, 1, h, c);
   Fill(bmp, x + w - 1, y, 1, h, c);
 }
-int TextWidth(LICE_CachedFont* font, const std::string& s) { return font ? font->GetTextWidth(s.c_str()) : 0; }
+int TextWidth(LICE_CachedFont* font, const std::string& s) {
+  return font ? font->GetTextWidth(s.c_str()) : 0;
+}
 int LineHeight(LICE_CachedFont* font) { return font ? font->GetLineHeight() : 14; }
 // Text in a box, vertically centred.
-void Text(LICE_IBitmap* bmp, LICE_CachedFont* font, const std::string& s, int x, int y, int w, int h, int align,
-          LICE_pixel c) {
+void Text(LICE_IBitmap* bmp, LICE_CachedFont* font, const std::string& s, int x, int y, int w,
+          int h, int align, LICE_pixel c) {
   if (!font || s.empty()) return;
   LICE_Rect r = {x, y + (h - font->GetLineHeight()) / 2, x + w, y + h};
   font->DrawText(bmp, s.c_str(), &r, align, c, nullptr);
@@ -56,8 +58,8 @@ void Text(LICE_IBitmap* bmp, LICE_CachedFont* font, const std::string& s, int x,
 
 // The loop all modal windows run: their events to handle, the editor's to the host, and the
 // editor's tick at its frame rate, until done.
-void RunLoop(ModalHost& host, const std::function<bool(const Event&)>& ours, const std::function<void(const Event&)>& handle,
-             const std::function<bool()>& done) {
+void RunLoop(ModalHost& host, const std::function<bool(const Event&)>& ours,
+             const std::function<void(const Event&)>& handle, const std::function<bool()>& done) {
   int64_t nextTick = NowMs() + kTickMs;
   while (!done() && !host.Conn().Broken()) {
     Event e;
@@ -80,7 +82,10 @@ void RunLoop(ModalHost& host, const std::function<bool(const Event&)>& ours, con
 struct Canvas {
   Canvas(Connection& c, Window::Kind kind, uint32_t parent, int x, int y, int w, int h)
       : window(c, kind, parent, x, y, w, h), bitmap(w, h) {}
-  void Show() { window.Present(bitmap.getBits(), bitmap.getRowSpan(), 0, 0, bitmap.getWidth(), bitmap.getHeight()); }
+  void Show() {
+    window.Present(bitmap.getBits(), bitmap.getRowSpan(), 0, 0, bitmap.getWidth(),
+                   bitmap.getHeight());
+  }
   Window window;
   LICE_MemBitmap bitmap;
 };
@@ -94,7 +99,7 @@ struct MenuMetrics {
 struct OpenMenu {
   int menu = 0;
   int x = 0, y = 0, w = 0, h = 0;  // on the screen
-  std::vector<int> top;             // each item's top inside the window
+  std::vector<int> top;            // each item's top inside the window
   int hot = -1;
   std::unique_ptr<Canvas> canvas;
 };
@@ -125,8 +130,8 @@ class MenuSession {
   // The menus' own events, and all pointer and key input while the menu is open: with the grab
   // a click on another of the editor's windows is reported there, and is still a click outside.
   bool IsOurs(const Event& e) const {
-    if (e.type == Event::kButtonDown || e.type == Event::kDoubleClick || e.type == Event::kButtonUp ||
-        e.type == Event::kMotion || e.type == Event::kKeyDown) {
+    if (e.type == Event::kButtonDown || e.type == Event::kDoubleClick ||
+        e.type == Event::kButtonUp || e.type == Event::kMotion || e.type == Event::kKeyDown) {
       return true;
     }
     for (const OpenMenu& m : mOpen)
@@ -143,7 +148,8 @@ class MenuSession {
     for (const MenuEntry& e : entries) {
       m.top.push_back(height);
       height += e.separator ? mMetrics.separatorHeight : mMetrics.itemHeight;
-      width = std::max(width, TextWidth(font, e.text) + mMetrics.checkColumn + mMetrics.arrowColumn + 8);
+      width = std::max(width,
+                       TextWidth(font, e.text) + mMetrics.checkColumn + mMetrics.arrowColumn + 8);
     }
     height += 2;
     const int sw = mHost.Conn().ScreenWidth(), sh = mHost.Conn().ScreenHeight();
@@ -184,9 +190,11 @@ class MenuSession {
         for (int k = 0; k < 3; ++k) Fill(bmp, cx + k, cy + k - 1, 2, 2, ink);
         for (int k = 0; k < 6; ++k) Fill(bmp, cx + 3 + k, cy + 1 - k, 2, 2, ink);
       }
-      Text(bmp, font, e.text, mMetrics.checkColumn + (e.title ? 0 : 0), y, m.w - mMetrics.checkColumn, mMetrics.itemHeight, 0,
-           ink);
-      if (e.submenu >= 0) Text(bmp, font, ">", m.w - mMetrics.arrowColumn, y, mMetrics.arrowColumn - 6, mMetrics.itemHeight, 2, ink);
+      Text(bmp, font, e.text, mMetrics.checkColumn + (e.title ? 0 : 0), y,
+           m.w - mMetrics.checkColumn, mMetrics.itemHeight, 0, ink);
+      if (e.submenu >= 0)
+        Text(bmp, font, ">", m.w - mMetrics.arrowColumn, y, mMetrics.arrowColumn - 6,
+             mMetrics.itemHeight, 2, ink);
     }
   }
 
@@ -212,7 +220,9 @@ class MenuSession {
     return false;
   }
 
-  const MenuEntry& Entry(size_t level, int item) const { return mTree.menus[(size_t)mOpen[level].menu][(size_t)item]; }
+  const MenuEntry& Entry(size_t level, int item) const {
+    return mTree.menus[(size_t)mOpen[level].menu][(size_t)item];
+  }
   bool Hoverable(size_t level, int item) const {
     const MenuEntry& e = Entry(level, item);
     return !e.separator && !e.title && !e.disabled;
@@ -233,7 +243,9 @@ class MenuSession {
   void OpenSubmenu(size_t level) {
     const OpenMenu& m = mOpen[level];
     const MenuEntry& e = Entry(level, m.hot);
-    if (e.submenu < 0 || e.submenu >= (int)mTree.menus.size() || mTree.menus[(size_t)e.submenu].empty()) return;
+    if (e.submenu < 0 || e.submenu >= (int)mTree.menus.size() ||
+        mTree.menus[(size_t)e.submenu].empty())
+      return;
     if (mOpen.size() > level + 1 && mOpen[level + 1].menu == e.submenu) return;
     CloseBelow(level);
     Open(e.submenu, m.x + m.w - 2, m.y + m.top[(size_t)m.hot] - 2, m.x);
@@ -292,25 +304,19 @@ class MenuSession {
         }
         break;
       case Event::kButtonUp:
-        if ((mPressed || mMoved) && Hit(e.rootX, e.rootY, &level, &item) && item >= 0) Choose(level, item);
+        if ((mPressed || mMoved) && Hit(e.rootX, e.rootY, &level, &item) && item >= 0)
+          Choose(level, item);
         break;
-      case Event::kWheel:
-        break;
+      case Event::kWheel: break;
       case Event::kKeyDown: {
         const size_t deepest = mOpen.size() - 1;
         OpenMenu& m = mOpen[deepest];
         switch (e.keysym) {
-          case XKB_KEY_Escape:
-            mDone = true;
-            break;
+          case XKB_KEY_Escape: mDone = true; break;
           case XKB_KEY_Down:
-          case XKB_KEY_KP_Down:
-            Move(deepest, 1);
-            break;
+          case XKB_KEY_KP_Down: Move(deepest, 1); break;
           case XKB_KEY_Up:
-          case XKB_KEY_KP_Up:
-            Move(deepest, -1);
-            break;
+          case XKB_KEY_KP_Up: Move(deepest, -1); break;
           case XKB_KEY_Left:
           case XKB_KEY_KP_Left:
             if (deepest > 0) CloseBelow(deepest - 1);
@@ -327,13 +333,11 @@ class MenuSession {
               Choose(deepest, m.hot);
             }
             break;
-          default:
-            break;
+          default: break;
         }
         break;
       }
-      default:
-        break;
+      default: break;
     }
   }
 
@@ -350,14 +354,10 @@ class MenuSession {
 
 const char* ButtonLabel(int result) {
   switch (result) {
-    case kBoxOK:
-      return "OK";
-    case kBoxCancel:
-      return "Cancel";
-    case kBoxYes:
-      return "Yes";
-    default:
-      return "No";
+    case kBoxOK: return "OK";
+    case kBoxCancel: return "Cancel";
+    case kBoxYes: return "Yes";
+    default: return "No";
   }
 }
 
@@ -381,19 +381,22 @@ int LineWidth(LICE_CachedFont* font, const std::string& line) {
   size_t start = 0;
   for (;;) {
     const size_t tab = line.find('\t', start);
-    x += TextWidth(font, line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    x += TextWidth(font,
+                   line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
     if (tab == std::string::npos) return x;
     x = (x / kTabStop + 1) * kTabStop;
     start = tab + 1;
   }
 }
 
-void DrawLine(LICE_IBitmap* bmp, LICE_CachedFont* font, const std::string& line, int x, int y, int h) {
+void DrawLine(LICE_IBitmap* bmp, LICE_CachedFont* font, const std::string& line, int x, int y,
+              int h) {
   int pos = 0;
   size_t start = 0;
   for (;;) {
     const size_t tab = line.find('\t', start);
-    const std::string piece = line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+    const std::string piece =
+        line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
     Text(bmp, font, piece, x + pos, y, TextWidth(font, piece) + 2, h, 0, kInk);
     pos += TextWidth(font, piece);
     if (tab == std::string::npos) return;
@@ -403,13 +406,15 @@ void DrawLine(LICE_IBitmap* bmp, LICE_CachedFont* font, const std::string& line,
 }
 
 // Breaks lines longer than maxWidth at spaces.
-std::vector<std::string> Wrap(LICE_CachedFont* font, const std::vector<std::string>& lines, int maxWidth) {
+std::vector<std::string> Wrap(LICE_CachedFont* font, const std::vector<std::string>& lines,
+                              int maxWidth) {
   std::vector<std::string> out;
   for (const std::string& line : lines) {
     std::string rest = line;
     while (LineWidth(font, rest) > maxWidth) {
       size_t cut = rest.rfind(' ');
-      while (cut != std::string::npos && cut > 0 && LineWidth(font, rest.substr(0, cut)) > maxWidth) {
+      while (cut != std::string::npos && cut > 0 &&
+             LineWidth(font, rest.substr(0, cut)) > maxWidth) {
         cut = rest.rfind(' ', cut - 1);
       }
       if (cut == std::string::npos || cut == 0) break;
@@ -439,7 +444,11 @@ void PlaceOver(ModalHost& host, int w, int h, int* x, int* y) {
 class BoxSession {
  public:
   BoxSession(ModalHost& host, const char* text, const char* caption, int type, LineEditor* field)
-      : mHost(host), mType(type), mField(field), mButtons(BoxButtons(type)), mDismiss(BoxDismissResult(type)) {
+      : mHost(host),
+        mType(type),
+        mField(field),
+        mButtons(BoxButtons(type)),
+        mDismiss(BoxDismissResult(type)) {
     LICE_CachedFont* font = host.UiFont();
     const std::vector<std::string> raw = Lines(text ? text : "");
     int textWidth = 0;
@@ -460,8 +469,8 @@ class BoxSession {
     Draw();
     mCanvas->window.Map();
     RunLoop(
-        mHost, [this](const Event& e) { return e.window == mCanvas->window.Id(); }, [this](const Event& e) { Handle(e); },
-        [this] { return mResult != 0; });
+        mHost, [this](const Event& e) { return e.window == mCanvas->window.Id(); },
+        [this](const Event& e) { Handle(e); }, [this] { return mResult != 0; });
     const int result = mResult ? mResult : mDismiss;
     mCanvas.reset();
     mHost.Conn().Flush();
@@ -473,11 +482,13 @@ class BoxSession {
     LICE_IBitmap* bmp = &mCanvas->bitmap;
     LICE_CachedFont* font = mHost.UiFont();
     Fill(bmp, 0, 0, mW, mH, kFace);
-    for (size_t i = 0; i < mLines.size(); ++i) DrawLine(bmp, font, mLines[i], kBoxMargin, kBoxMargin + (int)i * mLineH, mLineH);
+    for (size_t i = 0; i < mLines.size(); ++i)
+      DrawLine(bmp, font, mLines[i], kBoxMargin, kBoxMargin + (int)i * mLineH, mLineH);
     if (mField) {
       const int fh = mLineH + 8;
       Frame(bmp, kBoxMargin - 1, mFieldY - 1, mW - 2 * kBoxMargin + 2, fh + 2, kFrame);
-      DrawLineField(bmp, font, *mField, kBoxMargin, mFieldY, mW - 2 * kBoxMargin, fh, kInk, kWhite, 0);
+      DrawLineField(bmp, font, *mField, kBoxMargin, mFieldY, mW - 2 * kBoxMargin, fh, kInk, kWhite,
+                    0);
     }
     const std::vector<BoxRect> rects = BoxButtonRects(mType, mW, mH);
     for (size_t i = 0; i < rects.size(); ++i) {
@@ -494,7 +505,9 @@ class BoxSession {
   int ButtonAt(int x, int y) const {
     const std::vector<BoxRect> rects = BoxButtonRects(mType, mW, mH);
     for (size_t i = 0; i < rects.size(); ++i)
-      if (x >= rects[i].x && x < rects[i].x + rects[i].w && y >= rects[i].y && y < rects[i].y + rects[i].h) return (int)i;
+      if (x >= rects[i].x && x < rects[i].x + rects[i].w && y >= rects[i].y &&
+          y < rects[i].y + rects[i].h)
+        return (int)i;
     return -1;
   }
 
@@ -508,9 +521,7 @@ class BoxSession {
         mFocused = true;
         break;
       case Event::kCloseRequest:
-      case Event::kDestroyed:
-        mResult = mDismiss;
-        break;
+      case Event::kDestroyed: mResult = mDismiss; break;
       case Event::kButtonDown:
       case Event::kDoubleClick:
         if (e.button == 1) {
@@ -526,37 +537,30 @@ class BoxSession {
           if (!mResult) Draw();
         }
         break;
-      case Event::kKeyDown:
-        Key(e);
-        break;
-      default:
-        break;
+      case Event::kKeyDown: Key(e); break;
+      default: break;
     }
   }
 
   void Key(const Event& e) {
     const int n = (int)mButtons.size();
     switch (e.keysym) {
-      case XKB_KEY_Escape:
-        mResult = mDismiss;
-        return;
+      case XKB_KEY_Escape: mResult = mDismiss; return;
       case XKB_KEY_Return:
-      case XKB_KEY_KP_Enter:
-        mResult = mButtons[(size_t)mFocus];
-        return;
+      case XKB_KEY_KP_Enter: mResult = mButtons[(size_t)mFocus]; return;
       case XKB_KEY_Tab:
       case XKB_KEY_ISO_Left_Tab:
         mFocus = (mFocus + (e.shift || e.keysym == XKB_KEY_ISO_Left_Tab ? n - 1 : 1)) % n;
         Draw();
         return;
-      default:
-        break;
+      default: break;
     }
     if (mField) {
       const LineEditor::Outcome o = mField->Key(e.keysym, e.text, e.control, e.shift);
       if (o == LineEditor::kPaste) {
         std::string pasted;
-        if (mHost.Conn().ReadClipboard(mCanvas->window.Id(), &pasted, kMaxPasteBytes, kPasteTimeoutMs)) {
+        if (mHost.Conn().ReadClipboard(mCanvas->window.Id(), &pasted, kMaxPasteBytes,
+                                       kPasteTimeoutMs)) {
           mField->Insert(pasted);
         }
       }
@@ -585,7 +589,9 @@ class BoxSession {
 
 }  // namespace
 
-bool IsChoosable(const MenuEntry& e) { return !e.disabled && !e.title && !e.separator && e.submenu < 0; }
+bool IsChoosable(const MenuEntry& e) {
+  return !e.disabled && !e.title && !e.separator && e.submenu < 0;
+}
 
 MenuChoice RunPopupMenu(ModalHost& host, const MenuTree& tree, int x, int y) {
   MenuSession session(host, tree);
@@ -594,26 +600,19 @@ MenuChoice RunPopupMenu(ModalHost& host, const MenuTree& tree, int x, int y) {
 
 std::vector<int> BoxButtons(int type) {
   switch (type) {
-    case 1:
-      return {kBoxOK, kBoxCancel};
-    case 3:
-      return {kBoxYes, kBoxNo, kBoxCancel};
-    case 4:
-      return {kBoxYes, kBoxNo};
-    default:
-      return {kBoxOK};
+    case 1: return {kBoxOK, kBoxCancel};
+    case 3: return {kBoxYes, kBoxNo, kBoxCancel};
+    case 4: return {kBoxYes, kBoxNo};
+    default: return {kBoxOK};
   }
 }
 
 int BoxDismissResult(int type) {
   switch (type) {
     case 1:
-    case 3:
-      return kBoxCancel;
-    case 4:
-      return kBoxNo;
-    default:
-      return kBoxOK;
+    case 3: return kBoxCancel;
+    case 4: return kBoxNo;
+    default: return kBoxOK;
   }
 }
 
@@ -622,7 +621,8 @@ std::vector<BoxRect> BoxButtonRects(int type, int w, int h) {
   const int n = (int)buttons.size();
   std::vector<BoxRect> rects;
   int x = w - kBoxMargin - n * kButtonW - (n - 1) * kButtonGap;
-  for (int i = 0; i < n; ++i, x += kButtonW + kButtonGap) rects.push_back({x, h - kBoxMargin - kButtonH, kButtonW, kButtonH});
+  for (int i = 0; i < n; ++i, x += kButtonW + kButtonGap)
+    rects.push_back({x, h - kBoxMargin - kButtonH, kButtonW, kButtonH});
   return rects;
 }
 
@@ -639,8 +639,8 @@ bool RunPathDialog(ModalHost& host, const char* caption, const char* prompt, std
   return true;
 }
 
-void DrawLineField(LICE_IBitmap* bmp, LICE_CachedFont* font, const LineEditor& editor, int x, int y, int w, int h,
-                   LICE_pixel foreground, LICE_pixel background, int align) {
+void DrawLineField(LICE_IBitmap* bmp, LICE_CachedFont* font, const LineEditor& editor, int x, int y,
+                   int w, int h, LICE_pixel foreground, LICE_pixel background, int align) {
   Fill(bmp, x, y, w, h, background);
   if (!font) return;
   const int pad = 3;
@@ -654,7 +654,8 @@ void DrawLineField(LICE_IBitmap* bmp, LICE_CachedFont* font, const LineEditor& e
   LICE_Rect r = {x + left, y + (h - font->GetLineHeight()) / 2, x + left + textW + 1, y + h};
   font->DrawText(bmp, editor.Text().c_str(), &r, 0, foreground, &clip);
   const int cx = x + left + caretX;
-  if (cx >= x && cx < x + w) LICE_FillRect(bmp, cx, y + 2, 1, h - 4, foreground, 1.0f, LICE_BLIT_MODE_COPY);
+  if (cx >= x && cx < x + w)
+    LICE_FillRect(bmp, cx, y + 2, 1, h - 4, foreground, 1.0f, LICE_BLIT_MODE_COPY);
 }
 
 }  // namespace x11

@@ -80,7 +80,7 @@ bool RunPathDialog(ModalHost& host, const char* caption, const char* prompt, std
 
 // Draws a line field into bmp at (x, y, w, h): background, the text aligned left, centre or
 // right (0, 1, 2), scrolled so the caret stays in view, and the caret.
-void DrawLineField(LICE_IBitmap* bmp, LICE_CachedFont* font, const LineEditor& editor, int x, int y, int w, int h,
-                   LICE_pixel foreground, LICE_pixel background, int align);
+void DrawLineField(LICE_IBitmap* bmp, LICE_CachedFont* font, const LineEditor& editor, int x, int y,
+                   int w, int h, LICE_pixel foreground, LICE_pixel background, int align);
 
 }  // namespace x11

@@ -35,7 +35,9 @@ void LineEditor::Insert(const std::string& utf8) {
     i += len;
   }
   const size_t used = Chars();
-  const size_t room = mMaxChars <= 0 ? printable.size() : (size_t)mMaxChars > used ? (size_t)mMaxChars - used : 0;
+  const size_t room = mMaxChars <= 0             ? printable.size()
+                      : (size_t)mMaxChars > used ? (size_t)mMaxChars - used
+                                                 : 0;
   std::string accepted = mFilter ? mFilter(printable, room) : printable;
   // Whatever the filter returns, no more than room characters go in.
   size_t end = 0;
@@ -48,10 +50,8 @@ void LineEditor::Insert(const std::string& utf8) {
 LineEditor::Outcome LineEditor::Key(uint32_t keysym, const char* text, bool control, bool shift) {
   switch (keysym) {
     case XKB_KEY_Return:
-    case XKB_KEY_KP_Enter:
-      return kCommit;
-    case XKB_KEY_Escape:
-      return kCancel;
+    case XKB_KEY_KP_Enter: return kCommit;
+    case XKB_KEY_Escape: return kCancel;
     case XKB_KEY_BackSpace:
       if (mCaret > 0) {
         size_t start = mCaret - 1;
@@ -76,17 +76,11 @@ LineEditor::Outcome LineEditor::Key(uint32_t keysym, const char* text, bool cont
       if (mCaret < mText.size()) mCaret += CharLength(mText[mCaret]);
       return kEditing;
     case XKB_KEY_Home:
-    case XKB_KEY_KP_Home:
-      mCaret = 0;
-      return kEditing;
+    case XKB_KEY_KP_Home: mCaret = 0; return kEditing;
     case XKB_KEY_End:
-    case XKB_KEY_KP_End:
-      mCaret = mText.size();
-      return kEditing;
-    case XKB_KEY_Insert:
-      return shift ? kPaste : kEditing;
-    default:
-      break;
+    case XKB_KEY_KP_End: mCaret = mText.size(); return kEditing;
+    case XKB_KEY_Insert: return shift ? kPaste : kEditing;
+    default: break;
   }
   if (control) return keysym == XKB_KEY_v || keysym == XKB_KEY_V ? kPaste : kEditing;
   if (text && text[0]) Insert(text);

@@ -35,10 +35,18 @@ int64_t NowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-const char* const kAtomNames[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_NAME", "UTF8_STRING", "CLIPBOARD",
-                                  "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG",
-                                  "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_STATE", "_NET_WM_STATE_MODAL",
-                                  "QUENTA_SELECTION", "INCR"};
+const char* const kAtomNames[] = {"WM_PROTOCOLS",
+                                  "WM_DELETE_WINDOW",
+                                  "_NET_WM_NAME",
+                                  "UTF8_STRING",
+                                  "CLIPBOARD",
+                                  "_NET_WM_WINDOW_TYPE",
+                                  "_NET_WM_WINDOW_TYPE_DIALOG",
+                                  "_NET_WM_WINDOW_TYPE_POPUP_MENU",
+                                  "_NET_WM_STATE",
+                                  "_NET_WM_STATE_MODAL",
+                                  "QUENTA_SELECTION",
+                                  "INCR"};
 enum Atom {
   kWmProtocols,
   kWmDeleteWindow,
@@ -85,7 +93,7 @@ struct Connection::Impl {
   xcb_atom_t atoms[kNumAtoms] = {};
   Keyboard* keyboard = nullptr;
   ClickTracker clicks;
-  std::deque<Event> pending;      // events read while waiting for something else
+  std::deque<Event> pending;       // events read while waiting for something else
   std::vector<uint8_t> converted;  // the surface copy's scratch, kept between copies
 
   TranslateContext Context() {
@@ -96,7 +104,8 @@ struct Connection::Impl {
     t.wmDeleteWindow = atoms[kWmDeleteWindow];
     return t;
   }
-  void SetProperty(uint32_t w, xcb_atom_t property, xcb_atom_t type, int format, uint32_t count, const void* data) {
+  void SetProperty(uint32_t w, xcb_atom_t property, xcb_atom_t type, int format, uint32_t count,
+                   const void* data) {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, property, type, (uint8_t)format, count, data);
   }
 };
@@ -117,8 +126,10 @@ std::unique_ptr<Connection> Connection::Open(const char* display) {
   d->visual = d->screen->root_visual;
   d->depth = d->screen->root_depth;
   d->format.msbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
-  for (xcb_depth_iterator_t di = xcb_screen_allowed_depths_iterator(d->screen); di.rem; xcb_depth_next(&di)) {
-    for (xcb_visualtype_iterator_t vi = xcb_depth_visuals_iterator(di.data); vi.rem; xcb_visualtype_next(&vi)) {
+  for (xcb_depth_iterator_t di = xcb_screen_allowed_depths_iterator(d->screen); di.rem;
+       xcb_depth_next(&di)) {
+    for (xcb_visualtype_iterator_t vi = xcb_depth_visuals_iterator(di.data); vi.rem;
+         xcb_visualtype_next(&vi)) {
       if (vi.data->visual_id != d->visual) continue;
       d->format.redMask = vi.data->red_mask;
       d->format.greenMask = vi.data->green_mask;
@@ -128,17 +139,20 @@ std::unique_ptr<Connection> Connection::Open(const char* display) {
     }
   }
   bool bppFound = false;
-  for (xcb_format_iterator_t fi = xcb_setup_pixmap_formats_iterator(setup); fi.rem; xcb_format_next(&fi)) {
+  for (xcb_format_iterator_t fi = xcb_setup_pixmap_formats_iterator(setup); fi.rem;
+       xcb_format_next(&fi)) {
     if (fi.data->depth != d->depth) continue;
     d->format.bitsPerPixel = fi.data->bits_per_pixel;
     d->scanlinePad = fi.data->scanline_pad;
     bppFound = true;
   }
-  d->formatOk = d->formatOk && bppFound && (d->format.bitsPerPixel == 16 || d->format.bitsPerPixel == 32);
+  d->formatOk =
+      d->formatOk && bppFound && (d->format.bitsPerPixel == 16 || d->format.bitsPerPixel == 32);
   d->maxRequestBytes = xcb_get_maximum_request_length(c) * 4;
 
   xcb_intern_atom_cookie_t cookies[kNumAtoms];
-  for (int i = 0; i < kNumAtoms; ++i) cookies[i] = xcb_intern_atom(c, 0, (uint16_t)strlen(kAtomNames[i]), kAtomNames[i]);
+  for (int i = 0; i < kNumAtoms; ++i)
+    cookies[i] = xcb_intern_atom(c, 0, (uint16_t)strlen(kAtomNames[i]), kAtomNames[i]);
   for (int i = 0; i < kNumAtoms; ++i) {
     xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, cookies[i], nullptr);
     d->atoms[i] = r ? r->atom : (xcb_atom_t)XCB_ATOM_NONE;
@@ -188,7 +202,8 @@ bool Connection::NextEvent(Event* out, int timeoutMs) {
 
 uint32_t Connection::TopLevelOf(uint32_t w) {
   for (int depth = 0; depth < 64; ++depth) {
-    xcb_query_tree_reply_t* r = xcb_query_tree_reply(mImpl->c, xcb_query_tree(mImpl->c, w), nullptr);
+    xcb_query_tree_reply_t* r =
+        xcb_query_tree_reply(mImpl->c, xcb_query_tree(mImpl->c, w), nullptr);
     if (!r) return 0;
     const uint32_t parent = r->parent, root = r->root;
     free(r);
@@ -209,7 +224,8 @@ bool Connection::ToScreen(uint32_t w, int x, int y, int* sx, int* sy) {
 }
 
 bool Connection::PointerPosition(int* x, int* y) {
-  xcb_query_pointer_reply_t* r = xcb_query_pointer_reply(mImpl->c, xcb_query_pointer(mImpl->c, Root()), nullptr);
+  xcb_query_pointer_reply_t* r =
+      xcb_query_pointer_reply(mImpl->c, xcb_query_pointer(mImpl->c, Root()), nullptr);
   if (!r) return false;
   *x = r->root_x;
   *y = r->root_y;
@@ -222,11 +238,12 @@ void Connection::WarpPointer(int x, int y) {
   xcb_flush(mImpl->c);
 }
 
-bool Connection::ReadClipboard(uint32_t requestor, std::string* out, size_t maxBytes, int timeoutMs) {
+bool Connection::ReadClipboard(uint32_t requestor, std::string* out, size_t maxBytes,
+                               int timeoutMs) {
   out->clear();
   Impl* d = mImpl;
-  xcb_convert_selection(d->c, requestor, d->atoms[kClipboard], d->atoms[kUtf8String], d->atoms[kSelectionProperty],
-                        XCB_CURRENT_TIME);
+  xcb_convert_selection(d->c, requestor, d->atoms[kClipboard], d->atoms[kUtf8String],
+                        d->atoms[kSelectionProperty], XCB_CURRENT_TIME);
   xcb_flush(d->c);
   const int64_t deadline = NowMs() + timeoutMs;
   const TranslateContext context = d->Context();
@@ -258,7 +275,8 @@ bool Connection::ReadClipboard(uint32_t requestor, std::string* out, size_t maxB
   // (INCR) are refused: the field takes a line of text, not a document.
   const uint32_t words = (uint32_t)(maxBytes + 3) / 4;
   xcb_get_property_reply_t* r = xcb_get_property_reply(
-      d->c, xcb_get_property(d->c, 1, requestor, property, XCB_GET_PROPERTY_TYPE_ANY, 0, words), nullptr);
+      d->c, xcb_get_property(d->c, 1, requestor, property, XCB_GET_PROPERTY_TYPE_ANY, 0, words),
+      nullptr);
   if (!r) return false;
   bool ok = false;
   if (r->type != d->atoms[kIncr] && r->format == 8) {
@@ -275,30 +293,33 @@ Window::Window(Connection& connection, Kind kind, uint32_t parent, int x, int y,
     : mConn(connection), mW(w), mH(h) {
   Connection::Impl* d = mConn.impl();
   mId = xcb_generate_id(d->c);
-  const uint32_t events = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
-                          XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_LEAVE_WINDOW |
-                          XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE |
+  const uint32_t events = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS |
+                          XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION |
+                          XCB_EVENT_MASK_LEAVE_WINDOW | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
+                          XCB_EVENT_MASK_FOCUS_CHANGE |
                           // Only windows that are meant to take keys ask for them: over the
                           // editor's own window they belong to the host.
                           (kind == kChild ? 0 : XCB_EVENT_MASK_KEY_PRESS);
   // The screen's own visual, named explicitly: the host's window may use another one.
-  const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK |
-                        XCB_CW_COLORMAP;
+  const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT |
+                        XCB_CW_EVENT_MASK | XCB_CW_COLORMAP;
   const uint32_t values[] = {d->screen->black_pixel, 0, kind == kPopUp ? 1u : 0u, events,
                              d->screen->default_colormap};
   const uint32_t windowParent = kind == kChild || kind == kInput ? parent : d->screen->root;
-  xcb_create_window(d->c, d->depth, mId, windowParent, (int16_t)x, (int16_t)y, (uint16_t)w, (uint16_t)h, 0,
-                    XCB_WINDOW_CLASS_INPUT_OUTPUT, d->visual, mask, values);
+  xcb_create_window(d->c, d->depth, mId, windowParent, (int16_t)x, (int16_t)y, (uint16_t)w,
+                    (uint16_t)h, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, d->visual, mask, values);
   mGc = xcb_generate_id(d->c);
   const uint32_t gcValues[] = {0};
   xcb_create_gc(d->c, mGc, mId, XCB_GC_GRAPHICS_EXPOSURES, gcValues);
 
   if (kind == kPopUp) {
-    d->SetProperty(mId, d->atoms[kNetWmWindowType], XCB_ATOM_ATOM, 32, 1, &d->atoms[kNetWmWindowTypePopupMenu]);
+    d->SetProperty(mId, d->atoms[kNetWmWindowType], XCB_ATOM_ATOM, 32, 1,
+                   &d->atoms[kNetWmWindowTypePopupMenu]);
   } else if (kind == kDialog) {
     const xcb_atom_t protocols[] = {d->atoms[kWmDeleteWindow]};
     d->SetProperty(mId, d->atoms[kWmProtocols], XCB_ATOM_ATOM, 32, 1, protocols);
-    d->SetProperty(mId, d->atoms[kNetWmWindowType], XCB_ATOM_ATOM, 32, 1, &d->atoms[kNetWmWindowTypeDialog]);
+    d->SetProperty(mId, d->atoms[kNetWmWindowType], XCB_ATOM_ATOM, 32, 1,
+                   &d->atoms[kNetWmWindowTypeDialog]);
     d->SetProperty(mId, d->atoms[kNetWmState], XCB_ATOM_ATOM, 32, 1, &d->atoms[kNetWmStateModal]);
     const uint32_t top = parent ? mConn.TopLevelOf(parent) : 0;
     if (top) d->SetProperty(mId, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &top);
@@ -360,23 +381,26 @@ void Window::Present(const LICE_pixel* pixels, int rowSpan, int x, int y, int w,
       const LICE_pixel* src = pixels + (size_t)(y + row + r) * (size_t)rowSpan + x;
       ConvertPixels(src, w, d->format, d->converted.data() + stride * (size_t)r);
     }
-    xcb_put_image(d->c, XCB_IMAGE_FORMAT_Z_PIXMAP, mId, mGc, (uint16_t)w, (uint16_t)rows, (int16_t)x,
-                  (int16_t)(y + row), 0, d->depth, (uint32_t)(stride * (size_t)rows), d->converted.data());
+    xcb_put_image(d->c, XCB_IMAGE_FORMAT_Z_PIXMAP, mId, mGc, (uint16_t)w, (uint16_t)rows,
+                  (int16_t)x, (int16_t)(y + row), 0, d->depth, (uint32_t)(stride * (size_t)rows),
+                  d->converted.data());
   }
   xcb_flush(d->c);
 }
 
 bool Window::Grab() {
   Connection::Impl* d = mConn.impl();
-  const uint16_t events = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
-                          XCB_EVENT_MASK_POINTER_MOTION;
+  const uint16_t events =
+      XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
   xcb_grab_pointer_reply_t* p = xcb_grab_pointer_reply(
       d->c,
-      xcb_grab_pointer(d->c, 1, mId, events, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
-                       XCB_CURRENT_TIME),
+      xcb_grab_pointer(d->c, 1, mId, events, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
+                       XCB_NONE, XCB_CURRENT_TIME),
       nullptr);
   xcb_grab_keyboard_reply_t* k = xcb_grab_keyboard_reply(
-      d->c, xcb_grab_keyboard(d->c, 1, mId, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
+      d->c,
+      xcb_grab_keyboard(d->c, 1, mId, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+      nullptr);
   mGrabbed = p && p->status == XCB_GRAB_STATUS_SUCCESS && k && k->status == XCB_GRAB_STATUS_SUCCESS;
   free(p);
   free(k);

@@ -31,8 +31,8 @@ class IniTest : public ::testing::Test {
   }
 
   // A single value as GetPrivateProfileString returns it.
-  static std::string Get(const std::string& file, const char* section, const char* key, const char* def = "?",
-                         int size = 4096) {
+  static std::string Get(const std::string& file, const char* section, const char* key,
+                         const char* def = "?", int size = 4096) {
     std::string out((size_t)size + 1, 'X');
     const int n = GetPrivateProfileString(section, key, def, &out[0], size, file.c_str());
     EXPECT_EQ((size_t)n, std::strlen(out.c_str()));

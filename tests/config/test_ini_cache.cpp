@@ -89,7 +89,8 @@ TEST_F(IniTest, WriterWaitsForTheTemporaryFileOfAnother) {
   ASSERT_GE(pid, 0);
   if (pid == 0) _exit(WritePrivateProfileString("S", "k", "mine", f.c_str()) == 1 ? 0 : 1);
   bool waiting = false;
-  for (int i = 0; i < 20000 && !(waiting = WaitsForLock(pid)); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int i = 0; i < 20000 && !(waiting = WaitsForLock(pid)); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_TRUE(waiting);
   // The waiting writer has not cut the file it waits for.
   EXPECT_EQ(ReadFile(temp), theirs);
@@ -126,8 +127,10 @@ TEST_F(IniTest, WriteBackFlushesTheFileBeforeRenamingIt) {
   syscall_hooks::Begin();
   ASSERT_EQ(WritePrivateProfileString("S", "k", "new", f.c_str()), 1);
   const std::string dir = Dir().substr(Dir().rfind('/') + 1);
-  EXPECT_EQ(syscall_hooks::End(), "open .quenta.ini.new; write .quenta.ini.new; fsync .quenta.ini.new; "
-                                  "rename .quenta.ini.new quenta.ini; open " + dir + "; fsync " + dir + "; ");
+  EXPECT_EQ(syscall_hooks::End(),
+            "open .quenta.ini.new; write .quenta.ini.new; fsync .quenta.ini.new; "
+            "rename .quenta.ini.new quenta.ini; open " +
+                dir + "; fsync " + dir + "; ");
 }
 
 TEST_F(IniTest, BlockedTemporaryFileLeavesOldFileIntact) {

@@ -81,7 +81,8 @@ TEST_F(IniTest, LongLinesAndNulBytes) {
   const std::string f = Path("long.ini");
   const std::string mib(1 << 20, 'm');
   // A line longer than the limit: what lies beyond it must not turn into an entry.
-  std::string text = "[S]\none=" + mib + "\nbig=" + std::string(kMaxLine - 4, 'v') + "tail=1\nnext=2\n";
+  std::string text =
+      "[S]\none=" + mib + "\nbig=" + std::string(kMaxLine - 4, 'v') + "tail=1\nnext=2\n";
   text += std::string("nul=ab\0cd=3\n", 12);
   WriteFile(f, text);
 
@@ -128,7 +129,8 @@ TEST_F(IniTest, ValuesLoseBlanksAndOnePairOfQuotes) {
   EXPECT_EQ(Get(f, "Q", "missing", "  'd'  "), "  'd'  ");
   EXPECT_EQ(Get(f, "Missing", "single", " d "), " d ");
   std::string out = "left alone";
-  EXPECT_EQ(GetPrivateProfileString("Q", "missing", nullptr, &out[0], (int)out.size(), f.c_str()), 0);
+  EXPECT_EQ(GetPrivateProfileString("Q", "missing", nullptr, &out[0], (int)out.size(), f.c_str()),
+            0);
   EXPECT_STREQ(out.c_str(), "");
 }
 

@@ -45,17 +45,17 @@ TEST(LoadConfig, ControllerKeysTakeNumbersAndTurnOtherTextIntoNone) {
       "CC119=228\n");
   Instance a;
   const Quenta& q = a.q();
-  EXPECT_EQ(q.getCCMap(0), 0);      // "0" is parameter 0, not "no number"
+  EXPECT_EQ(q.getCCMap(0), 0);  // "0" is parameter 0, not "no number"
   EXPECT_EQ(q.getCCMap(7), kFinal);
-  EXPECT_EQ(q.getCCMap(8), -1);     // letters
-  EXPECT_EQ(q.getCCMap(9), 0);      // begins with 0
-  EXPECT_EQ(q.getCCMap(10), 500);   // kept, ignored in play
+  EXPECT_EQ(q.getCCMap(8), -1);    // letters
+  EXPECT_EQ(q.getCCMap(9), 0);     // begins with 0
+  EXPECT_EQ(q.getCCMap(10), 500);  // kept, ignored in play
   EXPECT_EQ(q.getCCMap(11), 12);
   EXPECT_EQ(q.getCCMap(13), 42);
   EXPECT_EQ(q.getCCMap(14), -7);
-  EXPECT_EQ(q.getCCMap(15), 3);     // key names ignore case
+  EXPECT_EQ(q.getCCMap(15), 3);  // key names ignore case
   EXPECT_EQ(q.getCCMap(119), 228);
-  EXPECT_EQ(q.getCCMap(12), -1);    // missing
+  EXPECT_EQ(q.getCCMap(12), -1);  // missing
 }
 
 TEST(LoadConfig, MidiFlagsAreTrueOnlyForTrueInAnyCaseAndKeptWhenEmpty) {
@@ -81,7 +81,8 @@ TEST(LoadConfig, BothPathsAreReadWholeUpToTheSameLimit) {
   // Longer than the 64 characters the program folder used to be cut to.
   const std::string folder = "/music/" + std::string(300, 'p');
   const std::string bank = "/banks/" + std::string(300, 'b') + ".fxb";
-  home.WriteIni("[Global]\nPath to Program Files=" + folder + "\n[Startup Bank]\nFile=" + bank + "\n");
+  home.WriteIni("[Global]\nPath to Program Files=" + folder + "\n[Startup Bank]\nFile=" + bank +
+                "\n");
   Instance a;
   EXPECT_EQ(std::string(a.q().getProgramPath()), folder);
   // The start-up bank does not exist, so construction forgot it; loadConfig reads it again.
@@ -91,7 +92,8 @@ TEST(LoadConfig, BothPathsAreReadWholeUpToTheSameLimit) {
 
   // Beyond the limit both are cut to the same length.
   const std::string longFolder(1500, 'f'), longBank(1500, 'g');
-  WriteFile(home.Ini(), "[Global]\nPath to Program Files=" + longFolder + "\n[Startup Bank]\nFile=" + longBank + "\n");
+  WriteFile(home.Ini(), "[Global]\nPath to Program Files=" + longFolder +
+                            "\n[Startup Bank]\nFile=" + longBank + "\n");
   a.q().loadConfig();
   EXPECT_EQ(std::string(a.q().getProgramPath()), longFolder.substr(0, 1022));
   EXPECT_EQ(std::string(a.q().getStartupBankPath()), longBank.substr(0, 1022));
@@ -146,7 +148,8 @@ TEST(SaveConfig, SaveAllWritesEveryKeyButTheProgramFolderInTheStoresLayout) {
 
 TEST(SaveConfig, TheMidiTogglesLeaveTheControllerSectionAndTheOtherFlagAlone) {
   FreshHome home;
-  home.WriteIni("[MIDI Control]\nCC5=17\n\n[MIDI Global]\nIgnore Program Change=false\nMIDI Thru=false\n\n");
+  home.WriteIni(
+      "[MIDI Control]\nCC5=17\n\n[MIDI Global]\nIgnore Program Change=false\nMIDI Thru=false\n\n");
   Instance a;
   Quenta& q = a.q();
   q.doMidiLearn(true);
@@ -185,7 +188,8 @@ TEST(SaveConfig, AFailedSaveKeepsTheSettingsAndTheNextSaveWritesThem) {
   // Unblocked: the next save writes what was kept.
   ASSERT_EQ(rmdir(blocked.c_str()), 0);
   EXPECT_TRUE(q.saveConfig(Synth::kSaveAll));
-  EXPECT_NE(ReadFile(home.Ini()).find("[MIDI Control]\nCC11=183\n"), std::string::npos) << ReadFile(home.Ini());
+  EXPECT_NE(ReadFile(home.Ini()).find("[MIDI Control]\nCC11=183\n"), std::string::npos)
+      << ReadFile(home.Ini());
 }
 
 // ---- The start-up bank entry ----------------------------------------------------------------
@@ -241,7 +245,8 @@ TEST_F(StartupBank, FilesThatAreNotLoadableBanksAreRefusedAndChangeNothing) {
 
   std::vector<std::string> bad;
   const std::string junk = mHome.File("junk.fxb");
-  WriteFile(junk, "this is not a bank at all, just some text long enough to pass a size check ....");
+  WriteFile(junk,
+            "this is not a bank at all, just some text long enough to pass a size check ....");
   bad.push_back(junk);
 
   std::vector<uint8_t> otherId = good;
@@ -290,7 +295,8 @@ TEST_F(StartupBank, AConfigurationThatCannotBeWrittenIsReportedAndNothingChanges
 TEST_F(StartupBank, PathsReadBackUnchangedOrAreRefused) {
   Instance a;
   Quenta& q = a.q();
-  for (const std::string name : {"blanks after.fxb \t", " blank before.fxb", "'quoted'", "\"quoted\"", "cr.fxb\r"}) {
+  for (const std::string name :
+       {"blanks after.fxb \t", " blank before.fxb", "'quoted'", "\"quoted\"", "cr.fxb\r"}) {
     const std::string path = mHome.File(name);
     std::filesystem::copy_file(mBank, path);
     ASSERT_EQ(q.setStartupFxb(path.c_str()), Synth::kConfigOK) << name;

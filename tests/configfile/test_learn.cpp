@@ -1,8 +1,8 @@
 // MIDI learn: the pairing of controllers with parameters, unlearning, the parameter carried
 // over between learning sessions, and learned controllers driving their parameters in play,
 // through the entry point as a host delivers MIDI.
-#include "support/audio_measure.h"
 #include "configfile_fixture.h"
+#include "support/audio_measure.h"
 #include "support/test_host.h"
 
 using namespace quenta_test;
@@ -135,5 +135,6 @@ TEST_F(LearnedThroughHost, ControllersOneAndSixtyFourDoNotDriveFinal) {
   RenderWith(64, 127);
   RenderWith(1, 127);
   EXPECT_EQ(mHost.GetParameter(kFinal), before);
-  for (const quenta_test::HostCall& c : mHost.CallsWith(audioMasterAutomate)) EXPECT_NE(c.index, kFinal);
+  for (const quenta_test::HostCall& c : mHost.CallsWith(audioMasterAutomate))
+    EXPECT_NE(c.index, kFinal);
 }

@@ -101,9 +101,9 @@ TEST(Clock, GridsAt120BpmFollowTheHostPosition) {
   EXPECT_EQ(rig.clock.getPeriod(Clock::kRate1_16T), 3675);
 
   // Quarter notes per interval, "off" and then "4/1" to "1/64".
-  const double beats[Clock::kNumRates] = {0,       16,   12,   8,     6,       4,    3,
-                                          2,       1.5,  4.0 / 3, 1, 0.75,    2.0 / 3, 0.5,
-                                          0.375, 1.0 / 3, 0.25, 0.1875, 1.0 / 6, 0.125, 0.0625};
+  const double beats[Clock::kNumRates] = {
+      0,    16,      12,  8,     6,       4,    3,      2,       1.5,   4.0 / 3, 1,
+      0.75, 2.0 / 3, 0.5, 0.375, 1.0 / 3, 0.25, 0.1875, 1.0 / 6, 0.125, 0.0625};
   for (int r = 1; r < Clock::kNumRates; ++r) {
     SCOPED_TRACE(r);
     const double step = 22050.0 * beats[r];

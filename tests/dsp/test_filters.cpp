@@ -8,10 +8,10 @@
 #include <random>
 #include <vector>
 
-#include "support/audio_measure.h"
 #include "dsp/k35.h"
 #include "dsp/lowpass.h"
 #include "dsp/pitch.h"
+#include "support/audio_measure.h"
 
 using namespace quenta_test;
 

@@ -6,17 +6,17 @@
 #include <numeric>
 #include <vector>
 
-#include "support/audio_measure.h"
 #include "dsp/clock.h"
 #include "dsp/mg.h"
 #include "dsp/sh.h"
+#include "support/audio_measure.h"
 
 using namespace quenta_test;
 
 namespace {
 
 constexpr double kRate = 48000.0;
-constexpr int kFrame = 48;  // control frame at 48 kHz
+constexpr int kFrame = 48;                      // control frame at 48 kHz
 constexpr double kSamplesPerQuarter = 24000.0;  // at 120 bpm
 
 std::vector<double> render(MG& mg, int n) {
@@ -60,7 +60,8 @@ double octaveSlope(const std::vector<double>& x, double lo, double hi) {
   for (double f = lo; f * 2.0 <= hi; f *= 2.0) {
     double sum = 0.0;
     int count = 0;
-    for (int k = int(std::ceil(f * n / kRate)); k < int(2.0 * f * n / kRate); ++k, ++count) sum += power[size_t(k)];
+    for (int k = int(std::ceil(f * n / kRate)); k < int(2.0 * f * n / kRate); ++k, ++count)
+      sum += power[size_t(k)];
     octave.push_back(double(octave.size()));
     level.push_back(10.0 * std::log10(sum / count));
   }
@@ -91,7 +92,10 @@ TEST(MG, WaveformsHaveTheirShapeAndPeriod) {
     EXPECT_DOUBLE_EQ(*std::min_element(x.begin(), x.end()), -1.0);
     // Even steps within one cycle (x[0] ends the cycle before): the ramps all the way, the
     // triangle but for its turn, the square but for its flip.
-    const double slope = w == MG::kSawUp ? step : w == MG::kSawDown ? -step : w == MG::kTriangle ? 2.0 * step : 0.0;
+    const double slope = w == MG::kSawUp      ? step
+                         : w == MG::kSawDown  ? -step
+                         : w == MG::kTriangle ? 2.0 * step
+                                              : 0.0;
     int uneven = 0;
     for (int i = 2; i <= period; ++i) {
       const double d = x[size_t(i)] - x[size_t(i - 1)];

@@ -2,14 +2,14 @@
 // gain at the centre, the dry path, modulation smoothing and the guards.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <complex>
 #include <limits>
 #include <vector>
 
-#include "support/audio_measure.h"
 #include "dsp/resonator.h"
+#include "support/audio_measure.h"
 
 using namespace quenta_test;
 
@@ -134,7 +134,8 @@ TEST(Resonator, GuardsAndRateReset) {
   in = tone;
   std::fill(out.begin(), out.end(), 0.0);
   in[100] = std::numeric_limits<double>::infinity();
-  for (int i = 101; i < 109; ++i) in[size_t(i)] = (i / 2 % 2 ? 1 : -1) * std::numeric_limits<double>::max();
+  for (int i = 101; i < 109; ++i)
+    in[size_t(i)] = (i / 2 % 2 ? 1 : -1) * std::numeric_limits<double>::max();
   r.process(in.data(), out.data(), n);
   for (int i = 120; i < n; ++i) ASSERT_TRUE(std::isfinite(out[size_t(i)])) << i;
   EXPECT_NEAR(ringsAtPeak(), 4.0 / 3.0, 0.02);

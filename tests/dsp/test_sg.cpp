@@ -5,9 +5,9 @@
 #include <cmath>
 #include <vector>
 
-#include "support/audio_measure.h"
 #include "dsp/pitch.h"
 #include "dsp/sg.h"
+#include "support/audio_measure.h"
 
 using namespace quenta_test;
 

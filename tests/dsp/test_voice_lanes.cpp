@@ -127,7 +127,7 @@ TEST(VoiceLanes, EveryLaneMatchesItsScalarVoice) {
       p->SetNormalized(A + kFCMG1, 0.6);
     }
     constexpr int kKeys = 24;
-    const int keys[kKeys] = {0,  9,  21, 30, 36, 43,  50,  57,  64,  71,  78,  85,
+    const int keys[kKeys] = {0,  9,  21,  30,  36, 43, 50, 57, 64, 71, 78, 85,
                              92, 99, 110, 127, 40, 47, 54, 61, 68, 75, 82, 89};
     for (int block = 0; block < 80; ++block) {
       for (Plug* p : {&scalar, &wide}) {

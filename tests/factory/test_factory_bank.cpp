@@ -79,7 +79,8 @@ class Instrument {
     mPlug->EnsureDefaultPreset();
   }
   Quenta& plug() { return *mPlug; }
-  VstIntPtr dispatch(VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f) {
+  VstIntPtr dispatch(VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                     float opt = 0.0f) {
     AEffect* e = mPlug->GetAEffect();
     return e->dispatcher(e, op, index, value, ptr, opt);
   }
@@ -138,7 +139,8 @@ std::string apply(Instrument& inst, const std::string& text, const std::string& 
   std::vector<factory::ProgramSource> programs = parse(text, error);
   if (programs.empty()) return "no program";
   if (!factory::storePrograms(inst.plug(), programs, "test.txt", scalaDir, error)) return error;
-  return factory::applyProgram(inst.plug(), programs.back(), "test.txt", scalaDir, error) ? "" : error;
+  return factory::applyProgram(inst.plug(), programs.back(), "test.txt", scalaDir, error) ? ""
+                                                                                          : error;
 }
 
 double value(Instrument& inst, int index) { return inst.plug().GetParam(index)->Value(); }
@@ -174,7 +176,7 @@ TEST(FactoryBank, StoresTheSourcesSettings) {
   ASSERT_TRUE(loadFactoryBank(inst.plug()));
   Quenta& q = inst.plug();
   ASSERT_TRUE(q.RestorePreset("Drawbar Organ"));
-  EXPECT_EQ(q.GetParam(BlockParam(kBlockB, kOctave))->Int(), 2);  // "4'"
+  EXPECT_EQ(q.GetParam(BlockParam(kBlockB, kOctave))->Int(), 2);    // "4'"
   EXPECT_EQ(q.GetParam(BlockParam(kBlockC, kWaveform))->Int(), 0);  // "Triangle"
   ASSERT_TRUE(q.RestorePreset("Clocked Pluck"));
   EXPECT_EQ(q.GetParam(kClk1Src)->Int(), 13);  // "1/8"
@@ -186,7 +188,8 @@ TEST(FactoryBank, StoresTheSourcesSettings) {
   EXPECT_EQ(q.getMicroTuning(kBlockC), 3);
   ASSERT_TRUE(q.RestorePreset("Septimal Pad"));
   // septimal.scl tunes C (degree 3) to 7/6 above A.
-  EXPECT_NEAR(q.GetParam(BlockParam(kBlockB, kTuneC))->Value(), 1200.0 * std::log2(7.0 / 6.0) - 300.0, 1e-6);
+  EXPECT_NEAR(q.GetParam(BlockParam(kBlockB, kTuneC))->Value(),
+              1200.0 * std::log2(7.0 / 6.0) - 300.0, 1e-6);
 }
 
 TEST(FactoryBank, EveryProgramPlaysAChordAudiblyAndWithinFullScale) {
@@ -214,11 +217,13 @@ TEST(FactorySource, AppliesValuesOverTheDefaults) {
   Instrument inst;
   // Something off the defaults first: applying a program must put it back.
   inst.plug().GetParam(BlockParam(kBlockC, kPeak))->Set(0.9);
-  ASSERT_EQ(apply(inst,
-                       "[P]\nAB:Waveform = Square\nB:Octave = 16'\nC:Fine = -12\nA:FM Mod = on\nS/H In = Rnd\n"
-                       "Clk2 Src = 1/8T\nVC1 Src = 001\nTrg1 Src = 064    Sustain Pedal On/Off\nPB Range = -7\n"
-                       "Final = 0.4\nB:EM Rel = halp damp\nC:Tune C# = 5  # a comment after a blank\n"),
-            "");
+  ASSERT_EQ(
+      apply(
+          inst,
+          "[P]\nAB:Waveform = Square\nB:Octave = 16'\nC:Fine = -12\nA:FM Mod = on\nS/H In = Rnd\n"
+          "Clk2 Src = 1/8T\nVC1 Src = 001\nTrg1 Src = 064    Sustain Pedal On/Off\nPB Range = -7\n"
+          "Final = 0.4\nB:EM Rel = halp damp\nC:Tune C# = 5  # a comment after a blank\n"),
+      "");
   EXPECT_EQ(value(inst, BlockParam(kBlockA, kWaveform)), 2.0);
   EXPECT_EQ(value(inst, BlockParam(kBlockB, kWaveform)), 2.0);
   EXPECT_EQ(value(inst, BlockParam(kBlockC, kWaveform)), 1.0);  // default "Sawtooth"
@@ -241,25 +246,32 @@ TEST(FactorySource, AppliesValuesOverTheDefaults) {
 TEST(FactorySource, AppliesTuningsInOrderWithLaterTunesOnTop) {
   Instrument inst;
   const std::string dir = folderOf(QUENTA_FACTORY_SOURCE);
-  ASSERT_EQ(apply(inst, "[T]\nAB:Tuning = Meantone, 1/4 comma\nB:Tune E = 3\nC:Scala = septimal.scl\n", dir), "");
+  ASSERT_EQ(
+      apply(inst, "[T]\nAB:Tuning = Meantone, 1/4 comma\nB:Tune E = 3\nC:Scala = septimal.scl\n",
+            dir),
+      "");
   EXPECT_EQ(inst.plug().getMicroTuning(kBlockA), 6);
   EXPECT_EQ(inst.plug().getMicroTuning(kBlockB), -1);  // moved off the table by "Tune E"
   EXPECT_EQ(value(inst, BlockParam(kBlockB, kTuneE)), 3.0);
   EXPECT_NEAR(value(inst, BlockParam(kBlockB, kTuneC)), microTuningDeviation(6, 2), 1e-6);
-  EXPECT_NEAR(value(inst, BlockParam(kBlockC, kTuneG)), 1200.0 * std::log2(7.0 / 4.0) - 1000.0, 1e-6);
+  EXPECT_NEAR(value(inst, BlockParam(kBlockC, kTuneG)), 1200.0 * std::log2(7.0 / 4.0) - 1000.0,
+              1e-6);
 }
 
 TEST(FactorySource, TheToolStopsOnAnUnknownValueWithAMessage) {
   TempDir dir;
   const std::string source = dir.File("programs.txt"), bank = dir.File("out.fxb");
   WriteFile(source, "[Fine]\nFinal = 0.3\n[Broken]\nA:Waveform = Sine\n");
-  const std::string command = std::string(QUENTA_MAKE_FACTORY_BANK) + " " + source + " " + bank + " 2>&1";
+  const std::string command =
+      std::string(QUENTA_MAKE_FACTORY_BANK) + " " + source + " " + bank + " 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::string output;
   char buf[256];
   while (std::fgets(buf, sizeof(buf), pipe)) output += buf;
   EXPECT_NE(pclose(pipe), 0);
-  EXPECT_NE(output.find("programs.txt:4: program \"Broken\": unknown value \"Sine\""), std::string::npos) << output;
+  EXPECT_NE(output.find("programs.txt:4: program \"Broken\": unknown value \"Sine\""),
+            std::string::npos)
+      << output;
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"programs.txt"}) << "a bank was written";
 }

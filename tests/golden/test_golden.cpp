@@ -81,52 +81,138 @@ constexpr int C(int k) { return BlockParam(kBlockC, k); }
 std::vector<Patch> Patches() {
   return {
       // The initial program: sawtooth in all three Blocks, a chord, one key released.
-      {"saw_chord", 48000.0f, 512, 1024, {},
+      {"saw_chord",
+       48000.0f,
+       512,
+       1024,
+       {},
        {{0, 0x90, 60, 100}, {0, 0x90, 64, 100}, {0, 0x90, 67, 100}, {600, 0x80, 64, 0}}},
       // Square at 16' through a resonant filter opened by the envelope ("Expand"), Block A
       // alone, at 44100 Hz in host blocks of 100 so that control frames straddle blocks.
-      {"square_filter_env", 44100.0f, 100, 1024,
-       {{B(kChEnable), "off"}, {C(kChEnable), "off"}, {A(kWaveform), "Square"}, {A(kOctave), "16'"},
-        {A(kCutoff), "0.2"}, {A(kPeak), "0.7"}, {A(kExpand), "0.8"}, {A(kEMDcy), "0.1"}, {A(kEMSus), "0.2"}},
+      {"square_filter_env",
+       44100.0f,
+       100,
+       1024,
+       {{B(kChEnable), "off"},
+        {C(kChEnable), "off"},
+        {A(kWaveform), "Square"},
+        {A(kOctave), "16'"},
+        {A(kCutoff), "0.2"},
+        {A(kPeak), "0.7"},
+        {A(kExpand), "0.8"},
+        {A(kEMDcy), "0.1"},
+        {A(kEMSus), "0.2"}},
        {{10, 0x90, 45, 90}, {700, 0x80, 45, 0}}},
       // Pulse through the three resonator peaks, their centres swept by MG2, panned left.
-      {"resonator", 48000.0f, 256, 1024,
-       {{B(kChEnable), "off"}, {C(kChEnable), "off"}, {A(kWaveform), "Pulse"}, {A(kRSInt), "0.9"},
-        {A(kRSFreq1), "0.3"}, {A(kRSFreq2), "0.55"}, {A(kRSFreq3), "0.75"}, {A(kRSMod), "on"},
-        {A(kMG2Freq), "20"}, {A(kPan), "0.2"}},
+      {"resonator",
+       48000.0f,
+       256,
+       1024,
+       {{B(kChEnable), "off"},
+        {C(kChEnable), "off"},
+        {A(kWaveform), "Pulse"},
+        {A(kRSInt), "0.9"},
+        {A(kRSFreq1), "0.3"},
+        {A(kRSFreq2), "0.55"},
+        {A(kRSFreq3), "0.75"},
+        {A(kRSMod), "on"},
+        {A(kMG2Freq), "20"},
+        {A(kPan), "0.2"}},
        {{0, 0x90, 40, 127}}},
       // MG1 at audio rates at 96000 Hz: triangle FM in A, square AM on "Rect" in B, a rising
       // saw on the cut-off of a resonant "PWM" at 4' in C.
-      {"mg1_fm_am", 96000.0f, 480, 1024,
-       {{A(kWaveform), "Triangle"}, {A(kFMMod), "on"}, {A(kFMMG1), "900"}, {A(kMG1Freq), "200"},
-        {B(kWaveform), "Rect"}, {B(kAMMod), "on"}, {B(kAMInt), "0.7"}, {B(kMG1Wave), "Square"},
-        {B(kMG1Freq), "150"}, {B(kPan), "0.9"},
-        {C(kWaveform), "PWM"}, {C(kPWMInt), "80"}, {C(kOctave), "4'"}, {C(kFCMod), "on"}, {C(kFCMG1), "0.3"},
-        {C(kCutoff), "0.5"}, {C(kPeak), "0.5"}, {C(kMG1Wave), "Saw Up"}, {C(kMG1Freq), "300"}},
+      {"mg1_fm_am",
+       96000.0f,
+       480,
+       1024,
+       {{A(kWaveform), "Triangle"},
+        {A(kFMMod), "on"},
+        {A(kFMMG1), "900"},
+        {A(kMG1Freq), "200"},
+        {B(kWaveform), "Rect"},
+        {B(kAMMod), "on"},
+        {B(kAMInt), "0.7"},
+        {B(kMG1Wave), "Square"},
+        {B(kMG1Freq), "150"},
+        {B(kPan), "0.9"},
+        {C(kWaveform), "PWM"},
+        {C(kPWMInt), "80"},
+        {C(kOctave), "4'"},
+        {C(kFCMod), "on"},
+        {C(kFCMG1), "0.3"},
+        {C(kCutoff), "0.5"},
+        {C(kPeak), "0.5"},
+        {C(kMG1Wave), "Saw Up"},
+        {C(kMG1Freq), "300"}},
        {{0, 0x90, 57, 100}, {0, 0x90, 64, 100}}},
       // Sample and hold of white noise stepping the cut-off at 20 Hz, at 8000 Hz so that a few
       // hundred samples hold several steps.
-      {"sh_cutoff", 8000.0f, 64, 1600,
-       {{kSHIn, "Rnd"}, {kSHFreq, "20"}, {B(kChEnable), "off"}, {C(kChEnable), "off"}, {A(kFCMod), "on"},
-        {A(kFCSrc), "S/H"}, {A(kFCGEG), "0.4"}, {A(kCutoff), "0.5"}, {A(kPeak), "0.4"}},
+      {"sh_cutoff",
+       8000.0f,
+       64,
+       1600,
+       {{kSHIn, "Rnd"},
+        {kSHFreq, "20"},
+        {B(kChEnable), "off"},
+        {C(kChEnable), "off"},
+        {A(kFCMod), "on"},
+        {A(kFCSrc), "S/H"},
+        {A(kFCGEG), "0.4"},
+        {A(kCutoff), "0.5"},
+        {A(kPeak), "0.4"}},
        {{0, 0x90, 52, 100}}},
       // Pitch bend (range 7 semitones) and the modulation wheel as an FM source, a second key,
       // at 44100 Hz in host blocks of 64.
-      {"bend_wheel", 44100.0f, 64, 1024,
-       {{kPBRange, "7"}, {B(kChEnable), "off"}, {C(kChEnable), "off"}, {A(kFMMod), "on"}, {A(kFMSrc), "MW"},
+      {"bend_wheel",
+       44100.0f,
+       64,
+       1024,
+       {{kPBRange, "7"},
+        {B(kChEnable), "off"},
+        {C(kChEnable), "off"},
+        {A(kFMMod), "on"},
+        {A(kFMSrc), "MW"},
         {A(kFMGEG), "300"}},
-       {{0, 0x90, 62, 100}, {300, 0xE0, 0x00, 0x60}, {500, 0xB0, 1, 100}, {600, 0x91, 69, 80},
+       {{0, 0x90, 62, 100},
+        {300, 0xE0, 0x00, 0x60},
+        {500, 0xB0, 1, 100},
+        {600, 0x91, 69, 80},
         {800, 0x80, 62, 0}}},
       // Nine keys coming and going over a decaying envelope with a slow release, with the
       // cut-off following the envelope and the keyboard, in host blocks of 333: voices in
       // every segment at once, several of them side by side.
-      {"nine_keys", 48000.0f, 333, 1536,
-       {{kFinal, "0.1"}, {A(kEMAtk), "0.1"}, {A(kEMDcy), "0.15"}, {A(kEMSus), "0.5"}, {A(kEMRel), "Halp Damp"},
-        {A(kExpand), "0.3"}, {A(kFCBal), "0.5"}, {A(kCutoff), "0.4"}, {A(kPeak), "0.3"},
-        {B(kWaveform), "Square"}, {B(kEMDcy), "0"}, {B(kEMSus), "0"}, {C(kEMAtk), "0.05"}, {C(kOctave), "2'"}},
-       {{0, 0x90, 36, 100}, {0, 0x90, 43, 100}, {0, 0x90, 48, 100}, {0, 0x90, 52, 100}, {0, 0x90, 55, 100},
-        {200, 0x90, 60, 90}, {250, 0x90, 64, 90}, {300, 0x90, 67, 90}, {500, 0x80, 48, 0},
-        {700, 0x90, 71, 80}, {900, 0x80, 36, 0}, {900, 0x80, 60, 0}, {1100, 0x90, 48, 70}, {1300, 0x80, 43, 0}}},
+      {"nine_keys",
+       48000.0f,
+       333,
+       1536,
+       {{kFinal, "0.1"},
+        {A(kEMAtk), "0.1"},
+        {A(kEMDcy), "0.15"},
+        {A(kEMSus), "0.5"},
+        {A(kEMRel), "Halp Damp"},
+        {A(kExpand), "0.3"},
+        {A(kFCBal), "0.5"},
+        {A(kCutoff), "0.4"},
+        {A(kPeak), "0.3"},
+        {B(kWaveform), "Square"},
+        {B(kEMDcy), "0"},
+        {B(kEMSus), "0"},
+        {C(kEMAtk), "0.05"},
+        {C(kOctave), "2'"}},
+       {{0, 0x90, 36, 100},
+        {0, 0x90, 43, 100},
+        {0, 0x90, 48, 100},
+        {0, 0x90, 52, 100},
+        {0, 0x90, 55, 100},
+        {200, 0x90, 60, 90},
+        {250, 0x90, 64, 90},
+        {300, 0x90, 67, 90},
+        {500, 0x80, 48, 0},
+        {700, 0x90, 71, 80},
+        {900, 0x80, 36, 0},
+        {900, 0x80, 60, 0},
+        {1100, 0x90, 48, 70},
+        {1300, 0x80, 43, 0}}},
   };
 }
 
@@ -146,7 +232,8 @@ std::vector<double> Render(const Patch& patch) {
   host.StartSession(patch.sampleRate, patch.hostBlock);
   for (const Setting& s : patch.settings) {
     const VstIntPtr ok = host.Dispatch(effString2Parameter, s.index, 0, const_cast<char*>(s.text));
-    if (!ok) ADD_FAILURE() << patch.name << ": parameter " << s.index << " refuses \"" << s.text << "\"";
+    if (!ok)
+      ADD_FAILURE() << patch.name << ": parameter " << s.index << " refuses \"" << s.text << "\"";
   }
   size_t next = 0;
   for (int start = 0; start < patch.frames; start += patch.hostBlock) {
@@ -170,7 +257,8 @@ std::vector<double> Render(const Patch& patch) {
 bool ReadGolden(const std::string& path, std::vector<double>& data) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
   if (bytes.size() % 8 != 0) return false;
   data.resize(bytes.size() / 8);
   for (size_t i = 0; i < data.size(); ++i) {
@@ -233,14 +321,19 @@ TEST_P(GoldenTest, Render) {
   }
   if (differing == 0) return;
   char detail[256];
-  std::snprintf(detail, sizeof detail, "first at sample %zu (%s): got %.17g, golden %.17g; largest difference %.3g",
+  std::snprintf(detail, sizeof detail,
+                "first at sample %zu (%s): got %.17g, golden %.17g; largest difference %.3g",
                 first / 2, first % 2 ? "right" : "left", got[first], want[first], largest);
-  ADD_FAILURE() << patch.name << ": " << differing << " of " << got.size() << " values differ from the golden render, "
-                << detail << ".\nThe sound changed. If that is intended, regenerate with: quenta_golden_tests "
-                << kUpdateFlag << " and commit tests/golden/data/.";
+  ADD_FAILURE()
+      << patch.name << ": " << differing << " of " << got.size()
+      << " values differ from the golden render, " << detail
+      << ".\nThe sound changed. If that is intended, regenerate with: quenta_golden_tests "
+      << kUpdateFlag << " and commit tests/golden/data/.";
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, GoldenTest, ::testing::ValuesIn(Patches()),
-                         [](const ::testing::TestParamInfo<Patch>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Patch>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -80,7 +80,8 @@ std::vector<size_t> FindBankRecords(const Bytes& bank, const std::vector<std::st
     AppendLE32(pattern, static_cast<int32_t>(name.size()));
     pattern.insert(pattern.end(), name.begin(), name.end());
     pattern.push_back(1);
-    auto it = std::search(bank.begin() + static_cast<long>(pos), bank.end(), pattern.begin(), pattern.end());
+    auto it = std::search(bank.begin() + static_cast<long>(pos), bank.end(), pattern.begin(),
+                          pattern.end());
     if (it == bank.end()) return {};
     at.push_back(static_cast<size_t>(it - bank.begin()));
     pos = at.back() + pattern.size();
@@ -174,7 +175,8 @@ TEST_F(Chunks, BankChunkRoundTripBetweenInstances) {
   a.SetProgram(bProgram);
   EXPECT_EQ(b.AllParameters(), a.AllParameters());
   // A bank saved again from b carries the same names.
-  EXPECT_EQ(FindBankRecords(b.GetChunk(true), ProgramNames(a)).size(), static_cast<size_t>(kQuentaNumPrograms));
+  EXPECT_EQ(FindBankRecords(b.GetChunk(true), ProgramNames(a)).size(),
+            static_cast<size_t>(kQuentaNumPrograms));
 }
 
 TEST_F(Chunks, TruncatedProgramChunks) {
@@ -242,7 +244,8 @@ TEST_F(Chunks, TruncatedBankChunks) {
   for (size_t n : cuts) {
     if (n >= full.size()) continue;
     const Bytes part(full.begin(), full.begin() + static_cast<long>(n));
-    ASSERT_EQ(b.SetChunk(part, true), 0) << "bank truncated to " << n << " of " << full.size() << " bytes";
+    ASSERT_EQ(b.SetChunk(part, true), 0)
+        << "bank truncated to " << n << " of " << full.size() << " bytes";
   }
   EXPECT_EQ(b.SetChunk(full, true), 1);
   EXPECT_EQ(ProgramNames(b), ProgramNames(a));
@@ -265,7 +268,8 @@ TEST_F(Chunks, BankReadStopsAtABadRecordKeepingWhatCameBefore) {
     EXPECT_EQ(fresh.SetChunk(bank, true), 0);
     const std::vector<std::string> after = ProgramNames(fresh);
     for (int p = 0; p < kBadRecord; ++p) EXPECT_EQ(after[p], aNames[p]) << "program " << p;
-    for (int p = kBadRecord + 1; p < kQuentaNumPrograms; ++p) EXPECT_EQ(after[p], before[p]) << "program " << p;
+    for (int p = kBadRecord + 1; p < kQuentaNumPrograms; ++p)
+      EXPECT_EQ(after[p], before[p]) << "program " << p;
     ExpectSaneParameters(fresh);
   }
 }
@@ -277,7 +281,8 @@ TEST_F(Chunks, ChunksOfTheOtherKindLeaveAWorkingInstrument) {
   const Bytes program = a.GetChunk(false);
   // A bank offered as a program, a program offered as a bank, a bank without its header:
   // whatever the result, the instance stays sound.
-  for (auto [chunk, asBank] : {std::pair<Bytes, bool>{bank, false}, {program, true},
+  for (auto [chunk, asBank] : {std::pair<Bytes, bool>{bank, false},
+                               {program, true},
                                {Bytes(bank.begin() + kHeaderSize, bank.end()), true}}) {
     b.SetChunk(chunk, asBank);
     ExpectSaneParameters(b);
@@ -334,8 +339,9 @@ TEST_P(BankRequestingHost, GetsProgramChunksForBankRequests) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Vendors, BankRequestingHost,
-                         ::testing::Values("Native Instruments", "NATIVE INSTRUMENTS", "native instruments",
-                                           "JUCE VST Host", "juce vst host", "Juce Vst Host"));
+                         ::testing::Values("Native Instruments", "NATIVE INSTRUMENTS",
+                                           "native instruments", "JUCE VST Host", "juce vst host",
+                                           "Juce Vst Host"));
 
 TEST(BankRequestingHostTest, FirstDeliveryAlsoAsksAndLongVendorStringsAreSafe) {
   TestHost source;

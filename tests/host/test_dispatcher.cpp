@@ -22,7 +22,8 @@ constexpr size_t kProgramNameBytes = kVstMaxProgNameLen + 1;
 constexpr size_t kEffectNameBytes = kVstMaxEffectNameLen + 1;
 constexpr size_t kVendorBytes = kVstMaxVendorStrLen + 1;
 
-const std::vector<VstInt32> kInvalidParamIndices = {-1, kQuentaNumParams, kQuentaNumParams + 1, INT_MAX, INT_MIN};
+const std::vector<VstInt32> kInvalidParamIndices = {-1, kQuentaNumParams, kQuentaNumParams + 1,
+                                                    INT_MAX, INT_MIN};
 
 class Dispatcher : public ::testing::Test {
  protected:
@@ -31,7 +32,8 @@ class Dispatcher : public ::testing::Test {
     host.Open();
   }
   // Runs an opcode with a canary-filled buffer and tells whether the buffer was left alone.
-  bool LeavesBufferAlone(VstInt32 opcode, VstInt32 index, VstIntPtr value, VstIntPtr* result, float opt = 0.0f) {
+  bool LeavesBufferAlone(VstInt32 opcode, VstInt32 index, VstIntPtr value, VstIntPtr* result,
+                         float opt = 0.0f) {
     std::vector<unsigned char> buffer(2048, TestHost::kCanary);
     *result = host.Dispatch(opcode, index, value, buffer.data(), opt);
     for (unsigned char c : buffer)
@@ -43,18 +45,20 @@ class Dispatcher : public ::testing::Test {
 
 // Runs an opcode on a canary-filled buffer and checks that the text written is terminated
 // within limit bytes and that nothing was written after it.
-::testing::AssertionResult WritesWithin(TestHost& host, VstInt32 opcode, VstInt32 index, size_t limit,
-                                        VstIntPtr value = 0, float opt = 0.0f) {
+::testing::AssertionResult WritesWithin(TestHost& host, VstInt32 opcode, VstInt32 index,
+                                        size_t limit, VstIntPtr value = 0, float opt = 0.0f) {
   std::vector<unsigned char> buffer(1024, TestHost::kCanary);
   host.Dispatch(opcode, index, value, buffer.data(), opt);
   const void* nul = std::memchr(buffer.data(), 0, limit);
   if (!nul) return ::testing::AssertionFailure() << "no terminator within " << limit << " bytes";
-  for (size_t k = static_cast<size_t>(static_cast<unsigned char*>(const_cast<void*>(nul)) - buffer.data()) + 1;
+  for (size_t k = static_cast<size_t>(static_cast<unsigned char*>(const_cast<void*>(nul)) -
+                                      buffer.data()) +
+                  1;
        k < buffer.size(); ++k)
-    if (buffer[k] != TestHost::kCanary) return ::testing::AssertionFailure() << "byte " << k << " written";
+    if (buffer[k] != TestHost::kCanary)
+      return ::testing::AssertionFailure() << "byte " << k << " written";
   return ::testing::AssertionSuccess();
 }
-
 
 }  // namespace
 
@@ -109,7 +113,8 @@ TEST_F(Dispatcher, InvalidParameterIndicesWriteNothing) {
     EXPECT_EQ(r, 0) << "idx " << idx;
   }
   // A null string asks whether conversion is supported.
-  for (int i = 0; i < kQuentaNumParams; ++i) EXPECT_EQ(host.Dispatch(effString2Parameter, i, 0, nullptr), 1);
+  for (int i = 0; i < kQuentaNumParams; ++i)
+    EXPECT_EQ(host.Dispatch(effString2Parameter, i, 0, nullptr), 1);
 }
 
 TEST_F(Dispatcher, ParameterStringsAreTerminatedAndBounded) {
@@ -117,8 +122,10 @@ TEST_F(Dispatcher, ParameterStringsAreTerminatedAndBounded) {
     for (float v : {0.0f, 0.5f, 1.0f}) {
       host.SetParameter(i, v);
       for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
-        ASSERT_TRUE(WritesWithin(host, opcode, i, kParamTextBytes)) << "opcode " << opcode << " param " << i;
-      ASSERT_TRUE(WritesWithin(host, effVendorSpecific, kVendorSpecificParamDisplay, kParamTextBytes, i, v))
+        ASSERT_TRUE(WritesWithin(host, opcode, i, kParamTextBytes))
+            << "opcode " << opcode << " param " << i;
+      ASSERT_TRUE(
+          WritesWithin(host, effVendorSpecific, kVendorSpecificParamDisplay, kParamTextBytes, i, v))
           << "param " << i;
     }
   }
@@ -131,7 +138,8 @@ TEST_F(Dispatcher, String2ParameterClampsToTheRange) {
     for (const char* text : {"nan", "inf", "-inf", "1e400", "", "   ", "x"}) {
       host.Dispatch(effString2Parameter, i, 0, const_cast<char*>(text));
       const float v = host.GetParameter(i);
-      ASSERT_TRUE(std::isfinite(v) && v >= 0.0f && v <= 1.0f) << "param " << i << " from \"" << text << "\": " << v;
+      ASSERT_TRUE(std::isfinite(v) && v >= 0.0f && v <= 1.0f)
+          << "param " << i << " from \"" << text << "\": " << v;
     }
     host.SetParameter(i, 0.5f);
     const VstIntPtr high = host.Dispatch(effString2Parameter, i, 0, const_cast<char*>("1e9"));
@@ -141,7 +149,8 @@ TEST_F(Dispatcher, String2ParameterClampsToTheRange) {
     EXPECT_EQ(high, low) << "param " << i;
     if (high == 1) {
       // One end of the range each (a negated display swaps them).
-      EXPECT_TRUE((highValue == 1.0f && lowValue == 0.0f) || (highValue == 0.0f && lowValue == 1.0f))
+      EXPECT_TRUE((highValue == 1.0f && lowValue == 0.0f) ||
+                  (highValue == 0.0f && lowValue == 1.0f))
           << "param " << i << ": " << highValue << ' ' << lowValue;
     } else {
       EXPECT_EQ(high, 0);
@@ -240,7 +249,8 @@ TEST_F(Dispatcher, SpeakerArrangements) {
   // Only the side asked for is given.
   EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, 0, &onlyOut), 1);
   EXPECT_EQ(onlyOut, out);
-  EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&onlyIn), nullptr), 1);
+  EXPECT_EQ(
+      host.Dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&onlyIn), nullptr), 1);
   EXPECT_EQ(onlyIn, in);
 
   VstSpeakerArrangement stereo{}, empty{}, many{};
@@ -249,11 +259,14 @@ TEST_F(Dispatcher, SpeakerArrangements) {
   empty.type = kSpeakerArrEmpty;
   many.type = kSpeakerArrUserDefined;
   many.numChannels = 8;
-  EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&empty), &stereo), 1);
+  EXPECT_EQ(
+      host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&empty), &stereo), 1);
   EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, 0, &stereo), 1);
-  EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&empty), nullptr), 1);
+  EXPECT_EQ(
+      host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&empty), nullptr), 1);
   // Hosts asking for more channels than exist: nothing beyond the real ones is touched.
-  EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&many), &many), 1);
+  EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&many), &many),
+            1);
   host.StartSession(48000.0f, 64);
   host.ProcessReplacing(64);
   for (int ch = 0; ch < 2; ++ch)

@@ -15,8 +15,9 @@ using namespace quenta_test;
 namespace {
 
 // Literal values, so that a wrong constant in the plug-in's own interface header shows too.
-constexpr VstInt32 kInstrumentFlags = 0x1131;  // editor, replacing, double replacing, program chunks, synth
-constexpr VstInt32 kMagic = 0x56737450;        // 'VstP'
+constexpr VstInt32 kInstrumentFlags =
+    0x1131;  // editor, replacing, double replacing, program chunks, synth
+constexpr VstInt32 kMagic = 0x56737450;  // 'VstP'
 
 void ExpectQuentaIdentity(const AEffect* e) {
   EXPECT_EQ(e->magic, kMagic);
@@ -56,7 +57,8 @@ TEST(Entry, AEffectAfterVSTPluginMainAndAfterOpen) {
 }
 
 TEST(Entry, OnlyTheEntryPointsAreExported) {
-  const std::string command = std::string("nm -D --defined-only '") + QUENTA_SO_PATH + "' 2>/dev/null";
+  const std::string command =
+      std::string("nm -D --defined-only '") + QUENTA_SO_PATH + "' 2>/dev/null";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) GTEST_SKIP() << "nm is not available";
   std::set<std::string> names;

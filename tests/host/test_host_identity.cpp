@@ -18,7 +18,8 @@ constexpr size_t kHostStringBuffer = 256;
 std::vector<VstInt32> IdentificationRequests(const TestHost& host) {
   std::vector<VstInt32> out;
   for (const HostCall& c : host.Calls())
-    if (c.opcode == audioMasterGetProductString || c.opcode == audioMasterGetVendorVersion) out.push_back(c.opcode);
+    if (c.opcode == audioMasterGetProductString || c.opcode == audioMasterGetVendorVersion)
+      out.push_back(c.opcode);
   return out;
 }
 
@@ -48,8 +49,9 @@ TEST(HostIdentification, ProductThenVersionOnceAtOpen) {
 TEST(HostIdentification, AnyVersionAnswerIsSafe) {
   // Guards the packing of huge decimal versions (major 32768 and up), which once shifted a
   // signed int out of range.
-  for (VstIntPtr version : {VstIntPtr{-1}, VstIntPtr{0}, VstIntPtr{INT_MIN}, VstIntPtr{99999999},
-                            VstIntPtr{100000000}, VstIntPtr{327680000}, VstIntPtr{INT_MAX}, VstIntPtr{1} << 40}) {
+  for (VstIntPtr version :
+       {VstIntPtr{-1}, VstIntPtr{0}, VstIntPtr{INT_MIN}, VstIntPtr{99999999}, VstIntPtr{100000000},
+        VstIntPtr{327680000}, VstIntPtr{INT_MAX}, VstIntPtr{1} << 40}) {
     TestHost host;
     host.Answers().productString = "Cubase VST";
     host.Answers().vendorVersion = version;
@@ -66,10 +68,14 @@ TEST(HostIdentification, StereoLimitedAndOfflineHostsStillGetBothOutputs) {
   const struct {
     const char* product;
     VstIntPtr level;
-  } cases[] = {{"Forte", kVstProcessLevelRealtime},     {"Adobe Audition", kVstProcessLevelUnknown},
-               {"Orion Platinum", kVstProcessLevelUnknown}, {"SAWStudio", kVstProcessLevelUnknown},
-               {"REAPER", kVstProcessLevelOffline},      {"Live", -1},
-               {"Bitwig Studio", 1000},                  {"VstManLib scanner", kVstProcessLevelUnknown},
+  } cases[] = {{"Forte", kVstProcessLevelRealtime},
+               {"Adobe Audition", kVstProcessLevelUnknown},
+               {"Orion Platinum", kVstProcessLevelUnknown},
+               {"SAWStudio", kVstProcessLevelUnknown},
+               {"REAPER", kVstProcessLevelOffline},
+               {"Live", -1},
+               {"Bitwig Studio", 1000},
+               {"VstManLib scanner", kVstProcessLevelUnknown},
                {"", kVstProcessLevelOffline}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.product);
@@ -89,6 +95,7 @@ TEST(HostIdentification, StereoLimitedAndOfflineHostsStillGetBothOutputs) {
     host.SendMidi({TestHost::Midi(0, 0x90, 60, 100)});
     host.ProcessReplacing(256);
     for (int ch = 0; ch < 2; ++ch)
-      for (float s : host.OutputF(ch)) ASSERT_TRUE(std::isfinite(s) && s != TestHost::kUnwrittenSample);
+      for (float s : host.OutputF(ch))
+        ASSERT_TRUE(std::isfinite(s) && s != TestHost::kUnwrittenSample);
   }
 }

@@ -34,7 +34,8 @@ class Midi : public ::testing::Test {
 }  // namespace
 
 TEST_F(Midi, EveryDeliveryIsTakenAndNothingIsEchoed) {
-  VstMidiEvent extras = TestHost::Midi(3, 0x91, 64, 80);  // every extra field of the host's event set
+  VstMidiEvent extras =
+      TestHost::Midi(3, 0x91, 64, 80);  // every extra field of the host's event set
   extras.midiData[3] = 0x55;
   extras.noteLength = 1000;
   extras.noteOffset = 7;
@@ -48,14 +49,17 @@ TEST_F(Midi, EveryDeliveryIsTakenAndNothingIsEchoed) {
   VstEvent unknown{};
   unknown.type = 99;
   std::vector<VstMidiEvent> kinds = {
-      TestHost::Midi(17, 0x93, 60, 100), TestHost::Midi(0, 0xB0, 7, 127),    TestHost::Midi(511, 0xE5, 0, 64),
-      TestHost::Midi(20, 0x83, 60, 0),   TestHost::Midi(30, 0xC2, 5, 0),     TestHost::Midi(40, 0xD1, 99, 0),
-      TestHost::Midi(50, 0xA4, 61, 33),  TestHost::Midi(-5, 0x80, 60, 0),    TestHost::Midi(0, 0xF8, 0, 0),
-      TestHost::Midi(1, 0x3C, 0x40, 0x7F), TestHost::Midi(2, 0xFF, 0xFF, 0xFF)};
+      TestHost::Midi(17, 0x93, 60, 100),  TestHost::Midi(0, 0xB0, 7, 127),
+      TestHost::Midi(511, 0xE5, 0, 64),   TestHost::Midi(20, 0x83, 60, 0),
+      TestHost::Midi(30, 0xC2, 5, 0),     TestHost::Midi(40, 0xD1, 99, 0),
+      TestHost::Midi(50, 0xA4, 61, 33),   TestHost::Midi(-5, 0x80, 60, 0),
+      TestHost::Midi(0, 0xF8, 0, 0),      TestHost::Midi(1, 0x3C, 0x40, 0x7F),
+      TestHost::Midi(2, 0xFF, 0xFF, 0xFF)};
   std::vector<VstMidiEvent> many;
   for (int i = 0; i < 2000; ++i)
     many.push_back(TestHost::Midi(i % 600, static_cast<uint8_t>((i % 2 ? 0x80 : 0x90) | (i % 16)),
-                                  static_cast<uint8_t>(i % 128), static_cast<uint8_t>(i % 2 ? 0 : 1 + i % 127)));
+                                  static_cast<uint8_t>(i % 128),
+                                  static_cast<uint8_t>(i % 2 ? 0 : 1 + i % 127)));
   auto pointers = [](std::vector<VstMidiEvent>& v) {
     std::vector<VstEvent*> p;
     for (VstMidiEvent& e : v) p.push_back(reinterpret_cast<VstEvent*>(&e));
@@ -68,7 +72,8 @@ TEST_F(Midi, EveryDeliveryIsTakenAndNothingIsEchoed) {
       {"every kind of short message", pointers(kinds)},
       {"2000 events", pointers(many)},
       {"extra bytes", {reinterpret_cast<VstEvent*>(&extras)}},
-      {"other types and null entries", {&audio, nullptr, reinterpret_cast<VstEvent*>(&note), &unknown, nullptr}},
+      {"other types and null entries",
+       {&audio, nullptr, reinterpret_cast<VstEvent*>(&note), &unknown, nullptr}},
       {"nothing", {}},
   };
   for (const auto& d : deliveries) {
@@ -86,7 +91,10 @@ TEST_F(Midi, OffsetsBeyondTheBlockAndHostsRefusingMidiOutput) {
   // Offsets at, after and far beyond the end of the coming block, and negative ones.
   host.Answers().processEventsResult = 0;
   for (int delta : {0, 511, 512, 513, 600, 100000, INT_MAX, -1, INT_MIN}) {
-    EXPECT_EQ(host.SendMidi({TestHost::Midi(delta, 0x90, 60, 100), TestHost::Midi(delta, 0x80, 60, 0)}), 1) << delta;
+    EXPECT_EQ(
+        host.SendMidi({TestHost::Midi(delta, 0x90, 60, 100), TestHost::Midi(delta, 0x80, 60, 0)}),
+        1)
+        << delta;
     ExpectFiniteBlocks("offset");
   }
 }

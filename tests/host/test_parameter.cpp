@@ -11,7 +11,8 @@ using namespace quenta_test;
 
 namespace {
 
-const std::vector<VstInt32> kInvalidIndices = {kQuentaNumParams, kQuentaNumParams + 1, -1, 1000, INT_MAX, INT_MIN};
+const std::vector<VstInt32> kInvalidIndices = {
+    kQuentaNumParams, kQuentaNumParams + 1, -1, 1000, INT_MAX, INT_MIN};
 
 class Parameters : public ::testing::Test {
  protected:
@@ -53,7 +54,8 @@ TEST_F(Parameters, ValuesRoundTripAndStayInRange) {
     for (float v : {-0.5f, -1e-6f, 1.000001f, 1.5f, 100.0f, -100.0f}) {
       host.SetParameter(i, v);
       const float read = host.GetParameter(i);
-      ASSERT_TRUE(std::isfinite(read) && read >= 0.0f && read <= 1.0f) << "param " << i << " set to " << v;
+      ASSERT_TRUE(std::isfinite(read) && read >= 0.0f && read <= 1.0f)
+          << "param " << i << " set to " << v;
     }
   }
   host.StartSession(48000.0f, 256);

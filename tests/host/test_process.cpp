@@ -36,7 +36,8 @@ template <typename T>
 
 // A short phrase played into every instance the same way, so outputs can be compared.
 void PlayPhrase(TestHost& host, int block) {
-  if (block == 0) host.SendMidi({TestHost::Midi(10, 0x90, 60, 100), TestHost::Midi(200, 0x90, 67, 90)});
+  if (block == 0)
+    host.SendMidi({TestHost::Midi(10, 0x90, 60, 100), TestHost::Midi(200, 0x90, 67, 90)});
   if (block == 3) host.SendMidi({TestHost::Midi(0, 0xE0, 0, 80), TestHost::Midi(100, 0xB0, 1, 64)});
   if (block == 6) host.SendMidi({TestHost::Midi(5, 0x80, 60, 0), TestHost::Midi(6, 0x90, 67, 0)});
 }
@@ -102,8 +103,10 @@ TEST(Process, FloatDoubleAndAccumulatingAgree) {
       for (int i = 0; i < kBlock; ++i) {
         const float expected = f.OutputF(ch)[i];
         peak = std::max(peak, std::fabs(expected));
-        ASSERT_EQ(static_cast<float>(d.OutputD(ch)[i]), expected) << "block " << b << " ch " << ch << " at " << i;
-        ASSERT_EQ(acc.OutputF(ch)[i], kPrefill + expected) << "block " << b << " ch " << ch << " at " << i;
+        ASSERT_EQ(static_cast<float>(d.OutputD(ch)[i]), expected)
+            << "block " << b << " ch " << ch << " at " << i;
+        ASSERT_EQ(acc.OutputF(ch)[i], kPrefill + expected)
+            << "block " << b << " ch " << ch << " at " << i;
       }
     }
   }
@@ -120,7 +123,8 @@ TEST(Process, UnevenBlocksChangingRatesAndNullInputsStaySilent) {
     ASSERT_TRUE(host.Instantiate()) << host.Error();
     host.StartSession(44100.0f, kBlock);
     host.SetNullInputs(nullInputs);
-    for (int n : {kBlock, 1, 7, 0, 511, 13, 44, 45, 256, kBlock, 3, 100, 88, 2, kBlock, 1, 7, 511}) {
+    for (int n :
+         {kBlock, 1, 7, 0, 511, 13, 44, 45, 256, kBlock, 3, 100, 88, 2, kBlock, 1, 7, 511}) {
       host.ProcessReplacing(n);
       for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsSilent(host.OutputF(ch), n)) << n;
       host.ProcessDoubleReplacing(n);
@@ -224,6 +228,7 @@ TEST(Process, AutomationBetweenBlocksStaysFinite) {
       host.SetParameter(param, static_cast<float>((seed >> 8) % 1001) / 1000.0f);
     }
     host.ProcessReplacing(256);
-    for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(Check(host.OutputF(ch), 256, false)) << "block " << b;
+    for (int ch = 0; ch < 2; ++ch)
+      ASSERT_TRUE(Check(host.OutputF(ch), 256, false)) << "block " << b;
   }
 }

@@ -20,7 +20,8 @@ void ExpectFiniteOutput(const TestHost& host, int frames) {
   for (int ch = 0; ch < 2; ++ch)
     for (int i = 0; i < frames; ++i) {
       const float s = host.OutputF(ch)[static_cast<size_t>(i)];
-      ASSERT_TRUE(std::isfinite(s) && s != TestHost::kUnwrittenSample) << "channel " << ch << " sample " << i;
+      ASSERT_TRUE(std::isfinite(s) && s != TestHost::kUnwrittenSample)
+          << "channel " << ch << " sample " << i;
     }
 }
 

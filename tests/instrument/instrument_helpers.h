@@ -20,7 +20,6 @@
 
 namespace quenta_test {
 
-
 // ---- MIDI shorthands (channel 0 unless given) -------------------------------------------
 
 inline VstMidiEvent NoteOn(int offset, int note, int velocity = 100, int channel = 0) {
@@ -59,7 +58,8 @@ constexpr int Global(int index) { return ~index; }
 // The built plug-in opened by the scripted host, sample rate and block size set, switched on.
 class Session {
  public:
-  explicit Session(double sampleRate = 48000.0, int blockSize = 512) : rate(sampleRate), maxBlock(blockSize) {
+  explicit Session(double sampleRate = 48000.0, int blockSize = 512)
+      : rate(sampleRate), maxBlock(blockSize) {
     ok = host.Instantiate();
     if (ok) host.StartSession(float(sampleRate), blockSize);
   }
@@ -149,8 +149,8 @@ class Session {
 // automation it reports are recorded here.
 struct DirectLog {
   std::vector<VstMidiEvent> sent;
-  std::vector<int> automated;   // parameter indices of audioMasterAutomate
-  std::vector<float> values;    // their values
+  std::vector<int> automated;  // parameter indices of audioMasterAutomate
+  std::vector<float> values;   // their values
 };
 inline DirectLog& Log() {
   static DirectLog log;
@@ -190,7 +190,8 @@ class Direct {
     Dispatch(effSetBlockSize, 0, blockSize);
     Dispatch(effMainsChanged, 0, 1);
   }
-  VstIntPtr Dispatch(VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f) {
+  VstIntPtr Dispatch(VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                     float opt = 0.0f) {
     AEffect* e = plug->GetAEffect();
     return e->dispatcher(e, op, index, value, ptr, opt);
   }
@@ -232,7 +233,9 @@ class Direct {
 
 // Frequency of a pitch in 1/128 semitone (0 = MIDI note 0): the equal-tempered note table
 // rounded to three decimals, interpolated linearly within the semitone.
-inline double NoteTableHz(int n) { return std::round(440.0 * std::pow(2.0, (n - 69) / 12.0) * 1000.0) / 1000.0; }
+inline double NoteTableHz(int n) {
+  return std::round(440.0 * std::pow(2.0, (n - 69) / 12.0) * 1000.0) / 1000.0;
+}
 inline double PitchHz(int pitch) {
   const int i = pitch >> 7, f = pitch & 127;
   return NoteTableHz(i) + (NoteTableHz(i + 1) - NoteTableHz(i)) * f / 128.0;
@@ -260,14 +263,19 @@ inline bool AllFinite(const std::vector<double>& x) {
 inline double CrossingHz(const std::vector<double>& x, int from, int count, double rate) {
   return audio::crossingFrequency(x.data() + from, count, rate);
 }
-inline double Rms(const std::vector<double>& x, int from, int count) { return audio::rms(x.data() + from, count); }
-inline double Peak(const std::vector<double>& x, int from, int count) { return audio::peak(x.data() + from, count); }
+inline double Rms(const std::vector<double>& x, int from, int count) {
+  return audio::rms(x.data() + from, count);
+}
+inline double Peak(const std::vector<double>& x, int from, int count) {
+  return audio::peak(x.data() + from, count);
+}
 
 // The envelope of render a relative to render b, sample by sample: a[i] / b[i] where b is
 // loud enough to divide by (NaN elsewhere). Voices take their waveform from the master
 // oscillators, which run from the reset on whatever the notes do, so two fresh instances
 // playing the same key differ only by their envelopes and gains.
-inline std::vector<double> EnvelopeRatio(const std::vector<double>& a, const std::vector<double>& b, double floor) {
+inline std::vector<double> EnvelopeRatio(const std::vector<double>& a, const std::vector<double>& b,
+                                         double floor) {
   std::vector<double> r(a.size(), std::nan(""));
   for (size_t i = 0; i < a.size() && i < b.size(); ++i)
     if (std::fabs(b[i]) > floor) r[i] = a[i] / b[i];

@@ -17,7 +17,8 @@ constexpr double kMs = kRate / 1000.0;  // samples per millisecond
 
 const Setting kGegOnTotalVca = {Global(kTVCASrc), "GE3+"};
 
-std::vector<double> Play(const std::vector<Setting>& settings, const std::vector<TimedEvent>& events, int frames) {
+std::vector<double> Play(const std::vector<Setting>& settings,
+                         const std::vector<TimedEvent>& events, int frames) {
   Session s(kRate, 512);
   EXPECT_TRUE(s.ok);
   s.Apply(settings);
@@ -26,7 +27,8 @@ std::vector<double> Play(const std::vector<Setting>& settings, const std::vector
 
 // Envelope of a patch relative to the default patch (attack 5 ms, sustain 1) holding the same
 // key from the same moment.
-std::vector<double> Envelope(const std::vector<Setting>& settings, const std::vector<TimedEvent>& events, int frames) {
+std::vector<double> Envelope(const std::vector<Setting>& settings,
+                             const std::vector<TimedEvent>& events, int frames) {
   std::vector<TimedEvent> held;
   for (const TimedEvent& e : events)
     if ((e.event.midiData[0] & 0xF0) == 0x90 && e.event.midiData[2] > 0) held.push_back(e);
@@ -50,7 +52,8 @@ const std::vector<TimedEvent> kHeld = {{0, NoteOn(0, 69)}};
 TEST(VoiceEnvelope, AttackTakesFiveMillisecondsAt0And891At0Point5) {
   // Reference: the key held since 0, so its envelope is at 1 when the measured note starts.
   const int t = 4800;
-  const std::vector<double> r = EnvelopeRatio(Play({}, {{t, NoteOn(0, 69)}}, t + 2400), Play({}, kHeld, t + 2400), 0.02);
+  const std::vector<double> r =
+      EnvelopeRatio(Play({}, {{t, NoteOn(0, 69)}}, t + 2400), Play({}, kHeld, t + 2400), 0.02);
   EXPECT_NEAR(SecondsTo(r, t, 0.9999, true), 0.005, 0.00005);
   // Half-way up well before that: the attack aims at 10/9.
   EXPECT_NEAR(RatioNear(r, t + 62), 0.5, 0.01);
@@ -85,7 +88,8 @@ TEST(VoiceEnvelope, ReleaseModesAndOverrideRelease) {
     const std::vector<double> r = Envelope(c.settings, events, off + int(seconds * kRate) + 2400);
     EXPECT_NEAR(RatioNear(r, off - 1), 1.0, 1e-9);
     EXPECT_NEAR(SecondsTo(r, off, 0.0, false), seconds, 0.0002 + seconds * 0.001);
-    EXPECT_NEAR(RatioNear(r, off + int(seconds * kRate / 2)), ReleaseLevel(seconds / 2, c.p), 0.003);
+    EXPECT_NEAR(RatioNear(r, off + int(seconds * kRate / 2)), ReleaseLevel(seconds / 2, c.p),
+                0.003);
   }
   // "Release" is 11.9 s long: half a second in, the level follows the same law.
   const std::vector<double> r = Envelope({{kEMRel, "Release"}}, events, off + 24000);
@@ -108,8 +112,8 @@ TEST(VoiceEnvelope, HoldIgnoresTheKeyUntilSwitchedOffOrReleasedByItsTrigger) {
     s.beforeBlock = [&](int start, int) {
       if (bySwitch && start == unhold) s.SetBlocks(kEMHold, "off");
     };
-    const std::vector<double> out =
-        s.RenderStream({{0, NoteOn(0, 69)}, {off, NoteOff(0, 69)}, {unhold, CC(0, 20, 127)}}, unhold + 2400, 480);
+    const std::vector<double> out = s.RenderStream(
+        {{0, NoteOn(0, 69)}, {off, NoteOff(0, 69)}, {unhold, CC(0, 20, 127)}}, unhold + 2400, 480);
     EXPECT_NEAR(Rms(out, unhold - 960, 960) / Rms(out, 1200, 960), 1.0, 0.01);
     EXPECT_TRUE(AllZero(out, unhold + 480, unhold + 2400));
   }
@@ -119,12 +123,14 @@ TEST(VoiceEnvelope, HoldIgnoresTheKeyUntilSwitchedOffOrReleasedByItsTrigger) {
   free.SetBlocks(kEMHold, "on");
   free.SetEntry(kTrg1Src, 20, 120);
   free.SetBlocks(kEMRSrc, "off");
-  const std::vector<double> out = free.RenderStream({{0, NoteOn(0, 69)}, {off, NoteOff(0, 69)}, {unhold, CC(0, 20, 127)}}, unhold + 2400);
+  const std::vector<double> out = free.RenderStream(
+      {{0, NoteOn(0, 69)}, {off, NoteOff(0, 69)}, {unhold, CC(0, 20, 127)}}, unhold + 2400);
   EXPECT_GT(Rms(out, unhold + 960, 960), 0.05);
 
   // With "Use Hold" on the hold waits for the (modulated) attack to pass 0.7: with "EM Atk" at
   // 0 it never engages and the key releases as usual.
-  const std::vector<double> u = Play({{kEMHold, "on"}}, {{0, NoteOn(0, 69)}, {off, NoteOff(0, 69)}}, 4800);
+  const std::vector<double> u =
+      Play({{kEMHold, "on"}}, {{0, NoteOn(0, 69)}, {off, NoteOff(0, 69)}}, 4800);
   EXPECT_TRUE(AllZero(u, off + 480, 4800));
 }
 
@@ -144,8 +150,11 @@ TEST(GeneralEnvelope, KeyboardTriggerStartsDelayAndAttack) {
 }
 
 TEST(GeneralEnvelope, AutoReleaseFallsIn891MillisecondsAtOneHalf) {
-  const std::vector<double> r = Envelope(
-      {kGegOnTotalVca, {Global(kGEGSrc1), "Mlt"}, {Global(kGEGAuto), "on"}, {Global(kGEGRel), "0.5"}}, kHeld, 48000);
+  const std::vector<double> r = Envelope({kGegOnTotalVca,
+                                          {Global(kGEGSrc1), "Mlt"},
+                                          {Global(kGEGAuto), "on"},
+                                          {Global(kGEGRel), "0.5"}},
+                                         kHeld, 48000);
   const int top = FirstRatioAtOrAbove(r, 0, 0.999);
   ASSERT_GT(top, 0);
   EXPECT_NEAR(SecondsTo(r, top, 0.0, false), 0.891, 0.001);

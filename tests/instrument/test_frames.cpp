@@ -56,7 +56,7 @@ TEST(FrameLogic, BlockSizesThatKeepFramesWholeGiveIdenticalSamples) {
   // Events in the middle of frames, a bend and a controller: all of it must land on the same
   // frame whatever the host block size, as long as blocks do not cut frames.
   const std::vector<TimedEvent> events = {
-      {100, NoteOn(0, 60)},   {1000, NoteOn(0, 67)},    {1500, CC(0, 1, 90)},
+      {100, NoteOn(0, 60)},   {1000, NoteOn(0, 67)},  {1500, CC(0, 1, 90)},
       {2222, Bend(0, 12000)}, {3000, NoteOff(0, 60)}, {4100, NoteOff(0, 67)},
   };
   const int frames = 9600;
@@ -178,7 +178,8 @@ TEST(MidiIntake, SustainPedalHoldsReleasedKeysUntilItIsLifted) {
 
   // A pedal that goes down after the key is up does not bring it back.
   Session late(kRate, 512);
-  std::vector<double> o2 = late.RenderStream({{0, NoteOn(0, 64)}, {2400, NoteOff(0, 64)}, {4800, CC(0, 64, 127)}}, 9600);
+  std::vector<double> o2 =
+      late.RenderStream({{0, NoteOn(0, 64)}, {2400, NoteOff(0, 64)}, {4800, CC(0, 64, 127)}}, 9600);
   EXPECT_TRUE(AllZero(o2, 2400 + 480, 9600));
 }
 

@@ -14,7 +14,8 @@ namespace {
 constexpr unsigned kFlushBits = 0x8040;  // flush-to-zero and denormals-are-zero in MXCSR
 
 // Envelope of "EM Atk" p relative to an attack of 0, rendered in host blocks of `block`.
-std::vector<double> AttackEnvelope(double p, int block, int frames, const std::vector<TimedEvent>& events) {
+std::vector<double> AttackEnvelope(double p, int block, int frames,
+                                   const std::vector<TimedEvent>& events) {
   auto render = [&](double attack) {
     Session s(48000.0, 512);
     EXPECT_TRUE(s.ok);

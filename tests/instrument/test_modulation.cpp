@@ -224,7 +224,8 @@ std::vector<int> ClockBursts(int clock, const char* rate, int frames,
 
 TEST(Clock, HostTempoTriggersTheGeneralEnvelope) {
   // "1/8": a short burst on every eighth (11025 samples).
-  const std::vector<int> onsets = ClockBursts(1, "1/8", 6 * 11025 + 2205, [](int start) { return start; });
+  const std::vector<int> onsets =
+      ClockBursts(1, "1/8", 6 * 11025 + 2205, [](int start) { return start; });
   ASSERT_GE(onsets.size(), 5u);
   for (size_t i = 1; i < onsets.size(); ++i) EXPECT_NEAR(onsets[i] - onsets[i - 1], 11025, 44);
   const double mean = double(onsets.back() - onsets.front()) / double(onsets.size() - 1);
@@ -245,8 +246,9 @@ TEST(Clock, ALoopJumpRestartsTheGrid) {
   // "1/4": bursts at 0 and 22050; the host loops back to the start at 1.8 beats (39690
   // samples), which re-anchors the grid there: bursts at 39690 and 39690 + 22050.
   const int jump = 39690;
-  const std::vector<int> onsets =
-      ClockBursts(2, "1/4", jump + 22050 + 4410, [&](int start) { return start < jump ? start : start - jump; });
+  const std::vector<int> onsets = ClockBursts(2, "1/4", jump + 22050 + 4410, [&](int start) {
+    return start < jump ? start : start - jump;
+  });
   ASSERT_EQ(onsets.size(), 4u);
   // Each burst starts after the GEG's 5 ms delay, within a frame of its grid point.
   const int delay = 221;

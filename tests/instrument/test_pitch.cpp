@@ -13,7 +13,8 @@ constexpr int kNote69 = 69 * 128;  // pitch of A 440
 
 // Plays one key on a fresh instance with the settings and the extra MIDI, and returns the
 // frequency measured over [2400, 12000) of the left channel.
-double PlayHz(int note, const std::vector<Setting>& settings, std::vector<VstMidiEvent> extra = {}) {
+double PlayHz(int note, const std::vector<Setting>& settings,
+              std::vector<VstMidiEvent> extra = {}) {
   Session s(kRate, 512);
   EXPECT_TRUE(s.ok);
   s.Apply(settings);
@@ -50,7 +51,12 @@ TEST(Pitch, FootagesTuningBendAndModulation) {
       {"Coarse +700", 69, {{kCoarse, "700"}}, {}, NoteTableHz(76), 0.05},
       {"Coarse -800", 69, {{kCoarse, "-800"}}, {}, NoteTableHz(61), 0.05},
       // Tune, fine and coarse add up: three times int(12.8).
-      {"all three", 69, {{kTuneA, "10"}, {kFine, "10"}, {kCoarse, "10"}}, {}, PitchHz(kNote69 + 36), 0.05},
+      {"all three",
+       69,
+       {{kTuneA, "10"}, {kFine, "10"}, {kCoarse, "10"}},
+       {},
+       PitchHz(kNote69 + 36),
+       0.05},
       // Full down is exactly -1: an octave below. Full up is 8191/8192 of the range: 1535
       // units, a 128th of a semitone short of the octave.
       {"bend down", 69, {{Global(kPBRange), "12"}}, {Bend(0, 0)}, 220.0, 0.05},
@@ -63,16 +69,36 @@ TEST(Pitch, FootagesTuningBendAndModulation) {
       // Data bytes are 7 bits: a set top bit is dropped (once note 197 played far up and the
       // wheel reached +3.0).
       {"note byte 0x80 | 69", 0x80 | 69, {}, {}, 440.0, 0.05},
-      {"bend bytes 0xFF", 69, {{Global(kPBRange), "12"}}, {TestHost::Midi(0, 0xE0, 0xFF, 0xFF)},
-       PitchHz(kNote69 + 1535), 0.1},
+      {"bend bytes 0xFF",
+       69,
+       {{Global(kPBRange), "12"}},
+       {TestHost::Midi(0, 0xE0, 0xFF, 0xFF)},
+       PitchHz(kNote69 + 1535),
+       0.1},
       // Frequency modulation by the constant source, one octave at 1536.
-      {"FM up", 69, {{kFMMod, "on"}, {kFMSrc, "+5V"}, {kFMGEG, "1536"}, {kFMRev, "Positive"}}, {}, 880.0, 0.1},
-      {"FM down", 69, {{kFMMod, "on"}, {kFMSrc, "+5V"}, {kFMGEG, "1536"}, {kFMRev, "Negative"}}, {}, 220.0, 0.05},
-      {"FM half", 69, {{kFMMod, "on"}, {kFMSrc, "+5V"}, {kFMGEG, "768"}, {kFMRev, "Positive"}}, {}, NoteTableHz(75), 0.1},
+      {"FM up",
+       69,
+       {{kFMMod, "on"}, {kFMSrc, "+5V"}, {kFMGEG, "1536"}, {kFMRev, "Positive"}},
+       {},
+       880.0,
+       0.1},
+      {"FM down",
+       69,
+       {{kFMMod, "on"}, {kFMSrc, "+5V"}, {kFMGEG, "1536"}, {kFMRev, "Negative"}},
+       {},
+       220.0,
+       0.05},
+      {"FM half",
+       69,
+       {{kFMMod, "on"}, {kFMSrc, "+5V"}, {kFMGEG, "768"}, {kFMRev, "Positive"}},
+       {},
+       NoteTableHz(75),
+       0.1},
       {"FM switched off", 69, {{kFMSrc, "+5V"}, {kFMGEG, "1536"}}, {}, 440.0, 0.05},
   };
   EXPECT_NEAR(PitchHz(kNote69 + 64), 453.082, 0.001);
-  for (const auto& c : cases) EXPECT_NEAR(PlayHz(c.note, c.settings, c.extra), c.hz, c.tolerance) << c.what;
+  for (const auto& c : cases)
+    EXPECT_NEAR(PlayHz(c.note, c.settings, c.extra), c.hz, c.tolerance) << c.what;
 }
 
 TEST(Pitch, LowKeysBelowTheFootageAreSilent) {

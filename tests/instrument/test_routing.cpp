@@ -298,7 +298,8 @@ TEST(Routing, LastKeyUpStopsTheGegButAllNotesOffDoesNot) {
 
 // Renders key 69 with the wheel at `wheel` and one selector set to `source` (Block A alone
 // when the selector is Block A's).
-std::vector<double> RenderWithWheel(int selector, const char* source, int wheel, int frames = 4800) {
+std::vector<double> RenderWithWheel(int selector, const char* source, int wheel,
+                                    int frames = 4800) {
   Session s(kRate, 512);
   EXPECT_TRUE(s.ok);
   if (selector < kNumBlocks * kBlockParamCount) s.SoloBlockA();
@@ -314,7 +315,8 @@ TEST(Routing, VcaSourcesScaleLinearlyAndSilenceAtZeroOrBelow) {
     ASSERT_GT(Rms(full, 0, 4800), 0.01);
     for (int wheel : {64, 32}) {
       const std::vector<double> part = RenderWithWheel(vca, "MW+", wheel);
-      for (int i = 0; i < 4800; ++i) ASSERT_NEAR(part[size_t(i)], full[size_t(i)] * wheel / 127.0, 1e-12) << wheel;
+      for (int i = 0; i < 4800; ++i)
+        ASSERT_NEAR(part[size_t(i)], full[size_t(i)] * wheel / 127.0, 1e-12) << wheel;
     }
     EXPECT_TRUE(AllZero(RenderWithWheel(vca, "MW+", 0), 0, 4800));
     EXPECT_TRUE(AllZero(RenderWithWheel(vca, "MW", 10), 0, 4800));  // below zero

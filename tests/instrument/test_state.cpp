@@ -170,7 +170,8 @@ TEST(State, OutOfRangeValuesAreLimited) {
 TEST(State, CopyBlockAToCKeepsCsOwnLevelSourcesAndSwitch) {
   Direct d;
   const int own[] = {kVolume, kVCAFSrc, kChEnable, kChGate};
-  for (int k = 0; k < kBlockParamCount; ++k) d.Set(BlockParam(kBlockA, k), SpreadValue(d.q(), BlockParam(kBlockA, k)));
+  for (int k = 0; k < kBlockParamCount; ++k)
+    d.Set(BlockParam(kBlockA, k), SpreadValue(d.q(), BlockParam(kBlockA, k)));
   d.Set(BlockParam(kBlockA, kPan), 0.2);
   d.Set(BlockParam(kBlockA, kMG1Freq), 100.0);
   d.Set(BlockParam(kBlockC, kVolume), 0.4);
@@ -194,7 +195,8 @@ TEST(State, CopyBlockAToCKeepsCsOwnLevelSourcesAndSwitch) {
   for (int i = 0; i < 2 * kBlockParamCount; ++i) EXPECT_EQ(d.Get(i), before[size_t(i)]);
   // The host heard of every parameter.
   for (int i = 0; i < kNumParams; ++i)
-    EXPECT_NE(std::find(Log().automated.begin(), Log().automated.end(), i), Log().automated.end()) << i;
+    EXPECT_NE(std::find(Log().automated.begin(), Log().automated.end(), i), Log().automated.end())
+        << i;
   // And the engine has the copies: C's MG1 now fires every 10 frames (100 Hz).
   d.Set(BlockParam(kBlockC, kMG1Host), 0.0);
   std::vector<int> at;

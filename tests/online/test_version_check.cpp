@@ -164,8 +164,8 @@ TEST(VersionCheck, TheInstrumentShowsTheVerdictAndOpensThePageOnlyOnYes) {
       {"newer, No", ok + "1310", 7, 0, kNew, newer + "\tNew version: \t1.3.10\n", false},
       {"newer, box closed", ok + "1205", 2, 0, kNew, newer, false},
       {"same", ok + "1204", 1, 0, kCheck, "Your version is up to date.", false},
-      {"error page", "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nNot Found", 1, -3,
-       kCheck, "Invalid call to 127.0.0.1.", false},
+      {"error page", "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nNot Found", 1, -3, kCheck,
+       "Invalid call to 127.0.0.1.", false},
       {"no service", "", 1, -1, kCheck, "An error occurred while contacting 127.0.0.1.", false},
   };
   IPlugVST* plug = MakePlug(IPlugInstanceInfo{});

@@ -14,9 +14,7 @@ PanelRig::PanelRig() : mQuenta(static_cast<Quenta*>(MakePlug(IPlugInstanceInfo{}
   mGui->OpenWindow(nullptr);
 }
 
-PanelRig::~PanelRig() {
-  mGui->CloseWindow();
-}
+PanelRig::~PanelRig() { mGui->CloseWindow(); }
 
 std::vector<IControl*> PanelRig::Find(int paramOrId) {
   std::vector<IControl*> found;

@@ -67,8 +67,9 @@ TEST(Commands, EveryOptionsItemReachesItsCommand) {
     setenv("QUENTA_VERSION_URL", "http://127.0.0.1:1/version", 1);
   };
   const std::string bank = "The Startup Bank is:\n~/start.fxb\n\nDo you really want to ";
-  const std::string ini = "The INI configuration file is:\n~/.config/AmberfoldMusic/quenta.ini"
-                          "\n\nDo you really want to ";
+  const std::string ini =
+      "The INI configuration file is:\n~/.config/AmberfoldMusic/quenta.ini"
+      "\n\nDo you really want to ";
   const struct {
     const char* item;
     std::function<void(PanelRig&, FreshHome&)> arrange;

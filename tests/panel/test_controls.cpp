@@ -132,9 +132,13 @@ TEST(Controls, InformationPanelExplainsThePatchHovered) {
   };
   const char *kBipolar = "Input: -5 to 5 Volt", *kTrigger = "Input: Trigger";
   const Case cases[] = {
-      {BlockParam(kBlockB, kFCSrc), 5, -1,
+      {BlockParam(kBlockB, kFCSrc),
+       5,
+       -1,
        {"LP Frequency", kBipolar, "Modulation Generator 1 A", "Output: -5 to 5 Volt"}},
-      {kTVCASrc, 3, -1,
+      {kTVCASrc,
+       3,
+       -1,
        {"Total VCA Modulation Source", "Input: 0 to 5 Volt", "General Envelope (positive)",
         "Output: -5 to 0 Volt"}},
       {kSHIn, 11, -1, {"Sample & Hold Input", kBipolar, "White Noise", "Output: -5 to 5 Volt"}},

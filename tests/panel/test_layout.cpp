@@ -77,7 +77,6 @@ TEST(Layout, OnlyTheKnownControlsOverlap) {
   EXPECT_EQ(overlaps, known);
 }
 
-
 // Where controls overlap the later one takes the click: (90, 590) lies on the next-program
 // button and inside the program control's rectangle, (230, 274) on "EM Hold" and "EM Rel". A
 // missing image must not change that (the program menu would open instead).

@@ -3,9 +3,6 @@
 
 #include "plugin/Hosts.h"
 
-
-
-
 namespace {
 
 TEST(LookUpHost, SubstringsOfTheLowerCasedProductName) {

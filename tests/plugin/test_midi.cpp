@@ -63,16 +63,23 @@ TEST(MidiDecode, PitchWheelSpansMinusOneToJustBelowOne) {
 ::testing::AssertionResult Bytes(const IMidiMsg& m, int offset, int status, int d1, int d2) {
   if (m.mOffset == offset && m.mStatus == status && m.mData1 == d1 && m.mData2 == d2)
     return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << m.mOffset << " " << int(m.mStatus) << " " << int(m.mData1) << " "
-                                       << int(m.mData2);
+  return ::testing::AssertionFailure()
+         << m.mOffset << " " << int(m.mStatus) << " " << int(m.mData1) << " " << int(m.mData2);
 }
 
 TEST(MidiBuild, PitchWheel) {
   const struct {
     double value;
     int d1, d2;
-  } cases[] = {{1.0, 127, 127}, {-1.0, 0, 0}, {0.0, 0, 64}, {0.5, 0, 96}, {-0.5, 0, 32},
-               {3.0, 127, 127}, {-2.0, 0, 0}, {-1.0 / 16384.0, 0, 64}, {8191.0 / 8192.0, 127, 127}};
+  } cases[] = {{1.0, 127, 127},
+               {-1.0, 0, 0},
+               {0.0, 0, 64},
+               {0.5, 0, 96},
+               {-0.5, 0, 32},
+               {3.0, 127, 127},
+               {-2.0, 0, 0},
+               {-1.0 / 16384.0, 0, 64},
+               {8191.0 / 8192.0, 127, 127}};
   for (const auto& c : cases) {
     IMidiMsg m(40, 0, 0, 0);
     m.MakePitchWheelMsg(c.value, 4);

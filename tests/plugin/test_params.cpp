@@ -43,11 +43,15 @@ TEST(ParamStepping, NonDoublesRoundHalfUpToTheStep) {
     IParam* p;
     double normalized, value;
   } cases[] = {
-      {&i, 0.44, 4.0}, {&i, 0.45, 5.0},  // 4.5 rounds up
+      {&i, 0.44, 4.0},
+      {&i, 0.45, 5.0},  // 4.5 rounds up
       // Half up, not away from zero: -2.5 becomes -2, +2.5 becomes 3.
-      {&s, 11.0 / 32.0, -2.0}, {&s, 21.0 / 32.0, 3.0},
-      {&b, 0.49, 0.0}, {&b, 0.5, 1.0},
-      {&e, 0.5, 2.0}, {&e, 1.0, 3.0},
+      {&s, 11.0 / 32.0, -2.0},
+      {&s, 21.0 / 32.0, 3.0},
+      {&b, 0.49, 0.0},
+      {&b, 0.5, 1.0},
+      {&e, 0.5, 2.0},
+      {&e, 1.0, 3.0},
       {&d, 0.4321, 4.321},  // doubles keep their value between steps
   };
   for (const auto& c : cases) {
@@ -73,8 +77,8 @@ TEST(ParamDisplay, PrecisionFollowsTheDecimalsOfTheStep) {
   const struct {
     double step;
     int precision;
-  } cases[] = {{1.0, 0}, {5.0, 0}, {0.1, 1}, {0.5, 1}, {0.01, 2}, {0.25, 2}, {0.001, 3},
-               {0.0001, 4}, {1e-6, 6}, {1e-9, 6}, {1.0 / 3.0, 6}};
+  } cases[] = {{1.0, 0},   {5.0, 0},    {0.1, 1},  {0.5, 1},  {0.01, 2},     {0.25, 2},
+               {0.001, 3}, {0.0001, 4}, {1e-6, 6}, {1e-9, 6}, {1.0 / 3.0, 6}};
   for (const auto& c : cases) {
     IParam p;
     p.InitDouble("P", 0.0, 0.0, 100.0, c.step);

@@ -17,7 +17,9 @@ inline Bytes varLen(uint32_t v) {
 
 inline void append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
 
-inline Bytes be32(uint32_t v) { return {(uint8_t)(v >> 24), (uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v}; }
+inline Bytes be32(uint32_t v) {
+  return {(uint8_t)(v >> 24), (uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v};
+}
 
 // One delta-timed event: the bytes are written as given (leave out the status for running status).
 struct Ev {
@@ -47,12 +49,16 @@ inline Bytes track(std::initializer_list<Ev> events, bool endOfTrack = true) {
 }
 
 inline Bytes header(int format, int tracks, int division) {
-  return chunk("MThd", {(uint8_t)(format >> 8), (uint8_t)format, (uint8_t)(tracks >> 8), (uint8_t)tracks,
-                        (uint8_t)(division >> 8), (uint8_t)division});
+  return chunk("MThd", {(uint8_t)(format >> 8), (uint8_t)format, (uint8_t)(tracks >> 8),
+                        (uint8_t)tracks, (uint8_t)(division >> 8), (uint8_t)division});
 }
 
 inline Bytes tempo(uint32_t microsPerQuarter) {
-  return {0xFF, 0x51, 0x03, (uint8_t)(microsPerQuarter >> 16), (uint8_t)(microsPerQuarter >> 8),
+  return {0xFF,
+          0x51,
+          0x03,
+          (uint8_t)(microsPerQuarter >> 16),
+          (uint8_t)(microsPerQuarter >> 8),
           (uint8_t)microsPerQuarter};
 }
 

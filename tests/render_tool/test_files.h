@@ -4,8 +4,8 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -36,8 +36,8 @@ inline void putFloat(std::vector<uint8_t>& b, float f) {
 }
 
 // A program file ("FPCh" chunk form, "FxCk" parameter form) up to its 28-byte name.
-inline std::vector<uint8_t> programHeader(const char* tag, uint32_t id, uint32_t version, uint32_t numParams,
-                                          const std::string& name) {
+inline std::vector<uint8_t> programHeader(const char* tag, uint32_t id, uint32_t version,
+                                          uint32_t numParams, const std::string& name) {
   std::vector<uint8_t> b;
   putTag(b, "CcnK");
   put32(b, 0);
@@ -50,8 +50,8 @@ inline std::vector<uint8_t> programHeader(const char* tag, uint32_t id, uint32_t
 }
 
 // The 156-byte header of a bank file ("FBCh" chunk form, "FxBk" parameter form).
-inline std::vector<uint8_t> bankHeader(const char* tag, uint32_t id, uint32_t version, uint32_t numPrograms,
-                                       uint32_t current) {
+inline std::vector<uint8_t> bankHeader(const char* tag, uint32_t id, uint32_t version,
+                                       uint32_t numPrograms, uint32_t current) {
   std::vector<uint8_t> b;
   putTag(b, "CcnK");
   put32(b, 0);

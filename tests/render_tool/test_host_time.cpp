@@ -23,7 +23,8 @@ TEST(HostCallback, TimeInfoFollowsTheTransport) {
   t.samplePos = 44100 * 3;
   t.playing = true;
   t.changed = false;
-  auto* ti = (VstTimeInfo*)PluginHost::callback(&effect, audioMasterGetTime, 0, kTimeFlags, nullptr, 0.0f);
+  auto* ti =
+      (VstTimeInfo*)PluginHost::callback(&effect, audioMasterGetTime, 0, kTimeFlags, nullptr, 0.0f);
   ASSERT_NE(ti, nullptr);
   EXPECT_EQ(ti->samplePos, 132300.0);
   EXPECT_EQ(ti->sampleRate, 44100.0);
@@ -36,11 +37,13 @@ TEST(HostCallback, TimeInfoFollowsTheTransport) {
   EXPECT_EQ(ti->flags & (kVstTransportChanged | kVstTransportCycleActive | kVstCyclePosValid), 0);
 
   t.samplePos = 44100 * 3 + 100;
-  ti = (VstTimeInfo*)PluginHost::callback(&effect, audioMasterGetTime, 0, kTimeFlags, nullptr, 0.0f);
+  ti =
+      (VstTimeInfo*)PluginHost::callback(&effect, audioMasterGetTime, 0, kTimeFlags, nullptr, 0.0f);
   EXPECT_DOUBLE_EQ(ti->barStartPos, 4.5);  // still in the fourth bar
   t.playing = false;
   t.changed = true;
-  ti = (VstTimeInfo*)PluginHost::callback(&effect, audioMasterGetTime, 0, kTimeFlags, nullptr, 0.0f);
+  ti =
+      (VstTimeInfo*)PluginHost::callback(&effect, audioMasterGetTime, 0, kTimeFlags, nullptr, 0.0f);
   EXPECT_EQ(ti->flags & (kVstTransportPlaying | kVstTransportChanged), kVstTransportChanged);
   EXPECT_EQ(host.timeQueries(), 3);
 }

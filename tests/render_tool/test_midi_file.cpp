@@ -41,14 +41,15 @@ std::vector<int> statusBytes(const MidiFile& m) {
 }
 
 TEST(MidiFile, RunningStatusRepeatsTheLastChannelStatus) {
-  MidiFile m = parseOk(smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 100}},
-                                                        {10, {62, 90}},         // running note-on
-                                                        {10, {60, 0}},          // running, velocity 0
-                                                        {0, {0xC3, 5}},         // one data byte
-                                                        {0, {7}},               // running program change
-                                                        {0, {0xD1, 99}},        // pressure: 1 byte
-                                                        {5, {0xE0, 0x00, 0x40}},
-                                                        {0, {0x7F, 0x7F}}})}));  // running bend
+  MidiFile m = parseOk(smf::file(0, kPpq,
+                                 {smf::track({{0, {0x90, 60, 100}},
+                                              {10, {62, 90}},   // running note-on
+                                              {10, {60, 0}},    // running, velocity 0
+                                              {0, {0xC3, 5}},   // one data byte
+                                              {0, {7}},         // running program change
+                                              {0, {0xD1, 99}},  // pressure: 1 byte
+                                              {5, {0xE0, 0x00, 0x40}},
+                                              {0, {0x7F, 0x7F}}})}));  // running bend
   ASSERT_EQ(m.events.size(), 8u);
   EXPECT_EQ(statusBytes(m), (std::vector<int>{0x90, 0x90, 0x90, 0xC3, 0xC3, 0xD1, 0xE0, 0xE0}));
   EXPECT_EQ(m.events[1].data[1], 62);
@@ -62,10 +63,11 @@ TEST(MidiFile, RunningStatusRepeatsTheLastChannelStatus) {
 }
 
 TEST(MidiFile, RunningStatusSurvivesMetaAndSysExEvents) {
-  MidiFile m = parseOk(smf::file(0, kPpq, {smf::track({{0, {0x91, 60, 100}},
-                                                        {0, {0xFF, 0x01, 0x02, 'h', 'i'}},
-                                                        {0, {0xF0, 0x02, 0x7E, 0xF7}},
-                                                        {1, {64, 80}}})}));
+  MidiFile m = parseOk(smf::file(0, kPpq,
+                                 {smf::track({{0, {0x91, 60, 100}},
+                                              {0, {0xFF, 0x01, 0x02, 'h', 'i'}},
+                                              {0, {0xF0, 0x02, 0x7E, 0xF7}},
+                                              {1, {64, 80}}})}));
   ASSERT_EQ(m.events.size(), 2u);  // the text and the SysEx are not passed on
   EXPECT_EQ(m.events[1].data[0], 0x91);
   EXPECT_EQ(m.events[1].data[1], 64);
@@ -73,13 +75,14 @@ TEST(MidiFile, RunningStatusSurvivesMetaAndSysExEvents) {
 
 TEST(MidiFile, TempoChangesTimeLaterEvents) {
   // 96 ticks at 120 bpm = 0.5 s, then 96 ticks at 60 bpm = 1 s, then 96 at 150 bpm = 0.4 s.
-  MidiFile m = parseOk(smf::file(0, kPpq, {smf::track({{0, smf::tempo(k120Bpm)},
-                                                        {0, {0x90, 60, 100}},
-                                                        {96, smf::tempo(k60Bpm)},
-                                                        {0, {0x90, 62, 100}},
-                                                        {48, {0x90, 64, 100}},
-                                                        {48, smf::tempo(k150Bpm)},
-                                                        {96, {0x90, 65, 100}}})}));
+  MidiFile m = parseOk(smf::file(0, kPpq,
+                                 {smf::track({{0, smf::tempo(k120Bpm)},
+                                              {0, {0x90, 60, 100}},
+                                              {96, smf::tempo(k60Bpm)},
+                                              {0, {0x90, 62, 100}},
+                                              {48, {0x90, 64, 100}},
+                                              {48, smf::tempo(k150Bpm)},
+                                              {96, {0x90, 65, 100}}})}));
   ASSERT_EQ(m.events.size(), 4u);
   EXPECT_DOUBLE_EQ(m.events[0].seconds, 0.0);
   EXPECT_DOUBLE_EQ(m.events[1].seconds, 0.5);
@@ -128,13 +131,15 @@ TEST(MidiFile, TimeSignatureAndSmpteDivision) {
 
   // 25 frames per second, 40 ticks per frame: 1000 ticks per second whatever the tempo.
   int division = ((256 - 25) << 8) | 40;
-  MidiFile m = parseOk(smf::file(0, division, {smf::track({{0, smf::tempo(k60Bpm)}, {250, {0x90, 60, 1}}})}));
+  MidiFile m = parseOk(
+      smf::file(0, division, {smf::track({{0, smf::tempo(k60Bpm)}, {250, {0x90, 60, 1}}})}));
   EXPECT_EQ(m.ticksPerQuarter, 0);
   EXPECT_DOUBLE_EQ(m.events[0].seconds, 0.25);
 }
 
 TEST(MidiFile, TrackWithoutEndOfTrackEndsWithItsChunk) {
-  MidiFile m = parseOk(smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 100}}, {96, {0x80, 60, 0}}}, false)}));
+  MidiFile m =
+      parseOk(smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 100}}, {96, {0x80, 60, 0}}}, false)}));
   EXPECT_EQ(m.events.size(), 2u);
   EXPECT_DOUBLE_EQ(m.lengthSeconds, 0.5);
 }
@@ -158,24 +163,31 @@ TEST(MidiFile, BrokenFilesAreRefusedWithTheirFault) {
   smf::append(missingTrack, smf::track({{0, {0x90, 60, 100}}}));
   Bytes cutHeader(good.begin(), good.begin() + 10);
   std::vector<Case> cases = {
-      {"text file", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!'}, "no MThd header"},
+      {"text file", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!'},
+       "no MThd header"},
       {"cut in the header", cutHeader, "no MThd header"},
       {"cut in a track", truncated, "track 1 is truncated"},
       {"missing track", missingTrack, "announces 2 tracks, the file holds 1"},
       {"format 2", smf::file(2, kPpq, {smf::track({})}), "format 2"},
       {"format 7", smf::file(7, kPpq, {smf::track({})}), "format 7"},
       {"division 0", smf::file(0, 0, {smf::track({})}), "time division"},
-      {"data byte first", smf::file(0, kPpq, {smf::track({{0, {60, 100}}})}), "without a preceding status"},
-      {"status in data", smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 0x90}}})}), "where a data byte belongs"},
-      {"event cut", smf::file(0, kPpq, {smf::track({{0, {0x90, 60}}}, false)}), "ends inside an event"},
+      {"data byte first", smf::file(0, kPpq, {smf::track({{0, {60, 100}}})}),
+       "without a preceding status"},
+      {"status in data", smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 0x90}}})}),
+       "where a data byte belongs"},
+      {"event cut", smf::file(0, kPpq, {smf::track({{0, {0x90, 60}}}, false)}),
+       "ends inside an event"},
       {"long delta", smf::file(0, kPpq, {smf::track({{0, {}}}, false)}), ""},
       {"SysEx too long", smf::file(0, kPpq, {smf::track({{0, {0xF0, 0x40, 1}}}, false)}), "SysEx"},
-      {"tempo length", smf::file(0, kPpq, {smf::track({{0, {0xFF, 0x51, 0x02, 1, 2}}})}), "tempo event"},
+      {"tempo length", smf::file(0, kPpq, {smf::track({{0, {0xFF, 0x51, 0x02, 1, 2}}})}),
+       "tempo event"},
       {"tempo zero", smf::file(0, kPpq, {smf::track({{0, smf::tempo(0)}})}), "tempo of 0"},
-      {"system message", smf::file(0, kPpq, {smf::track({{0, {0xF2, 1, 2}}})}), "system message 0xF2"},
+      {"system message", smf::file(0, kPpq, {smf::track({{0, {0xF2, 1, 2}}})}),
+       "system message 0xF2"},
   };
   // A variable-length number of five bytes.
-  cases[10].bytes = smf::file(0, kPpq, {smf::chunk("MTrk", {0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 1})});
+  cases[10].bytes =
+      smf::file(0, kPpq, {smf::chunk("MTrk", {0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 1})});
   cases[10].message = "longer than 4 bytes";
   for (const Case& c : cases) {
     std::string error = parseError(c.bytes);

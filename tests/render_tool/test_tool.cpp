@@ -4,13 +4,13 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
-#include <sys/wait.h>
 
 #include "smf_bytes.h"
 #include "test_files.h"
@@ -74,8 +74,9 @@ void expectOneLineError(const ToolRun& r, const std::string& what, int status = 
   EXPECT_TRUE(r.out.empty()) << r.out;
 }
 
-const smf::Bytes kShortSong =
-    smf::file(0, 96, {smf::track({{0, {0x90, 60, 100}}, {0, {0x90, 64, 100}}, {96, {0x80, 60, 0}}, {0, {64, 0}}})});
+const smf::Bytes kShortSong = smf::file(
+    0, 96,
+    {smf::track({{0, {0x90, 60, 100}}, {0, {0x90, 64, 100}}, {96, {0x80, 60, 0}}, {0, {64, 0}}})});
 
 TEST(Tool, RendersTheDemoPieceToItsLengthPlusTheTail) {
   qrender::MidiFile demo;
@@ -93,8 +94,8 @@ TEST(Tool, RendersTheDemoPieceToItsLengthPlusTheTail) {
   EXPECT_GE(firstKey->seconds, 0.1);
 
   TempDir dir;
-  ToolRun r = runTool({QUENTA_DEMO_MIDI, "-o", dir.File("demo.wav"), "-r", "44100", "-b", "300", "--tail", "0.5",
-                   "--bench"});
+  ToolRun r = runTool({QUENTA_DEMO_MIDI, "-o", dir.File("demo.wav"), "-r", "44100", "-b", "300",
+                       "--tail", "0.5", "--bench"});
   ASSERT_EQ(r.status, 0) << r.err;
   SF_INFO info = wavInfo(dir.File("demo.wav"));
   EXPECT_EQ(info.frames, qrender::secondsToFrame(demo.lengthSeconds, 44100) + 22050);
@@ -126,16 +127,20 @@ TEST(Tool, BadInputGivesOneLineAndNoFile) {
   writeFile(dir.File("short.mid"), kShortSong);
   smf::Bytes broken(kShortSong.begin(), kShortSong.end() - 6);
   writeFile(dir.File("broken.mid"), broken);
-  writeFile(dir.File("text.mid"), {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'd', 'i', ' ', 'f', 'i', 'l', 'e'});
+  writeFile(dir.File("text.mid"),
+            {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'd', 'i', ' ', 'f', 'i', 'l', 'e'});
   std::vector<uint8_t> foreign(160, 0);
   std::memcpy(foreign.data(), "CcnK\0\0\0\0FBCh\0\0\0\2xxxx", 20);
   foreign[159] = 4;  // chunk size 4
   foreign.insert(foreign.end(), {1, 2, 3, 4});
   writeFile(dir.File("foreign.fxb"), foreign);
 
-  expectOneLineError(runTool({dir.File("missing.mid"), "-o", out}), "missing.mid: No such file or directory");
-  expectOneLineError(runTool({dir.File("broken.mid"), "-o", out}), "broken.mid: track 1 is truncated");
-  expectOneLineError(runTool({dir.File("text.mid"), "-o", out}), "text.mid: not a Standard MIDI File");
+  expectOneLineError(runTool({dir.File("missing.mid"), "-o", out}),
+                     "missing.mid: No such file or directory");
+  expectOneLineError(runTool({dir.File("broken.mid"), "-o", out}),
+                     "broken.mid: track 1 is truncated");
+  expectOneLineError(runTool({dir.File("text.mid"), "-o", out}),
+                     "text.mid: not a Standard MIDI File");
   expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--set", "No Such Param=1"}),
                      "unknown parameter \"No Such Param\"");
   expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--set", "A:Cutoff=1.5"}),
@@ -144,22 +149,28 @@ TEST(Tool, BadInputGivesOneLineAndNoFile) {
                      "none.fxb: No such file or directory");
   expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--bank", dir.File("foreign.fxb")}),
                      "foreign bank: made for plug-in ID 'xxxx', this plug-in is 'qnta'");
-  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--program", dir.File("short.mid")}),
-                     "not a VST program file");
-  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "-p", "64"}), "program number 64 out of range (0 to 63)");
-  expectOneLineError(runTool({dir.File("short.mid"), "-o", dir.File("no/such/dir/out.wav")}), "no/such/dir");
-  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--plugin", dir.File("short.mid")}, false),
-                     "cannot load plug-in");
+  expectOneLineError(
+      runTool({dir.File("short.mid"), "-o", out, "--program", dir.File("short.mid")}),
+      "not a VST program file");
+  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "-p", "64"}),
+                     "program number 64 out of range (0 to 63)");
+  expectOneLineError(runTool({dir.File("short.mid"), "-o", dir.File("no/such/dir/out.wav")}),
+                     "no/such/dir");
+  expectOneLineError(
+      runTool({dir.File("short.mid"), "-o", out, "--plugin", dir.File("short.mid")}, false),
+      "cannot load plug-in");
   expectOneLineError(runTool({dir.File("short.mid"), "-r", "22"}), "sample rate", 2);
   expectOneLineError(runTool({"--list-params", "--wrong"}), "unknown option --wrong", 2);
-  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"broken.mid", "foreign.fxb", "short.mid", "text.mid"}));
+  EXPECT_EQ(dir.Entries(),
+            (std::vector<std::string>{"broken.mid", "foreign.fxb", "short.mid", "text.mid"}));
 }
 
 TEST(Tool, FailedRunKeepsAnExistingOutput) {
   TempDir dir;
   writeFile(dir.File("short.mid"), kShortSong);
   writeFile(dir.File("out.wav"), {'o', 'l', 'd'});
-  ToolRun r = runTool({dir.File("short.mid"), "-o", dir.File("out.wav"), "--set", "Final=not a number"});
+  ToolRun r =
+      runTool({dir.File("short.mid"), "-o", dir.File("out.wav"), "--set", "Final=not a number"});
   EXPECT_NE(r.status, 0);
   EXPECT_EQ(slurp(dir.File("out.wav")), "old");
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"out.wav", "short.mid"}));
@@ -167,8 +178,8 @@ TEST(Tool, FailedRunKeepsAnExistingOutput) {
 
 TEST(Tool, ListParamsWithSettingsByName) {
   // Every parameter on a line of its own: index, Block letter or "global", name, value.
-  ToolRun r = runTool({"--list-params", "--set", "A:Cutoff=0.4", "--set", "TVCA Src=GE3+", "--set", "B:Waveform=Square",
-                       "--set", "PB Range=-12"});
+  ToolRun r = runTool({"--list-params", "--set", "A:Cutoff=0.4", "--set", "TVCA Src=GE3+", "--set",
+                       "B:Waveform=Square", "--set", "PB Range=-12"});
   ASSERT_EQ(r.status, 0) << r.err;
   std::istringstream in(r.out);
   std::vector<std::string> lines;
@@ -177,7 +188,8 @@ TEST(Tool, ListParamsWithSettingsByName) {
   for (int n = 0; n < 229; ++n) {
     int index = -1;
     char where[16] = {0};
-    ASSERT_EQ(std::sscanf(lines[size_t(n)].c_str(), "%d %15s", &index, where), 2) << lines[size_t(n)];
+    ASSERT_EQ(std::sscanf(lines[size_t(n)].c_str(), "%d %15s", &index, where), 2)
+        << lines[size_t(n)];
     EXPECT_EQ(index, n);
     EXPECT_EQ(where, n < 183 ? std::string(1, char('A' + n / 61)) : "global") << lines[size_t(n)];
   }
@@ -212,7 +224,9 @@ TEST(Tool, ChannelPlaysOnlyItsPartAndMixAddsToTheFile) {
   TempDir dir;
   // Two notes on MIDI channel 2 (status 0x91), none elsewhere.
   const smf::Bytes song = smf::file(
-      0, 96, {smf::track({{0, {0x91, 57, 100}}, {0, {0x91, 64, 100}}, {96, {0x81, 57, 0}}, {0, {0x81, 64, 0}}})});
+      0, 96,
+      {smf::track(
+          {{0, {0x91, 57, 100}}, {0, {0x91, 64, 100}}, {96, {0x81, 57, 0}}, {0, {0x81, 64, 0}}})});
   writeFile(dir.File("song.mid"), song);
   const std::vector<std::string> common = {dir.File("song.mid"), "--tail", "0.2", "-q"};
   auto run = [&](std::vector<std::string> extra) {
@@ -234,7 +248,8 @@ TEST(Tool, ChannelPlaysOnlyItsPartAndMixAddsToTheFile) {
   EXPECT_GT(peak, 0.01f);
 
   // Mixing the same render in again doubles every sample; a longer file keeps its length.
-  ToolRun mixed = runTool({dir.File("song.mid"), "--tail", "0.2", "-o", dir.File("all.wav"), "--mix"});
+  ToolRun mixed =
+      runTool({dir.File("song.mid"), "--tail", "0.2", "-o", dir.File("all.wav"), "--mix"});
   ASSERT_EQ(mixed.status, 0) << mixed.err;
   EXPECT_NE(mixed.out.find("mixed into"), std::string::npos) << mixed.out;
   const std::vector<float> twice = wavSamples(dir.File("all.wav"));
@@ -256,7 +271,10 @@ TEST(Tool, HostBlockSizesGiveTheSameFileAndKeysSoundOnTime) {
             smf::file(0, 96, {smf::track({{48, {0x90, 60, 100}}, {96, {0x80, 60, 0}}})}));
   for (const char* block : {"48", "480", "512"})
     ASSERT_EQ(runTool({dir.File("key.mid"), "-q", "--tail", "0.1", "-b", block, "-o",
-                       dir.File(std::string(block) + ".wav")}).status, 0) << block;
+                       dir.File(std::string(block) + ".wav")})
+                  .status,
+              0)
+        << block;
   const std::vector<float> a = wavSamples(dir.File("48.wav"));
   EXPECT_EQ(wavSamples(dir.File("480.wav")), a);
   const std::vector<float> c = wavSamples(dir.File("512.wav"));

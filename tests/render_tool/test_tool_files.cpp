@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
-#include <sys/wait.h>
 
 #include "test_files.h"
 #include "tools/quenta_render/render.h"
@@ -41,7 +41,8 @@ std::string listLine(const std::string& listing, int index) {
 }
 
 std::string listWith(const std::vector<std::string>& args, const TempDir& dir) {
-  std::string cmd = std::string(QUENTA_RENDER_EXE) + " --plugin '" + QUENTA_SO_PATH + "' --list-params";
+  std::string cmd =
+      std::string(QUENTA_RENDER_EXE) + " --plugin '" + QUENTA_SO_PATH + "' --list-params";
   for (const std::string& a : args) cmd += " '" + a + "'";
   cmd += " >'" + dir.File("list.txt") + "' 2>&1";
   int rc = std::system(cmd.c_str());
@@ -69,27 +70,31 @@ TEST_F(RealPlugin, ProgramAndBankFilesComeBackThroughTheTool) {
 
   // Program, chunk form: the plug-in's program chunk embedded after the header.
   Bytes state = chunkOf(host, 1);
-  Bytes fxp = programHeader("FPCh", (uint32_t)e->uniqueID, (uint32_t)e->version, (uint32_t)e->numParams, "From test");
+  Bytes fxp = programHeader("FPCh", (uint32_t)e->uniqueID, (uint32_t)e->version,
+                            (uint32_t)e->numParams, "From test");
   put32(fxp, (uint32_t)state.size());
   fxp.insert(fxp.end(), state.begin(), state.end());
   writeFile(dir.File("chunk.fxp"), fxp);
 
   // Program, parameter form: every normalised value as a big-endian float.
-  Bytes params = programHeader("FxCk", (uint32_t)e->uniqueID, (uint32_t)e->version, (uint32_t)e->numParams, "Params");
+  Bytes params = programHeader("FxCk", (uint32_t)e->uniqueID, (uint32_t)e->version,
+                               (uint32_t)e->numParams, "Params");
   for (int i = 0; i < e->numParams; ++i) putFloat(params, host.getParameter(i));
   writeFile(dir.File("params.fxp"), params);
 
   // Bank, chunk form.
   Bytes bankChunk = chunkOf(host, 0);
-  Bytes fxb = bankHeader("FBCh", (uint32_t)e->uniqueID, (uint32_t)e->version, (uint32_t)e->numPrograms, 0);
+  Bytes fxb =
+      bankHeader("FBCh", (uint32_t)e->uniqueID, (uint32_t)e->version, (uint32_t)e->numPrograms, 0);
   put32(fxb, (uint32_t)bankChunk.size());
   fxb.insert(fxb.end(), bankChunk.begin(), bankChunk.end());
   writeFile(dir.File("bank.fxb"), fxb);
 
   // The value column starts at 25 (see listParams).
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"--program", dir.File("chunk.fxp")},
-                                               std::vector<std::string>{"--program", dir.File("params.fxp")},
-                                               std::vector<std::string>{"--bank", dir.File("bank.fxb")}}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--program", dir.File("chunk.fxp")},
+        std::vector<std::string>{"--program", dir.File("params.fxp")},
+        std::vector<std::string>{"--bank", dir.File("bank.fxb")}}) {
     std::string line = listLine(listWith(args, dir), kFinal);
     EXPECT_EQ(line.substr(25), changed) << args[1];
   }

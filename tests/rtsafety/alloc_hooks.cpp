@@ -8,7 +8,8 @@
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define QUENTA_ALLOC_HOOKS 0
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
 #define QUENTA_ALLOC_HOOKS 0
 #endif
 #endif
@@ -58,7 +59,8 @@ void Succeed() { tFailBytes = 0; }
 namespace {
 // True when an allocation of this size is to fail.
 bool Fails(size_t bytes) {
-  if (quenta_test::alloc_hooks::tFailBytes == 0 || bytes != quenta_test::alloc_hooks::tFailBytes) return false;
+  if (quenta_test::alloc_hooks::tFailBytes == 0 || bytes != quenta_test::alloc_hooks::tFailBytes)
+    return false;
   if (quenta_test::alloc_hooks::tFailAllowed > 0) {
     --quenta_test::alloc_hooks::tFailAllowed;
     return false;
@@ -155,7 +157,9 @@ void CountedDelete(void* p) noexcept {
 void* operator new(size_t size) { return CountedNew(size); }
 void* operator new[](size_t size) { return CountedNew(size); }
 void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedNewNoThrow(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return CountedNewNoThrow(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+  return CountedNewNoThrow(size);
+}
 void operator delete(void* p) noexcept { CountedDelete(p); }
 void operator delete[](void* p) noexcept { CountedDelete(p); }
 void operator delete(void* p, size_t) noexcept { CountedDelete(p); }

@@ -9,9 +9,9 @@
 // is prepared beforehand and allocates nothing itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -34,14 +34,15 @@ constexpr float kRate = 48000.0f;
 constexpr int kBlock = 512;
 constexpr int kMaxEvents = 256;
 
-#define SKIP_WITHOUT_HOOKS() \
-  if (!alloc_hooks::Available()) GTEST_SKIP() << "allocation hooks are left out of sanitizer builds"
+#define SKIP_WITHOUT_HOOKS()                                                                   \
+  if (!alloc_hooks::Available()) GTEST_SKIP() << "allocation hooks are left out of sanitizer " \
+                                                 "builds"
 
 ::testing::AssertionResult NoAllocation(const char* what, const alloc_hooks::Counts& c) {
   if (c.total() == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << what << ": " << c.mallocs << " malloc-family calls, " << c.frees
-                                       << " frees, " << c.news << " operator new, " << c.deletes
-                                       << " operator delete on the audio thread";
+  return ::testing::AssertionFailure()
+         << what << ": " << c.mallocs << " malloc-family calls, " << c.frees << " frees, " << c.news
+         << " operator new, " << c.deletes << " operator delete on the audio thread";
 }
 
 // A host's audio thread: a transport that runs, an event list and output buffers made once,
@@ -60,7 +61,8 @@ class AudioThread {
     a.timeInfo.tempo = 123.0;
     a.timeInfo.timeSigNumerator = 4;
     a.timeInfo.timeSigDenominator = 4;
-    a.timeInfo.flags = kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid | kVstBarsValid | kVstTimeSigValid;
+    a.timeInfo.flags =
+        kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid | kVstBarsValid | kVstTimeSigValid;
   }
 
   void Add(int offset, uint8_t status, uint8_t data1, uint8_t data2) {
@@ -72,7 +74,8 @@ class AudioThread {
   alloc_hooks::Counts Block(bool useDouble) {
     VstEvents* list = reinterpret_cast<VstEvents*>(mEventList.data());
     list->numEvents = mCount;
-    for (int i = 0; i < mCount; ++i) list->events[i] = reinterpret_cast<VstEvent*>(&mEvents[size_t(i)]);
+    for (int i = 0; i < mCount; ++i)
+      list->events[i] = reinterpret_cast<VstEvent*>(&mEvents[size_t(i)]);
     float* outF[2] = {mLeftF.data(), mRightF.data()};
     double* outD[2] = {mLeftD.data(), mRightD.data()};
 
@@ -123,12 +126,15 @@ void BusyPatch(TestHost& host) {
     int k;
     const char* text;
   };
-  const Setting block[] = {{kFMMod, "on"},  {kFMMG1, "100"}, {kFCMod, "on"},     {kFCMG1, "0.2"},
-                           {kMG1Freq, "300"}, {kRSInt, "0.5"}, {kAMMod, "on"},   {kAMInt, "0.5"},
-                           {kPeak, "0.4"},  {kCutoff, "0.6"}, {kEMRel, "Release"}, {kFCSrc, "S/H"}};
+  const Setting block[] = {{kFMMod, "on"},   {kFMMG1, "100"},     {kFCMod, "on"},
+                           {kFCMG1, "0.2"},  {kMG1Freq, "300"},   {kRSInt, "0.5"},
+                           {kAMMod, "on"},   {kAMInt, "0.5"},     {kPeak, "0.4"},
+                           {kCutoff, "0.6"}, {kEMRel, "Release"}, {kFCSrc, "S/H"}};
   for (int b = 0; b < kNumBlocks; ++b)
     for (const Setting& s : block)
-      ASSERT_EQ(host.Dispatch(effString2Parameter, BlockParam(b, s.k), 0, const_cast<char*>(s.text)), 1) << s.text;
+      ASSERT_EQ(
+          host.Dispatch(effString2Parameter, BlockParam(b, s.k), 0, const_cast<char*>(s.text)), 1)
+          << s.text;
   ASSERT_EQ(host.Dispatch(effString2Parameter, kSHIn, 0, const_cast<char*>("Rnd")), 1);
   ASSERT_EQ(host.Dispatch(effString2Parameter, kPBRange, 0, const_cast<char*>("12")), 1);
 }
@@ -216,7 +222,8 @@ TEST_F(AudioThreadTest, BusyStreamAtFullPolyphonyAllocatesNothing) {
   for (; n < 4 + 256; ++n) {
     BusyStream(*audio, n, held);
     const bool useDouble = n % 2 == 1;
-    ASSERT_TRUE(NoAllocation(useDouble ? "double block" : "float block", audio->Block(useDouble))) << "block " << n;
+    ASSERT_TRUE(NoAllocation(useDouble ? "double block" : "float block", audio->Block(useDouble)))
+        << "block " << n;
   }
   EXPECT_GT(audio->Peak(), 0.05) << "the stream should be sounding";
 }
@@ -226,8 +233,8 @@ TEST_F(AudioThreadTest, AutomationFromTheAudioThreadAllocatesNothing) {
   // Continuous parameters a host typically automates, in every Block, and the globals.
   std::vector<int> automated = {kFinal, kGEGAtk, kGEGRel, kVP1A, kAtn1, kLag1, kSHFreq};
   for (int b = 0; b < kNumBlocks; ++b)
-    for (int k : {kCutoff, kPeak, kExpand, kFCBal, kEMAtk, kEMDcy, kEMSus, kMG1Freq, kMG2Freq, kVolume, kPan,
-                  kRSInt, kRSFreq1, kAMInt, kTuneA, kFine, kCoarse, kFMMG1, kPWMInt})
+    for (int k : {kCutoff, kPeak, kExpand, kFCBal, kEMAtk, kEMDcy, kEMSus, kMG1Freq, kMG2Freq,
+                  kVolume, kPan, kRSInt, kRSFreq1, kAMInt, kTuneA, kFine, kCoarse, kFMMG1, kPWMInt})
       automated.push_back(BlockParam(b, k));
   // Warm-up: one change of each.
   for (int index : automated) audio->Automate(index, 0.5f);
@@ -237,7 +244,8 @@ TEST_F(AudioThreadTest, AutomationFromTheAudioThreadAllocatesNothing) {
       ASSERT_TRUE(NoAllocation("setParameter", audio->Automate(automated[i], value)))
           << "parameter " << automated[i] << " to " << value;
     }
-    ASSERT_TRUE(NoAllocation("block after automation", audio->Block(step % 2 == 0))) << "step " << step;
+    ASSERT_TRUE(NoAllocation("block after automation", audio->Block(step % 2 == 0)))
+        << "step " << step;
   }
 }
 
@@ -319,14 +327,16 @@ TEST_F(AudioThreadTest, AnOpenEditorAddsNothingToTheAudioThread) {
       }
       host.Dispatch(effEditClose);
     });
-    for (int i = 0; i < 500 && !opened; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 500 && !opened; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_TRUE(opened.load());
     for (int n = 0; n < 4; ++n) audio->Block(n % 2 == 1);
     for (int n = 4; n < 4 + 128; ++n) {
       if (n % 8 == 0) rig.MoveInto(window, 100 + n, 100);
       BusyStream(*audio, n, held);
       EXPECT_TRUE(NoAllocation("block", audio->Block(n % 2 == 1))) << "block " << n;
-      EXPECT_TRUE(NoAllocation("setParameter", audio->Automate(BlockParam(kBlockA, kCutoff), float(n % 16) / 16.0f)));
+      EXPECT_TRUE(NoAllocation(
+          "setParameter", audio->Automate(BlockParam(kBlockA, kCutoff), float(n % 16) / 16.0f)));
     }
     stop = true;
     ui.join();

@@ -28,7 +28,8 @@ double toneAmplitude(const double* x, int n, double freq, double sampleRate);
 
 inline double rms(const std::vector<double>& x) { return rms(x.data(), int(x.size())); }
 inline double peak(const std::vector<double>& x) { return peak(x.data(), int(x.size())); }
-inline double crossingFrequency(const std::vector<double>& x, double sampleRate, bool rising = true) {
+inline double crossingFrequency(const std::vector<double>& x, double sampleRate,
+                                bool rising = true) {
   return crossingFrequency(x.data(), int(x.size()), sampleRate, rising);
 }
 

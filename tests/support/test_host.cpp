@@ -18,10 +18,10 @@ using EntryProc = AEffect* (*)(audioMasterCallback);
 // it is called with. While an entry point runs, the AEffect is not yet known to the host; calls
 // made then go to the host being constructed, and instances are constructed one at a time.
 struct Registry {
-  std::mutex mutex;                     // guards hosts and constructing (held only briefly)
+  std::mutex mutex;  // guards hosts and constructing (held only briefly)
   std::map<const AEffect*, TestHost*> hosts;
   TestHost* constructing = nullptr;
-  std::mutex constructMutex;            // held for the whole entry-point call
+  std::mutex constructMutex;  // held for the whole entry-point call
   std::atomic<int> orphanCalls{0};
 };
 
@@ -114,7 +114,8 @@ bool TestHost::Instantiate(Entry entry) {
   return true;
 }
 
-VstIntPtr TestHost::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+VstIntPtr TestHost::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                             float opt) {
   if (!mEffect) return 0;
   if (opcode == effClose) return Close();
   return mEffect->dispatcher(mEffect, opcode, index, value, ptr, opt);
@@ -136,8 +137,8 @@ void TestHost::StartSession(float sampleRate, int blockSize) {
   MainsChanged(true);
 }
 
-std::string TestHost::GetString(VstInt32 opcode, VstInt32 index, size_t bufferSize, VstIntPtr* result,
-                                VstIntPtr value, float opt) {
+std::string TestHost::GetString(VstInt32 opcode, VstInt32 index, size_t bufferSize,
+                                VstIntPtr* result, VstIntPtr value, float opt) {
   std::vector<char> buffer(std::max<size_t>(bufferSize, 1), static_cast<char>(kCanary));
   VstIntPtr r = Dispatch(opcode, index, value, buffer.data(), opt);
   if (result) *result = r;
@@ -145,7 +146,9 @@ std::string TestHost::GetString(VstInt32 opcode, VstInt32 index, size_t bufferSi
   return std::string(buffer.begin(), end);
 }
 
-float TestHost::GetParameter(int index) { return mEffect ? mEffect->getParameter(mEffect, index) : 0.0f; }
+float TestHost::GetParameter(int index) {
+  return mEffect ? mEffect->getParameter(mEffect, index) : 0.0f;
+}
 
 void TestHost::SetParameter(int index, float value) {
   if (mEffect) mEffect->setParameter(mEffect, index, value);
@@ -200,14 +203,16 @@ void TestHost::ProcessReplacing(int frames) {
   if (!mEffect) return;
   PrepareBuffers(frames);
   for (auto& b : mOutF) std::fill(b.begin(), b.end(), kUnwrittenSample);
-  mEffect->processReplacing(mEffect, mNullInputs ? nullptr : mInPtrF.data(), mOutPtrF.data(), frames);
+  mEffect->processReplacing(mEffect, mNullInputs ? nullptr : mInPtrF.data(), mOutPtrF.data(),
+                            frames);
 }
 
 void TestHost::ProcessDoubleReplacing(int frames) {
   if (!mEffect) return;
   PrepareBuffers(frames);
   for (auto& b : mOutD) std::fill(b.begin(), b.end(), static_cast<double>(kUnwrittenSample));
-  mEffect->processDoubleReplacing(mEffect, mNullInputs ? nullptr : mInPtrD.data(), mOutPtrD.data(), frames);
+  mEffect->processDoubleReplacing(mEffect, mNullInputs ? nullptr : mInPtrD.data(), mOutPtrD.data(),
+                                  frames);
 }
 
 void TestHost::FillOutputs(float value, int frames) {
@@ -329,10 +334,8 @@ VstIntPtr TestHost::Answer(HostCall& call, void* ptr) {
     return answer;
   }
   switch (call.opcode) {
-    case audioMasterVersion:
-      return mAnswers.vstVersion;
-    case audioMasterWantMidi:
-      return mAnswers.wantMidiResult;
+    case audioMasterVersion: return mAnswers.vstVersion;
+    case audioMasterWantMidi: return mAnswers.wantMidiResult;
     case audioMasterGetTime:
       if (!mAnswers.hasTimeInfo) return 0;
       mTimeInfoOut = mAnswers.timeInfo;
@@ -340,16 +343,13 @@ VstIntPtr TestHost::Answer(HostCall& call, void* ptr) {
     case audioMasterProcessEvents:
       CaptureEvents(static_cast<const VstEvents*>(ptr));
       return mAnswers.processEventsResult;
-    case audioMasterGetSampleRate:
-      return mAnswers.sampleRate;
-    case audioMasterGetBlockSize:
-      return mAnswers.blockSize;
-    case audioMasterGetCurrentProcessLevel:
-      return mAnswers.processLevel;
+    case audioMasterGetSampleRate: return mAnswers.sampleRate;
+    case audioMasterGetBlockSize: return mAnswers.blockSize;
+    case audioMasterGetCurrentProcessLevel: return mAnswers.processLevel;
     case audioMasterGetVendorString:
     case audioMasterGetProductString: {
-      const std::string& s =
-          call.opcode == audioMasterGetVendorString ? mAnswers.vendorString : mAnswers.productString;
+      const std::string& s = call.opcode == audioMasterGetVendorString ? mAnswers.vendorString
+                                                                       : mAnswers.productString;
       if (!ptr || mAnswers.stringLimit == 0) return 0;
       const size_t n = std::min(s.size(), mAnswers.stringLimit - 1);
       std::memcpy(ptr, s.data(), n);
@@ -357,8 +357,7 @@ VstIntPtr TestHost::Answer(HostCall& call, void* ptr) {
       call.text.assign(s.data(), n);
       return n > 0 ? 1 : 0;
     }
-    case audioMasterGetVendorVersion:
-      return mAnswers.vendorVersion;
+    case audioMasterGetVendorVersion: return mAnswers.vendorVersion;
     case audioMasterCanDo:
       return ptr && mAnswers.canDo.count(static_cast<const char*>(ptr)) ? 1 : 0;
     default:
@@ -367,8 +366,8 @@ VstIntPtr TestHost::Answer(HostCall& call, void* ptr) {
   }
 }
 
-VstIntPtr TestHost::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                                 float opt) {
+VstIntPtr TestHost::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                 void* ptr, float opt) {
   TestHost* host = FindHost(effect);
   if (!host) {
     ++GetRegistry().orphanCalls;
@@ -410,8 +409,8 @@ std::string UnavailableVoiceLoop() {
   const char* requested = std::getenv("QUENTA_SIMD");
   simd::Path path;
   if (!requested || !simd::parse(requested, path) || simd::supported(path)) return "";
-  return std::string("this machine cannot run the ") + requested + " voice loop (QUENTA_SIMD=" +
-         requested + ")";
+  return std::string("this machine cannot run the ") + requested +
+         " voice loop (QUENTA_SIMD=" + requested + ")";
 }
 
 }  // namespace quenta_test

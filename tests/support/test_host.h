@@ -54,23 +54,23 @@ struct HostCall {
 // One event the plug-in sent through audioMasterProcessEvents, copied out of the plug-in's
 // memory during the call.
 struct SentEvent {
-  int batch = 0;  // number of the audioMasterProcessEvents call it arrived with, from 0
-  VstEvent raw{};  // the first 32 bytes of the event record as sent
+  int batch = 0;        // number of the audioMasterProcessEvents call it arrived with, from 0
+  VstEvent raw{};       // the first 32 bytes of the event record as sent
   VstMidiEvent midi{};  // the same bytes seen as a MIDI event (meaningful for kVstMidiType)
   VstMidiSysexEvent sysexHeader{};  // the record seen as a SysEx event (kVstSysExType)
-  std::vector<uint8_t> sysex;  // the dump bytes of a SysEx event
+  std::vector<uint8_t> sysex;       // the dump bytes of a SysEx event
 };
 
 // What the scripted host answers when the plug-in asks. The defaults mimic a plain Linux host
 // that answers many requests with 0 or an empty string.
 struct HostAnswers {
-  VstIntPtr vstVersion = kVstVersion;  // audioMasterVersion
-  std::string vendorString;          // audioMasterGetVendorString
-  std::string productString;         // audioMasterGetProductString
-  VstIntPtr vendorVersion = 0;       // audioMasterGetVendorVersion
+  VstIntPtr vstVersion = kVstVersion;        // audioMasterVersion
+  std::string vendorString;                  // audioMasterGetVendorString
+  std::string productString;                 // audioMasterGetProductString
+  VstIntPtr vendorVersion = 0;               // audioMasterGetVendorVersion
   size_t stringLimit = kVstMaxVendorStrLen;  // bytes the host writes at most, terminator included
-  bool hasTimeInfo = false;          // audioMasterGetTime: null when false
-  VstTimeInfo timeInfo{};            // the record handed out when hasTimeInfo
+  bool hasTimeInfo = false;                  // audioMasterGetTime: null when false
+  VstTimeInfo timeInfo{};                    // the record handed out when hasTimeInfo
   VstIntPtr processLevel = kVstProcessLevelUnknown;  // audioMasterGetCurrentProcessLevel
   VstIntPtr processEventsResult = 1;  // audioMasterProcessEvents (1: events accepted)
   VstIntPtr wantMidiResult = 0;       // audioMasterWantMidi
@@ -126,8 +126,8 @@ class TestHost {
   // String requests: the plug-in writes into a buffer of bufferSize bytes that the host filled
   // with kCanary; the text up to the first NUL is returned. *result receives the opcode's result.
   static constexpr unsigned char kCanary = 0xA5;
-  std::string GetString(VstInt32 opcode, VstInt32 index = 0, size_t bufferSize = 256, VstIntPtr* result = nullptr,
-                        VstIntPtr value = 0, float opt = 0.0f);
+  std::string GetString(VstInt32 opcode, VstInt32 index = 0, size_t bufferSize = 256,
+                        VstIntPtr* result = nullptr, VstIntPtr value = 0, float opt = 0.0f);
   std::string EffectName() { return GetString(effGetEffectName); }
   std::string VendorString() { return GetString(effGetVendorString); }
   std::string ProductString() { return GetString(effGetProductString); }
@@ -140,7 +140,9 @@ class TestHost {
   }
   int Program() { return static_cast<int>(Dispatch(effGetProgram)); }
   void SetProgram(int index) { Dispatch(effSetProgram, 0, index); }
-  void SetProgramName(const std::string& name) { Dispatch(effSetProgramName, 0, 0, const_cast<char*>(name.c_str())); }
+  void SetProgramName(const std::string& name) {
+    Dispatch(effSetProgramName, 0, 0, const_cast<char*>(name.c_str()));
+  }
 
   // --- Parameters (through the AEffect callbacks, as a host automates) ---------------------
   float GetParameter(int index);
@@ -161,7 +163,7 @@ class TestHost {
   static constexpr float kUnwrittenSample = 12345.0f;
   void ProcessReplacing(int frames);
   void ProcessDoubleReplacing(int frames);
-  void ProcessAccumulating(int frames);  // the deprecated process callback
+  void ProcessAccumulating(int frames);       // the deprecated process callback
   void FillOutputs(float value, int frames);  // prepares the float buffers for accumulation
   const std::vector<float>& OutputF(int channel) const { return mOutF[channel]; }
   const std::vector<double>& OutputD(int channel) const { return mOutD[channel]; }
@@ -190,8 +192,8 @@ class TestHost {
   static int OrphanCalls();
 
   // The C host callback handed to the plug-in; finds the TestHost by the AEffect.
-  static VstIntPtr HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                                float opt);
+  static VstIntPtr HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                void* ptr, float opt);
 
  private:
   bool Load();

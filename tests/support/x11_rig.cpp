@@ -161,8 +161,8 @@ std::vector<uint32_t> XRig::MappedTopLevels(bool overrideRedirect) {
   std::vector<uint32_t> out;
   for (uint32_t w : Children(mImpl->screen->root)) {
     if (std::find(mHostWindows.begin(), mHostWindows.end(), w) != mHostWindows.end()) continue;
-    xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(
-        mImpl->c, xcb_get_window_attributes(mImpl->c, w), nullptr);
+    xcb_get_window_attributes_reply_t* a =
+        xcb_get_window_attributes_reply(mImpl->c, xcb_get_window_attributes(mImpl->c, w), nullptr);
     if (a && a->map_state == XCB_MAP_STATE_VIEWABLE &&
         (bool)a->override_redirect == overrideRedirect)
       out.push_back(w);
@@ -172,11 +172,11 @@ std::vector<uint32_t> XRig::MappedTopLevels(bool overrideRedirect) {
 }
 
 std::vector<uint32_t> XRig::ReadPixels(uint32_t window, int x, int y, int w, int h) {
-  xcb_get_image_reply_t* r = xcb_get_image_reply(
-      mImpl->c,
-      xcb_get_image(mImpl->c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, (int16_t)x, (int16_t)y,
-                    (uint16_t)w, (uint16_t)h, ~0u),
-      nullptr);
+  xcb_get_image_reply_t* r =
+      xcb_get_image_reply(mImpl->c,
+                          xcb_get_image(mImpl->c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, (int16_t)x,
+                                        (int16_t)y, (uint16_t)w, (uint16_t)h, ~0u),
+                          nullptr);
   std::vector<uint32_t> out;
   // Xvfb's 24-bit screen: 32 bits per pixel, least significant byte first, 0xRRGGBB masks.
   const uint8_t* p = r ? xcb_get_image_data(r) : nullptr;

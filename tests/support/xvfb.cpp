@@ -28,9 +28,10 @@ void XvfbEnvironment::SetUp() {
   posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<const char*> argv = {"Xvfb", "-displayfd", "3", "-screen", "0", "1920x1200x24",
-                                   "-nolisten", "tcp", "-noreset", nullptr};
-  const int err = posix_spawnp(&mPid, "Xvfb", &actions, nullptr, const_cast<char**>(argv.data()), environ);
+  std::vector<const char*> argv = {"Xvfb",         "-displayfd", "3",   "-screen",  "0",
+                                   "1920x1200x24", "-nolisten",  "tcp", "-noreset", nullptr};
+  const int err =
+      posix_spawnp(&mPid, "Xvfb", &actions, nullptr, const_cast<char**>(argv.data()), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
   if (err != 0) {

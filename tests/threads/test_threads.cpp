@@ -31,11 +31,13 @@ constexpr int kBlock = 256;
 // Renders at least `blocks` blocks, and on until `stop` is set, with a few notes coming and
 // going, alternating the float and double callbacks; counts the samples it sees that are not
 // finite or were not written at all.
-void RenderBlocks(TestHost& host, int blocks, std::atomic<int>& rendered, std::atomic<int>& nonFinite,
-                  const std::atomic<bool>& stop) {
+void RenderBlocks(TestHost& host, int blocks, std::atomic<int>& rendered,
+                  std::atomic<int>& nonFinite, const std::atomic<bool>& stop) {
   for (int n = 0; n < blocks || !stop; ++n) {
     const uint8_t key = uint8_t(48 + (n * 5) % 24);
-    std::vector<VstMidiEvent> midi = {TestHost::Midi(0, 0x90, key, 100), TestHost::Midi(kBlock / 2, 0x80, uint8_t(48 + ((n + 20) * 5) % 24), 0)};
+    std::vector<VstMidiEvent> midi = {
+        TestHost::Midi(0, 0x90, key, 100),
+        TestHost::Midi(kBlock / 2, 0x80, uint8_t(48 + ((n + 20) * 5) % 24), 0)};
     if (n % 8 == 0) midi.push_back(TestHost::Midi(kBlock - 1, 0xE0, 0, uint8_t(n % 128)));
     if (n % 16 == 0) midi.push_back(TestHost::Midi(3, 0xB0, 1, uint8_t(n % 128)));
     host.SendMidi(midi);
@@ -43,11 +45,13 @@ void RenderBlocks(TestHost& host, int blocks, std::atomic<int>& rendered, std::a
     if (n % 2) {
       host.ProcessDoubleReplacing(kBlock);
       for (int c = 0; c < 2; ++c)
-        for (double v : host.OutputD(c)) bad += std::isfinite(v) && v != TestHost::kUnwrittenSample ? 0 : 1;
+        for (double v : host.OutputD(c))
+          bad += std::isfinite(v) && v != TestHost::kUnwrittenSample ? 0 : 1;
     } else {
       host.ProcessReplacing(kBlock);
       for (int c = 0; c < 2; ++c)
-        for (float v : host.OutputF(c)) bad += std::isfinite(v) && v != TestHost::kUnwrittenSample ? 0 : 1;
+        for (float v : host.OutputF(c))
+          bad += std::isfinite(v) && v != TestHost::kUnwrittenSample ? 0 : 1;
     }
     nonFinite += bad;
     ++rendered;
@@ -79,10 +83,20 @@ TEST(Threads, RenderWhileTheUserInterfaceAutomatesSwitchesProgramsAndExchangesCh
   // The user-interface thread: at least a few rounds of every kind of request, and on until the
   // audio thread has rendered its blocks, however the two threads are scheduled.
   constexpr int kMinSteps = 8;
-  const int automated[] = {BlockParam(kBlockA, kCutoff), BlockParam(kBlockB, kPeak),   BlockParam(kBlockC, kMG1Freq),
-                           BlockParam(kBlockA, kFMMod),  BlockParam(kBlockA, kFMMG1),  BlockParam(kBlockB, kRSInt),
-                           BlockParam(kBlockC, kEMAtk),  BlockParam(kBlockA, kMG1Host), kFinal, kSHFreq, kSHIn,
-                           kGEGSrc1, kVP1Src, kPBRange};
+  const int automated[] = {BlockParam(kBlockA, kCutoff),
+                           BlockParam(kBlockB, kPeak),
+                           BlockParam(kBlockC, kMG1Freq),
+                           BlockParam(kBlockA, kFMMod),
+                           BlockParam(kBlockA, kFMMG1),
+                           BlockParam(kBlockB, kRSInt),
+                           BlockParam(kBlockC, kEMAtk),
+                           BlockParam(kBlockA, kMG1Host),
+                           kFinal,
+                           kSHFreq,
+                           kSHIn,
+                           kGEGSrc1,
+                           kVP1Src,
+                           kPBRange};
   int step = 0;
   size_t shortChunks = 0;
   while (rendered < kBlocks || step < kMinSteps) {
@@ -131,7 +145,8 @@ TEST(Threads, FilesAreSavedWhileTheHostExchangesBanksAndSwitchesPrograms) {
     }
   });
   int saved = 0;
-  for (int n = 0; n < 20; ++n) saved += plug->SaveBankAsFXB(&programs) + plug->SaveProgramAsFXP(&program);
+  for (int n = 0; n < 20; ++n)
+    saved += plug->SaveBankAsFXB(&programs) + plug->SaveProgramAsFXP(&program);
   stop = true;
   host.join();
   EXPECT_EQ(saved, 40);

@@ -18,13 +18,15 @@ constexpr int kJust = 1;
 // degree, so that every degree reads back differently.
 std::string ScaleLines(int n) {
   std::string s;
-  for (int k = 0; k < n; ++k) s += " " + std::to_string(100 * (k + 1) + 10) + "." + std::to_string(10 + k) + "\n";
+  for (int k = 0; k < n; ++k)
+    s += " " + std::to_string(100 * (k + 1) + 10) + "." + std::to_string(10 + k) + "\n";
   return s;
 }
 double ScaleDeviation(int k) { return 10.0 + (10 + k) / 100.0; }
 
 // Loads text as a scale file into a Block of q; returns the load's result.
-bool Load(Tuned& q, int block, const std::string& text, const TempDir& dir, const char* name = "in.scl") {
+bool Load(Tuned& q, int block, const std::string& text, const TempDir& dir,
+          const char* name = "in.scl") {
   WriteFile(dir.File(name), text);
   return q.q().loadMicroTuningFile(block, dir.File(name).c_str());
 }
@@ -37,13 +39,15 @@ TEST(ScalaFiles, LoadsDegreesInOrderWhateverTheLineEndings) {
       "! the count follows\n"
       " 12\n"
       "!\n" +
-      ScaleLines(6) + "! a comment between two pitches\n" + ScaleLines(12).substr(ScaleLines(6).size());
+      ScaleLines(6) + "! a comment between two pitches\n" +
+      ScaleLines(12).substr(ScaleLines(6).size());
   for (const char* ending : {"\n", "\r", "\r\n", "\n\r"}) {
     SCOPED_TRACE(testing::PrintToString(std::string(ending)));
     TempDir dir;
     Tuned q;
     ASSERT_TRUE(Load(q, kBlockB, WithEndings(text, ending), dir));
-    for (int k = 0; k < kMicroTuningDegrees; ++k) EXPECT_NEAR(q.Degree(kBlockB, k), ScaleDeviation(k), 1e-9) << k;
+    for (int k = 0; k < kMicroTuningDegrees; ++k)
+      EXPECT_NEAR(q.Degree(kBlockB, k), ScaleDeviation(k), 1e-9) << k;
     EXPECT_EQ(q.Degrees(kBlockA), TableDeviations(kEqual));
     EXPECT_EQ(q.Degrees(kBlockC), TableDeviations(kEqual));
   }
@@ -55,7 +59,8 @@ TEST(ScalaFiles, ShortScalesSetTheirDegreesAndLongOnesTheFirstTwelve) {
     TempDir dir;
     Tuned q;
     ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kJust));
-    ASSERT_TRUE(Load(q, kBlockA, "scale\n" + std::to_string(notes) + "\n" + ScaleLines(notes), dir));
+    ASSERT_TRUE(
+        Load(q, kBlockA, "scale\n" + std::to_string(notes) + "\n" + ScaleLines(notes), dir));
     for (int k = 0; k < kMicroTuningDegrees; ++k) {
       const double want = k < notes ? ScaleDeviation(k) : microTuningDeviation(kJust, k);
       EXPECT_NEAR(q.Degree(kBlockA, k), want, 1e-9) << "degree " << k + 1;
@@ -66,7 +71,8 @@ TEST(ScalaFiles, ShortScalesSetTheirDegreesAndLongOnesTheFirstTwelve) {
   Tuned q;
   ASSERT_TRUE(Load(q, kBlockA, "seven\n7\n" + ScaleLines(7), dir));
   EXPECT_NE(q.Get(BlockParam(kBlockA, kTuneE)), 0.0);
-  for (int k : {kTuneF, kTuneFs, kTuneG, kTuneGs, kTuneA}) EXPECT_EQ(q.Get(BlockParam(kBlockA, k)), 0.0) << k;
+  for (int k : {kTuneF, kTuneFs, kTuneG, kTuneGs, kTuneA})
+    EXPECT_EQ(q.Get(BlockParam(kBlockA, k)), 0.0) << k;
 }
 
 TEST(ScalaFiles, RatiosAndCentsWithTrailingText) {
@@ -89,20 +95,21 @@ TEST(ScalaFiles, MalformedPitchLinesLeaveTheirDegree) {
   const Tunes just = q.Degrees(kBlockC);
   ASSERT_TRUE(Load(q, kBlockC,
                    "bad lines\n12\n"
-                   "abc\n"       // 1: no number
-                   "0/3\n"       // 2: zero
-                   "315.0\n"     // 3: good, +15 cents
-                   "3/0\n"       // 4: no denominator
-                   "\n"          // 5: empty
-                   "nan.\n"      // 6: not a number
-                   "3/2\n"       // 7: good
-                   "-1\n"        // 8: negative
+                   "abc\n"                               // 1: no number
+                   "0/3\n"                               // 2: zero
+                   "315.0\n"                             // 3: good, +15 cents
+                   "3/0\n"                               // 4: no denominator
+                   "\n"                                  // 5: empty
+                   "nan.\n"                              // 6: not a number
+                   "3/2\n"                               // 7: good
+                   "-1\n"                                // 8: negative
                    "12345678901234567890123456789012\n"  // 9: too long
-                   "1e999.\n"    // 10: overflows
-                   "99999.\n"    // 11: far beyond the range: its end
-                   "1200.\n",    // 12: good
+                   "1e999.\n"                            // 10: overflows
+                   "99999.\n"                            // 11: far beyond the range: its end
+                   "1200.\n",                            // 12: good
                    dir));
-  for (int k : {0, 1, 3, 4, 5, 7, 8, 9}) EXPECT_EQ(q.Degree(kBlockC, k), just[size_t(k)]) << "degree " << k + 1;
+  for (int k : {0, 1, 3, 4, 5, 7, 8, 9})
+    EXPECT_EQ(q.Degree(kBlockC, k), just[size_t(k)]) << "degree " << k + 1;
   EXPECT_NEAR(q.Degree(kBlockC, 2), 15.0, 1e-9);
   EXPECT_NEAR(q.Degree(kBlockC, 6), 1200.0 * std::log2(1.5) - 700.0, 1e-9);
   EXPECT_EQ(q.Degree(kBlockC, 10), 100.0);
@@ -111,13 +118,13 @@ TEST(ScalaFiles, MalformedPitchLinesLeaveTheirDegree) {
 
 TEST(ScalaFiles, WithoutAUsableCountNothingChangesAndTheLoadFails) {
   const char* files[] = {
-      "",                                  // empty file
-      "! only comments\n!\n",              // no description
+      "",                                 // empty file
+      "! only comments\n!\n",             // no description
       "description only\n",               // no count
-      "desc\ntwelve\n100.0\n",             // not a number
-      "desc\n0\n100.0\n",                  // not positive
-      "desc\n-2\n100.0\n",                 // negative
-      "desc\n\n100.0\n",                   // empty count line
+      "desc\ntwelve\n100.0\n",            // not a number
+      "desc\n0\n100.0\n",                 // not positive
+      "desc\n-2\n100.0\n",                // negative
+      "desc\n\n100.0\n",                  // empty count line
       "desc\n0000000000000001\n150.0\n",  // count token too long
   };
   for (const char* text : files) {
@@ -180,7 +187,8 @@ TEST(ScalaFiles, SavingThroughALinkReplacesTheFileItNamesWhole) {
   ASSERT_EQ(symlink("keep.scl", dir.File("link.scl").c_str()), 0);
   ASSERT_TRUE(q.q().saveMicroTuningFile(kBlockA, dir.File("link.scl").c_str()));
   EXPECT_EQ(ReadFile(dir.File("keep.scl")).substr(0, 11), "! link.scl\n");
-  EXPECT_EQ(ReadFile(dir.File("keep.scl")).size(), size_t(175)) << "nothing of the longer old file remains";
+  EXPECT_EQ(ReadFile(dir.File("keep.scl")).size(), size_t(175))
+      << "nothing of the longer old file remains";
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"keep.scl", "link.scl"}));
 }
 

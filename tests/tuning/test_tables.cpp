@@ -50,7 +50,8 @@ TEST(TuningTables, ApplyingGoesThroughTheEditorPathToTheHost) {
   // Each of the twelve is reported when set, then every parameter once more.
   const std::vector<int>& a = Log().automated;
   ASSERT_EQ(a.size(), size_t(kMicroTuningDegrees + kNumParams));
-  for (int k = 0; k < kMicroTuningDegrees; ++k) EXPECT_EQ(a[size_t(k)], BlockParam(kBlockB, paramIndices[k]));
+  for (int k = 0; k < kMicroTuningDegrees; ++k)
+    EXPECT_EQ(a[size_t(k)], BlockParam(kBlockB, paramIndices[k]));
   for (int i = 0; i < kNumParams; ++i) EXPECT_EQ(a[size_t(kMicroTuningDegrees + i)], i);
 }
 

@@ -8,8 +8,8 @@ namespace {
 
 constexpr double kRate = 48000.0;
 constexpr int kBlock = 512;
-constexpr int kFrom = 2400;    // past the attack
-constexpr int kCount = 9600;   // 0.2 s measured
+constexpr int kFrom = 2400;   // past the attack
+constexpr int kCount = 9600;  // 0.2 s measured
 constexpr int kJust = 1;
 constexpr int kPentatonic = 12;
 
@@ -48,7 +48,8 @@ TEST(TunedPitch, JustMovesEachPitchClassByItsDeviation) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const double want = quenta_test::PitchHz(TunedPitch(c.note, microTuningDeviation(kJust, c.degree - 1)));
+    const double want =
+        quenta_test::PitchHz(TunedPitch(c.note, microTuningDeviation(kJust, c.degree - 1)));
     const double equal = quenta_test::NoteTableHz(c.note);
     ASSERT_GT(std::fabs(want - equal), 0.25) << "the deviation must be measurable";
     EXPECT_NEAR(PlayTuned(kJust, c.note), want, 0.05);

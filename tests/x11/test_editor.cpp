@@ -45,11 +45,21 @@ TEST_F(EditorTest, EventsArriveAtExactCoordinatesWithTheirButtonsAndModifiers) {
   session->MoveTo(399, 199);
   rig.MoveTo(1490, 680);  // out of the editor's window
   session->Settle();
-  const std::vector<std::string> expected = {
-      "over 310,120 ",    "down 310,120 L",   "up 310,120 L",    "down 310,120 R",
-      "up 310,120 R",     "down 310,120 LC",  "up 310,120 LC",   "over 311,140 SA",
-      "down 311,140 LSA", "drag 330,150 LSA", "up 330,150 LSA",  "over 399,199 ",
-      "out",              "over 399,199 ",    "out"};
+  const std::vector<std::string> expected = {"over 310,120 ",
+                                             "down 310,120 L",
+                                             "up 310,120 L",
+                                             "down 310,120 R",
+                                             "up 310,120 R",
+                                             "down 310,120 LC",
+                                             "up 310,120 LC",
+                                             "over 311,140 SA",
+                                             "down 311,140 LSA",
+                                             "drag 330,150 LSA",
+                                             "up 330,150 LSA",
+                                             "over 399,199 ",
+                                             "out",
+                                             "over 399,199 ",
+                                             "out"};
   std::vector<std::string> lines = session->Plug().Recorder()->Take();
   // The first move may pass over the pad's corner on its way; only the events from arriving at
   // (310, 120) on count.
@@ -73,10 +83,10 @@ TEST_F(EditorTest, DoubleClicksNeedTheSameButtonSoonAndClose) {
   std::vector<std::string> lines;
   for (const std::string& l : session->Plug().Recorder()->Take())
     if (l.compare(0, 4, "over") != 0) lines.push_back(l);
-  const std::vector<std::string> expected = {
-      "down 320,150 L", "up 320,150 L", "dbl 320,150 L",  "up 320,150 L",  "down 320,150 L",
-      "up 320,150 L",   "down 325,150 L", "up 325,150 L", "down 329,154 R", "up 329,154 R",
-      "down 329,154 L", "up 329,154 L"};
+  const std::vector<std::string> expected = {"down 320,150 L", "up 320,150 L",   "dbl 320,150 L",
+                                             "up 320,150 L",   "down 320,150 L", "up 320,150 L",
+                                             "down 325,150 L", "up 325,150 L",   "down 329,154 R",
+                                             "up 329,154 R",   "down 329,154 L", "up 329,154 L"};
   EXPECT_EQ(lines, expected);
 }
 

@@ -21,7 +21,8 @@ TEST(SurfaceCopy, PixelsFollowTheVisualsMasksAndByteOrder) {
       {"xBGR, LSB first", {32, false, 0xff, 0xff00, 0xff0000}, {255, 128, 1, 0, 0, 255, 64, 0}},
       {"RGB 5-6-5, LSB first", {16, false, 0xf800, 0x07e0, 0x1f}, {0x00, 0xfc, 0xe8, 0x07}},
       {"RGB 5-6-5, MSB first", {16, true, 0xf800, 0x07e0, 0x1f}, {0xfc, 0x00, 0x07, 0xe8}},
-      {"10 bits a channel", {32, false, 0x3ff00000, 0xffc00, 0x3ff},
+      {"10 bits a channel",
+       {32, false, 0x3ff00000, 0xffc00, 0x3ff},
        {0x04, 0x00, 0xc8, 0x3f, 0x00, 0xf1, 0x0f, 0x00}},
   };
   const LICE_pixel src[] = {LICE_RGBA(255, 128, 1, 7), LICE_RGBA(0, 255, 64, 200)};

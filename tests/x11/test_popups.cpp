@@ -53,7 +53,9 @@ class PopupTest : public SessionTest {
     });
     return WaitForWindow(true);
   }
-  bool Done() { return EditorSession::WaitFor([&] { return run->done.load(); }); }
+  bool Done() {
+    return EditorSession::WaitFor([&] { return run->done.load(); });
+  }
   // Every pop-up taken down and the grab released.
   void ExpectClosed() {
     EXPECT_TRUE(EditorSession::WaitFor([&] { return rig.MappedTopLevels(true).empty(); }));
@@ -158,8 +160,8 @@ TEST_F(TextFieldTest, KeysEditFilterAndLimitTheTextAndCommitOrCancel) {
     bool clickAway;  // after the keys
     int expected;    // kUnchanged: as before, and the host told nothing
   } cases[] = {
-      {"letters and points are no part of an integer; three characters fit", 3,
-       "'-1a.72 Return", false, -17},
+      {"letters and points are no part of an integer; three characters fit", 3, "'-1a.72 Return",
+       false, -17},
       {"the caret moves and deletes", 6,
        "'1234 Home Delete End BackSpace Left '- Home Right BackSpace Return", false, -3},
       {"Escape cancels", 7, "'42 Escape", false, kUnchanged},

@@ -46,9 +46,10 @@ class ServicesTest : public SessionTest {
   // Only the fakes can be found (and the shell's own tools for the scripts).
   void Fake(const char* name) {
     const std::string path = bin + "/" + name;
-    WriteFile(path, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$FAKE_LOG\"\n"
-                    "[ -f \"$FAKE_ANSWER\" ] && cat \"$FAKE_ANSWER\"\n"
-                    "exit $(cat \"$FAKE_EXIT\" 2>/dev/null || echo 0)\n");
+    WriteFile(path,
+              "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$FAKE_LOG\"\n"
+              "[ -f \"$FAKE_ANSWER\" ] && cat \"$FAKE_ANSWER\"\n"
+              "exit $(cat \"$FAKE_EXIT\" 2>/dev/null || echo 0)\n");
     chmod(path.c_str(), 0755);
     setenv("PATH", (bin + ":/usr/bin:/bin").c_str(), 1);
   }
@@ -98,8 +99,8 @@ TEST_F(ServicesTest, ZenityIsAskedWithoutAShellAndItsAnswerFinished) {
       {folder + "/My Bank\n", 0, folder + "/My Bank.fxb"},  // the first extension appended
       {folder + "/x.FXP\n", 0, folder + "/x.FXP"},          // an allowed one kept
       {folder + "/x.txt\n", 0, folder + "/x.txt.fxb"},
-      {"", 1, ""},                                          // cancelled
-      {folder + "/two\nlines\n", 0, ""},                    // a line break in a path: refused
+      {"", 1, ""},                        // cancelled
+      {folder + "/two\nlines\n", 0, ""},  // a line break in a path: refused
       {"relative.fxb\n", 0, ""},
   };
   for (const auto& c : cases) {

@@ -44,14 +44,18 @@ std::string stripComment(const std::string& line) {
   return line;
 }
 
-std::string where(const std::string& fileName, int line) { return fileName + ":" + std::to_string(line) + ": "; }
+std::string where(const std::string& fileName, int line) {
+  return fileName + ":" + std::to_string(line) + ": ";
+}
 
 std::string inProgram(const std::string& fileName, int line, const std::string& program) {
   return where(fileName, line) + "program \"" + program + "\": ";
 }
 
 // "A:Cutoff", "Final".
-std::string qualifiedName(const Setting& s) { return s.blocks.empty() ? s.name : s.blocks + ":" + s.name; }
+std::string qualifiedName(const Setting& s) {
+  return s.blocks.empty() ? s.name : s.blocks + ":" + s.name;
+}
 
 // Block letters of a setting: one or more of A, B, C, each at most once.
 bool parseBlocks(const std::string& text, std::string& blocks) {
@@ -121,7 +125,8 @@ std::string entryList(const IParam& param) {
     return std::to_string(n) + " entries from \"" + param.GetDisplayTextAtIdx(0) + "\" to \"" +
            param.GetDisplayTextAtIdx(n - 1) + "\"";
   std::string s = "one of";
-  for (int i = 0; i < n; ++i) s += std::string(i ? ", \"" : " \"") + param.GetDisplayTextAtIdx(i) + "\"";
+  for (int i = 0; i < n; ++i)
+    s += std::string(i ? ", \"" : " \"") + param.GetDisplayTextAtIdx(i) + "\"";
   return s;
 }
 
@@ -135,17 +140,19 @@ std::string numberText(double v) {
 std::string setValue(IParam& param, const std::string& qualified, const std::string& value) {
   if (param.GetNDisplayTexts() > 0) {
     const int entry = findEntry(param, value);
-    if (entry < 0) return "unknown value \"" + value + "\" for " + qualified + " (" + entryList(param) + ")";
+    if (entry < 0)
+      return "unknown value \"" + value + "\" for " + qualified + " (" + entryList(param) + ")";
     param.Set(entry);
     return "";
   }
   double v = 0.0;
-  if (!parseNumber(value, v)) return "unknown value \"" + value + "\" for " + qualified + " (a number is expected)";
+  if (!parseNumber(value, v))
+    return "unknown value \"" + value + "\" for " + qualified + " (a number is expected)";
   if (param.Type() == IParam::kTypeInt && v != std::floor(v))
     return "unknown value \"" + value + "\" for " + qualified + " (a whole number is expected)";
   if (v < param.GetMin() || v > param.GetMax())
-    return "value " + value + " for " + qualified + " is out of range (" + numberText(param.GetMin()) + " to " +
-           numberText(param.GetMax()) + ")";
+    return "value " + value + " for " + qualified + " is out of range (" +
+           numberText(param.GetMin()) + " to " + numberText(param.GetMax()) + ")";
   param.Set(v);
   return "";
 }
@@ -164,35 +171,41 @@ int findTuning(const std::string& name) {
 
 std::string tuningList() {
   std::string s;
-  for (int t = 0; t < kNumMicroTunings; ++t) s += std::string(t ? ", \"" : "\"") + descMicroTuning[t] + "\"";
+  for (int t = 0; t < kNumMicroTunings; ++t)
+    s += std::string(t ? ", \"" : "\"") + descMicroTuning[t] + "\"";
   return s;
 }
 
 // Applies a "Tuning" or "Scala" line to each of its Blocks. Returns an empty string or what is
 // wrong.
 std::string applyTuning(Quenta& plug, const Setting& s, const std::string& scalaDir) {
-  if (s.blocks.empty()) return s.name + " needs a Block letter (A:" + s.name + ", B:" + s.name + " or C:" + s.name + ")";
+  if (s.blocks.empty())
+    return s.name + " needs a Block letter (A:" + s.name + ", B:" + s.name + " or C:" + s.name +
+           ")";
   if (s.name == kTuningDirective) {
     const int tuning = findTuning(s.value);
     if (tuning < 0) return "unknown tuning \"" + s.value + "\" (one of " + tuningList() + ")";
     for (char b : s.blocks)
-      if (!plug.setMicroTuning(b - 'A', tuning)) return "the tuning \"" + s.value + "\" could not be applied";
+      if (!plug.setMicroTuning(b - 'A', tuning))
+        return "the tuning \"" + s.value + "\" could not be applied";
     return "";
   }
-  if (s.value.find('/') != std::string::npos) return "Scala file \"" + s.value + "\" must be a plain file name";
+  if (s.value.find('/') != std::string::npos)
+    return "Scala file \"" + s.value + "\" must be a plain file name";
   const std::string path = scalaDir.empty() ? s.value : scalaDir + "/" + s.value;
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return "cannot read the Scala file " + path;
   std::fclose(f);
   for (char b : s.blocks)
-    if (!plug.loadMicroTuningFile(b - 'A', path.c_str())) return "cannot load the Scala file " + path;
+    if (!plug.loadMicroTuningFile(b - 'A', path.c_str()))
+      return "cannot load the Scala file " + path;
   return "";
 }
 
 }  // namespace
 
-bool parseProgramSource(const std::string& text, const std::string& fileName, std::vector<ProgramSource>& programs,
-                        std::string& error) {
+bool parseProgramSource(const std::string& text, const std::string& fileName,
+                        std::vector<ProgramSource>& programs, std::string& error) {
   programs.clear();
   std::map<std::string, int> firstLine;
   size_t pos = 0;
@@ -250,7 +263,8 @@ bool parseProgramSource(const std::string& text, const std::string& fileName, st
     }
     const std::string& program = programs.back().name;
     if (eq == std::string::npos) {
-      error = inProgram(fileName, lineNo, program) + "expected NAME = VALUE, found \"" + line + "\"";
+      error =
+          inProgram(fileName, lineNo, program) + "expected NAME = VALUE, found \"" + line + "\"";
       return false;
     }
     Setting s;
@@ -299,8 +313,8 @@ bool applyProgram(Quenta& plug, const ProgramSource& program, const std::string&
       const int idx = findParam(plug, kFinal, plug.NParams(), s.name);
       if (idx < 0) {
         error = prefix + (findParam(plug, 0, kBlockParamCount, s.name) >= 0
-                              ? "\"" + s.name + "\" is a Block parameter: write A:" + s.name + ", B:" + s.name +
-                                    " or C:" + s.name
+                              ? "\"" + s.name + "\" is a Block parameter: write A:" + s.name +
+                                    ", B:" + s.name + " or C:" + s.name
                               : "unknown parameter \"" + s.name + "\"");
         return false;
       }
@@ -313,13 +327,15 @@ bool applyProgram(Quenta& plug, const ProgramSource& program, const std::string&
     }
     const int k = findParam(plug, 0, kBlockParamCount, s.name);
     if (k < 0) {
-      error = prefix + (findParam(plug, kFinal, plug.NParams(), s.name) >= 0
-                            ? "\"" + s.name + "\" is a global parameter: write it without a Block letter"
-                            : "unknown parameter \"" + qualifiedName(s) + "\"");
+      error = prefix +
+              (findParam(plug, kFinal, plug.NParams(), s.name) >= 0
+                   ? "\"" + s.name + "\" is a global parameter: write it without a Block letter"
+                   : "unknown parameter \"" + qualifiedName(s) + "\"");
       return false;
     }
     for (char b : s.blocks) {
-      const std::string what = setValue(*plug.GetParam(BlockParam(b - 'A', k)), qualifiedName(s), s.value);
+      const std::string what =
+          setValue(*plug.GetParam(BlockParam(b - 'A', k)), qualifiedName(s), s.value);
       if (!what.empty()) {
         error = prefix + what;
         return false;
@@ -331,12 +347,12 @@ bool applyProgram(Quenta& plug, const ProgramSource& program, const std::string&
   return true;
 }
 
-bool storePrograms(Quenta& plug, const std::vector<ProgramSource>& programs, const std::string& fileName,
-                   const std::string& scalaDir, std::string& error) {
+bool storePrograms(Quenta& plug, const std::vector<ProgramSource>& programs,
+                   const std::string& fileName, const std::string& scalaDir, std::string& error) {
   WDL_MutexLock lock(plug.GetMutex());
   if ((int)programs.size() > plug.NPresets()) {
-    error = fileName + ": " + std::to_string(programs.size()) + " programs, but the instrument holds only " +
-            std::to_string(plug.NPresets());
+    error = fileName + ": " + std::to_string(programs.size()) +
+            " programs, but the instrument holds only " + std::to_string(plug.NPresets());
     return false;
   }
   for (int i = 0; i < (int)programs.size(); ++i) {

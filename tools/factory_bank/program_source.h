@@ -35,8 +35,8 @@ struct Setting {
 
 struct ProgramSource {
   std::string name;
-  std::string description;  // the comment lines right after the header, joined
-  int line = 0;  // line of the program's header
+  std::string description;        // the comment lines right after the header, joined
+  int line = 0;                   // line of the program's header
   std::vector<Setting> settings;  // in source order
 };
 
@@ -44,8 +44,8 @@ struct ProgramSource {
 // setting, a comment or blank, on a setting before the first header, an empty or overlong
 // program name or a name used twice, returns false with one message
 // "<file>:<line>: <what>" (naming the program where there is one).
-bool parseProgramSource(const std::string& text, const std::string& fileName, std::vector<ProgramSource>& programs,
-                        std::string& error);
+bool parseProgramSource(const std::string& text, const std::string& fileName,
+                        std::vector<ProgramSource>& programs, std::string& error);
 
 // Puts one program into the instrument's live parameters: every parameter back to its default,
 // then each setting in source order. Parameter values are set as plain values without telling
@@ -58,7 +58,7 @@ bool applyProgram(Quenta& plug, const ProgramSource& program, const std::string&
 // Fills the instrument's presets from the programs, preset i from program i (there must be at
 // most as many programs as presets; presets beyond them are left as they are) and makes
 // preset 0 current. Returns false with the message of the first program that fails.
-bool storePrograms(Quenta& plug, const std::vector<ProgramSource>& programs, const std::string& fileName,
-                   const std::string& scalaDir, std::string& error);
+bool storePrograms(Quenta& plug, const std::vector<ProgramSource>& programs,
+                   const std::string& fileName, const std::string& scalaDir, std::string& error);
 
 }  // namespace factory

@@ -56,9 +56,7 @@ struct Occupancy {
   }
 };
 
-bool hasScale(const Control& c) {
-  return c.kind == Kind::Knob && c.scale != qlayout::Scale::None;
-}
+bool hasScale(const Control& c) { return c.kind == Kind::Knob && c.scale != qlayout::Scale::None; }
 
 Box zoneOf(const Control& c, const Rect& r) {
   Box b{(double)r.L, (double)r.T, (double)r.R, (double)r.B};
@@ -103,11 +101,8 @@ void printLabel(const Canvas& cv, Occupancy& occ, const Control& c, const Rect& 
   double x = cx, top = r.B + kLabelGap;
   Align align = Align::Centre;
   switch (c.place) {
-    case Place::Below:
-      break;
-    case Place::Above:
-      top = r.T - reach - kLabelGap - capH;
-      break;
+    case Place::Below: break;
+    case Place::Above: top = r.T - reach - kLabelGap - capH; break;
     case Place::Left:
       x = r.L - reach - kLabelGap - 1;
       top = std::round(cy - capH / 2);
@@ -118,8 +113,7 @@ void printLabel(const Canvas& cv, Occupancy& occ, const Control& c, const Rect& 
       top = std::round(cy - capH / 2);
       align = Align::Left;
       break;
-    case Place::None:
-      return;
+    case Place::None: return;
   }
   (void)w;
   printAt(cv, occ, f, c.label, x + c.labelDx, top + c.labelDy, align, kInk, controlName(c, block));
@@ -247,12 +241,8 @@ void drawFrame(const Canvas& cv, Occupancy& occ, const qlayout::Frame& f, int bl
       cv.fillRoundRect(x + 0.5, f.y + 0.5, f.w - 1, f.h - 1, 6, rgb(0x000000), 0.18);
       cv.strokeRoundRect(x + 0.5, f.y + 0.5, f.w - 1, f.h - 1, 6, kLine, 1.0);
       break;
-    case qlayout::FrameStyle::Module:
-      cv.fillRoundRect(x, f.y, f.w, f.h, 4, kPanelLight);
-      break;
-    case qlayout::FrameStyle::Strip:
-      cv.fillRoundRect(x, f.y, f.w, f.h, 4, rgb(0x1b1d20));
-      break;
+    case qlayout::FrameStyle::Module: cv.fillRoundRect(x, f.y, f.w, f.h, 4, kPanelLight); break;
+    case qlayout::FrameStyle::Strip: cv.fillRoundRect(x, f.y, f.w, f.h, 4, rgb(0x1b1d20)); break;
   }
   if (title.empty()) return;
   const Font font = section ? Font::Title : Font::Heading;
@@ -301,16 +291,10 @@ void drawControlDecor(const Canvas& cv, Occupancy& occ, const Control& c, int bl
     case Kind::Switch:
       if (c.positions) drawSlideEnds(cv, occ, c, r, block);
       break;
-    case Kind::Led:
-      drawLens(cv, r);
-      break;
+    case Kind::Led: drawLens(cv, r); break;
     case Kind::UtilMenu:
-    case Kind::TuningMenu:
-      drawMenuButton(cv, r, nullptr);
-      break;
-    case Kind::OptionMenu:
-      drawMenuButton(cv, r, "OPTIONS");
-      break;
+    case Kind::TuningMenu: drawMenuButton(cv, r, nullptr); break;
+    case Kind::OptionMenu: drawMenuButton(cv, r, "OPTIONS"); break;
     case Kind::PresetMenu:
       drawDisplay(cv, qlayout::kProgramNumber[0], qlayout::kProgramNumber[1],
                   qlayout::kProgramNumber[2] - qlayout::kProgramNumber[0],
@@ -319,8 +303,7 @@ void drawControlDecor(const Canvas& cv, Occupancy& occ, const Control& c, int bl
                   qlayout::kProgramName[2] - qlayout::kProgramName[0],
                   qlayout::kProgramName[3] - qlayout::kProgramName[1]);
       break;
-    default:
-      break;
+    default: break;
   }
   printLabel(cv, occ, c, r, block);
 }

@@ -16,16 +16,11 @@ struct FontSpec {
 
 FontSpec fontSpec(Font f) {
   switch (f) {
-    case Font::Label:
-      return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 9.0};
-    case Font::Button:
-      return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 8.0};
-    case Font::Heading:
-      return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 10.0};
-    case Font::Title:
-      return {"DejaVu Sans", CAIRO_FONT_WEIGHT_BOLD, 13.0};
-    case Font::Logo:
-      return {"DejaVu Sans", CAIRO_FONT_WEIGHT_BOLD, 26.0};
+    case Font::Label: return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 9.0};
+    case Font::Button: return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 8.0};
+    case Font::Heading: return {"DejaVu Sans Condensed", CAIRO_FONT_WEIGHT_BOLD, 10.0};
+    case Font::Title: return {"DejaVu Sans", CAIRO_FONT_WEIGHT_BOLD, 13.0};
+    case Font::Logo: return {"DejaVu Sans", CAIRO_FONT_WEIGHT_BOLD, 26.0};
   }
   return {"DejaVu Sans", CAIRO_FONT_WEIGHT_NORMAL, 10.0};
 }
@@ -132,9 +127,7 @@ void Canvas::text(Font f, const char* text, double x, double y, Align align, Rgb
   cairo_show_text(mCr, text);
 }
 
-double knobAngle(double v) {
-  return (-135.0 + 270.0 * v) * kPi / 180.0;
-}
+double knobAngle(double v) { return (-135.0 + 270.0 * v) * kPi / 180.0; }
 
 double switchAngle(int i, int n) {
   // Positions 40 degrees apart (three: 45), centred on 12 o'clock.

@@ -229,26 +229,14 @@ void drawStrip(const qlayout::Bitmap& b, Canvas& c) {
     cairo_clip(c.cr());
     switch (b.id) {
       case kKnob:
-      case kKnobSmall:
-        drawKnob(c, oy, w, knobAngle(f / (double)(b.frames - 1)), false);
-        break;
-      case kKnobBig:
-        drawKnob(c, oy, w, knobAngle(f / (double)(b.frames - 1)), true);
-        break;
+      case kKnobSmall: drawKnob(c, oy, w, knobAngle(f / (double)(b.frames - 1)), false); break;
+      case kKnobBig: drawKnob(c, oy, w, knobAngle(f / (double)(b.frames - 1)), true); break;
       case kSwitch3:
       case kSwitch4:
-      case kSwitch6:
-        drawRotary(c, oy, w, switchAngle(f, b.frames));
-        break;
-      case kSwitch2:
-        drawLatch(c, oy, w, f == 1, kGreenLamp);
-        break;
-      case kSwitch2Orange:
-        drawLatch(c, oy, w, f == 1, kOrangeLamp);
-        break;
-      case kSwitch2Horiz:
-        drawSlide(c, oy, w, h, f == 1);
-        break;
+      case kSwitch6: drawRotary(c, oy, w, switchAngle(f, b.frames)); break;
+      case kSwitch2: drawLatch(c, oy, w, f == 1, kGreenLamp); break;
+      case kSwitch2Orange: drawLatch(c, oy, w, f == 1, kOrangeLamp); break;
+      case kSwitch2Horiz: drawSlide(c, oy, w, h, f == 1); break;
       case kLed: {
         cairo_t* cr = c.cr();
         c.circle(w / 2.0, oy + h / 2.0, w / 2.0);
@@ -256,12 +244,8 @@ void drawStrip(const qlayout::Bitmap& b, Canvas& c) {
         cairo_fill(cr);
         break;
       }
-      case kButtonOff:
-        drawButton(c, oy, w, h, false, false);
-        break;
-      case kButtonOn:
-        drawButton(c, oy, w, h, true, false);
-        break;
+      case kButtonOff: drawButton(c, oy, w, h, false, false); break;
+      case kButtonOn: drawButton(c, oy, w, h, true, false); break;
       case kPrev:
       case kNext:
         drawButton(c, oy, w, h, false, f == 1);
@@ -284,9 +268,7 @@ void drawStrip(const qlayout::Bitmap& b, Canvas& c) {
                f == 1 ? rgb(0x1a1308) : kInk);
         break;
       }
-      case kPlugOff:
-        drawSocket(c, w / 2.0, oy + h / 2.0 + 1);
-        break;
+      case kPlugOff: drawSocket(c, w / 2.0, oy + h / 2.0 + 1); break;
       case kPlugOn: {
         // A plug in the socket with a tag on top; the editor prints the source's name on the
         // tag from 4 pixels below the frame's top.
@@ -301,8 +283,7 @@ void drawStrip(const qlayout::Bitmap& b, Canvas& c) {
         cairo_fill(cr);
         break;
       }
-      default:
-        break;
+      default: break;
     }
     cairo_restore(c.cr());
   }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "dsp/simd.h"
 #include "tools/quenta_render/editor_png.h"
 #include "tools/quenta_render/midi_file.h"
 #include "tools/quenta_render/options.h"
@@ -13,7 +14,6 @@
 #include "tools/quenta_render/preset_file.h"
 #include "tools/quenta_render/render.h"
 #include "tools/quenta_render/vst_host.h"
-#include "dsp/simd.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ int failWith(const std::string& message, int code = kExitError) {
   return code;
 }
 
-// The plug-in of this build tree: <build>/Quenta.vst/... while the tool is <build>/tools/quenta-render.
+// The plug-in of this build tree: <build>/Quenta.vst/... while the tool is
+// <build>/tools/quenta-render.
 std::string defaultPluginPath(std::string& looked) {
   char exe[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
@@ -54,19 +55,16 @@ int run(int argc, char** argv) {
   RenderOptions opt;
   std::string error;
   switch (parseCommandLine(argc, argv, opt, error)) {
-    case ParseResult::Help:
-      std::fputs(usageText().c_str(), stdout);
-      return 0;
-    case ParseResult::Error:
-      return failWith(error, kExitUsage);
-    case ParseResult::Ok:
-      break;
+    case ParseResult::Help: std::fputs(usageText().c_str(), stdout); return 0;
+    case ParseResult::Error: return failWith(error, kExitUsage);
+    case ParseResult::Ok: break;
   }
 
   // Everything that can be checked before the plug-in runs is checked first.
   MidiFile song;
   const bool render = !opt.midiPath.empty() && !opt.listParams;
-  if (render && !loadMidiFile(opt.midiPath, song, error)) return failWith(opt.midiPath + ": " + error);
+  if (render && !loadMidiFile(opt.midiPath, song, error))
+    return failWith(opt.midiPath + ": " + error);
   if (opt.channel > 0) keepChannel(song, opt.channel);
   PresetFile bank, program;
   if (!opt.bankPath.empty() && !loadPresetFile(opt.bankPath, true, bank, error))
@@ -78,7 +76,8 @@ int run(int argc, char** argv) {
   if (pluginPath.empty()) {
     std::string looked;
     pluginPath = defaultPluginPath(looked);
-    if (pluginPath.empty()) return failWith("no plug-in next to the tool (looked for " + looked + "); use --plugin PATH");
+    if (pluginPath.empty())
+      return failWith("no plug-in next to the tool (looked for " + looked + "); use --plugin PATH");
   }
   PluginHost host;
   if (opt.editorPng.empty()) {
@@ -87,10 +86,13 @@ int run(int argc, char** argv) {
     // The panel is drawn by an instance made in this process, with a headless editor that
     // takes its images from the bundle.
     const std::string contents = bundleContents(pluginPath);
-    if (!host.attach(headlessEditorEntry(contents + "/Resources/img", contents + "/Resources/init.fxb"), error))
+    if (!host.attach(
+            headlessEditorEntry(contents + "/Resources/img", contents + "/Resources/init.fxb"),
+            error))
       return failWith(error);
   }
-  if (host.effect()->numOutputs < 1) return failWith("the plug-in has no audio outputs: " + pluginPath);
+  if (host.effect()->numOutputs < 1)
+    return failWith("the plug-in has no audio outputs: " + pluginPath);
   host.open(opt.sampleRate, opt.blockSize);
 
   if (!opt.bankPath.empty() && !applyPresetFile(host, bank, opt.programNumber < 0, error))
@@ -98,8 +100,8 @@ int run(int argc, char** argv) {
   if (opt.programNumber >= 0) {
     int count = host.effect()->numPrograms;
     if (opt.programNumber >= count)
-      return failWith("program number " + std::to_string(opt.programNumber) + " out of range (0 to " +
-                      std::to_string(count - 1) + ")");
+      return failWith("program number " + std::to_string(opt.programNumber) +
+                      " out of range (0 to " + std::to_string(count - 1) + ")");
     host.dispatch(effSetProgram, 0, opt.programNumber);
   }
   if (!opt.programPath.empty() && !applyPresetFile(host, program, false, error))
@@ -139,15 +141,18 @@ int run(int argc, char** argv) {
       std::printf("program %d: \"%s\"%s\n", opt.programNumber, name,
                   opt.channel > 0 ? (", MIDI channel " + std::to_string(opt.channel)).c_str() : "");
     }
-    std::printf("%s %s: %.2f s, %d Hz, stereo, %s\n", opt.mix ? "mixed into" : "wrote", opt.outputPath.c_str(),
-                seconds, opt.sampleRate, opt.format == SampleFormat::Pcm24 ? "24-bit PCM" : "32-bit float");
+    std::printf("%s %s: %.2f s, %d Hz, stereo, %s\n", opt.mix ? "mixed into" : "wrote",
+                opt.outputPath.c_str(), seconds, opt.sampleRate,
+                opt.format == SampleFormat::Pcm24 ? "24-bit PCM" : "32-bit float");
     std::printf("peak level: %s\n", peakText(result.peak).c_str());
   }
   if (opt.bench) {
     double factor = result.processSeconds > 0.0 ? seconds / result.processSeconds : 0.0;
-    double nsPerSample = result.frames > 0 ? result.processSeconds * 1e9 / (double)result.frames : 0.0;
-    std::printf("realtime factor: %.1f (%.1f ns per sample, %.3f s in the plug-in for %.2f s of audio)\n", factor,
-                nsPerSample, result.processSeconds, seconds);
+    double nsPerSample =
+        result.frames > 0 ? result.processSeconds * 1e9 / (double)result.frames : 0.0;
+    std::printf(
+        "realtime factor: %.1f (%.1f ns per sample, %.3f s in the plug-in for %.2f s of audio)\n",
+        factor, nsPerSample, result.processSeconds, seconds);
     // The plug-in makes the same choice from the same processor and environment.
     const simd::Path path = simd::active();
     std::printf("voice loop: %s, %d voice%s per register\n", simd::name(path), simd::lanes(path),

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -44,8 +44,8 @@ class TrackReader {
  public:
   TrackReader(const uint8_t* p, size_t n, int track) : mP(p), mN(n), mTrack(track) {}
 
-  bool read(std::vector<MidiEvent>& events, std::vector<TempoChange>& tempos, std::vector<TimeSig>& sigs,
-            int64_t& endTick, std::string& error) {
+  bool read(std::vector<MidiEvent>& events, std::vector<TempoChange>& tempos,
+            std::vector<TimeSig>& sigs, int64_t& endTick, std::string& error) {
     int64_t tick = 0;
     int runningStatus = 0;
     while (mPos < mN) {
@@ -59,7 +59,8 @@ class TrackReader {
       } else if (runningStatus) {
         status = runningStatus;  // running status: the byte read is the first data byte
       } else {
-        return fail(error, format("has a data byte 0x%02X without a preceding status byte", status));
+        return fail(error,
+                    format("has a data byte 0x%02X without a preceding status byte", status));
       }
 
       if (status < 0xF0) {
@@ -75,7 +76,8 @@ class TrackReader {
         ev.data[0] = (uint8_t)status;
         for (int i = 0; i < dataBytes; ++i) {
           uint8_t b = mP[mPos++];
-          if (b & 0x80) return fail(error, format("has a status byte 0x%02X where a data byte belongs", b));
+          if (b & 0x80)
+            return fail(error, format("has a status byte 0x%02X where a data byte belongs", b));
           ev.data[1 + i] = b;
         }
         events.push_back(ev);
@@ -106,7 +108,8 @@ class TrackReader {
           return true;  // End of Track; anything after it in the chunk is ignored
         }
       } else {
-        return fail(error, format("has a system message 0x%02X, which has no place in a file", status));
+        return fail(error,
+                    format("has a system message 0x%02X, which has no place in a file", status));
       }
       endTick = tick;
     }
@@ -191,7 +194,8 @@ bool parseMidiFile(const uint8_t* data, size_t size, MidiFile& out, std::string&
     bool isTrack = std::memcmp(data + pos, "MTrk", 4) == 0;
     pos += 8;
     if (len > size - pos) {
-      error = isTrack ? format("track %d is truncated (%u bytes announced, %zu present)", track + 1, len, size - pos)
+      error = isTrack ? format("track %d is truncated (%u bytes announced, %zu present)", track + 1,
+                               len, size - pos)
                       : "truncated chunk";
       return false;
     }
@@ -205,7 +209,8 @@ bool parseMidiFile(const uint8_t* data, size_t size, MidiFile& out, std::string&
     pos += len;  // chunks of other types are skipped
   }
   if (track < declaredTracks) {
-    error = format("truncated: the header announces %d tracks, the file holds %d", declaredTracks, track);
+    error = format("truncated: the header announces %d tracks, the file holds %d", declaredTracks,
+                   track);
     return false;
   }
   out.trackCount = track;
@@ -216,7 +221,8 @@ bool parseMidiFile(const uint8_t* data, size_t size, MidiFile& out, std::string&
                    [](const MidiEvent& a, const MidiEvent& b) { return a.tick < b.tick; });
   std::stable_sort(tempos.begin(), tempos.end(),
                    [](const TempoChange& a, const TempoChange& b) { return a.tick < b.tick; });
-  std::stable_sort(sigs.begin(), sigs.end(), [](const TimeSig& a, const TimeSig& b) { return a.tick < b.tick; });
+  std::stable_sort(sigs.begin(), sigs.end(),
+                   [](const TimeSig& a, const TimeSig& b) { return a.tick < b.tick; });
 
   if (!tempos.empty()) {
     out.hasTempo = true;

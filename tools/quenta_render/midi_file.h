@@ -20,7 +20,7 @@ struct MidiEvent {
 struct MidiFile {
   int format = 0;
   int trackCount = 0;
-  int ticksPerQuarter = 0;      // 0 for SMPTE division
+  int ticksPerQuarter = 0;           // 0 for SMPTE division
   double smpteTicksPerSecond = 0.0;  // 0 for metrical division
   std::vector<MidiEvent> events;     // sorted by time; ties keep track order, then file order
   bool hasTempo = false;

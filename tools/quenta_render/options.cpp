@@ -77,7 +77,8 @@ std::string defaultOutputPath(const std::string& midiPath) {
   return midiPath + ".wav";
 }
 
-ParseResult parseCommandLine(int argc, const char* const* argv, RenderOptions& out, std::string& error) {
+ParseResult parseCommandLine(int argc, const char* const* argv, RenderOptions& out,
+                             std::string& error) {
   out = RenderOptions();
   std::vector<std::string> positional;
   bool optionsEnded = false;
@@ -224,7 +225,8 @@ ParseResult parseCommandLine(int argc, const char* const* argv, RenderOptions& o
     error = "no MIDI file given (see --help)";
     return ParseResult::Error;
   }
-  if (out.outputPath.empty() && !out.midiPath.empty()) out.outputPath = defaultOutputPath(out.midiPath);
+  if (out.outputPath.empty() && !out.midiPath.empty())
+    out.outputPath = defaultOutputPath(out.midiPath);
   return ParseResult::Ok;
 }
 
@@ -235,20 +237,27 @@ std::string usageText() {
          "Renders a Standard MIDI File through the Quenta VST 2 plug-in to a stereo WAV file.\n"
          "\n"
          "  -o, --output FILE        WAV file to write (default: the MIDI file's name with .wav)\n"
-         "      --plugin PATH        plug-in to load (default: the Quenta.vst bundle of this build)\n"
+         "      --plugin PATH        plug-in to load (default: the Quenta.vst bundle of this "
+         "build)\n"
          "  -r, --rate HZ            sample rate, 1000 to 384000 (default 48000)\n"
          "  -b, --block N            host block size in samples (default 512)\n"
-         "  -t, --tempo BPM          tempo reported to the plug-in (default: the file's first tempo, or 120)\n"
+         "  -t, --tempo BPM          tempo reported to the plug-in (default: the file's first "
+         "tempo, or 120)\n"
          "      --bank FILE.fxb      load a bank into the plug-in before rendering\n"
          "      --program FILE.fxp   load a program into the current program slot\n"
          "  -p, --program-number N   select program N (after --bank, before --program)\n"
-         "      --set NAME=VALUE     set a parameter: \"A:Cutoff=0.4\" (Block A, B or C), \"TVCA Src=GE3+\"\n"
-         "                           (global); VALUE is a display text or a number in the parameter's units\n"
+         "      --set NAME=VALUE     set a parameter: \"A:Cutoff=0.4\" (Block A, B or C), \"TVCA "
+         "Src=GE3+\"\n"
+         "                           (global); VALUE is a display text or a number in the "
+         "parameter's units\n"
          "      --list-params        print every parameter with its current value and exit\n"
-         "      --editor-png FILE    write the editor's panel, as it shows the settings above, to a PNG\n"
-         "                           file (drawn without a display; with a MIDI file, also renders)\n"
+         "      --editor-png FILE    write the editor's panel, as it shows the settings above, to "
+         "a PNG\n"
+         "                           file (drawn without a display; with a MIDI file, also "
+         "renders)\n"
          "      --channel N          play only the messages of MIDI channel N (1 to 16)\n"
-         "      --mix                add the render to the samples of the existing output file (same\n"
+         "      --mix                add the render to the samples of the existing output file "
+         "(same\n"
          "                           rate, stereo); the file grows to the longer of the two\n"
          "      --tail SECONDS       release tail after the end of the song (default 2)\n"
          "      --format F           float (32-bit float, default) or pcm24 (24-bit integer)\n"

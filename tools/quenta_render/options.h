@@ -24,10 +24,10 @@ struct RenderOptions {
   std::string programPath;
   int sampleRate = 48000;
   int blockSize = 512;
-  double tempo = 0.0;  // 0: the MIDI file's first tempo, else 120
+  double tempo = 0.0;      // 0: the MIDI file's first tempo, else 120
   int programNumber = -1;  // -1: leave the plug-in's current program
-  int channel = 0;  // 1 to 16: play only this MIDI channel's messages; 0: every channel
-  bool mix = false;  // add the render to the output file's samples instead of replacing them
+  int channel = 0;         // 1 to 16: play only this MIDI channel's messages; 0: every channel
+  bool mix = false;        // add the render to the output file's samples instead of replacing them
   std::vector<ParamAssignment> assignments;
   double tailSeconds = 2.0;
   SampleFormat format = SampleFormat::Float32;
@@ -40,7 +40,8 @@ struct RenderOptions {
 enum class ParseResult { Ok, Help, Error };
 
 // Parses argv[1..argc). On Error, error holds one line naming the bad argument.
-ParseResult parseCommandLine(int argc, const char* const* argv, RenderOptions& out, std::string& error);
+ParseResult parseCommandLine(int argc, const char* const* argv, RenderOptions& out,
+                             std::string& error);
 
 // Splits "A:Cutoff=0.4" or "TVCA Src=GE3+" (the first '=' separates name and value).
 bool parseAssignment(const std::string& text, ParamAssignment& out, std::string& error);

@@ -1,12 +1,12 @@
 #include "tools/quenta_render/param_access.h"
 
+#include <strings.h>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 namespace qrender {
 namespace {
@@ -32,7 +32,8 @@ bool parseNumber(const std::string& text, double& value, int* decimals = nullptr
   double v = std::strtod(s.c_str(), &end);
   if (errno != 0 || *end != '\0' || !std::isfinite(v)) return false;
   for (char c : s)
-    if (!(std::isdigit((unsigned char)c) || c == '.' || c == '-' || c == '+')) return false;  // no "1e3", "inf"
+    if (!(std::isdigit((unsigned char)c) || c == '.' || c == '-' || c == '+'))
+      return false;  // no "1e3", "inf"
   value = v;
   if (decimals) {
     size_t dot = s.find('.');
@@ -77,8 +78,8 @@ std::string quoteList(const std::vector<std::string>& texts) {
     s = "one of";
     for (size_t i = 0; i < texts.size(); ++i) s += (i ? ", \"" : " \"") + texts[i] + "\"";
   } else {
-    s = "one of " + std::to_string(texts.size()) + " texts from \"" + texts.front() + "\" to \"" + texts.back() +
-        "\" (see --list-params)";
+    s = "one of " + std::to_string(texts.size()) + " texts from \"" + texts.front() + "\" to \"" +
+        texts.back() + "\" (see --list-params)";
   }
   return s + ", or an entry number 0 to " + std::to_string(texts.size() - 1);
 }
@@ -89,7 +90,8 @@ char blockLetterOf(int index) {
   return index >= 0 && index < kFirstGlobalParam ? (char)('A' + index / kParamsPerBlock) : 0;
 }
 
-int resolveParam(const std::vector<std::string>& names, const ParamAssignment& a, std::string& error) {
+int resolveParam(const std::vector<std::string>& names, const ParamAssignment& a,
+                 std::string& error) {
   int n = (int)names.size();
   int globalsBegin = n < kFirstGlobalParam ? n : kFirstGlobalParam;
   if (a.block) {
@@ -99,18 +101,20 @@ int resolveParam(const std::vector<std::string>& names, const ParamAssignment& a
     int idx = begin < end ? findIn(names, begin, end, a.name) : -1;
     if (idx >= 0) return idx;
     if (findIn(names, globalsBegin, n, a.name) >= 0)
-      error = "--set \"" + a.text + "\": \"" + a.name + "\" is a global parameter, give it without a Block letter";
+      error = "--set \"" + a.text + "\": \"" + a.name +
+              "\" is a global parameter, give it without a Block letter";
     else
-      error = "--set \"" + a.text + "\": unknown parameter " + std::string(1, a.block) + ":" + a.name +
-              " (see --list-params)";
+      error = "--set \"" + a.text + "\": unknown parameter " + std::string(1, a.block) + ":" +
+              a.name + " (see --list-params)";
     return -1;
   }
   int idx = findIn(names, globalsBegin, n, a.name);
   if (idx >= 0) return idx;
-  if (globalsBegin > 0 && findIn(names, 0, globalsBegin < kParamsPerBlock ? globalsBegin : kParamsPerBlock,
-                                 a.name) >= 0)
-    error = "--set \"" + a.text + "\": \"" + a.name + "\" is a Block parameter, write A:" + a.name + ", B:" +
-            a.name + " or C:" + a.name;
+  if (globalsBegin > 0 &&
+      findIn(names, 0, globalsBegin < kParamsPerBlock ? globalsBegin : kParamsPerBlock, a.name) >=
+          0)
+    error = "--set \"" + a.text + "\": \"" + a.name + "\" is a Block parameter, write A:" + a.name +
+            ", B:" + a.name + " or C:" + a.name;
   else
     error = "--set \"" + a.text + "\": unknown parameter \"" + a.name + "\" (see --list-params)";
   return -1;
@@ -144,7 +148,8 @@ bool applyAssignment(PluginHost& host, int index, const ParamAssignment& a, std:
   std::string highText = host.paramDisplay(index);
   double low, high;
   int lowDecimals = 0, highDecimals = 0;
-  bool numeric = parseNumber(lowText, low, &lowDecimals) && parseNumber(highText, high, &highDecimals);
+  bool numeric =
+      parseNumber(lowText, low, &lowDecimals) && parseNumber(highText, high, &highDecimals);
 
   if (numeric) {
     double v;
@@ -154,8 +159,10 @@ bool applyAssignment(PluginHost& host, int index, const ParamAssignment& a, std:
     int decimals = lowDecimals > highDecimals ? lowDecimals : highDecimals;
     double tolerance = 0.5 * std::pow(10.0, -decimals);
     if (v < low - tolerance || v > high + tolerance)
-      return fail(trim(a.value) + " is out of range (" + trim(lowText) + " to " + trim(highText) + ")");
-    if (!setFromString(host, index, trim(a.value))) return fail("the plug-in did not accept \"" + a.value + "\"");
+      return fail(trim(a.value) + " is out of range (" + trim(lowText) + " to " + trim(highText) +
+                  ")");
+    if (!setFromString(host, index, trim(a.value)))
+      return fail("the plug-in did not accept \"" + a.value + "\"");
     return true;
   }
 
@@ -174,16 +181,19 @@ bool applyAssignment(PluginHost& host, int index, const ParamAssignment& a, std:
     if (matches > 1) chosen.clear();
   }
   double number;
-  if (chosen.empty() && parseNumber(a.value, number) && number == std::floor(number) && number >= 0 &&
-      number < (double)texts.size())
+  if (chosen.empty() && parseNumber(a.value, number) && number == std::floor(number) &&
+      number >= 0 && number < (double)texts.size())
     chosen = texts[(size_t)number];
-  if (chosen.empty()) return fail("\"" + a.value + "\" is not a value of " + qualified(index, host.paramName(index)) +
-                                  ": " + quoteList(texts));
-  if (!setFromString(host, index, chosen)) return fail("the plug-in did not accept \"" + chosen + "\"");
+  if (chosen.empty())
+    return fail("\"" + a.value + "\" is not a value of " + qualified(index, host.paramName(index)) +
+                ": " + quoteList(texts));
+  if (!setFromString(host, index, chosen))
+    return fail("the plug-in did not accept \"" + chosen + "\"");
   return true;
 }
 
-bool applyAssignments(PluginHost& host, const std::vector<ParamAssignment>& list, std::string& error) {
+bool applyAssignments(PluginHost& host, const std::vector<ParamAssignment>& list,
+                      std::string& error) {
   if (list.empty()) return true;
   std::vector<std::string> names;
   for (int i = 0; i < host.numParams(); ++i) names.push_back(host.paramName(i));
@@ -200,8 +210,9 @@ std::string listParams(PluginHost& host) {
   for (int i = 0; i < host.numParams(); ++i) {
     char letter = blockLetterOf(i);
     std::string label = host.paramLabel(i);
-    std::snprintf(line, sizeof(line), "%3d  %-6s  %-10s  %s%s%s\n", i, letter ? std::string(1, letter).c_str() : "global",
-                  host.paramName(i).c_str(), host.paramDisplay(i).c_str(), label.empty() ? "" : " ", label.c_str());
+    std::snprintf(line, sizeof(line), "%3d  %-6s  %-10s  %s%s%s\n", i,
+                  letter ? std::string(1, letter).c_str() : "global", host.paramName(i).c_str(),
+                  host.paramDisplay(i).c_str(), label.empty() ? "" : " ", label.c_str());
     out += line;
   }
   return out;

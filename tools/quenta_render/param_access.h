@@ -18,7 +18,8 @@ char blockLetterOf(int index);
 
 // Finds the parameter an assignment names among names (index order, as effGetParamName gives
 // them). Exact names first, then a unique case-insensitive match. Returns -1 and sets error.
-int resolveParam(const std::vector<std::string>& names, const ParamAssignment& a, std::string& error);
+int resolveParam(const std::vector<std::string>& names, const ParamAssignment& a,
+                 std::string& error);
 
 // The display texts of a list parameter in entry order, found by stepping its normalised value
 // (leaves the parameter at its last entry; the caller sets it afterwards). Empty when the
@@ -30,7 +31,8 @@ std::vector<std::string> probeDisplayTexts(PluginHost& host, int index);
 bool applyAssignment(PluginHost& host, int index, const ParamAssignment& a, std::string& error);
 
 // Resolves and applies every assignment in order.
-bool applyAssignments(PluginHost& host, const std::vector<ParamAssignment>& list, std::string& error);
+bool applyAssignments(PluginHost& host, const std::vector<ParamAssignment>& list,
+                      std::string& error);
 
 // One line per parameter: index, Block letter or "global", name, display text and label.
 std::string listParams(PluginHost& host);

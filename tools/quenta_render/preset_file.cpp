@@ -12,7 +12,8 @@ constexpr size_t kBankHeaderSize = 156;    // up to the chunk size or the first 
 constexpr long kMaxFileSize = 256L * 1024 * 1024;
 
 int32_t be32(const uint8_t* p) {
-  return (int32_t)(((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | (uint32_t)p[3]);
+  return (int32_t)(((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) |
+                   (uint32_t)p[3]);
 }
 
 float beFloat(const uint8_t* p) {
@@ -24,7 +25,9 @@ float beFloat(const uint8_t* p) {
 
 bool tagIs(const uint8_t* p, const char* tag) { return std::memcmp(p, tag, 4) == 0; }
 
-std::string nameField(const uint8_t* p) { return std::string((const char*)p, strnlen((const char*)p, 28)); }
+std::string nameField(const uint8_t* p) {
+  return std::string((const char*)p, strnlen((const char*)p, 28));
+}
 
 // Reads the parameter floats of one program block starting at pos (after its 56-byte header).
 bool readParams(const std::vector<uint8_t>& b, size_t pos, int count, std::vector<float>& out) {
@@ -45,7 +48,8 @@ std::string fourCCText(int32_t id) {
   return s;
 }
 
-bool parsePresetFile(const std::vector<uint8_t>& b, bool wantBank, PresetFile& out, std::string& error) {
+bool parsePresetFile(const std::vector<uint8_t>& b, bool wantBank, PresetFile& out,
+                     std::string& error) {
   out = PresetFile();
   const char* what = wantBank ? "bank" : "program";
   if (b.size() < 12 || !tagIs(b.data(), "CcnK")) {
@@ -87,7 +91,8 @@ bool parsePresetFile(const std::vector<uint8_t>& b, bool wantBank, PresetFile& o
       }
       int32_t size = be32(p + 56);
       if (size <= 0 || (size_t)size > b.size() - 60) {
-        error = size <= 0 ? "holds no program data" : "truncated: the chunk is shorter than announced";
+        error =
+            size <= 0 ? "holds no program data" : "truncated: the chunk is shorter than announced";
         return false;
       }
       out.chunk.assign(p + 60, p + 60 + size);
@@ -145,7 +150,8 @@ bool parsePresetFile(const std::vector<uint8_t>& b, bool wantBank, PresetFile& o
       return false;
     }
     if (!readParams(b, pos + kProgramHeaderSize, count, prog.params)) {
-      error = "truncated: program " + std::to_string(i) + " has fewer parameter values than announced";
+      error =
+          "truncated: program " + std::to_string(i) + " has fewer parameter values than announced";
       return false;
     }
     pos += kProgramHeaderSize + 4 * (size_t)count;
@@ -178,7 +184,8 @@ bool loadPresetFile(const std::string& path, bool wantBank, PresetFile& out, std
   return parsePresetFile(bytes, wantBank, out, error);
 }
 
-bool applyPresetFile(PluginHost& host, const PresetFile& file, bool selectProgram, std::string& error) {
+bool applyPresetFile(PluginHost& host, const PresetFile& file, bool selectProgram,
+                     std::string& error) {
   AEffect* effect = host.effect();
   const char* what = file.isBank() ? "bank" : "program";
   if (file.uniqueId != effect->uniqueID) {
@@ -196,7 +203,8 @@ bool applyPresetFile(PluginHost& host, const PresetFile& file, bool selectProgra
       // The plug-in may keep reading from the data during the call only, but takes a non-const
       // pointer: hand it a copy.
       std::vector<uint8_t> data(file.chunk);
-      VstIntPtr ok = host.dispatch(effSetChunk, file.isBank() ? 0 : 1, (VstIntPtr)data.size(), data.data());
+      VstIntPtr ok =
+          host.dispatch(effSetChunk, file.isBank() ? 0 : 1, (VstIntPtr)data.size(), data.data());
       if (!ok) {
         error = std::string("the plug-in rejected the ") + what + "'s data";
         return false;
@@ -210,8 +218,8 @@ bool applyPresetFile(PluginHost& host, const PresetFile& file, bool selectProgra
     case PresetFile::ProgramParams:
     case PresetFile::BankParams: {
       if (file.numParams != effect->numParams) {
-        error = std::string(what) + " holds " + std::to_string(file.numParams) + " parameters, the plug-in has " +
-                std::to_string(effect->numParams);
+        error = std::string(what) + " holds " + std::to_string(file.numParams) +
+                " parameters, the plug-in has " + std::to_string(effect->numParams);
         return false;
       }
       if (file.isBank() && file.numPrograms > effect->numPrograms) {
@@ -229,7 +237,8 @@ bool applyPresetFile(PluginHost& host, const PresetFile& file, bool selectProgra
       break;
     }
   }
-  if (file.isBank() && selectProgram && file.currentProgram >= 0 && file.currentProgram < effect->numPrograms)
+  if (file.isBank() && selectProgram && file.currentProgram >= 0 &&
+      file.currentProgram < effect->numPrograms)
     host.dispatch(effSetProgram, 0, file.currentProgram);
   return true;
 }

@@ -91,7 +91,9 @@ class ProgressBar {
   void update(int64_t done, int64_t total) {
     if (!mEnabled || total <= 0) return;
     Clock::time_point now = Clock::now();
-    if (now - mStart < std::chrono::milliseconds(500) || now - mLast < std::chrono::milliseconds(100)) return;
+    if (now - mStart < std::chrono::milliseconds(500) ||
+        now - mLast < std::chrono::milliseconds(100))
+      return;
     mLast = now;
     constexpr int kWidth = 40;
     int filled = (int)(kWidth * done / total);
@@ -173,7 +175,8 @@ bool renderToFile(PluginHost& host, const MidiFile& song, const RenderSettings& 
     }
     if (underInfo.channels != 2 || underInfo.samplerate != rate) {
       sf_close(under);
-      error = "cannot mix into " + outputPath + ": it is not a stereo file at " + std::to_string(rate) + " Hz";
+      error = "cannot mix into " + outputPath + ": it is not a stereo file at " +
+              std::to_string(rate) + " Hz";
       return false;
     }
     total = std::max<int64_t>(total, underInfo.frames);
@@ -191,7 +194,8 @@ bool renderToFile(PluginHost& host, const MidiFile& song, const RenderSettings& 
   std::memset(&info, 0, sizeof(info));
   info.samplerate = rate;
   info.channels = 2;
-  info.format = SF_FORMAT_WAV | (settings.format == SampleFormat::Pcm24 ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT);
+  info.format =
+      SF_FORMAT_WAV | (settings.format == SampleFormat::Pcm24 ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT);
   SNDFILE* snd = sf_open_fd(out.fd(), SFM_WRITE, &info, SF_FALSE);
   if (!snd) {
     error = std::string("cannot write ") + outputPath + ": " + sf_strerror(nullptr);
@@ -208,7 +212,8 @@ bool renderToFile(PluginHost& host, const MidiFile& song, const RenderSettings& 
   transport.changed = true;
   host.resume();
 
-  std::vector<float> left((size_t)blockSize), right((size_t)blockSize), frames(2 * (size_t)blockSize);
+  std::vector<float> left((size_t)blockSize), right((size_t)blockSize),
+      frames(2 * (size_t)blockSize);
   std::vector<float> underFrames(under ? 2 * (size_t)blockSize : 0);
   std::vector<VstMidiEvent> blockEvents;
   ProgressBar progress(settings.progress);

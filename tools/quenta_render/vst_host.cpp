@@ -36,9 +36,9 @@ void fillTimeInfo(const Transport& t, VstTimeInfo& ti) {
   ti.barStartPos = std::floor(ti.ppqPos / barLength) * barLength;
   ti.timeSigNumerator = t.numerator;
   ti.timeSigDenominator = t.denominator;
-  ti.nanoSeconds =
-      (double)std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-          .count();
+  ti.nanoSeconds = (double)std::chrono::duration_cast<std::chrono::nanoseconds>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                       .count();
   ti.flags = kVstNanosValid | kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
   if (t.playing) ti.flags |= kVstTransportPlaying;
   if (t.changed) ti.flags |= kVstTransportChanged;
@@ -110,7 +110,8 @@ void PluginHost::close() {
   }
 }
 
-VstIntPtr PluginHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+VstIntPtr PluginHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                               float opt) {
   if (!mEffect || !mEffect->dispatcher) return 0;
   return mEffect->dispatcher(mEffect, opcode, index, value, ptr, opt);
 }
@@ -203,22 +204,22 @@ void PluginHost::process(float* left, float* right, int n) {
   if (mEffect->numOutputs < 2) std::memcpy(right, left, sizeof(float) * (size_t)n);  // mono plug-in
 }
 
-VstIntPtr PluginHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                               float opt) {
-  PluginHost* host = effect && effect->resvd1 ? reinterpret_cast<PluginHost*>(effect->resvd1) : tConstructing;
+VstIntPtr PluginHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                               void* ptr, float opt) {
+  PluginHost* host =
+      effect && effect->resvd1 ? reinterpret_cast<PluginHost*>(effect->resvd1) : tConstructing;
   if (host) return host->onHostCall(opcode, index, value, ptr, opt);
   return opcode == audioMasterVersion ? kVstVersion : 0;
 }
 
-VstIntPtr PluginHost::onHostCall(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+VstIntPtr PluginHost::onHostCall(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                 float opt) {
   (void)index;
   (void)value;
   (void)opt;
   switch (opcode) {
-    case audioMasterVersion:
-      return kVstVersion;
-    case audioMasterWantMidi:
-      return 1;
+    case audioMasterVersion: return kVstVersion;
+    case audioMasterWantMidi: return 1;
     case audioMasterGetTime:
       ++mTimeQueries;
       fillTimeInfo(mTransport, mTimeInfo);
@@ -228,24 +229,19 @@ VstIntPtr PluginHost::onHostCall(VstInt32 opcode, VstInt32 index, VstIntPtr valu
       // MIDI the plug-in sends out (its MIDI thru): counted, not routed anywhere.
       if (ptr) mMidiOutEvents += static_cast<VstEvents*>(ptr)->numEvents;
       return 1;
-    case audioMasterGetSampleRate:
-      return (VstIntPtr)mTransport.sampleRate;
-    case audioMasterGetBlockSize:
-      return mBlockSize;
+    case audioMasterGetSampleRate: return (VstIntPtr)mTransport.sampleRate;
+    case audioMasterGetBlockSize: return mBlockSize;
     case audioMasterGetCurrentProcessLevel:
-      return kVstProcessLevelOffline;  // rendering to a file, not in real time
-    case audioMasterGetAutomationState:
-      return 1;  // automation off
+      return kVstProcessLevelOffline;              // rendering to a file, not in real time
+    case audioMasterGetAutomationState: return 1;  // automation off
     case audioMasterGetVendorString:
       copyString(ptr, kHostVendor, kVstMaxVendorStrLen);
       return ptr ? 1 : 0;
     case audioMasterGetProductString:
       copyString(ptr, kHostProduct, kVstMaxProductStrLen);
       return ptr ? 1 : 0;
-    case audioMasterGetVendorVersion:
-      return kHostVersion;
-    case audioMasterGetLanguage:
-      return 1;  // English
+    case audioMasterGetVendorVersion: return kHostVersion;
+    case audioMasterGetLanguage: return 1;  // English
     case audioMasterCanDo: {
       if (!ptr) return 0;
       const char* q = static_cast<const char*>(ptr);
@@ -257,10 +253,8 @@ VstIntPtr PluginHost::onHostCall(VstInt32 opcode, VstInt32 index, VstIntPtr valu
     }
     case audioMasterUpdateDisplay:
     case audioMasterBeginEdit:
-    case audioMasterEndEdit:
-      return 1;
-    default:
-      return 0;  // automation, windows, file selectors and the rest: nothing to do offline
+    case audioMasterEndEdit: return 1;
+    default: return 0;  // automation, windows, file selectors and the rest: nothing to do offline
   }
 }
 

@@ -65,8 +65,8 @@ class PluginHost {
   void process(float* left, float* right, int n);
 
   // The host callback. Static entry for the plug-in; the member does the work.
-  static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                            float opt);
+  static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                            void* ptr, float opt);
   VstIntPtr onHostCall(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
 
   // What the plug-in asked of the host.
