@@ -392,15 +392,16 @@ bool Window::Grab() {
   Connection::Impl* d = mConn.impl();
   const uint16_t events =
       XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
-  xcb_grab_pointer_reply_t* p = xcb_grab_pointer_reply(
-      d->c,
+  // Both requests go out before either reply is awaited, the keyboard first: by the time the
+  // pointer grab shows (its crossing events), keys already come to us. Asked one after the
+  // other, keys typed while we waited for the pointer's reply went to the focus window.
+  const xcb_grab_keyboard_cookie_t kc =
+      xcb_grab_keyboard(d->c, 1, mId, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+  const xcb_grab_pointer_cookie_t pc =
       xcb_grab_pointer(d->c, 1, mId, events, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
-                       XCB_NONE, XCB_CURRENT_TIME),
-      nullptr);
-  xcb_grab_keyboard_reply_t* k = xcb_grab_keyboard_reply(
-      d->c,
-      xcb_grab_keyboard(d->c, 1, mId, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-      nullptr);
+                       XCB_NONE, XCB_CURRENT_TIME);
+  xcb_grab_keyboard_reply_t* k = xcb_grab_keyboard_reply(d->c, kc, nullptr);
+  xcb_grab_pointer_reply_t* p = xcb_grab_pointer_reply(d->c, pc, nullptr);
   mGrabbed = p && p->status == XCB_GRAB_STATUS_SUCCESS && k && k->status == XCB_GRAB_STATUS_SUCCESS;
   free(p);
   free(k);
