@@ -5,18 +5,13 @@
 
 #include <cstring>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "dsp/simd.h"
-#include "instrument/params.h"
-#include "instrument/quenta.h"
+#include "instrument/instrument_helpers.h"
+
+using namespace quenta_test;
 
 namespace {
-
-VstIntPtr SilentHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-  return opcode == audioMasterVersion ? 2400 : 0;
-}
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -32,132 +27,68 @@ std::vector<simd::Path> WidePaths() {
   return paths;
 }
 
-// An instance made in this process, so that its Blocks can be put on a given voice loop.
-class Plug {
- public:
+// An instance made in this process with its Blocks on the given voice loop.
+struct Plug : Direct {
   Plug(simd::Path path, float rate, int maxBlock)
-      : mLeft(size_t(maxBlock)), mRight(size_t(maxBlock)) {
-    IPlugInstanceInfo info;
-    info.mVSTHostCallback = SilentHost;
-    mPlug = static_cast<Quenta*>(MakePlug(info));
-    mPlug->EnsureDefaultPreset();
-    mEffect = mPlug->GetAEffect();
-    Dispatch(effOpen, 0, nullptr, 0.0f);
-    Dispatch(effSetSampleRate, 0, nullptr, rate);
-    Dispatch(effSetBlockSize, maxBlock, nullptr, 0.0f);
-    Dispatch(effMainsChanged, 1, nullptr, 0.0f);
-    for (int b = 0; b < kNumBlocks; ++b) mPlug->getBlock(b)->setSimdPath(path);
+      : Direct(rate, maxBlock), left(size_t(maxBlock)), right(size_t(maxBlock)) {
+    for (int b = 0; b < kNumBlocks; ++b) q().getBlock(b)->setSimdPath(path);
   }
-  ~Plug() {
-    Dispatch(effMainsChanged, 0, nullptr, 0.0f);
-    Dispatch(effClose, 0, nullptr, 0.0f);  // deletes the instance
-  }
-
   void SetNormalized(int index, double value) {
-    mPlug->GetParam(index)->SetNormalized(value);
-    mPlug->OnParamChange(index);
-  }
-  void Midi(int offset, uint8_t status, uint8_t data1, uint8_t data2) {
-    VstMidiEvent e;
-    std::memset(&e, 0, sizeof e);
-    e.type = kVstMidiType;
-    e.byteSize = sizeof e;
-    e.deltaFrames = offset;
-    e.midiData[0] = char(status);
-    e.midiData[1] = char(data1);
-    e.midiData[2] = char(data2);
-    VstEvents events;
-    std::memset(&events, 0, sizeof events);
-    events.numEvents = 1;
-    events.events[0] = reinterpret_cast<VstEvent*>(&e);
-    Dispatch(effProcessEvents, 0, &events, 0.0f);
+    plug->GetParam(index)->SetNormalized(value);
+    plug->OnParamChange(index);
   }
   void Render(int n) {
-    double* outputs[2] = {mLeft.data(), mRight.data()};
-    mEffect->processDoubleReplacing(mEffect, nullptr, outputs, n);
+    double* outputs[2] = {left.data(), right.data()};
+    AEffect* e = plug->GetAEffect();
+    e->processDoubleReplacing(e, nullptr, outputs, n);
   }
-  const std::vector<double>& Left() const { return mLeft; }
-  const std::vector<double>& Right() const { return mRight; }
-  Quenta& Instrument() { return *mPlug; }
-
- private:
-  void Dispatch(VstInt32 opcode, VstIntPtr value, void* ptr, float opt) {
-    mEffect->dispatcher(mEffect, opcode, 0, value, ptr, opt);
-  }
-  Quenta* mPlug = nullptr;
-  AEffect* mEffect = nullptr;
-  std::vector<double> mLeft, mRight;
+  const VoiceLanes& Lanes() { return q().getBlock(kBlockA)->getLanes(); }
+  std::vector<double> left, right;
 };
-
-// First difference between two renders of n samples, or "".
-std::string Compare(const Plug& a, const Plug& b, int n) {
-  for (int i = 0; i < n; ++i) {
-    if (!SameBits(a.Left()[size_t(i)], b.Left()[size_t(i)]) ||
-        !SameBits(a.Right()[size_t(i)], b.Right()[size_t(i)])) {
-      char text[160];
-      std::snprintf(text, sizeof text, "sample %d: scalar %.17g %.17g, wide %.17g %.17g", i,
-                    a.Left()[size_t(i)], a.Right()[size_t(i)], b.Left()[size_t(i)],
-                    b.Right()[size_t(i)]);
-      return text;
-    }
-  }
-  return "";
-}
 
 // Twenty-four keys, more than one pass of the wide loop, each with a cut-off of its own (the
 // filter follows key and envelope), in every segment of the envelope over time, released out
 // of order so that the sounding voices leave gaps between their slots: after every host block
 // each voice's envelope and filter state must match its scalar twin, lane by lane.
 TEST(VoiceLanes, EveryLaneMatchesItsScalarVoice) {
-  constexpr float kRate = 48000.0f;
   constexpr int kBlock = 100;  // frames of 48 straddle the host blocks
   for (simd::Path path : WidePaths()) {
-    Plug scalar(simd::Path::kScalar, kRate, kBlock), wide(path, kRate, kBlock);
-    for (Plug* p : {&scalar, &wide}) {
-      const int A = BlockParam(kBlockA, 0);
-      p->SetNormalized(A + kWaveform, 0.9);  // "Pulse"/"PWM" range: two reads per sample
-      p->SetNormalized(A + kFCBal, 1.0);
-      p->SetNormalized(A + kExpand, 0.6);
-      p->SetNormalized(A + kPeak, 0.8);
-      p->SetNormalized(A + kCutoff, 0.5);
-      p->SetNormalized(A + kEMAtk, 0.2);
-      p->SetNormalized(A + kEMDcy, 0.2);
-      p->SetNormalized(A + kEMSus, 0.3);
-      p->SetNormalized(A + kFCMod, 1.0);
-      p->SetNormalized(A + kFCMG1, 0.6);
-    }
+    Plug scalar(simd::Path::kScalar, 48000.0f, kBlock), wide(path, 48000.0f, kBlock);
+    // "Pulse"/"PWM" range: two reads per sample.
+    const std::pair<int, double> patch[] = {
+        {kWaveform, 0.9}, {kFCBal, 1.0}, {kExpand, 0.6}, {kPeak, 0.8},  {kCutoff, 0.5},
+        {kEMAtk, 0.2},    {kEMDcy, 0.2}, {kEMSus, 0.3},  {kFCMod, 1.0}, {kFCMG1, 0.6}};
+    for (Plug* p : {&scalar, &wide})
+      for (auto [k, v] : patch) p->SetNormalized(BlockParam(kBlockA, k), v);
     constexpr int kKeys = 24;
     const int keys[kKeys] = {0,  9,  21,  30,  36, 43, 50, 57, 64, 71, 78, 85,
                              92, 99, 110, 127, 40, 47, 54, 61, 68, 75, 82, 89};
     for (int block = 0; block < 80; ++block) {
       for (Plug* p : {&scalar, &wide}) {
-        if (block < kKeys) p->Midi(block * 4, 0x90, uint8_t(keys[block]), 100);  // staggered
+        if (block < kKeys) p->Midi(0x90, uint8_t(keys[block]), 100, block * 4);  // staggered
         const int off = block - 30;  // odd keys first, then even ones
-        if (off >= 0 && off < kKeys) {
-          const int k = off < kKeys / 2 ? 2 * off + 1 : 2 * (off - kKeys / 2);
-          p->Midi(7, 0x80, uint8_t(keys[k]), 0);
-        }
+        if (off >= 0 && off < kKeys)
+          p->Midi(0x80, uint8_t(keys[off < kKeys / 2 ? 2 * off + 1 : 2 * (off - kKeys / 2)]), 0, 7);
         p->Render(kBlock);
       }
-      const std::string diff = Compare(scalar, wide, kBlock);
-      ASSERT_EQ(diff, "") << simd::name(path) << ", host block " << block;
-      const VoiceLanes& sl = scalar.Instrument().getBlock(kBlockA)->getLanes();
-      const VoiceLanes& wl = wide.Instrument().getBlock(kBlockA)->getLanes();
+      const std::string where =
+          std::string(simd::name(path)) + ", host block " + std::to_string(block) + ", ";
+      for (int i = 0; i < kBlock; ++i)
+        ASSERT_TRUE(SameBits(scalar.left[size_t(i)], wide.left[size_t(i)]) &&
+                    SameBits(scalar.right[size_t(i)], wide.right[size_t(i)]))
+            << where << "sample " << i;
+      const VoiceLanes &sl = scalar.Lanes(), &wl = wide.Lanes();
       for (int v = 0; v < Block::kNumVoices; ++v) {
-        const Voice& s = scalar.Instrument().getBlock(kBlockA)->getVoice(v);
-        const Voice& w = wide.Instrument().getBlock(kBlockA)->getVoice(v);
-        if (!s.isActive() && !w.isActive()) continue;
-        const int lane = v % simd::lanes(path);
+        const Voice& s = scalar.q().getBlock(kBlockA)->getVoice(v);
+        if (!s.isActive() && !wide.q().getBlock(kBlockA)->getVoice(v).isActive()) continue;
+        const std::string voice = where + "key " + std::to_string(s.getNote()) + " (lane " +
+                                  std::to_string(v % simd::lanes(path)) + ")";
         ASSERT_TRUE(SameBits(sl.envelope.value[v], wl.envelope.value[v]) &&
                     sl.envelope.state[v] == wl.envelope.state[v])
-            << simd::name(path) << ": envelope of key " << s.getNote() << " (lane " << lane
-            << "), host block " << block << ": scalar " << sl.envelope.value[v] << ", wide "
-            << wl.envelope.value[v];
+            << voice << ": envelope " << sl.envelope.value[v] << " / " << wl.envelope.value[v];
         for (int stage = 0; stage < 3; ++stage)
           ASSERT_TRUE(SameBits(sl.filter.getState(v, stage), wl.filter.getState(v, stage)))
-              << simd::name(path) << ": filter stage " << stage << " of key " << s.getNote()
-              << " (lane " << lane << "), host block " << block << ": scalar "
-              << sl.filter.getState(v, stage) << ", wide " << wl.filter.getState(v, stage);
+              << voice << ": filter stage " << stage;
       }
     }
   }
@@ -173,12 +104,11 @@ TEST(VoiceLanes, RandomRendersMatchTheScalarPath) {
   for (int round = 0; round < kRenders; ++round) {
     const unsigned seed = 1000u + unsigned(round);
     std::mt19937 rng(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     auto uniform = [&](double lo, double hi) {
       return std::uniform_real_distribution<double>(lo, hi)(rng);
     };
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     const float rate = rates[pick(0, 3)];
-
     // The patch: about half the parameters at random, every section on and audible.
     std::vector<std::pair<int, double>> patch;
     for (int i = 0; i < kNumParams; ++i)
@@ -209,35 +139,28 @@ TEST(VoiceLanes, RandomRendersMatchTheScalarPath) {
                      [](const Message& a, const Message& b) { return a.time < b.time; });
     std::vector<int> blocks;
     for (int done = 0; done < kLength;) {
-      const int n = std::min(kLength - done, pick(0, 3) ? pick(1, kMaxBlock) : pick(1, 8));
-      blocks.push_back(n);
-      done += n;
+      blocks.push_back(std::min(kLength - done, pick(0, 3) ? pick(1, kMaxBlock) : pick(1, 8)));
+      done += blocks.back();
     }
-
-    auto render = [&](Plug& plug, std::vector<double>& out) {
+    auto render = [&](simd::Path path) {
+      Plug plug(path, rate, kMaxBlock);
       for (const auto& [index, value] : patch) plug.SetNormalized(index, value);
+      std::vector<double> out;
       size_t next = 0;
       int start = 0;
       for (int n : blocks) {
         for (; next < midi.size() && midi[next].time < start + n; ++next)
-          plug.Midi(midi[next].time - start, midi[next].status, midi[next].data1, midi[next].data2);
+          plug.Midi(midi[next].status, midi[next].data1, midi[next].data2, midi[next].time - start);
         plug.Render(n);
-        for (int i = 0; i < n; ++i) {
-          out.push_back(plug.Left()[size_t(i)]);
-          out.push_back(plug.Right()[size_t(i)]);
-        }
+        for (int i = 0; i < n; ++i)
+          out.insert(out.end(), {plug.left[size_t(i)], plug.right[size_t(i)]});
         start += n;
       }
+      return out;
     };
-    std::vector<double> reference;
-    {
-      Plug scalar(simd::Path::kScalar, rate, kMaxBlock);
-      render(scalar, reference);
-    }
+    const std::vector<double> reference = render(simd::Path::kScalar);
     for (simd::Path path : paths) {
-      std::vector<double> got;
-      Plug wide(path, rate, kMaxBlock);
-      render(wide, got);
+      const std::vector<double> got = render(path);
       ASSERT_EQ(got.size(), reference.size());
       for (size_t i = 0; i < got.size(); ++i)
         ASSERT_TRUE(SameBits(got[i], reference[i]))
