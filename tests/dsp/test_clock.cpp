@@ -2,6 +2,7 @@
 // it (host transport record at every block, one tick per sample).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -20,8 +21,6 @@ struct Transport {
   double samplePos = 0.0;
   bool running = true;
   bool hasPosition = true;
-
-  double ppq() const { return samplePos / (60.0 / tempo * sampleRate); }
 };
 
 // Drives a clock as the instrument's render loop does and records, per rate, the index of
@@ -35,7 +34,7 @@ class ClockRig {
     ti.mTempo = t.tempo;
     if (t.hasPosition) {
       ti.mSamplePos = t.samplePos;
-      ti.mPPQPos = t.ppq();
+      ti.mPPQPos = t.samplePos / (60.0 / t.tempo * t.sampleRate);
     }
     ti.mTransportIsRunning = t.running;
 
@@ -67,9 +66,8 @@ class ClockRig {
 
   // Triggers of a rate from sample `from` on.
   std::vector<long long> since(int rate, long long from) const {
-    std::vector<long long> out;
-    for (long long s : triggers[rate])
-      if (s >= from) out.push_back(s);
+    std::vector<long long> out = triggers[rate];
+    out.erase(out.begin(), std::lower_bound(out.begin(), out.end(), from));
     return out;
   }
 
@@ -82,12 +80,6 @@ class ClockRig {
   bool transportRunning = false;
 };
 
-// Distance of x to the nearest multiple of step.
-double offGrid(double x, double step) {
-  const double d = std::fmod(x, step);
-  return std::fmin(d, step - d);
-}
-
 }  // namespace
 
 TEST(Clock, GridsAt120BpmFollowTheHostPosition) {
@@ -96,9 +88,6 @@ TEST(Clock, GridsAt120BpmFollowTheHostPosition) {
   const double seconds = 17.0;
   rig.run(host, seconds);
   const long long total = rig.sample;
-
-  EXPECT_EQ(rig.clock.getInterval(Clock::kRate1_4), 22050.0);
-  EXPECT_EQ(rig.clock.getPeriod(Clock::kRate1_16T), 3675);
 
   // Quarter notes per interval, "off" and then "4/1" to "1/64".
   const double beats[Clock::kNumRates] = {
@@ -111,7 +100,10 @@ TEST(Clock, GridsAt120BpmFollowTheHostPosition) {
     ASSERT_GE(t.size(), 2u);
     EXPECT_EQ(t.front(), 0);
     // A grid point is seen by the tick of the sample that reaches it, one sample early at most.
-    for (long long s : t) EXPECT_LE(offGrid(double(s + 1), step), 1.0) << "trigger at " << s;
+    for (long long s : t) {
+      const double d = std::fmod(double(s + 1), step);
+      EXPECT_LE(std::fmin(d, step - d), 1.0) << "trigger at " << s;
+    }
     EXPECT_NEAR(double(t.size()), std::floor(double(total) / step) + 1.0, 1.0);
     // Each gap within a sample of the interval (the host's quarter-note position carries
     // rounding noise), their mean exactly the interval.
@@ -125,8 +117,6 @@ TEST(Clock, GridsAt120BpmFollowTheHostPosition) {
 }
 
 TEST(Clock, TempoIsRoundedAndNonsenseMeans120) {
-  EXPECT_EQ(roundTempo(119.9996), 120.0);
-
   Clock clock;
   clock.setSampleRate(kRate44);
   for (double tempo : {119.9996, 0.0, -40.0, std::nan(""), HUGE_VAL}) {

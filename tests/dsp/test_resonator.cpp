@@ -44,33 +44,16 @@ struct Peak {
   double magnitude;
 };
 
-// The frequency of largest response between 20 Hz and just below half the rate: a coarse
-// logarithmic scan, then a golden-section search around the best point.
+// The frequency of largest response between 20 Hz and just below half the rate, on a
+// logarithmic grid of 0.18 % steps.
 Peak findPeak(const std::vector<double>& h, double rate) {
-  const double lo = 20.0, hi = 0.49 * rate;
-  const int steps = 120;
-  double best = lo, bestMag = 0.0;
+  const double lo = 20.0, hi = 0.49 * rate, steps = 4000;
+  Peak best = {lo, 0.0};
   for (int i = 0; i <= steps; ++i) {
-    const double f = lo * std::pow(hi / lo, double(i) / steps);
-    const double m = magnitudeAt(h, f, rate);
-    if (m > bestMag) {
-      bestMag = m;
-      best = f;
-    }
+    const double f = lo * std::pow(hi / lo, i / steps), m = magnitudeAt(h, f, rate);
+    if (m > best.magnitude) best = {f, m};
   }
-  const double ratio = std::pow(hi / lo, 1.0 / steps);
-  double a = std::max(lo, best / ratio), b = std::min(hi, best * ratio);
-  const double g = (std::sqrt(5.0) - 1.0) / 2.0;
-  for (int i = 0; i < 60; ++i) {
-    const double c = b - g * (b - a), d = a + g * (b - a);
-    if (magnitudeAt(h, c, rate) > magnitudeAt(h, d, rate)) {
-      b = d;
-    } else {
-      a = c;
-    }
-  }
-  const double f = 0.5 * (a + b);
-  return {f, magnitudeAt(h, f, rate)};
+  return best;
 }
 
 Resonator makeResonator(double rate, double position, double intensity = 1.0) {
