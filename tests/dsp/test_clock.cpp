@@ -20,7 +20,6 @@ struct Transport {
   double tempo = 120.0;
   double samplePos = 0.0;
   bool running = true;
-  bool hasPosition = true;
 };
 
 // Drives a clock as the instrument's render loop does and records, per rate, the index of
@@ -32,10 +31,8 @@ class ClockRig {
   void block(Transport& t, int n) {
     ITimeInfo ti;
     ti.mTempo = t.tempo;
-    if (t.hasPosition) {
-      ti.mSamplePos = t.samplePos;
-      ti.mPPQPos = t.samplePos / (60.0 / t.tempo * t.sampleRate);
-    }
+    ti.mSamplePos = t.samplePos;
+    ti.mPPQPos = t.samplePos / (60.0 / t.tempo * t.sampleRate);
     ti.mTransportIsRunning = t.running;
 
     if (!syncStarted) {
@@ -85,8 +82,7 @@ class ClockRig {
 TEST(Clock, GridsAt120BpmFollowTheHostPosition) {
   Transport host;
   ClockRig rig(kRate44);
-  const double seconds = 17.0;
-  rig.run(host, seconds);
+  rig.run(host, 17.0);
   const long long total = rig.sample;
 
   // Quarter notes per interval, "off" and then "4/1" to "1/64".
@@ -108,9 +104,8 @@ TEST(Clock, GridsAt120BpmFollowTheHostPosition) {
     // Each gap within a sample of the interval (the host's quarter-note position carries
     // rounding noise), their mean exactly the interval.
     for (size_t i = 2; i < t.size(); ++i) EXPECT_NEAR(double(t[i] - t[i - 1]), step, 1.0);
-    if (t.size() > 2) {
-      EXPECT_NEAR(double(t.back() - t[1]) / double(t.size() - 2), step, 2.0 / double(t.size()));
-    }
+    const double mean = double(t.back() - t[1]) / double(t.size() - 2);
+    EXPECT_NEAR(t.size() > 2 ? mean : step, step, 2.0 / double(t.size()));
   }
   EXPECT_TRUE(rig.triggers[Clock::kRateOff].empty());
   EXPECT_TRUE(rig.triggers[Clock::kNumRates].empty());

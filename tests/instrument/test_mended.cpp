@@ -35,8 +35,8 @@ TEST(Mended, EnvelopeTimingDoesNotDependOnHostBlockSizes) {
   for (int block : {1, 7, 100}) {
     SCOPED_TRACE(block);
     const std::vector<double> split = AttackEnvelope(0.3, block, frames, events);
-    const int top = FirstRatioAtOrAbove(split, 0, 0.9999);
-    EXPECT_EQ(top, FirstRatioAtOrAbove(whole, 0, 0.9999));
+    const int top = FirstRatioAt(split, 0, 0.9999, true);
+    EXPECT_EQ(top, FirstRatioAt(whole, 0, 0.9999, true));
     EXPECT_NEAR(top / 48000.0, SegmentSeconds(0.3), 0.0002);
     int compared = 0;
     for (size_t i = 0; i < whole.size(); ++i) {
