@@ -71,15 +71,11 @@ TEST(MG, WaveformsHaveTheirShapeAndPeriod) {
     EXPECT_DOUBLE_EQ(*std::min_element(x.begin(), x.end()), -1.0);
     // Even steps within one cycle (x[0] ends the cycle before): the ramps all the way, the
     // triangle but for its turn, the square but for its flip.
-    const double slope = w == MG::kSawUp      ? step
-                         : w == MG::kSawDown  ? -step
-                         : w == MG::kTriangle ? 2.0 * step
-                                              : 0.0;
     int uneven = 0;
     for (int i = 2; i <= period; ++i) {
-      const double d = x[size_t(i)] - x[size_t(i - 1)];
-      const double expect = (w == MG::kTriangle && i > (period + 1) / 2) ? -slope : slope;
-      uneven += std::fabs(d - expect) > 1e-12;
+      const double up = w == MG::kTriangle ? (i > (period + 1) / 2 ? -2.0 : 2.0) : 1.0;
+      const double slope = w == MG::kSawDown ? -step : w == MG::kSquare ? 0.0 : up * step;
+      uneven += std::fabs(x[size_t(i)] - x[size_t(i - 1)] - slope) > 1e-12;
     }
     EXPECT_EQ(uneven, w == MG::kSquare ? 1 : 0);
   }

@@ -160,14 +160,4 @@ TEST(GeneralEnvelope, ReleasingTheLastKeyStopsIt) {
   EXPECT_NEAR(SecondsTo(r, off, 0.0, false), SegmentSeconds(0.2), 0.0002);
 }
 
-TEST(GeneralEnvelope, KbdTriggerFiresWhenTheSetNumberOfKeysIsHeld) {
-  // "KBD Trig" 2: the first key leaves the GEG idle, which silences the total VCA; the second
-  // starts it.
-  const std::vector<double> out =
-      Play({kGegOnTotalVca, {Global(kGEGSrc1), "KBD"}, {Global(kKBDTrig), "2"}},
-           {{0, NoteOn(0, 69)}, {4800, NoteOn(0, 76)}}, 9600);
-  EXPECT_TRUE(AllZero(out, 0, 4800));
-  EXPECT_GT(Rms(out, 7200, 2400), 0.05);
-}
-
 }  // namespace
