@@ -35,14 +35,6 @@ std::vector<double> Values(const Quenta& q) {
   return v;
 }
 
-// The tagged header of a state: tag, program index, name length and name.
-void PutHeader(ByteChunk& c, int program, int nameLength, const char* name) {
-  c.PutBytes("Quenta_1.2.2", kTagLen);
-  c.Put(&program);
-  c.Put(&nameLength);
-  if (name) c.PutBytes(name, int(std::strlen(name)));
-}
-
 TEST(State, ProgramChunkBytesAsTheHostReceivesThem) {
   Session s(48000.0, 512);
   ASSERT_TRUE(s.ok);
@@ -113,28 +105,31 @@ TEST(State, OlderUntaggedStatesRestoreTheirValues) {
 
 TEST(State, OutOfRangeValuesAreLimited) {
   Direct d;
-  ByteChunk c;
-  PutHeader(c, 0, 0, nullptr);
+  const struct {
+    int index;
+    double stored, limited;
+  } cases[] = {{kFinal, 2.0, 1.0},
+               {BlockParam(kBlockA, kCoarse), -5000.0, -800.0},
+               {BlockParam(kBlockB, kWaveform), 99.0, 5.0},
+               {kPBRange, -1e300, -24.0},
+               {BlockParam(kBlockC, kMG1Freq), HUGE_VAL, 1500.0}};
   std::vector<double> v = Values(d.q());  // the defaults
-  v[kFinal] = 2.0;
-  v[BlockParam(kBlockA, kCoarse)] = -5000.0;
-  v[BlockParam(kBlockB, kWaveform)] = 99.0;
-  v[kPBRange] = -1e300;
+  for (const auto& c : cases) v[size_t(c.index)] = c.stored;
   v[BlockParam(kBlockC, kCutoff)] = std::nan("");
-  v[BlockParam(kBlockC, kMG1Freq)] = std::numeric_limits<double>::infinity();
-  PutValues(c, v);
-  EXPECT_EQ(d.q().UnserializeState(&c, 0), c.Size());
-  EXPECT_EQ(d.Get(kFinal), 1.0);
+  // A tagged state of program 0 with an empty name.
+  ByteChunk chunk;
+  const int zero = 0;
+  chunk.PutBytes("Quenta_1.2.2", kTagLen);
+  chunk.Put(&zero);
+  chunk.Put(&zero);
+  PutValues(chunk, v);
+  EXPECT_EQ(d.q().UnserializeState(&chunk, 0), chunk.Size());
+  for (const auto& c : cases) EXPECT_EQ(d.Get(c.index), c.limited) << "parameter " << c.index;
   EXPECT_EQ(d.q().getOutputGain(), 2.0);
-  EXPECT_EQ(d.Get(BlockParam(kBlockA, kCoarse)), -800.0);
-  EXPECT_EQ(d.Get(BlockParam(kBlockB, kWaveform)), 5.0);
-  EXPECT_EQ(d.Get(kPBRange), -24.0);
   EXPECT_EQ(d.q().getBendRange(), -24.0 * 128.0);
-  EXPECT_EQ(d.Get(BlockParam(kBlockC, kMG1Freq)), 1500.0);
   // Not a number is no value: the parameter keeps one inside its range.
   const double cutoff = d.Get(BlockParam(kBlockC, kCutoff));
-  EXPECT_GE(cutoff, 0.0);
-  EXPECT_LE(cutoff, 1.0);
+  EXPECT_TRUE(cutoff >= 0.0 && cutoff <= 1.0) << cutoff;
 }
 
 TEST(State, CopyBlockAToCKeepsCsOwnLevelSourcesAndSwitch) {
