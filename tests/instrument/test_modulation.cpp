@@ -1,6 +1,5 @@
-// The filter measured on the spectrum of a sawtooth; the modulation generators and the
-// sample-and-hold as they reach the patch panel; the clock locked to the host's transport,
-// firing the general envelope.
+// The filter measured on the spectrum of a sawtooth; the sample-and-hold as it reaches the
+// patch panel; the clock locked to the host's transport, firing the general envelope.
 #include <gtest/gtest.h>
 
 #include "instrument/instrument_helpers.h"
@@ -53,31 +52,6 @@ TEST(Filter, BalanceMakesTheCutoffFollowTheKeys) {
   EXPECT_LT(highFixed[10], 0.6 * highTracked[10]);
 }
 
-TEST(ModulationGenerators, MG1SquareGatesABlockThroughThePatchPanel) {
-  // "Ch Gate" = "MG1A" with MG1 a 10 Hz square: Block A sounds for the first half of every
-  // 4800-sample cycle.
-  Session s(kRate, 512);
-  ASSERT_TRUE(s.ok);
-  s.SoloBlockA();
-  s.Set(BlockParam(kBlockA, kMG1Wave), "Square");
-  s.Set(BlockParam(kBlockA, kMG1Freq), 10.0);
-  s.Set(BlockParam(kBlockA, kChGate), "MG1A");
-  s.Midi({NoteOn(0, 69)});
-  std::vector<double> out = s.Render(4 * 4800 + 960);
-  std::vector<int> rises;
-  bool was = Peak(out, 960 - 48, 48) > 0.0;
-  int onFrames = 0, frames = 0;
-  for (int f = 960 / 48; f * 48 < int(out.size()); ++f, ++frames) {
-    const bool on = Peak(out, f * 48, 48) > 0.0;
-    onFrames += on;
-    if (on && !was) rises.push_back(f * 48);
-    was = on;
-  }
-  ASSERT_GE(rises.size(), 3u);
-  for (size_t i = 1; i < rises.size(); ++i) EXPECT_NEAR(rises[i] - rises[i - 1], 4800, 48);
-  EXPECT_NEAR(double(onFrames) / frames, 0.5, 0.03);
-}
-
 // Frames between the S&H triggers over `frames` frames.
 std::vector<int> ShIntervals(Direct& d, int frames) {
   std::vector<int> at;
@@ -114,21 +88,6 @@ TEST(SampleAndHold, SyncStretchesTheNextCycleByTheSample) {
   }
 }
 
-TEST(SampleAndHold, HostRateOffRestoresTheFreePeriod) {
-  // Synchronised, the S&H takes its period from the (stopped) clock; back at "off" it runs at
-  // the last "S/H Freq" again without the host moving that parameter.
-  Direct d;
-  d.Set(kSHFreq, 20.0);
-  EXPECT_EQ(ShIntervals(d, 200), std::vector<int>(3, 50));
-  d.Set(kSHHost, 16);  // "1/16"
-  ShIntervals(d, 50);
-  d.Set(kSHHost, 0);
-  EXPECT_EQ(d.Get(kSHFreq), 20.0);
-  std::vector<int> iv = ShIntervals(d, 260);
-  ASSERT_GE(iv.size(), 3u);
-  for (int i : iv) EXPECT_EQ(i, 50);
-}
-
 // Onsets of the bursts clock 1 or 2 makes through the general envelope (automatic release)
 // and the total VCA, at 120 bpm and 44100 Hz (22050 samples per quarter), in host calls of
 // `call` frames with a block size of 441 announced. songPos maps the start of a host call
@@ -144,12 +103,11 @@ std::vector<int> ClockBursts(int clock, const char* rate, int frames,
   ti.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
   s.host.Answers().hasTimeInfo = bool(songPos);
   s.beforeBlock = [&](int start, int) {
-    if (!songPos) return;
-    ti.samplePos = songPos(start);
-    ti.ppqPos = ti.samplePos / 22050.0;
+    if (songPos) ti.ppqPos = (ti.samplePos = songPos(start)) / 22050.0;
   };
-  s.Set(clock == 1 ? kClk1Src : kClk2Src, rate);  // clock 1 or 2, through GEG trigger 1 or 2
-  s.Set(clock == 1 ? kGEGSrc1 : kGEGSrc2, clock == 1 ? "Clk1" : "Clk2");
+  const bool one = clock == 1;  // clock 1 or 2, through GEG trigger 1 or 2
+  s.Set(one ? kClk1Src : kClk2Src, rate);
+  s.Set(one ? kGEGSrc1 : kGEGSrc2, one ? "Clk1" : "Clk2");
   s.Set(kGEGAuto, "on");
   s.Set(kTVCASrc, "GE3+");
   std::vector<double> out = s.RenderStream({{0, NoteOn(0, 69)}}, frames, call);
@@ -177,10 +135,9 @@ TEST(Clock, ALoopJumpRestartsTheGrid) {
     return start < jump ? start : start - jump;
   });
   ASSERT_EQ(onsets.size(), 4u);
-  // Each burst starts after the GEG's 5 ms delay, within a frame of its grid point.
-  const int delay = 221;
+  // Each burst starts after the GEG's 5 ms delay (221 samples), within a frame of its point.
   const int expected[4] = {0, 22050, jump, jump + 22050};
-  for (int k = 0; k < 4; ++k) EXPECT_NEAR(onsets[size_t(k)] - delay, expected[k], 2 * 44) << k;
+  for (int k = 0; k < 4; ++k) EXPECT_NEAR(onsets[size_t(k)] - 221, expected[k], 2 * 44) << k;
 }
 
 TEST(Clock, WithoutAHostPositionNoClockTriggerFires) {

@@ -11,10 +11,10 @@ namespace {
 constexpr double kRate = 48000.0;
 constexpr int kNote69 = 69 * 128;  // pitch of A 440
 
-// Plays one key on a fresh instance with the settings and the extra MIDI, and returns the
-// frequency measured over [2400, 12000) of the left channel.
-double PlayHz(int note, const std::vector<Setting>& settings,
-              std::vector<VstMidiEvent> extra = {}) {
+// Plays one key on a fresh instance with the settings and the extra MIDI: the left channel,
+// measured over [2400, 12000).
+std::vector<double> Play(int note, const std::vector<Setting>& settings,
+                         std::vector<VstMidiEvent> extra = {}) {
   Session s(kRate, 512);
   EXPECT_TRUE(s.ok);
   s.Apply(settings);
@@ -22,7 +22,7 @@ double PlayHz(int note, const std::vector<Setting>& settings,
   s.Midi(extra);
   std::vector<double> out = s.Render(12000);
   EXPECT_GT(Rms(out, 2400, 9600), 0.01) << "key " << note << " is silent";
-  return CrossingHz(out, 2400, 9600, kRate);
+  return out;
 }
 
 // Frequency modulation by the constant source.
@@ -80,7 +80,8 @@ TEST(Pitch, FootagesTuningBendAndModulation) {
   };
   EXPECT_NEAR(PitchHz(kNote69 + 64), 453.082, 0.001);
   for (const auto& c : cases)
-    EXPECT_NEAR(PlayHz(c.note, c.settings, c.extra), c.hz, c.tolerance) << c.what;
+    EXPECT_NEAR(CrossingHz(Play(c.note, c.settings, c.extra), 2400, 9600, kRate), c.hz, c.tolerance)
+        << c.what;
 }
 
 TEST(Pitch, LowKeysBelowTheFootageAreSilent) {
@@ -118,11 +119,7 @@ TEST(Pitch, PulseWaveformsHaveTheirDutyCycles) {
                {{{kWaveform, "PWM"}, {kPWMSrc, "+5V"}, {kPWMInt, "100"}}, 0.95}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.settings[0].text + std::string(" ") + c.settings.back().text);
-    Session s(kRate, 512);
-    ASSERT_TRUE(s.ok);
-    s.Apply(c.settings);
-    s.Midi({NoteOn(0, 57)});
-    std::vector<double> out = s.Render(2400 + 9600);
+    const std::vector<double> out = Play(57, c.settings);
     EXPECT_NEAR(1.0 - audio::fractionAbove(out.data() + 2400, 9600, 0.0), c.width, 0.02);
     EXPECT_NEAR(CrossingHz(out, 2400, 9600, kRate), 220.0, 0.05);
   }
