@@ -211,20 +211,16 @@ inline double PitchHz(int pitch) {
 // Seconds of an envelope segment with time parameter p.
 inline double SegmentSeconds(double p) { return std::pow(10.0, 4.5 * p - 2.3); }
 
-inline int FirstNonZero(const std::vector<double>& x, int from = 0) {
-  for (int i = from; i < int(x.size()); ++i)
-    if (x[size_t(i)] != 0.0) return i;
-  return -1;
+inline int FirstNonZero(const std::vector<double>& x) {
+  const auto it = std::find_if(x.begin(), x.end(), [](double v) { return v != 0.0; });
+  return it == x.end() ? -1 : int(it - x.begin());
 }
 inline bool AllZero(const std::vector<double>& x, int from, int to) {
-  for (int i = from; i < to && i < int(x.size()); ++i)
-    if (x[size_t(i)] != 0.0) return false;
-  return true;
+  return std::all_of(x.begin() + from, x.begin() + std::min(to, int(x.size())),
+                     [](double v) { return v == 0.0; });
 }
 inline bool AllFinite(const std::vector<double>& x) {
-  for (double v : x)
-    if (!std::isfinite(v)) return false;
-  return true;
+  return std::all_of(x.begin(), x.end(), [](double v) { return std::isfinite(v); });
 }
 inline double CrossingHz(const std::vector<double>& x, int from, int count, double rate) {
   return audio::crossingFrequency(x.data() + from, count, rate);
