@@ -12,7 +12,7 @@ namespace {
 constexpr double kRate = 48000.0;
 constexpr double kMs = kRate / 1000.0;  // samples per millisecond
 
-const Setting kGegOnTotalVca = {Global(kTVCASrc), "GE3+"};
+const Setting kGegOnTotalVca = {Global(kTVCASrc), "GE3+"}, kGegByKeys = {Global(kGEGSrc1), "Mlt"};
 
 std::vector<double> Play(const std::vector<Setting>& settings,
                          const std::vector<TimedEvent>& events, int frames) {
@@ -128,7 +128,7 @@ TEST(VoiceEnvelope, HoldIgnoresTheKeyUntilSwitchedOffOrReleasedByItsTrigger) {
 TEST(GeneralEnvelope, KeyboardTriggerStartsDelayAndAttack) {
   // "GEG Src1" = "Mlt": delay 5 ms (delay ramp at 0), then the attack reaches 0.999 after a
   // further 15 ms (three times the segment time), then it holds at 1.
-  const std::vector<double> r = Envelope({kGegOnTotalVca, {Global(kGEGSrc1), "Mlt"}}, kHeld, 4800);
+  const std::vector<double> r = Envelope({kGegOnTotalVca, kGegByKeys}, kHeld, 4800);
   EXPECT_NEAR(SecondsTo(r, 0, 1e-9, true), 0.005, 0.0001);
   EXPECT_NEAR(SecondsTo(r, 0, 0.999, true), 0.020, 0.0002);
   EXPECT_NEAR(RatioNear(r, 4799), 1.0, 1e-9);
@@ -139,11 +139,9 @@ TEST(GeneralEnvelope, KeyboardTriggerStartsDelayAndAttack) {
 }
 
 TEST(GeneralEnvelope, AutoReleaseFallsIn891MillisecondsAtOneHalf) {
-  const std::vector<double> r = Envelope({kGegOnTotalVca,
-                                          {Global(kGEGSrc1), "Mlt"},
-                                          {Global(kGEGAuto), "on"},
-                                          {Global(kGEGRel), "0.5"}},
-                                         kHeld, 48000);
+  const std::vector<double> r =
+      Envelope({kGegOnTotalVca, kGegByKeys, {Global(kGEGAuto), "on"}, {Global(kGEGRel), "0.5"}},
+               kHeld, 48000);
   const int top = FirstRatioAt(r, 0, 0.999, true);
   ASSERT_GT(top, 0);
   EXPECT_NEAR(SecondsTo(r, top, 0.0, false), 0.891, 0.001);
@@ -154,7 +152,7 @@ TEST(GeneralEnvelope, ReleasingTheLastKeyStopsIt) {
   // 0.2: 39.8 ms).
   const int off = 2400;
   const std::vector<double> r =
-      Envelope({kGegOnTotalVca, {Global(kGEGSrc1), "Mlt"}, {Global(kGEGRel), "0.2"}},
+      Envelope({kGegOnTotalVca, kGegByKeys, {Global(kGEGRel), "0.2"}},
                {{0, CC(0, 64, 127)}, {0, NoteOn(0, 69)}, {off, NoteOff(0, 69)}}, off + 4800);
   EXPECT_NEAR(RatioNear(r, off - 1), 1.0, 1e-9);
   EXPECT_NEAR(SecondsTo(r, off, 0.0, false), SegmentSeconds(0.2), 0.0002);

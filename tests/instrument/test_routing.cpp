@@ -167,14 +167,9 @@ TEST(Routing, ControllerGatesGiveOneTriggerPerRisingEdge) {
     return n;
   };
   // Controller 0 is every assignment's default, so it drives gate 1 only, for one frame.
-  d.Midi(0xB0, 0, 127);
-  d.Frame();
-  EXPECT_TRUE(d.Trigger(kTrigTrg1));
+  EXPECT_EQ(pulses(kTrigTrg1, 0, 127, 2), 1);
   EXPECT_EQ(d.Source(kSrcVC1), 0.0);
-  d.Frame();
-  EXPECT_FALSE(d.Trigger(kTrigTrg1));
-  d.Midi(0xB0, 0, 0);
-  d.Frame();
+  EXPECT_EQ(pulses(kTrigTrg1, 0, 0), 0);
   // "Trg1 Src" = 64: pressing the pedal gives one pulse; releasing it none.
   d.Set(kTrg1Src, 64);
   EXPECT_EQ(pulses(kTrigTrg1, 64, 127, 10), 1);
