@@ -76,11 +76,6 @@ class Session {
   void Apply(const std::vector<Setting>& settings) {
     for (const Setting& x : settings) x.k >= 0 ? SetBlocks(x.k, x.text) : Set(~x.k, x.text);
   }
-  // Only Block A sounds.
-  void SoloBlockA() {
-    Set(BlockParam(kBlockB, kChEnable), "off");
-    Set(BlockParam(kBlockC, kChEnable), "off");
-  }
 
   void Midi(std::vector<VstMidiEvent> events) { host.SendMidi(std::move(events)); }
 

@@ -28,13 +28,13 @@ int LastNonZero(const std::vector<double>& x) {
 // A patch with per-sample modulation inside every frame: MG1 sweeps the cut-off, the
 // envelope decays to a sustain level, the resonators are on.
 void ModulatedPatch(Session& s) {
-  s.SetBlocks(kCutoff, 0.6);
-  s.SetBlocks(kPeak, 0.4);
-  s.SetBlocks(kFCMod, "on");
-  s.SetBlocks(kFCMG1, 0.3);
-  s.SetBlocks(kMG1Freq, 7.0);
-  s.SetBlocks(kEMDcy, 0.3);
-  s.SetBlocks(kEMSus, 0.5);
+  s.Apply({{kCutoff, "0.6"},
+           {kPeak, "0.4"},
+           {kFCMod, "on"},
+           {kFCMG1, "0.3"},
+           {kMG1Freq, "7"},
+           {kEMDcy, "0.3"},
+           {kEMSus, "0.5"}});
   s.Set(BlockParam(kBlockB, kRSInt), 0.5);
 }
 

@@ -72,10 +72,7 @@ TEST(Mended, AKeyAfterARateChangeSoundsAsInAnInstanceStartedAtThatRate) {
   for (float rate : {44056.0f, 48000.0f}) {
     Session moved(44100.0, 512), fresh(rate, 512);
     ASSERT_TRUE(moved.ok && fresh.ok);
-    for (Session* s : {&moved, &fresh}) {
-      s->SetBlocks(kCutoff, 0.5);
-      s->SetBlocks(kPeak, 0.5);
-    }
+    for (Session* s : {&moved, &fresh}) s->Apply({{kCutoff, "0.5"}, {kPeak, "0.5"}});
     moved.Midi({NoteOn(0, 57)});
     moved.Render(22050);
     moved.host.MainsChanged(false);
@@ -95,9 +92,7 @@ TEST(Mended, FullyOpenResonantFilterStaysFiniteAt32000Hz) {
   // must still give finite, bounded output.
   Session s(32000.0, 512);
   ASSERT_TRUE(s.ok);
-  s.SetBlocks(kCutoff, 1.0);
-  s.SetBlocks(kPeak, 1.0);
-  s.SetBlocks(kExpand, 1.0);
+  s.Apply({{kCutoff, "1"}, {kPeak, "1"}, {kExpand, "1"}});
   s.Set(BlockParam(kBlockB, kWaveform), "Pulse");
   s.Set(BlockParam(kBlockC, kOctave), "2'");
   s.Midi({NoteOn(0, 36), NoteOn(0, 60), NoteOn(0, 84), NoteOn(0, 108), NoteOn(0, 120)});

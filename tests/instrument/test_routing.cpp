@@ -224,7 +224,8 @@ std::vector<double> RenderWithWheel(int selector, const char* source, int wheel,
                                     int frames = 4800) {
   Session s(kRate, 512);
   EXPECT_TRUE(s.ok);
-  if (selector < kNumBlocks * kBlockParamCount) s.SoloBlockA();
+  if (selector < kNumBlocks * kBlockParamCount)  // Block A alone
+    for (int b : {kBlockB, kBlockC}) s.Set(BlockParam(b, kChEnable), "off");
   s.Set(selector, source);
   s.Midi({CC(0, 1, wheel), NoteOn(0, 69)});
   return s.Render(frames);
