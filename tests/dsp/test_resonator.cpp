@@ -16,11 +16,10 @@ namespace {
 
 constexpr double kPi = 3.141592653589793238462643383279;
 constexpr double kNoModulation = 0.25;  // what the Block passes when nothing modulates
-constexpr int kSettleFrames = 200;
 constexpr int kImpulseLength = 8192;
 
 // Impulse response of one resonator at full intensity (its output is then 2/3 of the peak).
-std::vector<double> impulseResponse(Resonator& r) {
+std::vector<double> impulseResponse(Resonator r) {
   std::vector<double> in(size_t(kImpulseLength), 0.0), out(size_t(kImpulseLength), 0.0);
   in[0] = 1.0;
   r.process(in.data(), out.data(), kImpulseLength);
@@ -55,26 +54,21 @@ Peak findPeak(const std::vector<double>& h, double rate) {
   return best;
 }
 
-Resonator makeResonator(double rate, double position, double intensity = 1.0) {
+// A resonator at full intensity after `updates` frames of modulation `mod`.
+Resonator settled(double rate, double position, int updates = 200, double mod = kNoModulation) {
   Resonator r;
   r.setSampleRate(float(rate));
   r.position = position;
-  r.intensity = intensity;
+  r.intensity = 1.0;
+  for (int i = 0; i < updates; ++i) r.update(mod);
   return r;
-}
-
-Peak settledPeak(double rate, double position, double mod = kNoModulation) {
-  Resonator r = makeResonator(rate, position);
-  for (int i = 0; i < kSettleFrames; ++i) r.update(mod);
-  return findPeak(impulseResponse(r), rate);
 }
 
 }  // namespace
 
 // Q = 2: the response falls to -3 dB a quarter of the centre frequency either side.
 TEST(Resonator, BandwidthOfQ2) {
-  Resonator r = makeResonator(48000.0, 0.5);
-  for (int i = 0; i < kSettleFrames; ++i) r.update(kNoModulation);
+  Resonator r = settled(48000.0, 0.5);
   const std::vector<double> h = impulseResponse(r);
   const Peak p = findPeak(h, 48000.0);
   // Bilinear band-pass: the -3 dB edges sit at frequencies whose geometric mean is the centre
@@ -88,18 +82,15 @@ TEST(Resonator, BandwidthOfQ2) {
 // Position plus modulation is limited to 0 .. 1: 1 or more gives 10000 Hz, 0 or less 80 Hz,
 // including the very first update of a fresh resonator at exactly 0.
 TEST(Resonator, CentreLimitedTo80To10000Hz) {
-  EXPECT_NEAR(settledPeak(44100.0, 1.4).hz, 10000.0, 20.0);
-  EXPECT_NEAR(settledPeak(44100.0, -0.3).hz, 80.0, 0.5);
-  Resonator fresh = makeResonator(44100.0, 0.0);
-  fresh.update(0.0);
-  EXPECT_NEAR(findPeak(impulseResponse(fresh), 44100.0).hz, 80.0, 0.5);
+  EXPECT_NEAR(findPeak(impulseResponse(settled(44100.0, 1.4)), 44100.0).hz, 10000.0, 20.0);
+  EXPECT_NEAR(findPeak(impulseResponse(settled(44100.0, -0.3)), 44100.0).hz, 80.0, 0.5);
+  EXPECT_NEAR(findPeak(impulseResponse(settled(44100.0, 0.0, 1, 0.0)), 44100.0).hz, 80.0, 0.5);
 }
 
 TEST(Resonator, GuardsAndRateReset) {
   // A sample that is not a number is dropped; infinite input too, and huge input overflows the
   // history, which is then cleared: the peak at 3219 Hz rings on (4/3 for a sine of 1).
-  Resonator r = makeResonator(44100.0, 0.5);
-  for (int i = 0; i < kSettleFrames; ++i) r.update(kNoModulation);
+  Resonator r = settled(44100.0, 0.5);
   for (int firstFinite : {0, 120}) {
     std::vector<double> in(44100), out(44100);
     for (int i = 0; i < 44100; ++i) in[size_t(i)] = std::sin(2.0 * kPi * 3219.0 * i / 44100.0);
@@ -112,8 +103,7 @@ TEST(Resonator, GuardsAndRateReset) {
   }
 
   // A modulation that is not a number is dropped instead of freezing the centre.
-  Resonator m = makeResonator(44100.0, 0.5);
-  m.update(std::numeric_limits<double>::quiet_NaN());
-  for (int i = 0; i < kSettleFrames; ++i) m.update(kNoModulation);
+  Resonator m = settled(44100.0, 0.5, 1, std::nan(""));
+  for (int i = 0; i < 200; ++i) m.update(kNoModulation);
   EXPECT_NEAR(findPeak(impulseResponse(m), 44100.0).hz, 3219.0, 7.0);
 }
