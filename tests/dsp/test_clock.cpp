@@ -10,13 +10,8 @@
 
 namespace {
 
-constexpr double kRate44 = 44100.0;
-constexpr double kRate48 = 48000.0;
-constexpr int kHostBlock = 512;
-
 // The host side: tempo and song position, advanced by the blocks it asks for.
 struct Transport {
-  double sampleRate = kRate44;
   double tempo = 120.0;
   double samplePos = 0.0;
   bool running = true;
@@ -26,13 +21,13 @@ struct Transport {
 // every sample whose tick raised a trigger (asked after every tick to see exact timing).
 class ClockRig {
  public:
-  explicit ClockRig(double rate) { clock.setSampleRate(rate); }
+  explicit ClockRig(double sampleRate) : rate(sampleRate) { clock.setSampleRate(rate); }
 
   void block(Transport& t, int n) {
     ITimeInfo ti;
     ti.mTempo = t.tempo;
     ti.mSamplePos = t.samplePos;
-    ti.mPPQPos = t.samplePos / (60.0 / t.tempo * t.sampleRate);
+    ti.mPPQPos = t.samplePos / (60.0 / t.tempo * rate);
     ti.mTransportIsRunning = t.running;
 
     if (!syncStarted) {
@@ -57,8 +52,8 @@ class ClockRig {
   }
 
   void run(Transport& t, double seconds) {
-    const long long end = sample + (long long)(seconds * t.sampleRate);
-    while (sample < end) block(t, kHostBlock);
+    const long long end = sample + (long long)(seconds * rate);
+    while (sample < end) block(t, 512);
   }
 
   // The first `count` triggers of a rate from sample `from` on, counted from there.
@@ -69,6 +64,7 @@ class ClockRig {
     return out;
   }
 
+  double rate;  // of the host
   Clock clock;
   long long sample = 0;
   std::vector<long long> triggers[Clock::kNumRates + 1];
@@ -82,7 +78,7 @@ class ClockRig {
 
 TEST(Clock, GridsAt120BpmFollowTheHostPosition) {
   Transport host;
-  ClockRig rig(kRate44);
+  ClockRig rig(44100.0);
   rig.run(host, 17.0);
   const long long total = rig.sample;
 
@@ -114,7 +110,7 @@ TEST(Clock, GridsAt120BpmFollowTheHostPosition) {
 
 TEST(Clock, TempoIsRoundedAndNonsenseMeans120) {
   Clock clock;
-  clock.setSampleRate(kRate44);
+  clock.setSampleRate(44100.0);
   for (double tempo : {119.9996, 0.0, -40.0, std::nan(""), HUGE_VAL}) {
     ITimeInfo ti;
     ti.mTempo = tempo;
@@ -123,9 +119,8 @@ TEST(Clock, TempoIsRoundedAndNonsenseMeans120) {
   }
 
   Transport host;
-  host.sampleRate = kRate48;
   host.tempo = 90.0;
-  ClockRig rig(kRate48);
+  ClockRig rig(48000.0);
   rig.run(host, 10.0);
   const std::vector<long long>& t = rig.triggers[Clock::kRate1_1Dotted];
   ASSERT_EQ(t.size(), 3u);
@@ -136,7 +131,7 @@ TEST(Clock, TransportStartPlacesTheGridAtTheHostPosition) {
   // Loaded with the song at its start, stopped for a while: the clock runs on by itself.
   Transport host;
   host.running = false;
-  ClockRig rig(kRate44);
+  ClockRig rig(44100.0);
   rig.run(host, 3.3);  // stops in the second half of a quarter, so the restart is an edge
   EXPECT_FALSE(rig.triggers[Clock::kRate1_4].empty());
 
@@ -161,10 +156,10 @@ TEST(Clock, TransportStartPlacesTheGridAtTheHostPosition) {
 TEST(Clock, StoppedClockKeepsItsTempoAcrossASampleRateChange) {
   // Stopped, the clock runs on by itself; the instrument's reset hands over a new rate.
   Transport host;
-  ClockRig rig(kRate44);
+  ClockRig rig(44100.0);
   rig.run(host, 1.0);
   host.running = false;
-  for (double rate : {kRate44, kRate48}) {
+  for (double rate : {44100.0, 48000.0}) {
     rig.clock.setSampleRate(rate);
     const long long from = rig.sample;
     rig.run(host, 2.0);

@@ -126,18 +126,14 @@ inline DirectLog& Log() {
 }
 inline VstIntPtr DirectCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr,
                                 float) {
-  switch (opcode) {
-    case audioMasterVersion: return kVstVersion;
-    case audioMasterProcessEvents: {
-      const VstEvents* ev = static_cast<const VstEvents*>(ptr);
-      for (int i = 0; ev && i < ev->numEvents; ++i)
-        if (ev->events[i] && ev->events[i]->type == kVstMidiType)
-          Log().sent.push_back(*reinterpret_cast<const VstMidiEvent*>(ev->events[i]));
-      return 1;
-    }
-    case audioMasterAutomate: Log().automated.push_back(index); return 0;
-    default: return 0;
-  }
+  if (opcode == audioMasterVersion) return kVstVersion;
+  if (opcode == audioMasterAutomate) Log().automated.push_back(index);
+  if (opcode != audioMasterProcessEvents || !ptr) return 0;
+  const VstEvents* ev = static_cast<const VstEvents*>(ptr);
+  for (int i = 0; i < ev->numEvents; ++i)
+    if (ev->events[i] && ev->events[i]->type == kVstMidiType)
+      Log().sent.push_back(*reinterpret_cast<const VstMidiEvent*>(ev->events[i]));
+  return 1;
 }
 
 // An instance of the instrument made in the test, set up through its dispatcher as a host
