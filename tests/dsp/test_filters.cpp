@@ -17,7 +17,6 @@ namespace {
 
 constexpr double kPi = 3.141592653589793238462643383279;
 constexpr int kSemitone = 128;  // pitch units per semitone
-constexpr int kOctave = 12 * kSemitone;
 constexpr double kHuge = std::numeric_limits<double>::max();
 
 double dB(double gain) { return 20.0 * std::log10(gain); }
@@ -77,7 +76,7 @@ TEST(Korg35, CutoffTracksPitchIndex) {
     EXPECT_LT(twoOctavesAbove, -22.0);
     EXPECT_NEAR(octaveAbove - twoOctavesAbove, 10.5, 1.5);  // approaching 12 dB/octave
     // One octave up in pitch units moves the response with it.
-    EXPECT_NEAR(dB(rig.gain(cutoff + kOctave, 2 * fc)), -6.0, 0.3);
+    EXPECT_NEAR(dB(rig.gain(cutoff + 12 * kSemitone, 2 * fc)), -6.0, 0.3);
     // A new rate re-tunes a filter whose cut-off and resonance stay where they are.
     FilterRig moved(44100.0);
     moved.gain(cutoff, fc);

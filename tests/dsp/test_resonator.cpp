@@ -42,14 +42,18 @@ struct Peak {
   double magnitude;
 };
 
-// The frequency of largest response between 20 Hz and just below half the rate, on a
-// logarithmic grid of 0.18 % steps.
+// The frequency of largest response between 20 Hz and just below half the rate: a logarithmic
+// scan, then a finer one around its best point.
 Peak findPeak(const std::vector<double>& h, double rate) {
-  const double lo = 20.0, hi = 0.49 * rate, steps = 4000;
+  double lo = 20.0, hi = 0.49 * rate;
   Peak best = {lo, 0.0};
-  for (int i = 0; i <= steps; ++i) {
-    const double f = lo * std::pow(hi / lo, i / steps), m = magnitudeAt(h, f, rate);
-    if (m > best.magnitude) best = {f, m};
+  for (int pass = 0; pass < 2; ++pass) {
+    const double step = std::pow(hi / lo, 1.0 / 200.0), from = lo;
+    for (int i = 0; i <= 200; ++i) {
+      const double f = from * std::pow(step, i), m = magnitudeAt(h, f, rate);
+      if (m > best.magnitude) best = {f, m};
+    }
+    lo = best.hz / step, hi = best.hz * step;
   }
   return best;
 }

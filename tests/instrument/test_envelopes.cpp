@@ -10,7 +10,6 @@ using namespace quenta_test;
 namespace {
 
 constexpr double kRate = 48000.0;
-constexpr double kMs = kRate / 1000.0;  // samples per millisecond
 
 const Setting kGegOnTotalVca = {Global(kTVCASrc), "GE3+"}, kGegByKeys = {Global(kGEGSrc1), "Mlt"};
 
@@ -63,7 +62,7 @@ TEST(VoiceEnvelope, DecayFallsNinetyPercentToSustain) {
   // Both renders share the attack; the decay starts where the ratio leaves 1, at 5 ms.
   const int top = FirstRatioAt(r, 0, 0.9999, false);
   ASSERT_GT(top, 0);
-  EXPECT_NEAR(top / kMs, 5.0, 0.05);
+  EXPECT_NEAR(top / kRate, 0.005, 0.00005);
   EXPECT_NEAR(SecondsTo(r, top, 0.55, false), SegmentSeconds(0.2), 0.0001);
   EXPECT_NEAR(RatioNear(r, 9599), 0.5, 0.001);
 }
