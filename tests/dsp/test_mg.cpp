@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <vector>
 
 #include "dsp/clock.h"
@@ -16,7 +15,6 @@ using namespace quenta_test;
 namespace {
 
 constexpr double kRate = 48000.0;
-constexpr int kFrame = 48;                      // control frame at 48 kHz
 constexpr double kSamplesPerQuarter = 24000.0;  // at 120 bpm
 
 std::vector<double> render(MG& mg, int n) {
@@ -28,16 +26,6 @@ std::vector<double> render(MG& mg, int n) {
   return out;
 }
 
-// A clock locked to a running host at 120 bpm from song position 0.
-void startClock(Clock& clock) {
-  clock.setSampleRate(kRate);
-  ITimeInfo ti;
-  ti.mSamplePos = 0.0;
-  ti.mPPQPos = 0.0;
-  ti.mTransportIsRunning = true;
-  clock.synchronize(&ti);
-}
-
 // Steps where the output falls by more than one (the wrap of a rising ramp).
 std::vector<int> wraps(const std::vector<double>& x) {
   std::vector<int> at;
@@ -46,33 +34,24 @@ std::vector<int> wraps(const std::vector<double>& x) {
   return at;
 }
 
-// Slope in dB per octave of a noise power spectrum between lo and hi hertz: the mean power
-// of each octave band, fitted by a straight line over the band number.
+// Slope in dB per octave of a noise power spectrum between lo and hi hertz: the mean power of
+// each octave band, fitted by a straight line over the band number.
 double octaveSlope(const std::vector<double>& x, double lo, double hi) {
   const int n = 4096;
-  const int segments = int(x.size()) / n;
   std::vector<double> power(size_t(n / 2 + 1), 0.0);
-  for (int s = 0; s < segments; ++s) {
-    const std::vector<double> p = audio::powerSpectrum(x.data() + size_t(s) * n, n);
+  for (size_t s = 0; s + n <= x.size(); s += n) {
+    const std::vector<double> p = audio::powerSpectrum(x.data() + s, n);
     for (size_t k = 0; k < p.size(); ++k) power[k] += p[k];
   }
-  std::vector<double> octave, level;
-  for (double f = lo; f * 2.0 <= hi; f *= 2.0) {
+  double sx = 0, sy = 0, sxy = 0, sxx = 0, count = 0;
+  for (double f = lo; f * 2.0 <= hi; f *= 2.0, ++count) {
     double sum = 0.0;
-    int count = 0;
-    for (int k = int(std::ceil(f * n / kRate)); k < int(2.0 * f * n / kRate); ++k, ++count)
-      sum += power[size_t(k)];
-    octave.push_back(double(octave.size()));
-    level.push_back(10.0 * std::log10(sum / count));
+    const int k0 = int(std::ceil(f * n / kRate)), k1 = int(2.0 * f * n / kRate);
+    for (int k = k0; k < k1; ++k) sum += power[size_t(k)];
+    const double level = 10.0 * std::log10(sum / (k1 - k0));
+    sx += count, sy += level, sxy += count * level, sxx += count * count;
   }
-  const double mo = std::accumulate(octave.begin(), octave.end(), 0.0) / double(octave.size());
-  const double ml = std::accumulate(level.begin(), level.end(), 0.0) / double(level.size());
-  double sxy = 0.0, sxx = 0.0;
-  for (size_t i = 0; i < octave.size(); ++i) {
-    sxy += (octave[i] - mo) * (level[i] - ml);
-    sxx += (octave[i] - mo) * (octave[i] - mo);
-  }
-  return sxy / sxx;
+  return (count * sxy - sx * sy) / (count * sxx - sx * sx);
 }
 
 }  // namespace
@@ -92,15 +71,11 @@ TEST(MG, WaveformsHaveTheirShapeAndPeriod) {
     EXPECT_DOUBLE_EQ(*std::min_element(x.begin(), x.end()), -1.0);
     // Even steps within one cycle (x[0] ends the cycle before): the ramps all the way, the
     // triangle but for its turn, the square but for its flip.
-    const double slope = w == MG::kSawUp      ? step
-                         : w == MG::kSawDown  ? -step
-                         : w == MG::kTriangle ? 2.0 * step
-                                              : 0.0;
     int uneven = 0;
     for (int i = 2; i <= period; ++i) {
-      const double d = x[size_t(i)] - x[size_t(i - 1)];
-      const double expect = (w == MG::kTriangle && i > (period + 1) / 2) ? -slope : slope;
-      uneven += std::fabs(d - expect) > 1e-12;
+      const double up = w == MG::kTriangle ? (i > (period + 1) / 2 ? -2.0 : 2.0) : 1.0;
+      const double slope = w == MG::kSawDown ? -step : w == MG::kSquare ? 0.0 : up * step;
+      uneven += std::fabs(x[size_t(i)] - x[size_t(i - 1)] - slope) > 1e-12;
     }
     EXPECT_EQ(uneven, w == MG::kSquare ? 1 : 0);
   }
@@ -112,37 +87,23 @@ TEST(MG, WaveformsHaveTheirShapeAndPeriod) {
   EXPECT_DOUBLE_EQ(t[1 + period / 2], 1.0);
 }
 
-TEST(MG, GeneratorsSharingASeedDrawFromOneSequence) {
-  int32_t seed = MG::kNoiseSeedStart;
-  MG a, b;
-  a.setNoiseSeed(&seed);
-  b.setNoiseSeed(&seed);
-  a.setWaveForm(MG::kNoisePlain);
-  b.setWaveForm(MG::kNoisePlain);
-  int32_t reference = MG::kNoiseSeedStart;
-  for (int i = 0; i < 100; ++i) {
-    MG& g = (i % 3 == 0) ? b : a;
-    g.update();
-    EXPECT_EQ(g.getOutput(), MG::getNoise(reference)) << i;
-  }
-  EXPECT_EQ(seed, reference);
-}
-
 TEST(MG, FilteredNoiseFallsThreeDecibelsPerOctave) {
   MG mg;
   mg.setWaveForm(MG::kNoiseFiltered);
   render(mg, 20000);  // let the slowest filter settle
   const std::vector<double> x = render(mg, 1 << 18);
   EXPECT_NEAR(octaveSlope(x, 93.75, 12000.0), -3.01, 0.3);
-  const double level = audio::rms(x);
-  EXPECT_GT(level, 0.2);
-  EXPECT_LT(level, 1.0);
-  EXPECT_EQ(mg.displayOutput(), mg.getOutput());
+  EXPECT_GT(audio::rms(x), 0.2);
+  EXPECT_LT(audio::rms(x), 1.0);
 }
 
 TEST(MG, SyncedGeneratorFollowsTheClockGrid) {
-  Clock clock;
-  startClock(clock);
+  Clock clock;  // locked to a running host at 120 bpm from song position 0
+  clock.setSampleRate(kRate);
+  ITimeInfo ti;
+  ti.mSamplePos = ti.mPPQPos = 0.0;
+  ti.mTransportIsRunning = true;
+  clock.synchronize(&ti);
   MG mg;
   mg.setClock(&clock);
   mg.setWaveForm(MG::kSawUp);
@@ -151,10 +112,8 @@ TEST(MG, SyncedGeneratorFollowsTheClockGrid) {
   std::vector<double> x(size_t(4 * kSamplesPerQuarter));
   for (double& v : x) {
     clock.tick();
-    mg.update();
-    v = mg.getOutput();
+    v = render(mg, 1)[0];
   }
-  EXPECT_EQ(mg.getPeriod(), 24000);
   // A cycle starts on every quarter note, a step or two after the clock has seen it.
   const std::vector<int> w = wraps(x);
   ASSERT_EQ(w.size(), 4u);
@@ -167,14 +126,6 @@ TEST(MG, SyncedGeneratorFollowsTheClockGrid) {
   mg.setSyncRate(Clock::kRateOff);
   render(mg, 10);
   EXPECT_EQ(mg.getPeriod(), 24000);
-  mg.setPeriod(480);
-  EXPECT_EQ(mg.getPeriod(), 480);
-
-  // Only the clock's rates sync.
-  mg.setSyncRate(Clock::kNumRates);
-  EXPECT_FALSE(mg.isSynced());
-  mg.setSyncRate(-1);
-  EXPECT_FALSE(mg.isSynced());
 }
 
 TEST(MG, DegeneratePeriodsStayInRange) {
@@ -188,11 +139,10 @@ TEST(MG, DegeneratePeriodsStayInRange) {
   mg.setSyncRate(Clock::kRate1_8);
   render(mg, 5);
   mg.setSyncRate(Clock::kRateOff);
-  mg.setPeriod(0);
-  render(mg, 3);
-  mg.setPeriod(-5);
-  render(mg, 3);
-  mg.setPeriod(50);
+  for (int period : {0, -5, 50}) {
+    mg.setPeriod(period);
+    render(mg, 3);
+  }
   const std::vector<double> x = render(mg, 200);
   for (double v : x) ASSERT_LE(std::fabs(v), 1.0);
   const std::vector<int> w = wraps(x);

@@ -1,7 +1,6 @@
 #pragma once
-// Shared helpers of the instrument tests: a host session that plays the built plug-in, a
-// direct instance for looking at the patch panel's cells, the expected frequency of a pitch,
-// and a few measurements on rendered audio.
+// Helpers of the instrument tests: a host session playing the built plug-in, an instance made
+// in the test for looking at the patch panel's cells, expected values and measurements.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,8 +19,7 @@
 
 namespace quenta_test {
 
-// ---- MIDI shorthands (channel 0 unless given) -------------------------------------------
-
+// MIDI shorthands (channel 0 unless given); a bend value is 0 .. 16383, 8192 the centre.
 inline VstMidiEvent NoteOn(int offset, int note, int velocity = 100, int channel = 0) {
   return TestHost::Midi(offset, uint8_t(0x90 | channel), uint8_t(note), uint8_t(velocity));
 }
@@ -31,12 +29,8 @@ inline VstMidiEvent NoteOff(int offset, int note, int channel = 0) {
 inline VstMidiEvent CC(int offset, int controller, int value, int channel = 0) {
   return TestHost::Midi(offset, uint8_t(0xB0 | channel), uint8_t(controller), uint8_t(value));
 }
-// value: 0 .. 16383, 8192 = centre.
 inline VstMidiEvent Bend(int offset, int value, int channel = 0) {
   return TestHost::Midi(offset, uint8_t(0xE0 | channel), uint8_t(value & 127), uint8_t(value >> 7));
-}
-inline VstMidiEvent ProgramChange(int offset, int program, int channel = 0) {
-  return TestHost::Midi(offset, uint8_t(0xC0 | channel), uint8_t(program), 0);
 }
 
 // A MIDI event at an absolute sample time of a render.
@@ -53,13 +47,10 @@ struct Setting {
 };
 constexpr int Global(int index) { return ~index; }
 
-// ---- Host session ---------------------------------------------------------------------------
-
 // The built plug-in opened by the scripted host, sample rate and block size set, switched on.
 class Session {
  public:
-  explicit Session(double sampleRate = 48000.0, int blockSize = 512)
-      : rate(sampleRate), maxBlock(blockSize) {
+  explicit Session(double sampleRate = 48000.0, int blockSize = 512) : maxBlock(blockSize) {
     ok = host.Instantiate();
     if (ok) host.StartSession(float(sampleRate), blockSize);
   }
@@ -85,57 +76,37 @@ class Session {
   void Apply(const std::vector<Setting>& settings) {
     for (const Setting& x : settings) x.k >= 0 ? SetBlocks(x.k, x.text) : Set(~x.k, x.text);
   }
-  // A list parameter by entry number, through its normalised value.
-  void SetEntry(int index, int entry, int count) {
-    host.SetParameter(index, float(double(entry) / double(count - 1)));
-  }
-  // Only Block A sounds.
-  void SoloBlockA() {
-    Set(BlockParam(kBlockB, kChEnable), "off");
-    Set(BlockParam(kBlockC, kChEnable), "off");
-  }
 
   void Midi(std::vector<VstMidiEvent> events) { host.SendMidi(std::move(events)); }
 
-  // Renders frames samples in host blocks of block samples (maxBlock when 0) and returns the
-  // left channel (or the right with channel 1).
-  std::vector<double> Render(int frames, int block = 0, int channel = 0) {
-    return RenderStream({}, frames, block, channel);
-  }
-
-  // Renders frames samples in host blocks of block samples, delivering each event just
-  // before the block that contains its time, with its offset inside that block.
-  std::vector<double> RenderStream(const std::vector<TimedEvent>& events, int frames, int block = 0,
-                                   int channel = 0) {
+  // Renders frames samples in host blocks of block samples (maxBlock when 0), delivering each
+  // event just before the block that holds its time, with its offset inside that block;
+  // returns the left channel (the right in `other`).
+  std::vector<double> RenderStream(const std::vector<TimedEvent>& events, int frames,
+                                   int block = 0) {
     if (block <= 0) block = maxBlock;
     std::vector<double> out;
-    out.reserve(size_t(frames));
     other.clear();
-    other.reserve(size_t(frames));
     for (int start = 0; start < frames; start += block) {
       const int n = std::min(block, frames - start);
       std::vector<VstMidiEvent> due;
-      for (const TimedEvent& e : events) {
+      for (TimedEvent e : events)
         if (e.time >= start && e.time < start + n) {
-          VstMidiEvent m = e.event;
-          m.deltaFrames = e.time - start;
-          due.push_back(m);
+          e.event.deltaFrames = e.time - start;
+          due.push_back(e.event);
         }
-      }
       if (!due.empty()) host.SendMidi(due);
       if (beforeBlock) beforeBlock(start, n);
       host.ProcessDoubleReplacing(n);
-      const std::vector<double>& o = host.OutputD(channel);
-      out.insert(out.end(), o.begin(), o.begin() + n);
-      const std::vector<double>& p = host.OutputD(1 - channel);
-      other.insert(other.end(), p.begin(), p.begin() + n);
+      out.insert(out.end(), host.OutputD(0).begin(), host.OutputD(0).begin() + n);
+      other.insert(other.end(), host.OutputD(1).begin(), host.OutputD(1).begin() + n);
     }
     return out;
   }
+  std::vector<double> Render(int frames, int block = 0) { return RenderStream({}, frames, block); }
 
   TestHost host;
   std::vector<double> other;  // the other channel of the last render
-  double rate;
   int maxBlock;
   bool ok = false;
   // Called before every host block of a render (start sample, length), e.g. to move the
@@ -143,36 +114,26 @@ class Session {
   std::function<void(int, int)> beforeBlock;
 };
 
-// ---- Direct instance ---------------------------------------------------------------------
-
 // Requests a directly constructed instance made of the host callback; MIDI it sends and
 // automation it reports are recorded here.
 struct DirectLog {
   std::vector<VstMidiEvent> sent;
   std::vector<int> automated;  // parameter indices of audioMasterAutomate
-  std::vector<float> values;   // their values
 };
 inline DirectLog& Log() {
   static DirectLog log;
   return log;
 }
 inline VstIntPtr DirectCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr,
-                                float opt) {
-  switch (opcode) {
-    case audioMasterVersion: return kVstVersion;
-    case audioMasterProcessEvents: {
-      const VstEvents* ev = static_cast<const VstEvents*>(ptr);
-      for (int i = 0; ev && i < ev->numEvents; ++i)
-        if (ev->events[i] && ev->events[i]->type == kVstMidiType)
-          Log().sent.push_back(*reinterpret_cast<const VstMidiEvent*>(ev->events[i]));
-      return 1;
-    }
-    case audioMasterAutomate:
-      Log().automated.push_back(index);
-      Log().values.push_back(opt);
-      return 0;
-    default: return 0;
-  }
+                                float) {
+  if (opcode == audioMasterVersion) return kVstVersion;
+  if (opcode == audioMasterAutomate) Log().automated.push_back(index);
+  if (opcode != audioMasterProcessEvents || !ptr) return 0;
+  const VstEvents* ev = static_cast<const VstEvents*>(ptr);
+  for (int i = 0; i < ev->numEvents; ++i)
+    if (ev->events[i] && ev->events[i]->type == kVstMidiType)
+      Log().sent.push_back(*reinterpret_cast<const VstMidiEvent*>(ev->events[i]));
+  return 1;
 }
 
 // An instance of the instrument made in the test, set up through its dispatcher as a host
@@ -229,8 +190,6 @@ class Direct {
   std::unique_ptr<Quenta> plug;
 };
 
-// ---- Expected values --------------------------------------------------------------------
-
 // Frequency of a pitch in 1/128 semitone (0 = MIDI note 0): the equal-tempered note table
 // rounded to three decimals, interpolated linearly within the semitone.
 inline double NoteTableHz(int n) {
@@ -243,22 +202,16 @@ inline double PitchHz(int pitch) {
 // Seconds of an envelope segment with time parameter p.
 inline double SegmentSeconds(double p) { return std::pow(10.0, 4.5 * p - 2.3); }
 
-// ---- Measurements -----------------------------------------------------------------------
-
-inline int FirstNonZero(const std::vector<double>& x, int from = 0) {
-  for (int i = from; i < int(x.size()); ++i)
-    if (x[size_t(i)] != 0.0) return i;
-  return -1;
+inline int FirstNonZero(const std::vector<double>& x) {
+  const auto it = std::find_if(x.begin(), x.end(), [](double v) { return v != 0.0; });
+  return it == x.end() ? -1 : int(it - x.begin());
 }
 inline bool AllZero(const std::vector<double>& x, int from, int to) {
-  for (int i = from; i < to && i < int(x.size()); ++i)
-    if (x[size_t(i)] != 0.0) return false;
-  return true;
+  return std::all_of(x.begin() + from, x.begin() + std::min(to, int(x.size())),
+                     [](double v) { return v == 0.0; });
 }
 inline bool AllFinite(const std::vector<double>& x) {
-  for (double v : x)
-    if (!std::isfinite(v)) return false;
-  return true;
+  return std::all_of(x.begin(), x.end(), [](double v) { return std::isfinite(v); });
 }
 inline double CrossingHz(const std::vector<double>& x, int from, int count, double rate) {
   return audio::crossingFrequency(x.data() + from, count, rate);
@@ -282,14 +235,9 @@ inline std::vector<double> EnvelopeRatio(const std::vector<double>& a, const std
   return r;
 }
 // First index from `from` on where the ratio is defined and at or above (below) level.
-inline int FirstRatioAtOrAbove(const std::vector<double>& r, int from, double level) {
+inline int FirstRatioAt(const std::vector<double>& r, int from, double level, bool above) {
   for (int i = from; i < int(r.size()); ++i)
-    if (!std::isnan(r[size_t(i)]) && r[size_t(i)] >= level) return i;
-  return -1;
-}
-inline int FirstRatioAtOrBelow(const std::vector<double>& r, int from, double level) {
-  for (int i = from; i < int(r.size()); ++i)
-    if (!std::isnan(r[size_t(i)]) && r[size_t(i)] <= level) return i;
+    if (above ? r[size_t(i)] >= level : r[size_t(i)] <= level) return i;  // false for NaN
   return -1;
 }
 // Last defined ratio value at or before i.

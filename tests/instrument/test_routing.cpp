@@ -14,94 +14,62 @@ double KeyValue(int note) { return note * 2.0 / 127.0 - 1.0; }
 
 TEST(Routing, KeyAndWheelSources) {
   Direct d;
-  d.q().setNoteOn(0, 100);
-  EXPECT_EQ(d.Source(kSrcKey), -1.0);
-  d.q().setNoteOn(127, 100);
-  EXPECT_EQ(d.Source(kSrcKey), 1.0);
-  d.q().setNoteOn(64, 100);
-  EXPECT_DOUBLE_EQ(d.Source(kSrcKey), KeyValue(64));
+  for (int note : {0, 127, 64}) {
+    d.q().setNoteOn(note, 100);
+    EXPECT_DOUBLE_EQ(d.Source(kSrcKey), KeyValue(note));
+  }
   d.q().setNoteOff(64);
   EXPECT_DOUBLE_EQ(d.Source(kSrcKey), KeyValue(64));  // the last key stays
-
-  // Wheels arrive with the frame that drains them.
-  d.Midi(0xE3, 0, 0);
-  d.Midi(0xB7, 1, 127);
-  EXPECT_EQ(d.Source(kSrcPB), 0.0);
-  d.Frame();
-  EXPECT_EQ(d.Source(kSrcPB), -1.0);
-  EXPECT_EQ(d.Source(kSrcPBPlus), 0.0);
-  EXPECT_EQ(d.Source(kSrcMW), 1.0);
-  EXPECT_EQ(d.Source(kSrcMWPlus), 1.0);
-  d.Midi(0xE0, 127, 127);
-  d.Midi(0xB0, 1, 0);
-  d.Frame();
-  EXPECT_DOUBLE_EQ(d.Source(kSrcPB), 8191.0 / 8192.0);
-  EXPECT_DOUBLE_EQ(d.Source(kSrcPBPlus), (8191.0 / 8192.0 + 1.0) * 0.5);
-  EXPECT_EQ(d.Source(kSrcMW), -1.0);
-  EXPECT_EQ(d.Source(kSrcMWPlus), 0.0);
-  d.Midi(0xB0, 1, 100);
-  d.Frame();
-  EXPECT_DOUBLE_EQ(d.Source(kSrcMW), 2.0 * 100.0 / 127.0 - 1.0);
-  EXPECT_DOUBLE_EQ(d.Source(kSrcMWPlus), 100.0 / 127.0);
+  // Wheels arrive with the frame that drains them; the "+" cell is (x + 1) / 2.
+  const struct {
+    uint8_t status, data1, data2;
+    int source;
+    double value;
+  } wheels[] = {{0xE3, 0, 0, kSrcPB, -1.0},
+                {0xE0, 127, 127, kSrcPB, 8191.0 / 8192.0},
+                {0xB7, 1, 127, kSrcMW, 1.0},
+                {0xB0, 1, 0, kSrcMW, -1.0},
+                {0xB0, 1, 100, kSrcMW, 200.0 / 127.0 - 1.0}};
+  for (const auto& w : wheels) {
+    d.Midi(w.status, w.data1, w.data2);
+    EXPECT_NE(d.Source(w.source), w.value);
+    d.Frame();
+    EXPECT_DOUBLE_EQ(d.Source(w.source), w.value) << int(w.status) << " " << int(w.data2);
+    EXPECT_DOUBLE_EQ(d.Source(w.source + 1), (w.value + 1.0) * 0.5) << int(w.status);
+  }
 }
 
-TEST(Routing, VoltageProcessorsMapMinusToPlusFiveVolt) {
+TEST(Routing, VoltageProcessorsAndAttenuators) {
+  // A voltage processor maps -5 .. +5 V linearly onto "VPn B" .. "VPn A"; "VP2 Sel" = "VP1
+  // Input" reads VP1's input through VP2's own A and B. Attenuators scale their inputs, and
+  // within a sample the voltage processors come first.
   Direct d;
-  d.Set(kVP1Src, kSrcKey);
-  d.Set(kVP1A, 1.0);
-  d.Set(kVP1B, 0.0);
-  d.q().setNoteOn(127, 100);
-  d.Frame();
-  EXPECT_EQ(d.Source(kSrcVP1), 1.0);
-  d.q().setNoteOn(0, 100);
-  d.Frame();
-  EXPECT_EQ(d.Source(kSrcVP1), 0.0);
-  // In between, linearly from "VP1 B" (at -5 V) to "VP1 A" (at +5 V).
-  d.Set(kVP1A, 0.6);
-  d.Set(kVP1B, -0.2);
-  d.q().setNoteOn(100, 100);
-  d.Frame();
-  EXPECT_DOUBLE_EQ(d.Source(kSrcVP1), -0.2 + 0.8 * (KeyValue(100) + 1.0) / 2.0);
-
-  // "VP2 Sel" = "VP1 Input": VP2 reads VP1's input through its own A and B, with its own
-  // source "off".
-  d.Set(kVP2A, -1.0);
-  d.Set(kVP2B, 1.0);
-  d.Set(kVP2Sel, 0);
-  d.Frame();
-  EXPECT_DOUBLE_EQ(d.Source(kSrcVP2), -KeyValue(100));
-  // "VP2 Input" with no source: nothing.
+  const std::pair<int, double> patch[] = {
+      {kVP1Src, kSrcKey},  {kVP1A, 0.6},  {kVP1B, -0.2},       {kVP2A, -1.0},
+      {kVP2B, 1.0},        {kVP2Sel, 0},  {kAtn1Src, kSrc5V},  {kAtn1, -0.5},
+      {kAtn2Src, kSrcKey}, {kAtn2, 0.25}, {kAtn3Src, kSrcVP1}, {kAtn3, 1.0}};
+  for (auto [index, value] : patch) d.Set(index, value);
+  for (int note : {0, 100, 127}) {
+    d.q().setNoteOn(note, 100);
+    d.Frame();
+    const double key = KeyValue(note);
+    EXPECT_DOUBLE_EQ(d.Source(kSrcVP1), -0.2 + 0.8 * (key + 1.0) / 2.0) << note;
+    EXPECT_DOUBLE_EQ(d.Source(kSrcVP2), -key) << note;
+    EXPECT_EQ(d.Source(kSrcAtn1), -0.5);
+    EXPECT_DOUBLE_EQ(d.Source(kSrcAtn2), 0.25 * key) << note;
+    EXPECT_EQ(d.Source(kSrcAtn3), d.Source(kSrcVP1)) << note;
+  }
+  // "VP2 Input" without a source gives nothing; VP1 and an attenuator without one give 0
+  // whatever their settings.
   d.Set(kVP2Sel, 1);
   d.Frame();
   EXPECT_EQ(d.Source(kSrcVP2), 0.0);
   d.Set(kVP2Src, kSrc5V);
-  d.Frame();
-  EXPECT_EQ(d.Source(kSrcVP2), -1.0);
-  // VP1 without a source gives 0 whatever its settings.
   d.Set(kVP1Src, kSrcOff);
-  d.Frame();
-  EXPECT_EQ(d.Source(kSrcVP1), 0.0);
-}
-
-TEST(Routing, AttenuatorsScaleTheirInputs) {
-  Direct d;
-  d.Set(kAtn1Src, kSrc5V);
-  d.Set(kAtn1, -0.5);
-  d.Set(kAtn2Src, kSrcKey);
-  d.Set(kAtn2, 0.25);
-  d.Set(kVP1Src, kSrcKey);
-  d.Set(kVP1A, 0.8);
-  d.Set(kVP1B, 0.1);
-  d.Set(kAtn3Src, kSrcVP1);
-  d.Set(kAtn3, 1.0);
-  d.q().setNoteOn(30, 100);
-  d.Frame();
-  EXPECT_EQ(d.Source(kSrcAtn1), -0.5);
-  EXPECT_DOUBLE_EQ(d.Source(kSrcAtn2), 0.25 * KeyValue(30));
-  // Within a sample the voltage processors come before the attenuators.
-  EXPECT_DOUBLE_EQ(d.Source(kSrcAtn3), d.Source(kSrcVP1));
   d.Set(kAtn1Src, kSrcOff);
   d.Frame();
+  EXPECT_EQ(d.Source(kSrcVP2), -1.0);
+  EXPECT_EQ(d.Source(kSrcVP1), 0.0);
   EXPECT_EQ(d.Source(kSrcAtn1), 0.0);
 }
 
@@ -161,140 +129,94 @@ TEST(Routing, LagsStayWithinTheirInputsRangeWhileTheKnobMoves) {
 
 TEST(Routing, ControllerCellsTakeTheFirstMatchingAssignment) {
   Direct d;
-  d.Set(kVC3Src, 10);
-  d.Midi(0xB0, 10, 64);
-  d.Frame();
-  EXPECT_DOUBLE_EQ(d.Source(kSrcVC3), 64.0 / 127.0);
-  // "VC1 Src" = "VC2 Src" = 7: only VC1 moves.
-  d.Set(kVC1Src, 7);
-  d.Set(kVC2Src, 7);
-  d.Midi(0xB0, 7, 100);
-  d.Frame();
-  EXPECT_DOUBLE_EQ(d.Source(kSrcVC1), 100.0 / 127.0);
-  EXPECT_EQ(d.Source(kSrcVC2), 0.0);
+  for (auto [index, cc] :
+       {std::pair{kVC3Src, 10}, {kVC1Src, 7}, {kVC2Src, 7}, {kVC4Src, 64}, {kVC5Src, 1}})
+    d.Set(index, cc);
+  const struct {
+    int cc, value, source;
+    double expected;
+  } steps[] = {{10, 64, kSrcVC3, 64.0 / 127.0},
+               {7, 100, kSrcVC1, 100.0 / 127.0},
+               {7, 100, kSrcVC2, 0.0},  // only the first of two equal assignments
+               {64, 1, kSrcVC4, 1.0},   // the sustain pedal as a voltage: 1 or 0
+               {64, 0, kSrcVC4, 0.0},
+               {1, 127, kSrcVC5, 1.0},  // the wheel sets an assigned VC and its own cells
+               {1, 127, kSrcMW, 1.0}};
+  for (const auto& c : steps) {
+    d.Midi(0xB0, uint8_t(c.cc), uint8_t(c.value));
+    d.Frame();
+    EXPECT_DOUBLE_EQ(d.Source(c.source), c.expected) << "controller " << c.cc << " " << c.value;
+  }
   // A trigger assignment comes first of all.
   d.Set(kTrg2Src, 7);
   d.Midi(0xB0, 7, 20);
   d.Frame();
   EXPECT_DOUBLE_EQ(d.Source(kSrcVC1), 100.0 / 127.0);
-  // The sustain pedal as a control voltage: 1 or 0.
-  d.Set(kVC4Src, 64);
-  d.Midi(0xB0, 64, 1);
-  d.Frame();
-  EXPECT_EQ(d.Source(kSrcVC4), 1.0);
-  d.Midi(0xB0, 64, 0);
-  d.Frame();
-  EXPECT_EQ(d.Source(kSrcVC4), 0.0);
-  // The wheel sets its own cells and an assigned VC.
-  d.Set(kVC5Src, 1);
-  d.Midi(0xB0, 1, 127);
-  d.Frame();
-  EXPECT_EQ(d.Source(kSrcVC5), 1.0);
-  EXPECT_EQ(d.Source(kSrcMW), 1.0);
 }
 
 TEST(Routing, ControllerGatesGiveOneTriggerPerRisingEdge) {
   Direct d;
-  // Controller 0 is every assignment's default, so it drives gate 1 only.
-  d.Midi(0xB0, 0, 127);
-  d.Frame();
-  EXPECT_TRUE(d.Trigger(kTrigTrg1));
+  // Pulses of trigger t over `frames` frames after the controller message.
+  auto pulses = [&](int trigger, int cc, int value, int frames = 1) {
+    d.Midi(0xB0, uint8_t(cc), uint8_t(value));
+    int n = 0;
+    for (int f = 0; f < frames; ++f) {
+      d.Frame();
+      n += d.Trigger(trigger);
+    }
+    return n;
+  };
+  // Controller 0 is every assignment's default, so it drives gate 1 only, for one frame.
+  EXPECT_EQ(pulses(kTrigTrg1, 0, 127, 2), 1);
   EXPECT_EQ(d.Source(kSrcVC1), 0.0);
-  d.Frame();
-  EXPECT_FALSE(d.Trigger(kTrigTrg1));
-  d.Midi(0xB0, 0, 0);
-  d.Frame();
-
-  // "Trg1 Src" = 64: pressing the pedal gives one pulse one frame long; releasing none.
+  EXPECT_EQ(pulses(kTrigTrg1, 0, 0), 0);
+  // "Trg1 Src" = 64: pressing the pedal gives one pulse; releasing it none.
   d.Set(kTrg1Src, 64);
-  d.Midi(0xB0, 64, 127);
-  int pulses = 0;
-  for (int f = 0; f < 10; ++f) {
-    d.Frame();
-    pulses += d.Trigger(kTrigTrg1);
-  }
-  EXPECT_EQ(pulses, 1);
-  d.Midi(0xB0, 64, 0);
-  for (int f = 0; f < 10; ++f) {
-    d.Frame();
-    EXPECT_FALSE(d.Trigger(kTrigTrg1));
-  }
-  // Gate 2 at 0.5 and above... above: 64 / 127 opens it, 63 / 127 does not.
+  EXPECT_EQ(pulses(kTrigTrg1, 64, 127, 10), 1);
+  EXPECT_EQ(pulses(kTrigTrg1, 64, 0, 10), 0);
+  // Gate 2 opens at 64 / 127, not at 63 / 127.
   d.Set(kTrg2Src, 20);
-  d.Midi(0xB0, 20, 63);
-  d.Frame();
-  EXPECT_FALSE(d.Trigger(kTrigTrg2));
-  d.Midi(0xB0, 20, 64);
-  d.Frame();
-  EXPECT_TRUE(d.Trigger(kTrigTrg2));
+  EXPECT_EQ(pulses(kTrigTrg2, 20, 63, 2), 0);
+  EXPECT_EQ(pulses(kTrigTrg2, 20, 64, 2), 1);
   // Two messages in one frame that leave the last two states equal give no pulse.
-  d.Midi(0xB0, 20, 0);
-  d.Frame();
+  EXPECT_EQ(pulses(kTrigTrg2, 20, 0, 2), 0);
   d.Midi(0xB0, 20, 127);
-  d.Midi(0xB0, 20, 127);
-  d.Frame();
-  EXPECT_FALSE(d.Trigger(kTrigTrg2));
+  EXPECT_EQ(pulses(kTrigTrg2, 20, 127, 2), 0);
 }
 
 TEST(Routing, KeyboardTriggersLastOneFrame) {
   Direct d;
+  // The keyboard triggers that fire: "Mlt", "Sng" and "KBD" as M, S and K.
+  auto fired = [&] {
+    return std::string(d.Trigger(kTrigMlt) ? "M" : "-") + (d.Trigger(kTrigSng) ? "S" : "-") +
+           (d.Trigger(kTrigKBD) ? "K" : "-");
+  };
   d.Set(kKBDTrig, 2);
   d.q().setNoteOn(60, 100);
-  EXPECT_TRUE(d.Trigger(kTrigMlt));
-  EXPECT_TRUE(d.Trigger(kTrigSng));
-  EXPECT_FALSE(d.Trigger(kTrigKBD));
+  EXPECT_EQ(fired(), "MS-");
   d.Frame();
-  EXPECT_FALSE(d.Trigger(kTrigMlt));
-  EXPECT_FALSE(d.Trigger(kTrigSng));
-  d.q().setNoteOn(64, 100);
-  EXPECT_TRUE(d.Trigger(kTrigMlt));
-  EXPECT_FALSE(d.Trigger(kTrigSng));
-  EXPECT_TRUE(d.Trigger(kTrigKBD));
+  EXPECT_EQ(fired(), "---");
+  d.q().setNoteOn(64, 100);  // the second key held
+  EXPECT_EQ(fired(), "M-K");
   d.Frame();
-  EXPECT_FALSE(d.Trigger(kTrigKBD));
+  EXPECT_EQ(fired(), "---");
   d.q().setNoteOn(67, 100);
-  EXPECT_FALSE(d.Trigger(kTrigKBD));
+  EXPECT_EQ(fired(), "M--");
   d.Frame();
   // A later note-on in the same frame rewrites the KBD trigger.
   d.q().setNoteOff(67);
   d.q().setNoteOff(64);
   d.q().setNoteOn(64, 100);
-  EXPECT_TRUE(d.Trigger(kTrigKBD));
+  EXPECT_EQ(fired(), "M-K");
   d.q().setNoteOn(65, 100);
-  EXPECT_FALSE(d.Trigger(kTrigKBD));
+  EXPECT_EQ(fired(), "M--");
   d.Frame();
   // "Off" never fires it.
   d.Set(kKBDTrig, 0);
   d.q().allNotesOff();
   d.q().setNoteOn(60, 100);
-  EXPECT_FALSE(d.Trigger(kTrigKBD));
+  EXPECT_EQ(fired(), "MS-");
 }
-
-TEST(Routing, LastKeyUpStopsTheGegButAllNotesOffDoesNot) {
-  Direct d;
-  d.Set(kGEGSrc1, kTrigMlt);
-  d.q().setNoteOn(60, 100);
-  d.Frame(40);  // delay and attack: about 20 ms
-  ASSERT_TRUE(d.q().getGEG().isOn());
-  ASSERT_EQ(d.Source(kSrcGE3Plus), 1.0);
-  d.q().allNotesOff();
-  d.Frame(40);
-  EXPECT_EQ(d.Source(kSrcGE3Plus), 1.0);
-  d.q().setNoteOn(62, 100);
-  d.q().setNoteOn(64, 100);
-  d.Frame(40);
-  d.q().setNoteOff(62);
-  d.Frame(5);
-  EXPECT_EQ(d.Source(kSrcGE3Plus), 1.0);
-  d.q().setNoteOff(64);
-  d.Frame(5);
-  EXPECT_LT(d.Source(kSrcGE3Plus), 0.5);
-  d.Frame(10);
-  EXPECT_FALSE(d.q().getGEG().isOn());
-  EXPECT_EQ(d.Source(kSrcGE1Minus), 1.0);
-}
-
-// ---- Selectors that reach the audio --------------------------------------------------------
 
 // Renders key 69 with the wheel at `wheel` and one selector set to `source` (Block A alone
 // when the selector is Block A's).
@@ -302,7 +224,8 @@ std::vector<double> RenderWithWheel(int selector, const char* source, int wheel,
                                     int frames = 4800) {
   Session s(kRate, 512);
   EXPECT_TRUE(s.ok);
-  if (selector < kNumBlocks * kBlockParamCount) s.SoloBlockA();
+  if (selector < kNumBlocks * kBlockParamCount)  // Block A alone
+    for (int b : {kBlockB, kBlockC}) s.Set(BlockParam(b, kChEnable), "off");
   s.Set(selector, source);
   s.Midi({CC(0, 1, wheel), NoteOn(0, 69)});
   return s.Render(frames);

@@ -1,10 +1,8 @@
-// The instrument's state: its exact bytes as a host receives them, older untagged states,
-// truncated and hostile chunks, out-of-range values, states back to back, the Block copy and
-// initialisation, and a program carried from one instance to another with the same sound.
+// The instrument's state: its exact bytes as a host receives them, older untagged states, a
+// chunk cut short, out-of-range values, and the Block copy.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 
 #include "instrument/instrument_helpers.h"
 #include "plugin/ByteChunk.h"
@@ -37,20 +35,6 @@ std::vector<double> Values(const Quenta& q) {
   return v;
 }
 
-std::vector<double> Defaults(const Quenta& q) {
-  std::vector<double> v;
-  for (int i = 0; i < kNumParams; ++i) v.push_back(q.GetParam(i)->GetDefault());
-  return v;
-}
-
-// The tagged header of a state: tag, program index, name length and name.
-void PutHeader(ByteChunk& c, int program, int nameLength, const char* name) {
-  c.PutBytes("Quenta_1.2.2", kTagLen);
-  c.Put(&program);
-  c.Put(&nameLength);
-  if (name) c.PutBytes(name, int(std::strlen(name)));
-}
-
 TEST(State, ProgramChunkBytesAsTheHostReceivesThem) {
   Session s(48000.0, 512);
   ASSERT_TRUE(s.ok);
@@ -77,126 +61,101 @@ TEST(State, ProgramChunkBytesAsTheHostReceivesThem) {
   EXPECT_EQ(value(BlockParam(kBlockB, kCoarse)), 300.0);
   EXPECT_EQ(value(kFinal), 0.5);
   EXPECT_EQ(value(kTVCASrc), double(kSrcGE3Plus));
-  // A few defaults, as plain values.
-  EXPECT_EQ(value(BlockParam(kBlockA, kWaveform)), 1.0);
-  EXPECT_EQ(value(BlockParam(kBlockC, kCutoff)), 1.0);
-  EXPECT_EQ(value(BlockParam(kBlockA, kMG1Freq)), 0.2);
-  EXPECT_EQ(value(BlockParam(kBlockB, kVolume)), 0.25);
-  EXPECT_EQ(value(kVP2Sel), 1.0);
-  EXPECT_EQ(value(kUseHold), 1.0);
   EXPECT_EQ(ReadLE32(c, 1864), 4);
   EXPECT_EQ(std::string(c.begin() + 1868, c.end()), "Pad1");
 }
 
-TEST(State, OlderUntaggedStatesRestoreEveryValue) {
-  Direct d;
+TEST(State, OlderUntaggedStatesRestoreTheirValues) {
+  // Bare values without the tag: a whole state restores every value and applies it ("Final"
+  // sets the output gain). One cut at 1000 bytes stops at parameter 125, which gets 0.0
+  // limited to its range, and leaves the rest as they were, though all are applied anew (a
+  // value stored without being applied reaches the engine).
+  Direct d, cut;
   std::vector<double> v;
   for (int i = 0; i < kNumParams; ++i) v.push_back(SpreadValue(d.q(), i));
-  ByteChunk c;
-  PutValues(c, v);
-  ASSERT_EQ(c.Size(), kValuesLen);
-  EXPECT_FALSE(d.q().isNewVersion_1_2_2(&c, 0));
-  EXPECT_EQ(d.q().UnserializeState(&c, 0), kValuesLen);
+  ByteChunk whole, part;
+  PutValues(whole, v);
+  PutValues(part, std::vector<double>(v.begin(), v.begin() + 125));
+  EXPECT_EQ(d.q().UnserializeState(&whole, 0), kValuesLen);
   EXPECT_EQ(Values(d.q()), v);
-  // And applied: "Final" sets the output gain.
   EXPECT_EQ(d.q().getOutputGain(), 2.0 * v[kFinal]);
+  cut.Set(125, 50.0);
+  cut.Set(126, 30.0);
+  cut.q().GetParam(kFinal)->Set(0.1);
+  std::vector<double> want = Values(cut.q());
+  std::copy(v.begin(), v.begin() + 125, want.begin());
+  want[125] = 0.0;
+  EXPECT_EQ(cut.q().UnserializeState(&part, 0), -1);
+  EXPECT_EQ(Values(cut.q()), want);
+  EXPECT_DOUBLE_EQ(cut.q().getOutputGain(), 0.2);
 
-  // The same through the host's program chunk: header, bare values, no name.
+  // The whole state through the host's program chunk: header and bare values, no name. It
+  // comes back tagged: header, tag, program index, name length and name, then the values.
   Session s(48000.0, 512);
   ASSERT_TRUE(s.ok);
-  std::vector<uint8_t> chunk(8 + size_t(c.Size()));
+  std::vector<uint8_t> chunk(8 + size_t(whole.Size()));
   std::memcpy(chunk.data(), kChunkHeader, 8);
-  std::memcpy(chunk.data() + 8, c.GetBytes(), size_t(c.Size()));
+  std::memcpy(chunk.data() + 8, whole.GetBytes(), size_t(whole.Size()));
   EXPECT_EQ(s.host.SetChunk(chunk, false), 1);
   std::vector<uint8_t> back = s.host.GetChunk(false);
-  // Header, tag, program index, name length and name, then the values.
   const size_t values = 8 + kTagLen + 8 + size_t(ReadLE32(back, 24));
   for (int i = 0; i < kNumParams; ++i)
     EXPECT_EQ(ReadLEDouble(back, values + 8 * size_t(i)), v[size_t(i)]) << "parameter " << i;
 }
 
-TEST(State, AnUntagged1000ByteChunkStopsAtParameter125) {
-  Direct d;
-  d.Set(125, 50.0);
-  d.Set(126, 30.0);
-  std::vector<double> before = Values(d.q());
-  std::vector<double> v;
-  for (int i = 0; i < 125; ++i) v.push_back(SpreadValue(d.q(), i));
-  ByteChunk c;
-  PutValues(c, v);
-  ASSERT_EQ(c.Size(), 1000);
-  // A value stored without being applied: it must reach the engine when all are re-applied.
-  d.q().GetParam(kFinal)->Set(0.1);
-  EXPECT_EQ(d.q().UnserializeState(&c, 0), -1);
-  std::vector<double> after = Values(d.q());
-  for (int i = 0; i < 125; ++i) EXPECT_EQ(after[size_t(i)], v[size_t(i)]) << i;
-  EXPECT_EQ(after[125], 0.0);  // ran out here: 0.0, limited to the range
-  for (int i = 126; i < kNumParams; ++i)
-    if (i != kFinal) {
-      EXPECT_EQ(after[size_t(i)], before[size_t(i)]) << i;
-    }
-  EXPECT_EQ(after[126], 30.0);
-  EXPECT_DOUBLE_EQ(d.q().getOutputGain(), 0.2);
-}
-
 TEST(State, OutOfRangeValuesAreLimited) {
   Direct d;
-  ByteChunk c;
-  PutHeader(c, 0, 0, nullptr);
-  std::vector<double> v = Defaults(d.q());
-  v[kFinal] = 2.0;
-  v[BlockParam(kBlockA, kCoarse)] = -5000.0;
-  v[BlockParam(kBlockB, kWaveform)] = 99.0;
-  v[kPBRange] = -1e300;
+  const struct {
+    int index;
+    double stored, limited;
+  } cases[] = {{kFinal, 2.0, 1.0},
+               {BlockParam(kBlockA, kCoarse), -5000.0, -800.0},
+               {BlockParam(kBlockB, kWaveform), 99.0, 5.0},
+               {kPBRange, -1e300, -24.0},
+               {BlockParam(kBlockC, kMG1Freq), HUGE_VAL, 1500.0}};
+  std::vector<double> v = Values(d.q());  // the defaults
+  for (const auto& c : cases) v[size_t(c.index)] = c.stored;
   v[BlockParam(kBlockC, kCutoff)] = std::nan("");
-  v[BlockParam(kBlockC, kMG1Freq)] = std::numeric_limits<double>::infinity();
-  PutValues(c, v);
-  EXPECT_EQ(d.q().UnserializeState(&c, 0), c.Size());
-  EXPECT_EQ(d.Get(kFinal), 1.0);
+  // A tagged state of program 0 with an empty name.
+  ByteChunk chunk;
+  const int zero = 0;
+  chunk.PutBytes("Quenta_1.2.2", kTagLen);
+  chunk.Put(&zero);
+  chunk.Put(&zero);
+  PutValues(chunk, v);
+  EXPECT_EQ(d.q().UnserializeState(&chunk, 0), chunk.Size());
+  for (const auto& c : cases) EXPECT_EQ(d.Get(c.index), c.limited) << "parameter " << c.index;
   EXPECT_EQ(d.q().getOutputGain(), 2.0);
-  EXPECT_EQ(d.Get(BlockParam(kBlockA, kCoarse)), -800.0);
-  EXPECT_EQ(d.Get(BlockParam(kBlockB, kWaveform)), 5.0);
-  EXPECT_EQ(d.Get(kPBRange), -24.0);
   EXPECT_EQ(d.q().getBendRange(), -24.0 * 128.0);
-  EXPECT_EQ(d.Get(BlockParam(kBlockC, kMG1Freq)), 1500.0);
   // Not a number is no value: the parameter keeps one inside its range.
   const double cutoff = d.Get(BlockParam(kBlockC, kCutoff));
-  EXPECT_GE(cutoff, 0.0);
-  EXPECT_LE(cutoff, 1.0);
+  EXPECT_TRUE(cutoff >= 0.0 && cutoff <= 1.0) << cutoff;
 }
-
-// ---- Block copy and initialisation ------------------------------------------------------
 
 TEST(State, CopyBlockAToCKeepsCsOwnLevelSourcesAndSwitch) {
   Direct d;
   const int own[] = {kVolume, kVCAFSrc, kChEnable, kChGate};
   for (int k = 0; k < kBlockParamCount; ++k)
     d.Set(BlockParam(kBlockA, k), SpreadValue(d.q(), BlockParam(kBlockA, k)));
-  d.Set(BlockParam(kBlockA, kPan), 0.2);
   d.Set(BlockParam(kBlockA, kMG1Freq), 100.0);
-  d.Set(BlockParam(kBlockC, kVolume), 0.4);
-  d.Set(BlockParam(kBlockC, kVCAFSrc), kSrcMW);
-  d.Set(BlockParam(kBlockC, kChEnable), 1.0);
-  d.Set(BlockParam(kBlockC, kChGate), kSrcVC2);
+  const double ownOfC[] = {0.4, kSrcMW, 1.0, kSrcVC2};
+  for (int i = 0; i < 4; ++i) d.Set(BlockParam(kBlockC, own[i]), ownOfC[i]);
   const std::vector<double> before = Values(d.q());
   Log().automated.clear();
   d.q().runUtilCommand(kBlockA, 2);  // copy A to C
-  for (int k = 0; k < kBlockParamCount; ++k) {
-    const double got = d.Get(BlockParam(kBlockC, k));
-    if (std::find(std::begin(own), std::end(own), k) != std::end(own)) {
-      EXPECT_EQ(got, before[size_t(BlockParam(kBlockC, k))]) << "k " << k;
-    } else {
-      const double want = before[size_t(BlockParam(kBlockA, k))];
-      EXPECT_NEAR(got, want, 1e-9 * (1.0 + std::fabs(want))) << "k " << k;
-    }
-  }
-  EXPECT_EQ(d.Get(BlockParam(kBlockC, kPan)), 0.2);
-  // A and B untouched.
-  for (int i = 0; i < 2 * kBlockParamCount; ++i) EXPECT_EQ(d.Get(i), before[size_t(i)]);
+  // C takes A's values but its own four; A, B and the globals are untouched.
+  std::vector<double> want = before;
+  for (int k = 0; k < kBlockParamCount; ++k)
+    if (std::find(std::begin(own), std::end(own), k) == std::end(own))
+      want[size_t(BlockParam(kBlockC, k))] = before[size_t(BlockParam(kBlockA, k))];
+  const std::vector<double> after = Values(d.q());
+  for (size_t i = 0; i < want.size(); ++i)
+    EXPECT_NEAR(after[i], want[i], 1e-9 * (1.0 + std::fabs(want[i]))) << "parameter " << i;
   // The host heard of every parameter.
-  for (int i = 0; i < kNumParams; ++i)
-    EXPECT_NE(std::find(Log().automated.begin(), Log().automated.end(), i), Log().automated.end())
-        << i;
+  std::vector<int> told = Log().automated;
+  std::sort(told.begin(), told.end());
+  told.erase(std::unique(told.begin(), told.end()), told.end());
+  EXPECT_EQ(told.size(), size_t(kNumParams));
   // And the engine has the copies: C's MG1 now fires every 10 frames (100 Hz).
   d.Set(BlockParam(kBlockC, kMG1Host), 0.0);
   std::vector<int> at;
@@ -207,7 +166,5 @@ TEST(State, CopyBlockAToCKeepsCsOwnLevelSourcesAndSwitch) {
   ASSERT_GE(at.size(), 3u);
   EXPECT_EQ(at[2] - at[1], 10);
 }
-
-// ---- A program carried to another instance -----------------------------------------------
 
 }  // namespace

@@ -7,8 +7,6 @@ namespace quenta_test::audio {
 namespace {
 constexpr double kPi = 3.141592653589793238462643383279;
 
-double hann(int i, int n) { return 0.5 - 0.5 * std::cos(2.0 * kPi * i / n); }
-
 // Four-term Blackman-Harris window: sidelobes below -92 dB, main lobe +-4 bins.
 double blackmanHarris(int i, int n) {
   const double x = 2.0 * kPi * i / n;
@@ -29,7 +27,8 @@ double peak(const double* x, int n) {
   return p;
 }
 
-std::vector<double> crossings(const double* x, int n, bool rising) {
+// Positions (in samples, interpolated) of the crossings of zero in one direction.
+static std::vector<double> crossings(const double* x, int n, bool rising) {
   std::vector<double> at;
   for (int i = 1; i < n; ++i) {
     const double a = x[i - 1], b = x[i];
@@ -83,7 +82,7 @@ double toneAmplitude(const double* x, int n, double freq, double sampleRate) {
   std::complex<double> s = 0.0;
   double windowSum = 0.0;
   for (int i = 0; i < n; ++i) {
-    const double w = hann(i, n);
+    const double w = 0.5 - 0.5 * std::cos(2.0 * kPi * i / n);  // Hann
     windowSum += w;
     s += x[i] * w * std::polar(1.0, -2.0 * kPi * freq * i / sampleRate);
   }

@@ -12,9 +12,6 @@ double peak(const double* x, int n);  // largest magnitude
 // Returns 0 with fewer than two crossings.
 double crossingFrequency(const double* x, int n, double sampleRate, bool rising = true);
 
-// Positions (in samples, interpolated) of the crossings of zero in one direction.
-std::vector<double> crossings(const double* x, int n, bool rising = true);
-
 // Fraction of the samples above level.
 double fractionAbove(const double* x, int n, double level);
 
