@@ -1,7 +1,9 @@
 #include "editor_rig.h"
 
 #include <chrono>
+#include <utility>
 
+#include "editor/platform/IGraphicsLinux.h"
 #include "plugin/vst2abi.h"
 
 namespace x11test {
@@ -18,22 +20,18 @@ class TestKnob : public IKnobControl {
 };
 }  // namespace
 
-void RecorderControl::Log(const std::string& what, int x, int y, const IMouseMod& m) {
-  const std::string mods = std::string(m.L ? "L" : "") + (m.R ? "R" : "") + (m.S ? "S" : "") +
-                           (m.C ? "C" : "") + (m.A ? "A" : "");
-  Add(what + " " + std::to_string(x) + "," + std::to_string(y) + " " + mods);
-}
-
-void RecorderControl::Add(const std::string& line) {
+void RecorderControl::Log(const char* what, int x, int y, const IMouseMod* m) {
+  std::string line = what;
+  if (m)
+    line += " " + std::to_string(x) + "," + std::to_string(y) + " " + (m->L ? "L" : "") +
+            (m->R ? "R" : "") + (m->S ? "S" : "") + (m->C ? "C" : "") + (m->A ? "A" : "");
   std::lock_guard<std::mutex> lock(mLock);
   mLines.push_back(line);
 }
 
 std::vector<std::string> RecorderControl::Take() {
   std::lock_guard<std::mutex> lock(mLock);
-  std::vector<std::string> out;
-  out.swap(mLines);
-  return out;
+  return std::exchange(mLines, {});
 }
 
 EditorPlug::EditorPlug()
@@ -43,16 +41,14 @@ EditorPlug::EditorPlug()
   GetParam(kPad)->InitDouble("Pad", 0.5, 0.0, 1.0, 0.0001);
   GetParam(kNumber)->InitInt("Number", 5, -50, 50);
 
-  mGraphics = new IGraphicsLinux(this, 1480, 660, 0);
-  mGraphics->AttachPanelBackground(IColor(255, 40, 40, 40));
-  mGraphics->HandleMouseOver(true);
-  mGraphics->AttachControl(new TestKnob(this, kKnobRect, kKnob));
-  mRecorder = new RecorderControl(this, kPadRect, kPad);
-  mGraphics->AttachControl(mRecorder);
-  mAction = new ActionControl(this, kActionRect, kNumber);
-  mGraphics->AttachControl(mAction);
-  mGraphics->AttachControl(new IPanelControl(this, kRedRect, IColor(255, 255, 0, 0)));
-  AttachGraphics(mGraphics);
+  IGraphicsLinux* pGraphics = new IGraphicsLinux(this, 1480, 660, 0);
+  pGraphics->AttachPanelBackground(IColor(255, 40, 40, 40));
+  pGraphics->HandleMouseOver(true);
+  pGraphics->AttachControl(new TestKnob(this, kKnobRect, kKnob));
+  pGraphics->AttachControl(mRecorder = new RecorderControl(this, kPadRect, kPad));
+  pGraphics->AttachControl(mAction = new ActionControl(this, kActionRect, kNumber));
+  pGraphics->AttachControl(new IPanelControl(this, kRedRect, IColor(255, 255, 0, 0)));
+  AttachGraphics(pGraphics);
 }
 
 void EditorPlug::ProcessDoubleReplacing(double**, double** outputs, int nFrames) {
@@ -72,7 +68,28 @@ VstIntPtr EditorPlug::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32, V
 
 EditorSession::EditorSession(quenta_test::XRig& rig) : mRig(rig), mPlug(new EditorPlug) {
   mHostWindow = rig.MakeHostWindow(0, 0, 1500, 700);
-  mThread = std::thread([this] { Loop(); });
+  mThread = std::thread([this] {
+    AEffect* e = Effect();
+    if (e->dispatcher(e, effEditOpen, 0, 0, (void*)(uintptr_t)mHostWindow, 0.0f) != 1) {
+      mStop = true;
+      return;
+    }
+    mOpened = true;
+    while (!mStop) {
+      e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
+      ++mIdles;
+      {
+        std::unique_lock<std::mutex> lock(mTaskLock);
+        if (mTaskPending) {
+          mTask();
+          mTaskPending = false;
+          mTaskDone.notify_all();
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    }
+    e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
+  });
   WaitFor([this] { return mOpened.load() || mStop.load(); });
   Settle();
 }
@@ -81,29 +98,6 @@ EditorSession::~EditorSession() {
   mStop = true;
   if (mThread.joinable()) mThread.join();
   mRig.DestroyWindow(mHostWindow);
-}
-
-void EditorSession::Loop() {
-  AEffect* e = Effect();
-  if (e->dispatcher(e, effEditOpen, 0, 0, (void*)(uintptr_t)mHostWindow, 0.0f) != 1) {
-    mStop = true;
-    return;
-  }
-  mOpened = true;
-  while (!mStop) {
-    e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
-    ++mIdles;
-    {
-      std::unique_lock<std::mutex> lock(mTaskLock);
-      if (mTaskPending) {
-        mTask();
-        mTaskPending = false;
-        mTaskDone.notify_all();
-      }
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(3));
-  }
-  e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
 }
 
 void EditorSession::OnUiThread(const std::function<void()>& fn) {

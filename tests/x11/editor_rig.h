@@ -1,7 +1,7 @@
 #pragma once
-// A small plug-in with the X11 editor and a few controls in a host window of the test's private
-// X server, and a user-interface thread that opens the editor and keeps sending the host's idle
-// call, as a host does. The test's main thread plays the user through XTEST (x11_rig.h).
+// A small plug-in with the X11 editor in a host window of the test's private X server, and a
+// user-interface thread that opens the editor and keeps sending the host's idle call. The test's
+// main thread plays the user through XTEST (x11_rig.h).
 #include <gtest/gtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "editor/IControl.h"
-#include "editor/platform/IGraphicsLinux.h"
+#include "editor/IGraphics.h"
 #include "plugin/IPlugVST.h"
 #include "support/x11_rig.h"
 
@@ -29,22 +29,21 @@ constexpr IRECT kPadRect(300, 100, 400, 200);
 constexpr IRECT kActionRect(500, 100, 600, 200);
 constexpr IRECT kRedRect(700, 100, 740, 140);
 
-// Writes every event it gets as a line of text.
+// Writes every event it gets as a line: "down 310,120 LC".
 class RecorderControl : public IControl {
  public:
-  RecorderControl(IPlugBase* pPlug, const IRECT& r, int paramIdx) : IControl(pPlug, r, paramIdx) {}
+  using IControl::IControl;
   bool Draw(IGraphics*) override { return true; }
-  void OnMouseDown(int x, int y, const IMouseMod& m) override { Log("down", x, y, m); }
-  void OnMouseUp(int x, int y, const IMouseMod& m) override { Log("up", x, y, m); }
-  void OnMouseDblClick(int x, int y, const IMouseMod& m) override { Log("dbl", x, y, m); }
-  void OnMouseDrag(int x, int y, int, int, const IMouseMod& m) override { Log("drag", x, y, m); }
-  void OnMouseOver(int x, int y, const IMouseMod& m) override { Log("over", x, y, m); }
-  void OnMouseOut() override { Add("out"); }
+  void OnMouseDown(int x, int y, const IMouseMod& m) override { Log("down", x, y, &m); }
+  void OnMouseUp(int x, int y, const IMouseMod& m) override { Log("up", x, y, &m); }
+  void OnMouseDblClick(int x, int y, const IMouseMod& m) override { Log("dbl", x, y, &m); }
+  void OnMouseDrag(int x, int y, int, int, const IMouseMod& m) override { Log("drag", x, y, &m); }
+  void OnMouseOver(int x, int y, const IMouseMod& m) override { Log("over", x, y, &m); }
+  void OnMouseOut() override { Log("out", 0, 0, nullptr); }
   std::vector<std::string> Take();
 
  private:
-  void Log(const std::string& what, int x, int y, const IMouseMod& m);
-  void Add(const std::string& line);
+  void Log(const char* what, int x, int y, const IMouseMod* m);
   std::mutex mLock;
   std::vector<std::string> mLines;
 };
@@ -52,12 +51,11 @@ class RecorderControl : public IControl {
 // Runs the test's action (on the user-interface thread) when clicked; bound to kNumber.
 class ActionControl : public IControl {
  public:
-  ActionControl(IPlugBase* pPlug, const IRECT& r, int paramIdx) : IControl(pPlug, r, paramIdx) {}
+  using IControl::IControl;
   bool Draw(IGraphics*) override { return true; }
   void OnMouseDown(int, int, const IMouseMod&) override {
     if (mAction) mAction(this);
   }
-  // Clicks in quick succession are actions too.
   void OnMouseDblClick(int x, int y, const IMouseMod& m) override { OnMouseDown(x, y, m); }
   std::function<void(ActionControl*)> mAction;
 };
@@ -65,7 +63,6 @@ class ActionControl : public IControl {
 class EditorPlug : public IPlugVST {
  public:
   EditorPlug();
-  IGraphicsLinux* Graphics() const { return mGraphics; }
   RecorderControl* Recorder() const { return mRecorder; }
   ActionControl* Action() const { return mAction; }
   // The Begin, Automate and End calls the host had since the last call.
@@ -74,7 +71,6 @@ class EditorPlug : public IPlugVST {
   static VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float);
 
  private:
-  IGraphicsLinux* mGraphics;
   RecorderControl* mRecorder;
   ActionControl* mAction;
   std::atomic<int> mEdits{0};
@@ -93,16 +89,14 @@ class EditorSession {
   uint32_t EditorWindow();  // the editor's child window in the host window
   // Runs fn on the user-interface thread between two idle calls and waits for it.
   void OnUiThread(const std::function<void()>& fn);
-  // The host's dispatcher call with a window id as its pointer, on the user-interface thread.
+  // The dispatcher with a window id as its pointer, on the user-interface thread.
   VstIntPtr Dispatch(VstInt32 opcode, uint32_t window = 0);
-  // Waits (at most about timeoutMs) until pred holds; the idle calls go on meanwhile.
+  // Waits (at most about timeoutMs) until pred holds.
   static bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 3000);
-  // Moves into the editor at (x, y) and waits until the editor has read everything sent.
-  void MoveTo(int x, int y);
-  void Settle();  // lets a few idle calls pass
+  void MoveTo(int x, int y);  // into the editor, then Settle
+  void Settle();              // lets a few idle calls pass
 
  private:
-  void Loop();
   quenta_test::XRig& mRig;
   std::unique_ptr<EditorPlug> mPlug;
   uint32_t mHostWindow = 0;
@@ -115,8 +109,7 @@ class EditorSession {
   std::thread mThread;
 };
 
-// A test with the editor open in a host window: helpers to trigger the action control and to
-// wait for the editor's pop-ups and boxes.
+// A test with the editor open: the action control and the editor's pop-ups and boxes.
 class SessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -133,7 +126,6 @@ class SessionTest : public ::testing::Test {
     }
     session.reset();
   }
-
   // Sets what a click on the action control does, then clicks it.
   void ClickAction(std::function<void(ActionControl*)> action) {
     session->OnUiThread([&] { session->Plug().Action()->mAction = action; });
@@ -141,10 +133,9 @@ class SessionTest : public ::testing::Test {
     rig.WatchGrab();
     rig.Click(1);
   }
-  // The count-th pop-up (menu), or box (when not), once it is there and takes input: a menu
-  // once it holds the pointer (seen without a probe, which could take the pointer from the
-  // editor's attempts to grab it), a box once it has the keyboard's focus. Input sent before
-  // is lost.
+  // The count-th pop-up (menu) or box once it takes input: a menu once it holds the pointer
+  // (seen without a probe, which could take the pointer from the editor's attempts to grab
+  // it), a box once it has the keyboard's focus. Input sent before is lost.
   uint32_t WaitForWindow(bool popUp, size_t count = 1) {
     uint32_t w = 0;
     EditorSession::WaitFor([&] {

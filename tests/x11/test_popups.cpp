@@ -1,8 +1,6 @@
-// Menus, the text field and message boxes, driven by synthetic keys and clicks: only choosable
-// items can be chosen and the choice names its own (sub)menu; the grab ends with the menu; the
-// field filters and limits typed and pasted text and commits or cancels; boxes answer with the
-// codes of their buttons and never Yes for a dismissal. The editor maps, grabs and takes down
-// its windows on its own connection: what the test reads about them is waited for.
+// Menus, the text field and message boxes, driven by synthetic keys and clicks. The editor
+// maps, grabs and takes down its windows on its own connection: what the test reads about them
+// is waited for.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -19,9 +17,8 @@ using namespace x11test;
 
 namespace {
 
-// A plain item, a separator, a title, a disabled item and a submenu; what was chosen. Both are
-// shared with the action, so that a test that fails with the menu still open leaves the action
-// nothing that is gone.
+// A plain item, a separator, a title, a disabled item and a submenu; what was chosen. Shared
+// with the action, so that a test that fails with the menu still open leaves it nothing gone.
 struct MenuRun {
   IPopupMenu top;
   IPopupMenu* sub = new IPopupMenu;
@@ -33,8 +30,7 @@ struct MenuRun {
     top.AddSeparator();
     top.AddItem("Title", -1, IPopupMenuItem::kTitle);
     top.AddItem("Off", -1, IPopupMenuItem::kDisabled);
-    sub->AddItem("A");
-    sub->AddItem("B");
+    for (const char* t : {"A", "B"}) sub->AddItem(t);
     sub->AddItem("C", -1, IPopupMenuItem::kChecked);
     top.AddItem("More", sub);
   }
@@ -42,8 +38,9 @@ struct MenuRun {
 
 class PopupTest : public SessionTest {
  protected:
-  // Shows the menu from a click on the action control; the pop-up's window, once it takes input.
-  uint32_t OpenMenu() {
+  // Shows the menu from a click on the action control; the pop-up's window, once it takes input
+  // (and its geometry in g).
+  uint32_t OpenMenu(XRig::Geometry* g = nullptr) {
     run = std::make_shared<MenuRun>();
     std::shared_ptr<MenuRun> r = run;
     ClickAction([r](ActionControl* c) {
@@ -51,78 +48,70 @@ class PopupTest : public SessionTest {
       r->index = r->chosen ? r->chosen->GetChosenItemIdx() : -1;
       r->done = true;
     });
-    return WaitForWindow(true);
+    const uint32_t w = WaitForWindow(true);
+    if (g) *g = rig.RootGeometry(w);
+    return w;
   }
   bool Done() {
     return EditorSession::WaitFor([&] { return run->done.load(); });
   }
-  // Every pop-up taken down and the grab released.
-  void ExpectClosed() {
+  // The answer, once there; every pop-up taken down and the grab released.
+  void ExpectChosen(IPopupMenu* menu, int index) {
+    ASSERT_TRUE(Done());
+    EXPECT_EQ(run->chosen, menu);
+    if (menu) {
+      EXPECT_EQ(run->index, index);
+    }
     EXPECT_TRUE(EditorSession::WaitFor([&] { return rig.MappedTopLevels(true).empty(); }));
     EXPECT_TRUE(EditorSession::WaitFor([&] { return rig.PointerFree(); }));
   }
-  // Item heights: four items of one height and a separator of 7 pixels between 2-pixel borders.
-  static int ItemHeight(const XRig::Geometry& g) { return (g.h - 4 - 7) / 4; }
-
   std::shared_ptr<MenuRun> run;
 };
 
-// Keys, then the pointer: each opens the submenu and chooses in it; the answer is the submenu
-// and the item's position there.
+// Keys, then the pointer: past the unchoosable items into the submenu; the answer is the
+// submenu and the item's position there.
 TEST_F(PopupTest, KeysAndThePointerPickASubmenuItemPastUnchoosableOnes) {
-  uint32_t popUp = OpenMenu();
-  ASSERT_NE(popUp, 0u);
-  // Placed below the control, holding the pointer.
-  const XRig::Geometry g = rig.RootGeometry(popUp);
+  XRig::Geometry g;
+  ASSERT_NE(OpenMenu(&g), 0u);
+  // Placed below the control.
   const XRig::Geometry editor = rig.RootGeometry(session->EditorWindow());
   EXPECT_EQ(g.x, editor.x + kActionRect.L);
   EXPECT_EQ(g.y, editor.y + kActionRect.B);
   // One, then past the separator, the title and the disabled item to More; its submenu opens
   // at A; B.
   rig.Play("Down Down Right Down Return");
-  ASSERT_TRUE(Done());
-  EXPECT_EQ(run->chosen, run->sub);
-  EXPECT_EQ(run->index, 1);
-  ExpectClosed();
+  ExpectChosen(run->sub, 1);
 
-  ASSERT_NE(popUp = OpenMenu(), 0u);
-  const int item = ItemHeight(g);
-  rig.MoveTo(g.x + 20, g.y + 2 + 3 * item + 7 + item / 2);  // over More
+  ASSERT_NE(OpenMenu(&g), 0u);
+  const int item = (g.h - 4 - 7) / 4;  // four items and a 7-px separator between 2-px borders
+  auto at = [&](const XRig::Geometry& m, int y) { rig.MoveTo(m.x + 20, m.y + y); };
+  // The separator, the title and the disabled item take no click.
+  for (int y : {2 + item + 3, 2 + item + 7 + item / 2, 2 + 2 * item + 7 + item / 2}) {
+    at(g, y);
+    rig.Click(1);
+  }
+  EditorSession::WaitFor([] { return false; }, 200);
+  EXPECT_FALSE(run->done.load());
+  at(g, 2 + 3 * item + 7 + item / 2);  // over More
   const uint32_t sub = WaitForWindow(true, 2);
   ASSERT_NE(sub, 0u);
-  const XRig::Geometry s = rig.RootGeometry(sub);
-  rig.MoveTo(s.x + 20, s.y + 2 + item * 2 + item / 2);  // C
+  at(rig.RootGeometry(sub), 2 + 2 * item + item / 2);  // C
   rig.Click(1);
-  ASSERT_TRUE(Done());
-  EXPECT_EQ(run->chosen, run->sub);
-  EXPECT_EQ(run->index, 2);
-  ExpectClosed();
+  ExpectChosen(run->sub, 2);
 }
 
-TEST_F(PopupTest, UnchoosableItemsDoNothingAndAClickOutsideOrEscapeCancels) {
+TEST_F(PopupTest, AClickOutsideOrEscapeCancels) {
   for (bool escape : {false, true}) {
     SCOPED_TRACE(escape ? "Escape" : "click outside");
-    const uint32_t popUp = OpenMenu();
-    ASSERT_NE(popUp, 0u);
-    const XRig::Geometry g = rig.RootGeometry(popUp);
-    const int item = ItemHeight(g);
-    const int yTitle = 2 + item + 7 + item / 2, yOff = yTitle + item, ySeparator = 2 + item + 3;
-    for (int y : {ySeparator, yTitle, yOff}) {
-      rig.MoveTo(g.x + 20, g.y + y);
-      rig.Click(1);
-    }
-    EditorSession::WaitFor([] { return false; }, 200);
-    EXPECT_FALSE(run->done.load());
-    ASSERT_EQ(rig.MappedTopLevels(true).size(), 1u);
+    XRig::Geometry g;
+    ASSERT_NE(OpenMenu(&g), 0u);
     if (escape) {
       rig.Play("Down Escape");
     } else {
       rig.MoveTo(g.x + g.w + 200, g.y + g.h + 200);
       rig.Click(1);
     }
-    ASSERT_TRUE(Done());
-    EXPECT_EQ(run->chosen, nullptr);
-    ExpectClosed();
+    ExpectChosen(nullptr, -1);
   }
 }
 
@@ -140,7 +129,7 @@ class TextFieldTest : public SessionTest {
     session->Settle();
     session->Plug().TakeEdits();
   }
-  // Waits until the field's window is there (open) or gone; false when it did not come to that.
+  // Waits until the field's window is there (open) or gone.
   bool WaitField(bool open) {
     return EditorSession::WaitFor(
         [&] { return rig.Children(session->EditorWindow()).empty() != open; });
