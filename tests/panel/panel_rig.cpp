@@ -6,15 +6,14 @@
 
 namespace paneltest {
 
-PanelRig::PanelRig() : mQuenta(static_cast<Quenta*>(MakePlug(IPlugInstanceInfo{}))) {
+PanelRig::PanelRig(const char* images)
+    : mQuenta(static_cast<Quenta*>(MakePlug(IPlugInstanceInfo{}))) {
   mQuenta->EnsureDefaultPreset();
   mGui = new IGraphicsHeadless(mQuenta.get(), qlayout::kPanelWidth, qlayout::kPanelHeight);
-  mGui->SetResourceDir(QUENTA_IMG_DIR);
+  mGui->SetResourceDir(images);
   mQuenta->replaceGraphics(mGui);
   mGui->OpenWindow(nullptr);
 }
-
-PanelRig::~PanelRig() { mGui->CloseWindow(); }
 
 std::vector<IControl*> PanelRig::Find(int paramOrId) {
   std::vector<IControl*> found;
@@ -29,18 +28,10 @@ IControl* PanelRig::One(int paramOrId) {
   return found.empty() ? nullptr : found[0];
 }
 
-void PanelRig::ClickAt(int x, int y, bool right) {
-  const IMouseMod mod(!right, right);
-  mGui->OnMouseDown(x, y, mod);
-  mGui->OnMouseUp(x, y, mod);
-}
-
 void PanelRig::Click(const IRECT& r, bool right) {
-  ClickAt((r.L + r.R) / 2, (r.T + r.B) / 2, right);
-}
-
-void PanelRig::Hover(const IRECT& r) {
-  mGui->OnMouseOver((r.L + r.R) / 2, (r.T + r.B) / 2, IMouseMod());
+  const IMouseMod mod(!right, right);
+  mGui->OnMouseDown((r.L + r.R) / 2, (r.T + r.B) / 2, mod);
+  mGui->OnMouseUp((r.L + r.R) / 2, (r.T + r.B) / 2, mod);
 }
 
 void PanelRig::Set(int idx, double plain) {
@@ -64,11 +55,6 @@ void PanelRig::RenderFrame() {
   for (auto& ch : mOut) ch.assign((size_t)n, 0.0);
   double* outs[2] = {mOut[0].data(), mOut[1].data()};
   mQuenta->ProcessDoubleReplacing(nullptr, outs, n);
-}
-
-LICE_IBitmap* PanelRig::DrawAll() {
-  mGui->Draw(IRECT(0, 0, mGui->Width(), mGui->Height()));
-  return mGui->Screen();
 }
 
 }  // namespace paneltest

@@ -14,14 +14,14 @@ namespace paneltest {
 
 class PanelRig {
  public:
-  PanelRig();
-  ~PanelRig();
+  explicit PanelRig(const char* images = QUENTA_IMG_DIR);
+  ~PanelRig() { mGui->CloseWindow(); }
 
   Quenta& q() { return *mQuenta; }
   IGraphicsHeadless& gui() { return *mGui; }
 
-  // The controls whose parameter-index field holds paramOrId, in attachment order; the one such
-  // control (failing the test when there is not exactly one).
+  // The controls whose parameter-index field holds paramOrId; the one such control (failing
+  // the test when there is not exactly one).
   std::vector<IControl*> Find(int paramOrId);
   IControl* One(int paramOrId);
   template <typename T>
@@ -29,22 +29,12 @@ class PanelRig {
     return dynamic_cast<T*>(One(paramOrId));
   }
 
-  // Left or right click at the centre of r (or at x, y).
-  void Click(const IRECT& r, bool right = false);
-  void ClickAt(int x, int y, bool right = false);
-  void Hover(const IRECT& r);
-
-  // Plain value of parameter idx; the value set as the editor sets it.
+  void Click(const IRECT& r, bool right = false);  // at the centre
   double Value(int idx) { return mQuenta->GetParam(idx)->Value(); }
-  void Set(int idx, double plain);
-
-  // The options menu as shown, the command's item chosen by its text (and submenu item).
+  void Set(int idx, double plain);  // as the editor sets it
+  // The options menu's item chosen by its text.
   void ChooseOption(const char* text);
-  // Runs one control frame at 48 kHz.
-  void RenderFrame();
-
-  // The whole panel drawn now.
-  LICE_IBitmap* DrawAll();
+  void RenderFrame();  // one control frame at 48 kHz
 
  private:
   std::unique_ptr<Quenta> mQuenta;

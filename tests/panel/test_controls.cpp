@@ -1,8 +1,8 @@
-// The instrument's controls through the headless back end: program buttons, menu and name, the
-// manual trigger, selectors and their menus, the information panel, the knobs with a value.
+// The instrument's controls through the headless back end, and its lamps.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "editor/IPopupMenu.h"
 #include "editor/quenta.controls.h"
@@ -154,7 +154,8 @@ TEST(Controls, InformationPanelExplainsThePatchHovered) {
     for (int k = 0; k < 4; ++k) rig.Set(kClk1Src + k, 0);
     if (c.clock >= 0 && c.value >= kTrigClk1 && c.value <= kTrigClk4)
       rig.Set(kClk1Src + (int)c.value - kTrigClk1, c.clock);
-    rig.Hover(rig.One(c.param)->GetRECT());
+    const IRECT& r = rig.One(c.param)->GetRECT();
+    rig.gui().OnMouseOver((r.L + r.R) / 2, (r.T + r.B) / 2, IMouseMod());
     for (int k = 0; k < 4; ++k)
       EXPECT_STREQ(pInfo->GetLine(k), c.lines[k]) << "parameter " << c.param;
   }
@@ -175,6 +176,49 @@ TEST(Controls, TextKnobTakesTypedValuesOnItsStrip) {
   rig.gui().OnMouseDblClick(pKnob->GetKnobRECT().L + 5, pKnob->GetKnobRECT().T + 5,
                             IMouseMod(true));
   EXPECT_DOUBLE_EQ(rig.Value(kTuneFs), 0.0);
+}
+
+// The lamps follow the engine from the instrument's idle call; changes made on other threads
+// (activation, the end of MIDI learn) reach the panel at the next tick (also under TSan).
+TEST(Lamps, FollowTheEngineWhileTheWindowIsOpen) {
+  PanelRig rig;
+  rig.Set(kMG1Freq, 40.0);                       // Block A's MG1: 25 ms per cycle
+  rig.Set(BlockParam(kBlockB, kMG2Freq), 10.0);  // Block B's MG2
+  Quenta::EditorControls& panel = rig.q().editorControls();
+  EXPECT_TRUE(panel.activeLed->IsHidden()) << "dark until the instrument lights them";
+  for (IControl* pLed : panel.leds) EXPECT_TRUE(pLed->IsHidden());
+  int onOff[2] = {0, 0};
+  for (int frame = 0; frame < 200; ++frame) {
+    rig.RenderFrame();
+    rig.q().OnIdle();
+    bool states[Quenta::kNumLeds];
+    rig.q().computeLedStates(states);
+    for (int i = 0; i < Quenta::kNumLeds; ++i)
+      ASSERT_EQ(panel.leds[i]->IsHidden(), !states[i]) << i << " " << frame;
+    ++onOff[states[0]];
+  }
+  EXPECT_GT(onOff[0], 50);
+  EXPECT_GT(onOff[1], 50);
+}
+
+TEST(Lamps, ChangesFromOtherThreadsShowAtTheNextTick) {
+  PanelRig rig;
+  IControl* pActive = rig.q().editorControls().activeLed;
+  IRECT dirty;
+  std::thread([&] { rig.q().OnActivate(true); }).join();
+  EXPECT_TRUE(pActive->IsHidden()) << "applied on the editor's thread only";
+  rig.gui().IsDirty(&dirty);
+  EXPECT_FALSE(pActive->IsHidden());
+
+  // Learning ends on the audio thread when a controller arrives: the switch goes off at the
+  // next tick.
+  IControl* pLearn = rig.One(IAFSwitchMidiLearn::kId);
+  rig.Click(pLearn->GetRECT());
+  rig.Set(kFinal, 0.5);
+  std::thread([&] { rig.q().setMidiLearnCC(12); }).join();
+  EXPECT_EQ(pLearn->GetValue(), 1.0);
+  rig.gui().IsDirty(&dirty);
+  EXPECT_EQ(pLearn->GetValue(), 0.0);
 }
 
 }  // namespace

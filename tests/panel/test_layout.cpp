@@ -10,6 +10,7 @@
 #include "editor/quenta.layout.h"
 #include "panel/panel_rig.h"
 #include "render/png.h"
+#include "support/images.h"
 
 namespace {
 
@@ -83,23 +84,16 @@ TEST(Layout, OnlyTheKnownControlsOverlap) {
 TEST(Layout, LaterControlsTakeTheClickWhereTheyOverlap) {
   for (const char* images : {QUENTA_IMG_DIR, "/nonexistent"}) {
     SCOPED_TRACE(images);
-    std::unique_ptr<Quenta> q(static_cast<Quenta*>(MakePlug(IPlugInstanceInfo{})));
-    IGraphicsHeadless* g = new IGraphicsHeadless(q.get(), 1480, 660);
-    g->SetResourceDir(images);
-    q->replaceGraphics(g);
-    g->OpenWindow(nullptr);
-    q->changePreset(5);
-    g->OnMouseDown(90, 590, IMouseMod(true));
-    g->OnMouseUp(90, 590, IMouseMod(true));
-    EXPECT_EQ(q->GetCurrentPresetIdx(), 6);
-    EXPECT_TRUE(g->Menus().empty()) << "the program menu opened";
-    g->OnMouseDown(230, 274, IMouseMod(true));
-    g->OnMouseUp(230, 274, IMouseMod(true));
+    PanelRig rig(images);
+    rig.q().changePreset(5);
+    rig.Click(IRECT(90, 590, 91, 591));
+    EXPECT_EQ(rig.q().GetCurrentPresetIdx(), 6);
+    EXPECT_TRUE(rig.gui().Menus().empty()) << "the program menu opened";
+    rig.Click(IRECT(230, 274, 231, 275));
     if (images == std::string(QUENTA_IMG_DIR)) {
-      EXPECT_EQ(q->GetParam(kEMHold)->Value(), 1.0);
-      EXPECT_EQ(q->GetParam(kEMRel)->Value(), 0.0);
+      EXPECT_EQ(rig.Value(kEMHold), 1.0);
+      EXPECT_EQ(rig.Value(kEMRel), 0.0);
     }
-    g->CloseWindow();
   }
 }
 
@@ -113,6 +107,15 @@ TEST(Layout, EveryImageIsThereWithWholeFramesOfTheLayoutsSize) {
     EXPECT_EQ(image->getWidth(), b.width);
     EXPECT_EQ(image->getHeight() / b.frames, b.frameHeight);
   }
+}
+
+// The whole panel at default settings against tests/panel/data/panel.png. On a difference the
+// test writes panel-golden-actual.png and panel-golden-diff.png and fails.
+TEST(PanelGolden, DefaultSettings) {
+  PanelRig rig;
+  rig.gui().Draw(IRECT(0, 0, 1480, 660));
+  quenta_test::ExpectGolden(rig.gui().Screen(), "tests/panel/data/panel.png", "panel-golden",
+                            "make update-panel-golden");
 }
 
 }  // namespace
