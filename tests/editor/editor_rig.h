@@ -23,11 +23,10 @@ enum ERigParam {
 };
 
 // What the plug-in was told, in order: "B<i>" begin edit, "E<i>" end edit, "S<i>" a value from
-// the editor (SetParameterFromGUI), "I" OnIdle.
+// the editor (SetParameterFromGUI), "I" OnIdle; TakeLog joins and clears them.
 class RecordingPlug : public IPlugBase {
  public:
   RecordingPlug();
-
   void SetParameterFromGUI(int idx, double normalizedValue) override;
   void OnIdle() override { mLog.push_back("I"); }
   void BeginInformHostOfParamChange(int idx) override { mLog.push_back("B" + std::to_string(idx)); }
@@ -40,8 +39,6 @@ class RecordingPlug : public IPlugBase {
   void GetTime(ITimeInfo*) override {}
   void ResizeGraphics(int, int) override {}
   bool SendMidiMsg(IMidiMsg*) override { return false; }
-
-  // The log as one string, entries separated by spaces; cleared by TakeLog.
   std::string TakeLog();
 
   std::vector<std::string> mLog;
@@ -51,17 +48,13 @@ class Rig {
  public:
   explicit Rig(int w = 200, int h = 100);
 
-  // Attaches the graphics object (pushing every parameter, then PrepDraw) and opens its window.
-  void Attach();
-  // A strip of frames of w x frameH pixels each, stacked top to bottom, each of its own solid
-  // colour; the rig owns the image.
+  void Attach();  // as the framework attaches the graphics object; opens its window
+  // Images the rig owns: a strip of frames of w x frameH stacked top to bottom, each of its own
+  // colour; the same with every pixel different; one colour.
   IBitmap Strip(int w, int frameH, int frames);
-  // The same strip with every pixel different: red from x, green from y, blue from the frame.
   IBitmap Gradient(int w, int frameH, int frames);
-  // A whole image of one colour.
   IBitmap Solid(int w, int h, LICE_pixel colour);
-
-  // Mouse actions at x, y with the left button (or mod).
+  // Mouse actions with the left button (or mod).
   void Click(int x, int y, const IMouseMod& mod = IMouseMod(true));
   void Drag(int x0, int y0, int x1, int y1, const IMouseMod& mod = IMouseMod(true));
 
