@@ -1,5 +1,5 @@
-// Text: the editor's faces resolve to the named families with fixed line heights; widths,
-// alignment and the per-pixel alpha of drawn text. (Clipping shows in the editor's repaints.)
+// Text: the editor's faces and their line heights; widths, alignment and the per-pixel alpha
+// of drawn text. (Clipping shows in the editor's repaints.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,17 +19,12 @@ std::unique_ptr<LICE_CachedFont> font(const char* face, int h, int weight = 400)
   return std::unique_ptr<LICE_CachedFont>(LICE_CachedFont::Create(spec));
 }
 
-void clear(LICE_IBitmap& bm, LICE_pixel p) {
-  LICE_FillRect(&bm, 0, 0, bm.getWidth(), bm.getHeight(), p, 1.0f, 0);
-}
-
 const LICE_pixel kBlack = LICE_RGBA(0, 0, 0, 255);
-const LICE_pixel kWhite = LICE_RGBA(255, 255, 255, 255);
 
 }  // namespace
 
-// The packages the build installs supply these files; their line heights are what the editor's
-// line-height rule works from, so a change of fonts shows up here first.
+// The packages the build installs supply these files and line heights, which the editor's
+// line-height rule works from.
 TEST(Text, EditorFacesResolveToTheNamedFamiliesAndMeasureByCharacter) {
   const struct {
     const char *face, *family, *file;
@@ -68,7 +63,7 @@ TEST(Text, EditorFacesResolveToTheNamedFamiliesAndMeasureByCharacter) {
 }
 
 // Measuring places the extent by alignment (centre: middle minus half the width, truncated
-// toward zero). (The golden images show text drawn where it is measured.)
+// toward zero).
 TEST(Text, AlignmentPlacesTheMeasuredExtent) {
   auto f = font("Monaco", 10);
   const char* text = "Cutoff";
@@ -97,12 +92,12 @@ TEST(Text, AlignmentPlacesTheMeasuredExtent) {
 TEST(Text, PixelsBlendCoverageWithTheColoursAlpha) {
   auto f = font("Monaco", 13);
   LICE_MemBitmap coverage(120, 20), bm(120, 20);
-  clear(coverage, kBlack);
+  LICE_FillRect(&coverage, 0, 0, 120, 20, kBlack, 1.0f, 0);
   LICE_Rect r = {2, 2, 118, 18};
-  f->DrawText(&coverage, "Gate @ 50%", &r, 0, kWhite, nullptr);
+  f->DrawText(&coverage, "Gate @ 50%", &r, 0, LICE_RGBA(255, 255, 255, 255), nullptr);
   const LICE_pixel background = LICE_RGBA(40, 90, 200, 160);
   const LICE_pixel colour = LICE_RGBA(250, 20, 100, 128);
-  clear(bm, background);
+  LICE_FillRect(&bm, 0, 0, 120, 20, background, 1.0f, 0);
   f->DrawText(&bm, "Gate @ 50%", &r, 0, colour, nullptr);
   int partial = 0;
   for (int y = 0; y < 20; ++y) {

@@ -145,9 +145,9 @@ TEST_F(TextFieldTest, KeysEditFilterAndLimitTheTextAndCommitOrCancel) {
   const struct {
     const char* what;
     int maxChars;
-    const char* keys;
-    bool clickAway;  // after the keys
-    int expected;    // kUnchanged: as before, and the host told nothing
+    const char* keys;  // "paste": Ctrl+V of "4x2\n7", then Return
+    bool clickAway;    // after the keys
+    int expected;      // kUnchanged: as before, and the host told nothing
   } cases[] = {
       {"letters and points are no part of an integer; three characters fit", 3, "'-1a.72 Return",
        false, -17},
@@ -155,12 +155,24 @@ TEST_F(TextFieldTest, KeysEditFilterAndLimitTheTextAndCommitOrCancel) {
        "'1234 Home Delete End BackSpace Left '- Home Right BackSpace Return", false, -3},
       {"Escape cancels", 7, "'42 Escape", false, kUnchanged},
       {"a click elsewhere commits", 7, "'20", true, 20},
+      {"pasted text is filtered and limited too", 2, "paste", false, 42},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const float before = Number();
+    const bool paste = std::string(c.keys) == "paste";
+    if (paste) {  // xclip takes the clipboard in the background and serves one request
+      ASSERT_EQ(system("printf '4x2\\n7' | xclip -loops 1 -selection clipboard"), 0);
+      ASSERT_TRUE(EditorSession::WaitFor([&] { return rig.ClipboardOwned(); }));
+    }
     OpenField(c.maxChars);
-    rig.Play(c.keys);
+    if (paste) {
+      rig.KeyDown(XKB_KEY_Control_L);
+      rig.Tap(XKB_KEY_v);
+      rig.KeyUp(XKB_KEY_Control_L);
+      session->Settle();
+    }
+    rig.Play(paste ? "Return" : c.keys);
     if (c.clickAway) {
       session->MoveTo(900, 500);
       rig.Click(1);
@@ -176,30 +188,13 @@ TEST_F(TextFieldTest, KeysEditFilterAndLimitTheTextAndCommitOrCancel) {
   }
 }
 
-TEST_F(TextFieldTest, PastedTextIsFilteredAndLimitedToo) {
-  // xclip takes the clipboard in the background and serves one request.
-  ASSERT_EQ(system("printf '4x2\\n7' | xclip -loops 1 -selection clipboard"), 0);
-  ASSERT_TRUE(EditorSession::WaitFor([&] { return rig.ClipboardOwned(); }));
-  OpenField(2);
-  rig.KeyDown(XKB_KEY_Control_L);
-  rig.Tap(XKB_KEY_v);
-  rig.KeyUp(XKB_KEY_Control_L);
-  session->Settle();
-  rig.Tap(XKB_KEY_Return);
-  ASSERT_TRUE(WaitField(false));
-  session->Settle();
-  EXPECT_NEAR(Number(), (42.0f + 50.0f) / 100.0f, 1e-6);
-}
-
 // ---- Message boxes ----
 
-struct BoxResult {
-  std::atomic<int> result{0};
-};
+using BoxResult = std::shared_ptr<std::atomic<int>>;
 
-std::function<void(ActionControl*)> ShowBox(int type, std::shared_ptr<BoxResult> r) {
+std::function<void(ActionControl*)> ShowBox(int type, BoxResult r) {
   return [type, r](ActionControl* c) {
-    r->result =
+    *r =
         c->GetPlug()->GetGUI()->ShowMessageBox("Keep the change?\n\tSecond line", "Question", type);
   };
 }
@@ -232,19 +227,19 @@ TEST_F(PopupTest, BoxesAnswerWithTheirButtonsAndADismissalIsNeverYes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    auto r = std::make_shared<BoxResult>();
+    auto r = std::make_shared<std::atomic<int>>(0);
     ClickAction(ShowBox(c.type, r));
     const uint32_t box = WaitForWindow(false);
     ASSERT_NE(box, 0u);
     c.act(rig, box);
-    ASSERT_TRUE(EditorSession::WaitFor([&] { return r->result != 0; }));
-    EXPECT_EQ(r->result, c.answer);
+    ASSERT_TRUE(EditorSession::WaitFor([&] { return *r != 0; }));
+    EXPECT_EQ(*r, c.answer);
     EXPECT_TRUE(EditorSession::WaitFor([&] { return rig.MappedTopLevels(false).empty(); }));
   }
 }
 
 TEST_F(PopupTest, AnAudioBlockCompletesAndTheEditorRepaintsWhileABoxIsOpen) {
-  auto r = std::make_shared<BoxResult>();
+  auto r = std::make_shared<std::atomic<int>>(0);
   ClickAction(ShowBox(4, r));
   ASSERT_NE(WaitForWindow(false), 0u);
   // The user-interface thread is inside effEditIdle, in the box's loop; the audio thread must
@@ -268,8 +263,8 @@ TEST_F(PopupTest, AnAudioBlockCompletesAndTheEditorRepaintsWhileABoxIsOpen) {
   rig.Tap(XKB_KEY_Escape);
   audio.join();
   EXPECT_TRUE(done);
-  ASSERT_TRUE(EditorSession::WaitFor([&] { return r->result != 0; }));
-  EXPECT_EQ(r->result, 7);
+  ASSERT_TRUE(EditorSession::WaitFor([&] { return *r != 0; }));
+  EXPECT_EQ(*r, 7);
 }
 
 }  // namespace
