@@ -1,16 +1,12 @@
 // Drawing through the graphics object, checked in pixels: repaint passes, the bitmap cache and
-// one golden image of text (which shows the line-height rule) and controls
-// (tests/editor/data/controls.png; on a difference the test writes editor-golden-actual.png and
-// editor-golden-diff.png and fails; accept them with: make update-editor-golden).
+// one golden image of text (which shows the line-height rule) and controls.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <filesystem>
 #include <string>
 
 #include "editor_rig.h"
+#include "support/test_files.h"
 #include "tools/quenta_render/editor_png.h"
 
 namespace {
@@ -110,16 +106,14 @@ TEST(Drawing, StrictRepaintCleansOnlyWhatItRepainted) {
 // Bitmaps from files: decoded once for every editor (by id), and refused when the strip does
 // not divide into its frames; a control of a refused strip has no area.
 TEST(Drawing, BitmapsAreDecodedOnceAndStripsMustDivideIntoTheirFrames) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("quenta-editor-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  quenta_test::TempDir dir;
   std::string error;
   LICE_MemBitmap strip(12, 30), seven(10, 7);
-  ASSERT_TRUE(qrender::writePng(&strip, (dir / "strip.png").string(), error)) << error;
-  ASSERT_TRUE(qrender::writePng(&seven, (dir / "seven.png").string(), error)) << error;
+  ASSERT_TRUE(qrender::writePng(&strip, dir.File("strip.png"), error)) << error;
+  ASSERT_TRUE(qrender::writePng(&seven, dir.File("seven.png"), error)) << error;
   Rig a, b;
-  a.gfx->SetResourceDir(dir.c_str());
-  b.gfx->SetResourceDir(dir.c_str());
+  a.gfx->SetResourceDir(dir.Path().c_str());
+  b.gfx->SetResourceDir(dir.Path().c_str());
   IBitmap first = a.gfx->LoadIBitmap(9101, "resources/img/strip.png", 3);
   IBitmap again = a.gfx->LoadIBitmap(9101, "resources/img/other-name.png", 3);
   IBitmap elsewhere = b.gfx->LoadIBitmap(9101, "resources/img/strip.png", 3);
@@ -147,7 +141,6 @@ TEST(Drawing, BitmapsAreDecodedOnceAndStripsMustDivideIntoTheirFrames) {
   a.Click(5, 5);
   EXPECT_EQ(pControl->GetValue(), 0.0);
   a.gfx->Tick();
-  std::filesystem::remove_all(dir);
 }
 
 TEST(Golden, TextAndControls) {
