@@ -1,7 +1,7 @@
 #pragma once
 // The test's own side of the X server: a host window to embed the editor in, synthetic input
 // through the XTEST extension (pointer moves, buttons, keys by key symbol), and looking at what
-// the editor put on the mScreen (its windows, their pixels, the pointer grab, the focus).
+// the editor put on the screen (its windows, their pixels, the pointer grab, the focus).
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -84,19 +85,16 @@ class XRig {
     }
   }
 
-  // What is on the mScreen.
+  // What is on the screen.
   struct Geometry {
-    int x = 0, y = 0, w = 0, h = 0;  // on the mScreen
+    int x = 0, y = 0, w = 0, h = 0;  // on the screen
   };
   Geometry RootGeometry(uint32_t window) {
     Geometry g;
-    xcb_get_geometry_reply_t* r =
-        xcb_get_geometry_reply(mConn, xcb_get_geometry(mConn, window), nullptr);
-    xcb_translate_coordinates_reply_t* t = xcb_translate_coordinates_reply(
-        mConn, xcb_translate_coordinates(mConn, window, mScreen->root, 0, 0), nullptr);
+    auto r = Own(xcb_get_geometry_reply(mConn, xcb_get_geometry(mConn, window), nullptr));
+    auto t = Own(xcb_translate_coordinates_reply(
+        mConn, xcb_translate_coordinates(mConn, window, mScreen->root, 0, 0), nullptr));
     if (r && t) g = {t->dst_x, t->dst_y, r->width, r->height};
-    free(r);
-    free(t);
     return g;
   }
   // The mapped children of the root window, in stacking order, with override-redirect set
@@ -105,37 +103,34 @@ class XRig {
     std::vector<uint32_t> out;
     for (uint32_t w : Children(mScreen->root)) {
       if (std::find(mHostWindows.begin(), mHostWindows.end(), w) != mHostWindows.end()) continue;
-      xcb_get_window_attributes_reply_t* a =
-          xcb_get_window_attributes_reply(mConn, xcb_get_window_attributes(mConn, w), nullptr);
+      auto a =
+          Own(xcb_get_window_attributes_reply(mConn, xcb_get_window_attributes(mConn, w), nullptr));
       if (a && a->map_state == XCB_MAP_STATE_VIEWABLE &&
           (bool)a->override_redirect == overrideRedirect)
         out.push_back(w);
-      free(a);
     }
     return out;
   }
   std::vector<uint32_t> Children(uint32_t window) {
-    xcb_query_tree_reply_t* r = xcb_query_tree_reply(mConn, xcb_query_tree(mConn, window), nullptr);
+    auto r = Own(xcb_query_tree_reply(mConn, xcb_query_tree(mConn, window), nullptr));
     std::vector<uint32_t> out;
     if (r)
-      out.assign(xcb_query_tree_children(r),
-                 xcb_query_tree_children(r) + xcb_query_tree_children_length(r));
-    free(r);
+      out.assign(xcb_query_tree_children(r.get()),
+                 xcb_query_tree_children(r.get()) + xcb_query_tree_children_length(r.get()));
     return out;
   }
   // Pixels of window as 0xRRGGBB, row by row.
   std::vector<uint32_t> ReadPixels(uint32_t window, int x, int y, int w, int h) {
-    xcb_get_image_reply_t* r =
-        xcb_get_image_reply(mConn,
-                            xcb_get_image(mConn, XCB_IMAGE_FORMAT_Z_PIXMAP, window, (int16_t)x,
-                                          (int16_t)y, (uint16_t)w, (uint16_t)h, ~0u),
-                            nullptr);
+    auto r =
+        Own(xcb_get_image_reply(mConn,
+                                xcb_get_image(mConn, XCB_IMAGE_FORMAT_Z_PIXMAP, window, (int16_t)x,
+                                              (int16_t)y, (uint16_t)w, (uint16_t)h, ~0u),
+                                nullptr));
     std::vector<uint32_t> out;
-    // Xvfb's 24-bit mScreen: 32 bits per pixel, least significant byte first, 0xRRGGBB masks.
-    const uint8_t* p = r ? xcb_get_image_data(r) : nullptr;
-    for (int i = 0; p && i < xcb_get_image_data_length(r) / 4 && i < w * h; ++i, p += 4)
+    // Xvfb's 24-bit screen: 32 bits per pixel, least significant byte first, 0xRRGGBB masks.
+    const uint8_t* p = r ? xcb_get_image_data(r.get()) : nullptr;
+    for (int i = 0; p && i < xcb_get_image_data_length(r.get()) / 4 && i < w * h; ++i, p += 4)
       out.push_back((uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16);
-    free(r);
     return out;
   }
   // Asks window to close, as a window manager's close button does.
@@ -152,13 +147,12 @@ class XRig {
   }
   // Whether no other client holds the pointer: a probe that grabs it for a moment itself.
   bool PointerFree() {
-    xcb_grab_pointer_reply_t* r = xcb_grab_pointer_reply(
+    auto r = Own(xcb_grab_pointer_reply(
         mConn,
         xcb_grab_pointer(mConn, 0, mScreen->root, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
                          XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
-        nullptr);
+        nullptr));
     const bool ok = r && r->status == XCB_GRAB_STATUS_SUCCESS;
-    free(r);
     if (ok) xcb_ungrab_pointer(mConn, XCB_CURRENT_TIME);
     Sync();
     return ok;
@@ -184,21 +178,21 @@ class XRig {
     return mGrabSeen;
   }
   uint32_t Focus() {  // the window with the keyboard's focus
-    xcb_get_input_focus_reply_t* r =
-        xcb_get_input_focus_reply(mConn, xcb_get_input_focus(mConn), nullptr);
-    const uint32_t focus = r ? r->focus : 0;
-    free(r);
-    return focus;
+    auto r = Own(xcb_get_input_focus_reply(mConn, xcb_get_input_focus(mConn), nullptr));
+    return r ? r->focus : 0;
   }
   bool ClipboardOwned() {
-    xcb_get_selection_owner_reply_t* r = xcb_get_selection_owner_reply(
-        mConn, xcb_get_selection_owner(mConn, Intern("CLIPBOARD")), nullptr);
-    const bool owned = r && r->owner != XCB_NONE;
-    free(r);
-    return owned;
+    auto r = Own(xcb_get_selection_owner_reply(
+        mConn, xcb_get_selection_owner(mConn, Intern("CLIPBOARD")), nullptr));
+    return r && r->owner != XCB_NONE;
   }
 
  private:
+  // A reply of the server's, freed when it goes.
+  template <typename T>
+  static std::unique_ptr<T, decltype(&free)> Own(T* reply) {
+    return {reply, &free};
+  }
   void Sync() { Focus(); }
   void Fake(uint8_t type, uint8_t detail, int x = 0, int y = 0) {
     const uint32_t root = type == XCB_MOTION_NOTIFY ? mScreen->root : XCB_NONE;
@@ -229,11 +223,9 @@ class XRig {
     return false;
   }
   xcb_atom_t Intern(const char* name) {
-    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
-        mConn, xcb_intern_atom(mConn, 0, (uint16_t)strlen(name), name), nullptr);
-    const xcb_atom_t a = r ? r->atom : 0;
-    free(r);
-    return a;
+    auto r = Own(xcb_intern_atom_reply(
+        mConn, xcb_intern_atom(mConn, 0, (uint16_t)strlen(name), name), nullptr));
+    return r ? r->atom : 0;
   }
 
   xcb_connection_t* mConn;
