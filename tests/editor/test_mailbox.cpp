@@ -37,24 +37,19 @@ class Mailbox : public ::testing::Test {
 TEST_F(Mailbox, OtherThreadsWaitForTheNextTick) {
   rig.gfx->SetControlFromPlug(learn, 1.0);  // on the user-interface thread: at once
   EXPECT_EQ(learn->GetValue(), 1.0);
+  // (Lamps and the learn switch from other threads show in the panel's lamp tests.)
   std::thread([this] {
     rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.8, true);
     rig.gfx->SetParameterFromPlug(edtest::kParamMode, 3.0, false);
-    rig.gfx->HideControlFromPlug(lamp, false);
-    rig.gfx->SetControlFromPlug(learn, 0.0);
   }).join();
   EXPECT_EQ(knob->GetValue(), 0.5);
   EXPECT_NEAR(mode->GetValue(), 1.0 / 3, 1e-12);
-  EXPECT_TRUE(lamp->IsHidden());
-  EXPECT_EQ(learn->GetValue(), 1.0);
   EXPECT_FALSE(knob->IsDirty());
 
   IRECT r;
   EXPECT_TRUE(rig.gfx->IsDirty(&r));
   EXPECT_EQ(knob->GetValue(), 0.8);
   EXPECT_EQ(mode->GetValue(), 1.0);
-  EXPECT_FALSE(lamp->IsHidden());
-  EXPECT_EQ(learn->GetValue(), 0.0);
   EXPECT_EQ(r, IRECT(0, 0, 70, 10));
   EXPECT_EQ(rig.plug.TakeLog(), "") << "values from the plug-in are not sent back";
 
