@@ -5,7 +5,6 @@
 //   ::testing::AddGlobalTestEnvironment(new quenta_test::XvfbEnvironment);
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/types.h>
@@ -41,15 +40,10 @@ class XvfbEnvironment : public ::testing::Environment {
       mPid = 0;
       FAIL() << "Xvfb could not be started (scripts/install-deps installs it)";
     }
-    // The server writes its display number once it accepts connections.
+    // The server writes its display number once it accepts connections; the pipe ends when it
+    // exits.
     std::string number;
-    for (int waited = 0; waited < 200; ++waited) {
-      pollfd p = {fds[0], POLLIN, 0};
-      if (poll(&p, 1, 50) <= 0) continue;
-      char c;
-      if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-      number += c;
-    }
+    for (char c; read(fds[0], &c, 1) == 1 && c != '\n';) number += c;
     close(fds[0]);
     ASSERT_FALSE(number.empty()) << "Xvfb did not report a display";
     Display() = ":" + number;

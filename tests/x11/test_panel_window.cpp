@@ -10,9 +10,7 @@
 #include <memory>
 #include <thread>
 
-#include "editor/platform/headless.h"
-#include "editor/quenta.layout.h"
-#include "instrument/quenta.h"
+#include "panel/panel_rig.h"
 #include "support/images.h"
 #include "support/test_host.h"
 #include "support/x11_rig.h"
@@ -48,22 +46,17 @@ TEST(PanelWindow, ShowsTheHeadlessPixelsAndAKnobReachesTheHost) {
 
   // The same instrument and activation drawn headless; the window catches up once the lamps
   // have had their first idle update.
-  std::unique_ptr<Quenta> q(static_cast<Quenta*>(MakePlug(IPlugInstanceInfo{})));
-  IGraphicsHeadless* pHeadless = new IGraphicsHeadless(q.get(), kW, kH);
-  pHeadless->SetResourceDir(QUENTA_IMG_DIR);
-  q->replaceGraphics(pHeadless);
-  pHeadless->OpenWindow(nullptr);
-  q->OnActivate(true);
-  q->OnIdle();
-  pHeadless->Draw(IRECT(0, 0, kW, kH));
-  const std::vector<uint32_t> drawn = quenta_test::RgbPixels(*pHeadless->Screen());
+  paneltest::PanelRig headless;
+  headless.q().OnActivate(true);
+  headless.q().OnIdle();
+  headless.gui().Draw(IRECT(0, 0, kW, kH));
+  const std::vector<uint32_t> drawn = quenta_test::RgbPixels(*headless.gui().Screen());
   std::vector<uint32_t> shown;
   IdleUntil(host, [&] { return (shown = x.ReadPixels(editor, 0, 0, kW, kH)) == drawn; });
   ASSERT_EQ(shown.size(), drawn.size());
   const size_t first =
       std::mismatch(shown.begin(), shown.end(), drawn.begin()).first - shown.begin();
   EXPECT_EQ(first, shown.size()) << "first difference at " << first % kW << ", " << first / kW;
-  pHeadless->CloseWindow();
 
   // Block A's "Cutoff" (parameter 23, at 1.0) dragged down by its own height: a quarter less;
   // then wheel steps down, down, up, down: two hundredths less than that.
