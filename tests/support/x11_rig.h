@@ -44,13 +44,15 @@ class XRig {
   // A mapped top-level window of w x h at (x, y).
   uint32_t MakeHostWindow(int x, int y, int w, int h) {
     const uint32_t id = xcb_generate_id(mConn);
-    // Crossing events tell when a grab takes the pointer away (GrabSeen).
-    const uint32_t values[] = {mScreen->white_pixel,
-                               XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW};
+    // Crossing and focus events tell when grabs take the pointer and the keyboard (GrabSeen).
+    const uint32_t values[] = {mScreen->white_pixel, XCB_EVENT_MASK_ENTER_WINDOW |
+                                                         XCB_EVENT_MASK_LEAVE_WINDOW |
+                                                         XCB_EVENT_MASK_FOCUS_CHANGE};
     xcb_create_window(mConn, XCB_COPY_FROM_PARENT, id, mScreen->root, (int16_t)x, (int16_t)y,
                       (uint16_t)w, (uint16_t)h, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       mScreen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
     xcb_map_window(mConn, id);
+    xcb_set_input_focus(mConn, XCB_INPUT_FOCUS_POINTER_ROOT, id, XCB_CURRENT_TIME);
     mHostWindows.push_back(id);
     Sync();
     return id;
@@ -157,25 +159,27 @@ class XRig {
     Sync();
     return ok;
   }
-  // After WatchGrab, GrabSeen tells whether another client has taken the pointer from a host
-  // window since; seen from crossing events, without a grab of the rig's own that could take
-  // the pointer from that client's attempts.
+  // After WatchGrab, GrabSeen tells whether another client has taken both the pointer and the
+  // keyboard from a host window since; seen from crossing and focus events, without a grab of
+  // the rig's own that could take them from that client's attempts.
   void WatchGrab() {
     GrabSeen();
-    mGrabSeen = false;
+    mGrabs[0] = mGrabs[1] = false;
   }
   bool GrabSeen() {
-    Sync();  // every crossing event so far arrives before the reply
+    Sync();  // every event so far arrives before the reply
     while (xcb_generic_event_t* e = xcb_poll_for_event(mConn)) {
       const int type = e->response_type & 0x7f;
-      if (type == XCB_ENTER_NOTIFY || type == XCB_LEAVE_NOTIFY) {
-        const uint8_t mode = reinterpret_cast<xcb_enter_notify_event_t*>(e)->mode;
-        if (mode == XCB_NOTIFY_MODE_GRAB) mGrabSeen = true;
-        if (mode == XCB_NOTIFY_MODE_UNGRAB) mGrabSeen = false;
+      const bool focus = type == XCB_FOCUS_IN || type == XCB_FOCUS_OUT;
+      if (focus || type == XCB_ENTER_NOTIFY || type == XCB_LEAVE_NOTIFY) {
+        const uint8_t mode = focus ? reinterpret_cast<xcb_focus_in_event_t*>(e)->mode
+                                   : reinterpret_cast<xcb_enter_notify_event_t*>(e)->mode;
+        if (mode == XCB_NOTIFY_MODE_GRAB) mGrabs[focus] = true;
+        if (mode == XCB_NOTIFY_MODE_UNGRAB) mGrabs[focus] = false;
       }
       free(e);
     }
-    return mGrabSeen;
+    return mGrabs[0] && mGrabs[1];
   }
   uint32_t Focus() {  // the window with the keyboard's focus
     auto r = Own(xcb_get_input_focus_reply(mConn, xcb_get_input_focus(mConn), nullptr));
@@ -232,7 +236,7 @@ class XRig {
   xcb_screen_t* mScreen = nullptr;
   xkb_context* mContext = nullptr;
   xkb_keymap* mKeymap = nullptr;
-  bool mGrabSeen = false;
+  bool mGrabs[2] = {false, false};  // the pointer's, the keyboard's
   std::vector<uint32_t> mHostWindows;
 };
 
