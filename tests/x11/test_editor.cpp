@@ -7,7 +7,6 @@
 
 #include "editor/platform/x11_window.h"
 #include "editor_rig.h"
-#include "plugin/vst2abi.h"
 #include "support/xvfb.h"
 
 using namespace x11test;

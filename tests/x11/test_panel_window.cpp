@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
-#include <memory>
 #include <thread>
 
 #include "panel/panel_rig.h"

@@ -9,8 +9,6 @@
 #include "editor/IPopupMenu.h"
 #include "editor/platform/x11_popups.h"
 #include "editor_rig.h"
-#include "plugin/IPlugBase.h"
-#include "plugin/vst2abi.h"
 
 using quenta_test::XRig;
 using namespace x11test;

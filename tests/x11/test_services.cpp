@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include "editor_rig.h"
-#include "plugin/IPlugBase.h"
 #include "support/test_files.h"
 
 using namespace x11test;
