@@ -25,6 +25,12 @@ int t(int x) { return x >= 0 ? x >> 8 : -((-x) >> 8); }
 int clamp255(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 int dodgeRef(int d, int q) { return q >= 2 ? std::min(255, d * 256 / q) : std::min(255, d * 256); }
 float clampRef(float a) { return std::isnan(a) || a < 0 ? 0.0f : a > 1 ? 1.0f : a; }
+// Add (kind 1) or dodge (kind 2): the colour channels by t(s * k), alpha by aTerm.
+void addOrDodgeRef(uint8_t* d, const uint8_t* s, int k, int aTerm, int kind) {
+  for (int c = R; c <= B; ++c)
+    d[c] = (uint8_t)(kind == 1 ? clamp255(d[c] + t(s[c] * k)) : dodgeRef(d[c], 256 - t(s[c] * k)));
+  d[A] = (uint8_t)(kind == 1 ? clamp255(d[A] + aTerm) : dodgeRef(d[A], 256 - aTerm));
+}
 
 void blitPixelRef(uint8_t* d, const uint8_t* s, float opacity, int mode) {
   opacity = clampRef(opacity);
@@ -54,13 +60,8 @@ void blitPixelRef(uint8_t* d, const uint8_t* s, float opacity, int mode) {
       for (int c = R; c <= B; ++c) d[c] = (uint8_t)(s[c] + t((d[c] - s[c]) * (256 - k)));
       d[A] = (uint8_t)std::min(255, d[A] + k);
     }
-  } else if (kind == 1) {
-    if (useAlpha && sa == 0) return;
-    for (int c = R; c <= B; ++c) d[c] = (uint8_t)clamp255(d[c] + t(s[c] * k));
-    d[A] = (uint8_t)clamp255(d[A] + (useAlpha ? t(k * sa) : t(s[A] * ia)));
-  } else if (kind == 2) {
-    for (int c = R; c <= B; ++c) d[c] = (uint8_t)dodgeRef(d[c], 256 - t(s[c] * k));
-    d[A] = (uint8_t)dodgeRef(d[A], 256 - (useAlpha ? t(k * sa) : t(s[A] * ia)));
+  } else if ((kind == 1 && !(useAlpha && sa == 0)) || kind == 2) {
+    addOrDodgeRef(d, s, k, useAlpha ? t(k * sa) : t(s[A] * ia), kind);
   }
 }
 
@@ -87,12 +88,8 @@ void fillPixelRef(uint8_t* d, const uint8_t* c, float opacity, int mode) {
       }
       break;
     case 1:
-      for (int i = R; i <= B; ++i) d[i] = (uint8_t)clamp255(d[i] + t(c[i] * ia));
-      d[A] = (uint8_t)clamp255(d[A] + t(ia * ia));
-      break;
     case 2:
-      for (int i = R; i <= B; ++i) d[i] = (uint8_t)dodgeRef(d[i], 256 - t(c[i] * ia));
-      d[A] = (uint8_t)dodgeRef(d[A], 256 - t(ia * c[A]));
+      addOrDodgeRef(d, c, ia, (mode & 0xff) == 1 ? t(ia * ia) : t(ia * c[A]), mode & 0xff);
       break;
   }
 }
