@@ -1,8 +1,8 @@
-// The instrument's controls through the headless back end: program buttons, menu and name, the
-// manual trigger, selectors and their menus, the information panel, the knobs with a value.
+// The instrument's controls through the headless back end, and its lamps.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "editor/IPopupMenu.h"
 #include "editor/quenta.controls.h"
@@ -14,16 +14,14 @@ using paneltest::PanelRig;
 
 TEST(Controls, ProgramButtonsWrapAtTheNumberOfPrograms) {
   PanelRig rig;
-  const int n = rig.q().NPresets();
-  ASSERT_EQ(n, 64);
-  struct Case {
+  ASSERT_EQ(rig.q().NPresets(), 64);
+  const struct {
     int id, from, to;
-  };
-  const Case cases[] = {{IAFUtilityKick::kPrevious, 0, 63},
-                        {IAFUtilityKick::kNext, 63, 0},
-                        {IAFUtilityKick::kPrevious, 10, 9},
-                        {IAFUtilityKick::kNext, 10, 11}};
-  for (const Case& c : cases) {
+  } cases[] = {{IAFUtilityKick::kPrevious, 0, 63},
+               {IAFUtilityKick::kNext, 63, 0},
+               {IAFUtilityKick::kPrevious, 10, 9},
+               {IAFUtilityKick::kNext, 10, 11}};
+  for (const auto& c : cases) {
     rig.q().changePreset(c.from);
     rig.Click(rig.One(c.id)->GetRECT());
     EXPECT_EQ(rig.q().GetCurrentPresetIdx(), c.to) << c.id << " from " << c.from;
@@ -92,12 +90,11 @@ TEST(Controls, ManualTriggerFiresOnceAndLeavesTheControllerAlone) {
 
 TEST(Controls, SelectorMenusByType) {
   PanelRig rig;
-  struct Case {
+  const struct {
     int param;
     std::vector<int> path;  // the choice: positions at the top, then in the submenu
     double value;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {kFMSrc, {3, 2}, 16},                        // mod sources: third of "Extern"
       {kFMSrc, {1}, 1},                            // "+5V" at the top
       {kEMRSrc, {1, 0}, 1},                        // triggers: first of "Intern"
@@ -106,7 +103,7 @@ TEST(Controls, SelectorMenusByType) {
       {kVC3Src, {2, 4}, 64},                       // controllers: "060 - 089", fifth
       {BlockParam(kBlockC, kChGate), {4, 7}, 31},  // "MIDI", eighth
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     rig.gui().ScriptMenuChoice(c.path);
     rig.Click(rig.One(c.param)->GetRECT());
     EXPECT_DOUBLE_EQ(rig.Value(c.param), c.value) << "parameter " << c.param;
@@ -124,39 +121,34 @@ TEST(Controls, SelectorMenusByType) {
 TEST(Controls, InformationPanelExplainsThePatchHovered) {
   PanelRig rig;
   auto* pInfo = rig.As<IAFInfoBubble>(IAFInfoBubble::kId);
-  struct Case {
+  const struct {
     int param;
     double value;
-    int clock;  // "Clk n Src" of the external clock hovered (-1: none set)
-    const char* lines[4];
+    int clock;          // "Clk n Src" of the external clock hovered (-1: none set)
+    const char* lines;  // the four lines, joined by "|"
+  } cases[] = {
+      {BlockParam(kBlockB, kFCSrc), 5, -1,
+       "LP Frequency|Input: -5 to 5 Volt|Modulation Generator 1 A|Output: -5 to 5 Volt"},
+      {kTVCASrc, 3, -1,
+       "Total VCA Modulation Source|Input: 0 to 5 Volt|General Envelope (positive)|"
+       "Output: -5 to 0 Volt"},
+      {kSHIn, 11, -1, "Sample & Hold Input|Input: -5 to 5 Volt|White Noise|Output: -5 to 5 Volt"},
+      {kGEGSrc1, 0, -1, "GEG Trigger 1|Input: Trigger|off|Output: inactive"},
+      {kGEGSrc1, 11, 0, "GEG Trigger 1|Input: Trigger|External Clock 1|Output: inactive"},
+      {kGEGSrc2, 13, 0, "GEG Trigger 2|Input: Trigger|External Clock 3|Output: inactive"},
+      {kEMRSrc, 14, 5, "EM Release Trigger|Input: Trigger|External Clock 4|Output: Trigger"},
+      {kEMRSrc, 15, -1, "EM Release Trigger|Input: Trigger|External Trigger 1|Output: Trigger"},
   };
-  const char *kBipolar = "Input: -5 to 5 Volt", *kTrigger = "Input: Trigger";
-  const Case cases[] = {
-      {BlockParam(kBlockB, kFCSrc),
-       5,
-       -1,
-       {"LP Frequency", kBipolar, "Modulation Generator 1 A", "Output: -5 to 5 Volt"}},
-      {kTVCASrc,
-       3,
-       -1,
-       {"Total VCA Modulation Source", "Input: 0 to 5 Volt", "General Envelope (positive)",
-        "Output: -5 to 0 Volt"}},
-      {kSHIn, 11, -1, {"Sample & Hold Input", kBipolar, "White Noise", "Output: -5 to 5 Volt"}},
-      {kGEGSrc1, 0, -1, {"GEG Trigger 1", kTrigger, "off", "Output: inactive"}},
-      {kGEGSrc1, 11, 0, {"GEG Trigger 1", kTrigger, "External Clock 1", "Output: inactive"}},
-      {kGEGSrc2, 13, 0, {"GEG Trigger 2", kTrigger, "External Clock 3", "Output: inactive"}},
-      {kEMRSrc, 14, 5, {"EM Release Trigger", kTrigger, "External Clock 4", "Output: Trigger"}},
-      {kEMRSrc, 15, -1, {"EM Release Trigger", kTrigger, "External Trigger 1", "Output: Trigger"}},
-  };
-
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     rig.Set(c.param, c.value);
     for (int k = 0; k < 4; ++k) rig.Set(kClk1Src + k, 0);
     if (c.clock >= 0 && c.value >= kTrigClk1 && c.value <= kTrigClk4)
       rig.Set(kClk1Src + (int)c.value - kTrigClk1, c.clock);
-    rig.Hover(rig.One(c.param)->GetRECT());
-    for (int k = 0; k < 4; ++k)
-      EXPECT_STREQ(pInfo->GetLine(k), c.lines[k]) << "parameter " << c.param;
+    const IRECT& r = rig.One(c.param)->GetRECT();
+    rig.gui().OnMouseOver((r.L + r.R) / 2, (r.T + r.B) / 2, IMouseMod());
+    const std::string shown = std::string(pInfo->GetLine(0)) + "|" + pInfo->GetLine(1) + "|" +
+                              pInfo->GetLine(2) + "|" + pInfo->GetLine(3);
+    EXPECT_EQ(shown, c.lines) << "parameter " << c.param;
   }
 }
 
@@ -175,6 +167,49 @@ TEST(Controls, TextKnobTakesTypedValuesOnItsStrip) {
   rig.gui().OnMouseDblClick(pKnob->GetKnobRECT().L + 5, pKnob->GetKnobRECT().T + 5,
                             IMouseMod(true));
   EXPECT_DOUBLE_EQ(rig.Value(kTuneFs), 0.0);
+}
+
+// The lamps follow the engine from the instrument's idle call; changes made on other threads
+// (activation, the end of MIDI learn) reach the panel at the next tick (also under TSan).
+TEST(Lamps, FollowTheEngineWhileTheWindowIsOpen) {
+  PanelRig rig;
+  rig.Set(kMG1Freq, 40.0);                       // Block A's MG1: 25 ms per cycle
+  rig.Set(BlockParam(kBlockB, kMG2Freq), 10.0);  // Block B's MG2
+  Quenta::EditorControls& panel = rig.q().editorControls();
+  EXPECT_TRUE(panel.activeLed->IsHidden()) << "dark until the instrument lights them";
+  for (IControl* pLed : panel.leds) EXPECT_TRUE(pLed->IsHidden());
+  int onOff[2] = {0, 0};
+  for (int frame = 0; frame < 200; ++frame) {
+    rig.RenderFrame();
+    rig.q().OnIdle();
+    bool states[Quenta::kNumLeds];
+    rig.q().computeLedStates(states);
+    for (int i = 0; i < Quenta::kNumLeds; ++i)
+      ASSERT_EQ(panel.leds[i]->IsHidden(), !states[i]) << i << " " << frame;
+    ++onOff[states[0]];
+  }
+  EXPECT_GT(onOff[0], 50);
+  EXPECT_GT(onOff[1], 50);
+}
+
+TEST(Lamps, ChangesFromOtherThreadsShowAtTheNextTick) {
+  PanelRig rig;
+  IControl* pActive = rig.q().editorControls().activeLed;
+  IRECT dirty;
+  std::thread([&] { rig.q().OnActivate(true); }).join();
+  EXPECT_TRUE(pActive->IsHidden()) << "applied on the editor's thread only";
+  rig.gui().IsDirty(&dirty);
+  EXPECT_FALSE(pActive->IsHidden());
+
+  // Learning ends on the audio thread when a controller arrives: the switch goes off at the
+  // next tick.
+  IControl* pLearn = rig.One(IAFSwitchMidiLearn::kId);
+  rig.Click(pLearn->GetRECT());
+  rig.Set(kFinal, 0.5);
+  std::thread([&] { rig.q().setMidiLearnCC(12); }).join();
+  EXPECT_EQ(pLearn->GetValue(), 1.0);
+  rig.gui().IsDirty(&dirty);
+  EXPECT_EQ(pLearn->GetValue(), 0.0);
 }
 
 }  // namespace

@@ -3,16 +3,14 @@
 // bitmap, without leaks and without large allocations.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "png_writer.h"
 #include "render/png.h"
 #include "support/images.h"
+#include "support/test_files.h"
 
 using namespace pngtest;
 using quenta_test::Pixels;
@@ -25,28 +23,13 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(con
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-// A file of this test's own in the temporary folder, removed afterwards.
-struct Scratch {
-  std::string path = "/tmp/quenta-render-test-" + std::to_string(getpid()) + ".png";
-  ~Scratch() { std::remove(path.c_str()); }
-  Bytes read() const {
-    std::ifstream f(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  }
-  void write(const Bytes& b) const {
-    std::ofstream(path, std::ios::binary).write((const char*)b.data(), (std::streamsize)b.size());
-  }
-};
-
 // The file f with the width and height in its header replaced (and the header's CRC made right
 // again): a valid header that libpng would take, with image data for another size.
-Bytes withSize(Bytes f, uint32_t w, uint32_t h) {
-  for (int i = 0; i < 4; ++i) f[16 + i] = (uint8_t)(w >> (24 - 8 * i));
-  for (int i = 0; i < 4; ++i) f[20 + i] = (uint8_t)(h >> (24 - 8 * i));
-  const uLong crc = crc32(0, &f[12], 17);  // the chunk's type and its 13 bytes
-  for (int i = 0; i < 4; ++i) f[29 + i] = (uint8_t)(crc >> (24 - 8 * i));
+std::string withSize(std::string f, uint32_t w, uint32_t h) {
+  quenta_test::SetBE32(f, 16, w);
+  quenta_test::SetBE32(f, 20, h);
+  // The chunk's type and its 13 bytes.
+  quenta_test::SetBE32(f, 29, (uint32_t)crc32(0, (const Bytef*)&f[12], 17));
   return f;
 }
 
@@ -78,13 +61,14 @@ TEST(LoadPNG, EveryFormDecodesByteForByte) {
       {"interlaced palette", 13, PNG_COLOR_TYPE_PALETTE, 8, true, true},
       {"as wide as allowed", LICE_PNG_MAX_SIDE, PNG_COLOR_TYPE_GRAY, 8, false, false},
   };
-  Scratch file;
+  quenta_test::TempDir dir;
+  const std::string file = dir.File("t.png");
   unsigned seed = 1;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const Image img = randomImage(c.w, 11, c.colourType, c.depth, c.interlaced, c.trns, seed++);
-    ASSERT_TRUE(write(img, file.path));
-    std::unique_ptr<LICE_IBitmap> bm(LICE_LoadPNG(file.path.c_str()));
+    ASSERT_TRUE(write(img, file));
+    std::unique_ptr<LICE_IBitmap> bm(LICE_LoadPNG(file.c_str()));
     ASSERT_NE(bm, nullptr);
     EXPECT_EQ(bm->getWidth(), c.w);
     EXPECT_EQ(bm->getHeight(), 11);
@@ -92,27 +76,28 @@ TEST(LoadPNG, EveryFormDecodesByteForByte) {
     EXPECT_EQ(Pixels(*bm), img.expected());
 
     LICE_SysBitmap into(50, 2);
-    EXPECT_EQ(LICE_LoadPNG(file.path.c_str(), &into), &into);
+    EXPECT_EQ(LICE_LoadPNG(file.c_str(), &into), &into);
     EXPECT_EQ(Pixels(into), img.expected());
   }
 }
 
 // Every failure returns null and leaves the caller's bitmap exactly as it was.
 TEST(LoadPNG, BadFilesAreRefusedAndTheCallersBitmapKept) {
-  Scratch file;
-  ASSERT_TRUE(write(randomImage(40, 30, PNG_COLOR_TYPE_RGB, 8, false, false, 9), file.path));
-  const Bytes good = file.read();
-  Bytes badCrc = good;
+  quenta_test::TempDir dir;
+  const std::string file = dir.File("t.png");
+  ASSERT_TRUE(write(randomImage(40, 30, PNG_COLOR_TYPE_RGB, 8, false, false, 9), file));
+  const std::string good = quenta_test::ReadFile(file);
+  std::string badCrc = good;
   badCrc[good.size() / 2] ^= 0x55;
   const struct {
     const char* what;
-    Bytes file;
+    std::string file;
   } cases[] = {
-      {"truncated in the image data", Bytes(good.begin(), good.begin() + good.size() / 2)},
-      {"truncated in the header", Bytes(good.begin(), good.begin() + 20)},
+      {"truncated in the image data", good.substr(0, good.size() / 2)},
+      {"truncated in the header", good.substr(0, 20)},
       {"corrupt image data", badCrc},
-      {"empty", {}},
-      {"not a PNG", {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}},
+      {"empty", ""},
+      {"not a PNG", std::string("GIF89a\0\0\0\0", 10)},
       {"100000 x 100000", withSize(good, 100000, 100000)},
       {"one row too tall", withSize(good, 40, LICE_PNG_MAX_SIDE + 1)},
       {"zero width", withSize(good, 0, 30)},
@@ -121,14 +106,14 @@ TEST(LoadPNG, BadFilesAreRefusedAndTheCallersBitmapKept) {
                         __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree) != 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    file.write(c.file);
+    quenta_test::WriteFile(file, c.file);
     LICE_MemBitmap mine(7, 5);
     for (int i = 0; i < 8 * 5; ++i) mine.getBits()[i] = (LICE_pixel)i * 0x01020304u;
     const std::vector<LICE_pixel> before = Pixels(mine);
     LICE_pixel* bits = mine.getBits();
     gLargest = 0;
-    EXPECT_EQ(LICE_LoadPNG(file.path.c_str(), &mine), nullptr);
-    EXPECT_EQ(LICE_LoadPNG(file.path.c_str()), nullptr);
+    EXPECT_EQ(LICE_LoadPNG(file.c_str(), &mine), nullptr);
+    EXPECT_EQ(LICE_LoadPNG(file.c_str()), nullptr);
     EXPECT_EQ(mine.getBits(), bits);
     EXPECT_EQ(mine.getWidth(), 7);
     EXPECT_EQ(Pixels(mine), before);

@@ -1,35 +1,24 @@
-// Text: the editor's faces resolve to the named families with fixed line heights; widths,
-// alignment and the per-pixel alpha of drawn text. (Clipping shows in the editor's repaints.)
+// Text: the editor's faces and their line heights; widths and alignment. (Clipping and the
+// per-pixel alpha of drawn text show in the editor's repaints and golden image.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
 
-#include "render/blit.h"
 #include "render/font.h"
-#include "support/images.h"
 
 namespace {
-
-using quenta_test::At;
 
 std::unique_ptr<LICE_CachedFont> font(const char* face, int h, int weight = 400) {
   const LICE_FontSpec spec = {face, h, weight, false, 0, 0};
   return std::unique_ptr<LICE_CachedFont>(LICE_CachedFont::Create(spec));
 }
 
-void clear(LICE_IBitmap& bm, LICE_pixel p) {
-  LICE_FillRect(&bm, 0, 0, bm.getWidth(), bm.getHeight(), p, 1.0f, 0);
-}
-
-const LICE_pixel kBlack = LICE_RGBA(0, 0, 0, 255);
-const LICE_pixel kWhite = LICE_RGBA(255, 255, 255, 255);
-
 }  // namespace
 
-// The packages the build installs supply these files; their line heights are what the editor's
-// line-height rule works from, so a change of fonts shows up here first.
+// The packages the build installs supply these files and line heights, which the editor's
+// line-height rule works from.
 TEST(Text, EditorFacesResolveToTheNamedFamiliesAndMeasureByCharacter) {
   const struct {
     const char *face, *family, *file;
@@ -68,7 +57,7 @@ TEST(Text, EditorFacesResolveToTheNamedFamiliesAndMeasureByCharacter) {
 }
 
 // Measuring places the extent by alignment (centre: middle minus half the width, truncated
-// toward zero). (The golden images show text drawn where it is measured.)
+// toward zero).
 TEST(Text, AlignmentPlacesTheMeasuredExtent) {
   auto f = font("Monaco", 10);
   const char* text = "Cutoff";
@@ -85,37 +74,9 @@ TEST(Text, AlignmentPlacesTheMeasuredExtent) {
   };
   for (const auto& c : cases) {
     LICE_Rect r = c.in;
-    f->DrawText(nullptr, text, &r, c.align, kBlack, nullptr, true);
+    f->DrawText(nullptr, text, &r, c.align, LICE_RGBA(0, 0, 0, 255), nullptr, true);
     EXPECT_EQ(r.left, c.left) << c.align;
     EXPECT_EQ(r.right, c.left + w) << c.align;
     EXPECT_EQ(r.bottom - r.top, f->GetLineHeight());
   }
-}
-
-// Each text pixel mixes colour and background by its coverage times the colour's alpha; the
-// coverage is read from the same text drawn opaque white on black.
-TEST(Text, PixelsBlendCoverageWithTheColoursAlpha) {
-  auto f = font("Monaco", 13);
-  LICE_MemBitmap coverage(120, 20), bm(120, 20);
-  clear(coverage, kBlack);
-  LICE_Rect r = {2, 2, 118, 18};
-  f->DrawText(&coverage, "Gate @ 50%", &r, 0, kWhite, nullptr);
-  const LICE_pixel background = LICE_RGBA(40, 90, 200, 160);
-  const LICE_pixel colour = LICE_RGBA(250, 20, 100, 128);
-  clear(bm, background);
-  f->DrawText(&bm, "Gate @ 50%", &r, 0, colour, nullptr);
-  int partial = 0;
-  for (int y = 0; y < 20; ++y) {
-    for (int x = 0; x < 120; ++x) {
-      const int cov = (int)LICE_GETR(At(coverage, x, y));
-      partial += cov > 0 && cov < 255;
-      const int a = (cov * 128 + 127) / 255;
-      auto mixed = [a](int c, int d) { return (c * a + d * (255 - a) + 127) / 255; };
-      const LICE_pixel want = a == 0 ? background
-                                     : LICE_RGBA(mixed(250, 40), mixed(20, 90), mixed(100, 200),
-                                                 (a * 255 + 160 * (255 - a) + 127) / 255);
-      ASSERT_EQ(At(bm, x, y), want) << x << "," << y << " coverage " << cov;
-    }
-  }
-  EXPECT_GT(partial, 20);  // antialiased
 }

@@ -1,26 +1,35 @@
-// The editor inside a host's window: what the user does with the pointer reaches the controls at
-// the exact place with the right buttons and modifiers, and the window survives the host's ways
-// of opening and closing it. (test_panel_window.cpp shows its pixels and a knob.)
+// The editor in a host's window: pointer events at the exact place with their buttons and
+// modifiers; the window through the host's ways of opening and closing it; its pixel layouts.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
 
+#include "editor/platform/x11_window.h"
 #include "editor_rig.h"
-#include "plugin/vst2abi.h"
 #include "support/xvfb.h"
 
 using namespace x11test;
 
 namespace {
 
-// The suite's private X server, started before the first test and stopped after the last.
 [[maybe_unused]] const ::testing::Environment* const kXvfb =
     ::testing::AddGlobalTestEnvironment(new quenta_test::XvfbEnvironment);
 
 using EditorTest = SessionTest;
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The recorder's lines since the last call, joined by "|", from the first that starts with
+// from (a move may pass over the pad on its way) and without mouse-over lines unless asked.
+std::string Events(EditorSession& session, const std::string& from, bool overs) {
+  std::string out;
+  for (const std::string& l : session.Plug().Recorder()->Take()) {
+    if (out.empty() && l.compare(0, from.size(), from) != 0) continue;
+    if (overs || l.compare(0, 4, "over") != 0) out += (out.empty() ? "" : "|") + l;
+  }
+  return out;
+}
 
 TEST_F(EditorTest, EventsArriveAtExactCoordinatesWithTheirButtonsAndModifiers) {
   session->MoveTo(310, 120);
@@ -45,26 +54,10 @@ TEST_F(EditorTest, EventsArriveAtExactCoordinatesWithTheirButtonsAndModifiers) {
   session->MoveTo(399, 199);
   rig.MoveTo(1490, 680);  // out of the editor's window
   session->Settle();
-  const std::vector<std::string> expected = {"over 310,120 ",
-                                             "down 310,120 L",
-                                             "up 310,120 L",
-                                             "down 310,120 R",
-                                             "up 310,120 R",
-                                             "down 310,120 LC",
-                                             "up 310,120 LC",
-                                             "over 311,140 SA",
-                                             "down 311,140 LSA",
-                                             "drag 330,150 LSA",
-                                             "up 330,150 LSA",
-                                             "over 399,199 ",
-                                             "out",
-                                             "over 399,199 ",
-                                             "out"};
-  std::vector<std::string> lines = session->Plug().Recorder()->Take();
-  // The first move may pass over the pad's corner on its way; only the events from arriving at
-  // (310, 120) on count.
-  while (!lines.empty() && lines.front() != "over 310,120 ") lines.erase(lines.begin());
-  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(Events(*session, "over 310,120 ", true),
+            "over 310,120 |down 310,120 L|up 310,120 L|down 310,120 R|up 310,120 R|"
+            "down 310,120 LC|up 310,120 LC|over 311,140 SA|down 311,140 LSA|drag 330,150 LSA|"
+            "up 330,150 LSA|over 399,199 |out|over 399,199 |out");
 }
 
 TEST_F(EditorTest, DoubleClicksNeedTheSameButtonSoonAndClose) {
@@ -80,46 +73,68 @@ TEST_F(EditorTest, DoubleClicksNeedTheSameButtonSoonAndClose) {
   rig.Click(3);  // another button
   rig.Click(1);  // and back to the first
   session->Settle();
-  std::vector<std::string> lines;
-  for (const std::string& l : session->Plug().Recorder()->Take())
-    if (l.compare(0, 4, "over") != 0) lines.push_back(l);
-  const std::vector<std::string> expected = {"down 320,150 L", "up 320,150 L",   "dbl 320,150 L",
-                                             "up 320,150 L",   "down 320,150 L", "up 320,150 L",
-                                             "down 325,150 L", "up 325,150 L",   "down 329,154 R",
-                                             "up 329,154 R",   "down 329,154 L", "up 329,154 L"};
-  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(Events(*session, "", false),
+            "down 320,150 L|up 320,150 L|dbl 320,150 L|up 320,150 L|down 320,150 L|up 320,150 L|"
+            "down 325,150 L|up 325,150 L|down 329,154 R|up 329,154 R|down 329,154 L|up 329,154 L");
 }
 
-// The editor creates and destroys its windows on its own connection: the test's connection
-// sees the change once the server has handled those requests.
-TEST_F(EditorTest, OpeningTwiceLeavesOneWindowAndReopeningShowsTheEditorAgain) {
+// Opening twice leaves one window; closing and opening again shows the editor; a host that
+// destroys its window first can still close, and open in another window.
+TEST_F(EditorTest, TheHostsWaysOfOpeningAndClosing) {
   const uint32_t host = session->HostWindow();
-  auto children = [&](size_t n) {
-    return EditorSession::WaitFor([&] { return rig.Children(host).size() == n; });
+  auto children = [&](uint32_t window, size_t n) {
+    return EditorSession::WaitFor([&] { return rig.Children(window).size() == n; });
   };
   EXPECT_EQ(session->Dispatch(effEditOpen, host), 1);
-  EXPECT_TRUE(children(1));
+  EXPECT_TRUE(children(host, 1));
   EXPECT_EQ(session->Dispatch(effEditClose), 1);
-  EXPECT_TRUE(children(0));
+  EXPECT_TRUE(children(host, 0));
   EXPECT_EQ(session->Dispatch(effEditOpen, host), 1);
-  ASSERT_TRUE(children(1));
+  ASSERT_TRUE(children(host, 1));
   EXPECT_TRUE(EditorSession::WaitFor([&] {
     return rig.ReadPixels(session->EditorWindow(), 720, 120, 1, 1) ==
            std::vector<uint32_t>{0xFF0000};
   }));
-}
 
-TEST_F(EditorTest, AHostThatDestroysItsWindowFirstCanStillCloseAndReopen) {
-  rig.DestroyWindow(session->HostWindow());
+  rig.DestroyWindow(host);
   session->Settle();
   EXPECT_EQ(session->Dispatch(effEditClose), 1);
-  // A parent that no longer exists: the editor does not open.
-  EXPECT_EQ(session->Dispatch(effEditOpen, session->HostWindow()), 0);
+  EXPECT_EQ(session->Dispatch(effEditOpen, host), 0);  // a parent that is gone
   const uint32_t second = rig.MakeHostWindow(0, 0, 1500, 700);
   EXPECT_EQ(session->Dispatch(effEditOpen, second), 1);
-  EXPECT_TRUE(EditorSession::WaitFor([&] { return rig.Children(second).size() == 1; }));
+  EXPECT_TRUE(children(second, 1));
   session->Dispatch(effEditClose);
   rig.DestroyWindow(second);
+}
+
+// The surface copy's conversion to pixel layouts other than the test server's own: channels
+// placed by the visual's masks (and scaled to their widths), bytes in the server's order.
+struct LayoutCase {
+  const char* what;
+  x11::PixelFormat format;
+  std::vector<uint8_t> bytes;  // of the two pixels (255, 128, 1) and (0, 255, 64)
+};
+
+TEST(SurfaceCopy, PixelsFollowTheVisualsMasksAndByteOrder) {
+  const LayoutCase cases[] = {
+      {"xRGB, LSB first", {32, false, 0xff0000, 0xff00, 0xff}, {1, 128, 255, 0, 64, 255, 0, 0}},
+      {"xRGB, MSB first", {32, true, 0xff0000, 0xff00, 0xff}, {0, 255, 128, 1, 0, 0, 255, 64}},
+      {"xBGR, LSB first", {32, false, 0xff, 0xff00, 0xff0000}, {255, 128, 1, 0, 0, 255, 64, 0}},
+      {"RGB 5-6-5, LSB first", {16, false, 0xf800, 0x07e0, 0x1f}, {0x00, 0xfc, 0xe8, 0x07}},
+      {"RGB 5-6-5, MSB first", {16, true, 0xf800, 0x07e0, 0x1f}, {0xfc, 0x00, 0x07, 0xe8}},
+      {"10 bits a channel",
+       {32, false, 0x3ff00000, 0xffc00, 0x3ff},
+       {0x04, 0x00, 0xc8, 0x3f, 0x00, 0xf1, 0x0f, 0x00}},
+  };
+  const LICE_pixel src[] = {LICE_RGBA(255, 128, 1, 7), LICE_RGBA(0, 255, 64, 200)};
+  for (const LayoutCase& c : cases) {
+    std::vector<uint8_t> out(c.bytes.size(), 0xAA);
+    ASSERT_TRUE(x11::ConvertPixels(src, 2, c.format, out.data())) << c.what;
+    EXPECT_EQ(out, c.bytes) << c.what;
+  }
+  std::vector<uint8_t> out(8, 0xAA);
+  EXPECT_FALSE(x11::ConvertPixels(src, 2, {24, false, 0xff0000, 0xff00, 0xff}, out.data()));
+  EXPECT_EQ(out, std::vector<uint8_t>(8, 0xAA));
 }
 
 }  // namespace

@@ -1,17 +1,15 @@
-// The built plug-in's panel in a host's window, as a host drives it through the exported entry
-// point: the window shows the pixels the headless editor draws for the same settings, and a
-// knob dragged and turned with the wheel changes its parameter as the host sees it.
+// The built plug-in's panel in a host's window, driven through the exported entry point: the
+// window shows the headless editor's pixels, and a knob dragged and turned with the wheel
+// changes its parameter as the host sees it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <functional>
-#include <memory>
 #include <thread>
 
-#include "editor/platform/headless.h"
-#include "editor/quenta.layout.h"
-#include "instrument/quenta.h"
+#include "panel/panel_rig.h"
 #include "support/images.h"
 #include "support/test_host.h"
 #include "support/x11_rig.h"
@@ -21,8 +19,7 @@ namespace {
 using quenta_test::TestHost;
 using quenta_test::XRig;
 
-// The host's idle call every few milliseconds (the editor works only from these) until done(),
-// checked every 50 ms, holds or about timeoutMs have passed.
+// The host's idle call every few milliseconds until done() (checked every 50 ms) holds.
 bool IdleUntil(TestHost& host, const std::function<bool()>& done, int timeoutMs = 5000) {
   for (int t = 0; t <= timeoutMs; t += 5) {
     host.Dispatch(effEditIdle);
@@ -46,25 +43,19 @@ TEST(PanelWindow, ShowsTheHeadlessPixelsAndAKnobReachesTheHost) {
   EXPECT_EQ(x.RootGeometry(editor).w, kW);
   EXPECT_EQ(x.RootGeometry(editor).h, kH);
 
-  // The same instrument, settings and activation, drawn headless. The window catches up once
-  // the lamps have had their first idle update and the server has the editor's last copy.
-  std::unique_ptr<Quenta> q(static_cast<Quenta*>(MakePlug(IPlugInstanceInfo{})));
-  IGraphicsHeadless* pHeadless = new IGraphicsHeadless(q.get(), kW, kH);
-  pHeadless->SetResourceDir(QUENTA_IMG_DIR);
-  q->replaceGraphics(pHeadless);
-  pHeadless->OpenWindow(nullptr);
-  q->OnActivate(true);
-  q->OnIdle();
-  pHeadless->Draw(IRECT(0, 0, kW, kH));
-  const std::vector<uint32_t> drawn = quenta_test::RgbPixels(*pHeadless->Screen());
+  // The same instrument and activation drawn headless; the window catches up once the lamps
+  // have had their first idle update.
+  paneltest::PanelRig headless;
+  headless.q().OnActivate(true);
+  headless.q().OnIdle();
+  headless.gui().Draw(IRECT(0, 0, kW, kH));
+  const std::vector<uint32_t> drawn = quenta_test::RgbPixels(*headless.gui().Screen());
   std::vector<uint32_t> shown;
   IdleUntil(host, [&] { return (shown = x.ReadPixels(editor, 0, 0, kW, kH)) == drawn; });
   ASSERT_EQ(shown.size(), drawn.size());
-  size_t differing = 0, first = 0;
-  for (size_t i = drawn.size(); i-- > 0;)
-    if (shown[i] != drawn[i]) ++differing, first = i;
-  EXPECT_EQ(differing, 0u) << "first at " << first % kW << ", " << first / kW;
-  pHeadless->CloseWindow();
+  const size_t first =
+      std::mismatch(shown.begin(), shown.end(), drawn.begin()).first - shown.begin();
+  EXPECT_EQ(first, shown.size()) << "first difference at " << first % kW << ", " << first / kW;
 
   // Block A's "Cutoff" (parameter 23, at 1.0) dragged down by its own height: a quarter less;
   // then wheel steps down, down, up, down: two hundredths less than that.
@@ -80,7 +71,7 @@ TEST(PanelWindow, ShowsTheHeadlessPixelsAndAKnobReachesTheHost) {
   x.MoveInto(editor, 151, 96);
   for (int button : {5, 5, 4, 5}) x.Click(button);
   EXPECT_TRUE(IdleUntil(host, [&] { return cutoffIs(0.73f); })) << host.GetParameter(kCutoff);
-  // The host was told, in order: Begin, the drag's value, End, then the wheel's four values.
+  // Told in order: Begin, the drag's value, End, then the wheel's four values.
   std::string told;
   for (const quenta_test::HostCall& c : host.Calls()) {
     if (c.opcode == audioMasterBeginEdit) told += 'B';

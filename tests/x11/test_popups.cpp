@@ -1,8 +1,6 @@
-// Menus, the text field and message boxes, driven by synthetic keys and clicks: only choosable
-// items can be chosen and the choice names its own (sub)menu; the grab ends with the menu; the
-// field filters and limits typed and pasted text and commits or cancels; boxes answer with the
-// codes of their buttons and never Yes for a dismissal. The editor maps, grabs and takes down
-// its windows on its own connection: what the test reads about them is waited for.
+// Menus, the text field and message boxes, driven by synthetic keys and clicks. The editor
+// maps, grabs and takes down its windows on its own connection: what the test reads about them
+// is waited for.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,17 +9,14 @@
 #include "editor/IPopupMenu.h"
 #include "editor/platform/x11_popups.h"
 #include "editor_rig.h"
-#include "plugin/IPlugBase.h"
-#include "plugin/vst2abi.h"
 
 using quenta_test::XRig;
 using namespace x11test;
 
 namespace {
 
-// A plain item, a separator, a title, a disabled item and a submenu; what was chosen. Both are
-// shared with the action, so that a test that fails with the menu still open leaves the action
-// nothing that is gone.
+// A plain item, a separator, a title, a disabled item and a submenu; what was chosen. Shared
+// with the action, so that a test that fails with the menu still open leaves it nothing gone.
 struct MenuRun {
   IPopupMenu top;
   IPopupMenu* sub = new IPopupMenu;
@@ -33,8 +28,7 @@ struct MenuRun {
     top.AddSeparator();
     top.AddItem("Title", -1, IPopupMenuItem::kTitle);
     top.AddItem("Off", -1, IPopupMenuItem::kDisabled);
-    sub->AddItem("A");
-    sub->AddItem("B");
+    for (const char* t : {"A", "B"}) sub->AddItem(t);
     sub->AddItem("C", -1, IPopupMenuItem::kChecked);
     top.AddItem("More", sub);
   }
@@ -42,8 +36,10 @@ struct MenuRun {
 
 class PopupTest : public SessionTest {
  protected:
-  // Shows the menu from a click on the action control; the pop-up's window, once it takes input.
-  uint32_t OpenMenu() {
+  // Shows the menu from a click on the action control; the pop-up's window, once it takes input
+  // (and its geometry in g).
+  uint32_t OpenMenu(XRig::Geometry* g = nullptr) {
+    if (HasFatalFailure()) return 0;  // the last menu may still be open
     run = std::make_shared<MenuRun>();
     std::shared_ptr<MenuRun> r = run;
     ClickAction([r](ActionControl* c) {
@@ -51,78 +47,64 @@ class PopupTest : public SessionTest {
       r->index = r->chosen ? r->chosen->GetChosenItemIdx() : -1;
       r->done = true;
     });
-    return WaitForWindow(true);
+    const uint32_t w = WaitForWindow(true);
+    if (g) *g = rig.RootGeometry(w);
+    return w;
   }
-  bool Done() {
-    return EditorSession::WaitFor([&] { return run->done.load(); });
-  }
-  // Every pop-up taken down and the grab released.
-  void ExpectClosed() {
+  // The answer, once there; every pop-up taken down and the grab released.
+  void ExpectChosen(IPopupMenu* menu, int index) {
+    ASSERT_TRUE(EditorSession::WaitFor([&] { return run->done.load(); }));
+    EXPECT_EQ(run->chosen, menu);
+    if (menu) {
+      EXPECT_EQ(run->index, index);
+    }
     EXPECT_TRUE(EditorSession::WaitFor([&] { return rig.MappedTopLevels(true).empty(); }));
     EXPECT_TRUE(EditorSession::WaitFor([&] { return rig.PointerFree(); }));
   }
-  // Item heights: four items of one height and a separator of 7 pixels between 2-pixel borders.
-  static int ItemHeight(const XRig::Geometry& g) { return (g.h - 4 - 7) / 4; }
-
   std::shared_ptr<MenuRun> run;
 };
 
-// Keys, then the pointer: each opens the submenu and chooses in it; the answer is the submenu
-// and the item's position there.
-TEST_F(PopupTest, KeysAndThePointerPickASubmenuItemPastUnchoosableOnes) {
-  uint32_t popUp = OpenMenu();
-  ASSERT_NE(popUp, 0u);
-  // Placed below the control, holding the pointer.
-  const XRig::Geometry g = rig.RootGeometry(popUp);
+// Keys, then the pointer: past the unchoosable items into the submenu; the answer is the
+// submenu and the item's position there. Then cancelled menus.
+TEST_F(PopupTest, KeysAndThePointerPickASubmenuItemPastUnchoosableOnesOrCancel) {
+  XRig::Geometry g;
+  ASSERT_NE(OpenMenu(&g), 0u);
+  // Placed below the control.
   const XRig::Geometry editor = rig.RootGeometry(session->EditorWindow());
   EXPECT_EQ(g.x, editor.x + kActionRect.L);
   EXPECT_EQ(g.y, editor.y + kActionRect.B);
   // One, then past the separator, the title and the disabled item to More; its submenu opens
   // at A; B.
   rig.Play("Down Down Right Down Return");
-  ASSERT_TRUE(Done());
-  EXPECT_EQ(run->chosen, run->sub);
-  EXPECT_EQ(run->index, 1);
-  ExpectClosed();
+  ExpectChosen(run->sub, 1);
 
-  ASSERT_NE(popUp = OpenMenu(), 0u);
-  const int item = ItemHeight(g);
-  rig.MoveTo(g.x + 20, g.y + 2 + 3 * item + 7 + item / 2);  // over More
+  ASSERT_NE(OpenMenu(&g), 0u);
+  const int item = (g.h - 4 - 7) / 4;  // four items and a 7-px separator between 2-px borders
+  auto at = [&](const XRig::Geometry& m, int y) { rig.MoveTo(m.x + 20, m.y + y); };
+  // The separator, the title and the disabled item take no click.
+  for (int y : {2 + item + 3, 2 + item + 7 + item / 2, 2 + 2 * item + 7 + item / 2}) {
+    at(g, y);
+    rig.Click(1);
+  }
+  EditorSession::WaitFor([] { return false; }, 200);
+  EXPECT_FALSE(run->done.load());
+  at(g, 2 + 3 * item + 7 + item / 2);  // over More
   const uint32_t sub = WaitForWindow(true, 2);
   ASSERT_NE(sub, 0u);
-  const XRig::Geometry s = rig.RootGeometry(sub);
-  rig.MoveTo(s.x + 20, s.y + 2 + item * 2 + item / 2);  // C
+  at(rig.RootGeometry(sub), 2 + 2 * item + item / 2);  // C
   rig.Click(1);
-  ASSERT_TRUE(Done());
-  EXPECT_EQ(run->chosen, run->sub);
-  EXPECT_EQ(run->index, 2);
-  ExpectClosed();
-}
+  ExpectChosen(run->sub, 2);
 
-TEST_F(PopupTest, UnchoosableItemsDoNothingAndAClickOutsideOrEscapeCancels) {
+  // A click outside or Escape cancels.
   for (bool escape : {false, true}) {
-    SCOPED_TRACE(escape ? "Escape" : "click outside");
-    const uint32_t popUp = OpenMenu();
-    ASSERT_NE(popUp, 0u);
-    const XRig::Geometry g = rig.RootGeometry(popUp);
-    const int item = ItemHeight(g);
-    const int yTitle = 2 + item + 7 + item / 2, yOff = yTitle + item, ySeparator = 2 + item + 3;
-    for (int y : {ySeparator, yTitle, yOff}) {
-      rig.MoveTo(g.x + 20, g.y + y);
-      rig.Click(1);
-    }
-    EditorSession::WaitFor([] { return false; }, 200);
-    EXPECT_FALSE(run->done.load());
-    ASSERT_EQ(rig.MappedTopLevels(true).size(), 1u);
+    ASSERT_NE(OpenMenu(&g), 0u);
     if (escape) {
       rig.Play("Down Escape");
     } else {
       rig.MoveTo(g.x + g.w + 200, g.y + g.h + 200);
       rig.Click(1);
     }
-    ASSERT_TRUE(Done());
-    EXPECT_EQ(run->chosen, nullptr);
-    ExpectClosed();
+    ExpectChosen(nullptr, -1);
   }
 }
 
@@ -140,7 +122,7 @@ class TextFieldTest : public SessionTest {
     session->Settle();
     session->Plug().TakeEdits();
   }
-  // Waits until the field's window is there (open) or gone; false when it did not come to that.
+  // Waits until the field's window is there (open) or gone.
   bool WaitField(bool open) {
     return EditorSession::WaitFor(
         [&] { return rig.Children(session->EditorWindow()).empty() != open; });
@@ -156,9 +138,9 @@ TEST_F(TextFieldTest, KeysEditFilterAndLimitTheTextAndCommitOrCancel) {
   const struct {
     const char* what;
     int maxChars;
-    const char* keys;
-    bool clickAway;  // after the keys
-    int expected;    // kUnchanged: as before, and the host told nothing
+    const char* keys;  // "paste": Ctrl+V of "4x2\n7", then Return
+    bool clickAway;    // after the keys
+    int expected;      // kUnchanged: as before, and the host told nothing
   } cases[] = {
       {"letters and points are no part of an integer; three characters fit", 3, "'-1a.72 Return",
        false, -17},
@@ -166,12 +148,24 @@ TEST_F(TextFieldTest, KeysEditFilterAndLimitTheTextAndCommitOrCancel) {
        "'1234 Home Delete End BackSpace Left '- Home Right BackSpace Return", false, -3},
       {"Escape cancels", 7, "'42 Escape", false, kUnchanged},
       {"a click elsewhere commits", 7, "'20", true, 20},
+      {"pasted text is filtered and limited too", 2, "paste", false, 42},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const float before = Number();
+    const bool paste = std::string(c.keys) == "paste";
+    if (paste) {  // xclip takes the clipboard in the background and serves one request
+      ASSERT_EQ(system("printf '4x2\\n7' | xclip -loops 1 -selection clipboard"), 0);
+      ASSERT_TRUE(EditorSession::WaitFor([&] { return rig.ClipboardOwned(); }));
+    }
     OpenField(c.maxChars);
-    rig.Play(c.keys);
+    if (paste) {
+      rig.KeyDown(XKB_KEY_Control_L);
+      rig.Tap(XKB_KEY_v);
+      rig.KeyUp(XKB_KEY_Control_L);
+      session->Settle();
+    }
+    rig.Play(paste ? "Return" : c.keys);
     if (c.clickAway) {
       session->MoveTo(900, 500);
       rig.Click(1);
@@ -187,30 +181,13 @@ TEST_F(TextFieldTest, KeysEditFilterAndLimitTheTextAndCommitOrCancel) {
   }
 }
 
-TEST_F(TextFieldTest, PastedTextIsFilteredAndLimitedToo) {
-  // xclip takes the clipboard in the background and serves one request.
-  ASSERT_EQ(system("printf '4x2\\n7' | xclip -loops 1 -selection clipboard"), 0);
-  ASSERT_TRUE(EditorSession::WaitFor([&] { return rig.ClipboardOwned(); }));
-  OpenField(2);
-  rig.KeyDown(XKB_KEY_Control_L);
-  rig.Tap(XKB_KEY_v);
-  rig.KeyUp(XKB_KEY_Control_L);
-  session->Settle();
-  rig.Tap(XKB_KEY_Return);
-  ASSERT_TRUE(WaitField(false));
-  session->Settle();
-  EXPECT_NEAR(Number(), (42.0f + 50.0f) / 100.0f, 1e-6);
-}
-
 // ---- Message boxes ----
 
-struct BoxResult {
-  std::atomic<int> result{0};
-};
+using BoxResult = std::shared_ptr<std::atomic<int>>;
 
-std::function<void(ActionControl*)> ShowBox(int type, std::shared_ptr<BoxResult> r) {
+std::function<void(ActionControl*)> ShowBox(int type, BoxResult r) {
   return [type, r](ActionControl* c) {
-    r->result =
+    *r =
         c->GetPlug()->GetGUI()->ShowMessageBox("Keep the change?\n\tSecond line", "Question", type);
   };
 }
@@ -243,19 +220,19 @@ TEST_F(PopupTest, BoxesAnswerWithTheirButtonsAndADismissalIsNeverYes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    auto r = std::make_shared<BoxResult>();
+    auto r = std::make_shared<std::atomic<int>>(0);
     ClickAction(ShowBox(c.type, r));
     const uint32_t box = WaitForWindow(false);
     ASSERT_NE(box, 0u);
     c.act(rig, box);
-    ASSERT_TRUE(EditorSession::WaitFor([&] { return r->result != 0; }));
-    EXPECT_EQ(r->result, c.answer);
+    ASSERT_TRUE(EditorSession::WaitFor([&] { return *r != 0; }));
+    EXPECT_EQ(*r, c.answer);
     EXPECT_TRUE(EditorSession::WaitFor([&] { return rig.MappedTopLevels(false).empty(); }));
   }
 }
 
 TEST_F(PopupTest, AnAudioBlockCompletesAndTheEditorRepaintsWhileABoxIsOpen) {
-  auto r = std::make_shared<BoxResult>();
+  auto r = std::make_shared<std::atomic<int>>(0);
   ClickAction(ShowBox(4, r));
   ASSERT_NE(WaitForWindow(false), 0u);
   // The user-interface thread is inside effEditIdle, in the box's loop; the audio thread must
@@ -279,8 +256,8 @@ TEST_F(PopupTest, AnAudioBlockCompletesAndTheEditorRepaintsWhileABoxIsOpen) {
   rig.Tap(XKB_KEY_Escape);
   audio.join();
   EXPECT_TRUE(done);
-  ASSERT_TRUE(EditorSession::WaitFor([&] { return r->result != 0; }));
-  EXPECT_EQ(r->result, 7);
+  ASSERT_TRUE(EditorSession::WaitFor([&] { return *r != 0; }));
+  EXPECT_EQ(*r, 7);
 }
 
 }  // namespace

@@ -1,67 +1,51 @@
 // File dialogs and the browser through the desktop's helpers, played by fake scripts on PATH
-// that record their arguments: every argument arrives as it was given (no shell), a cancel
-// gives no file, the extension is appended, overwriting is confirmed, and the built-in dialog
-// stands in when there is no helper.
+// that record their arguments.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "editor_rig.h"
-#include "plugin/IPlugBase.h"
+#include "support/test_files.h"
 
 using namespace x11test;
 
 namespace {
 
-void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+using quenta_test::WriteFile;
 
-// A folder of fake helpers put first on PATH (or alone on it) and a folder for the files whose
-// name a shell would act on. A fake helper writes its arguments one per line to the log,
-// prints the answer file and exits with the status in the exit file.
+// Fake helpers in a folder put first on PATH (or alone on it), and a folder whose name a shell
+// would act on. A fake writes its arguments one per line to the log, prints the answer file and
+// exits with the status in the exit file.
 class ServicesTest : public SessionTest {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/quenta-helpers-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    root = dir;
-    bin = root + "/bin";
-    folder = root + "/a b $(touch pwned)";
+    ASSERT_FALSE(root.empty());
     mkdir(bin.c_str(), 0755);
     mkdir(folder.c_str(), 0755);
     oldPath = getenv("PATH") ? getenv("PATH") : "";
-    setenv("FAKE_LOG", (root + "/log").c_str(), 1);
-    setenv("FAKE_ANSWER", (root + "/answer").c_str(), 1);
-    setenv("FAKE_EXIT", (root + "/exit").c_str(), 1);
+    for (const char* name : {"log", "answer", "exit"})
+      setenv(("FAKE_" + std::string(name)).c_str(), (root + "/" + name).c_str(), 1);
     SessionTest::SetUp();
   }
   void TearDown() override {
     SessionTest::TearDown();
     setenv("PATH", oldPath.c_str(), 1);
-    EXPECT_EQ(system(("rm -rf '" + root + "'").c_str()), 0);
   }
-  // Only the fakes can be found (and the shell's own tools for the scripts).
   void Fake(const char* name) {
     const std::string path = bin + "/" + name;
     WriteFile(path,
-              "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$FAKE_LOG\"\n"
-              "[ -f \"$FAKE_ANSWER\" ] && cat \"$FAKE_ANSWER\"\n"
-              "exit $(cat \"$FAKE_EXIT\" 2>/dev/null || echo 0)\n");
+              "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$FAKE_log\"\n"
+              "[ -f \"$FAKE_answer\" ] && cat \"$FAKE_answer\"\n"
+              "exit $(cat \"$FAKE_exit\" 2>/dev/null || echo 0)\n");
     chmod(path.c_str(), 0755);
-    setenv("PATH", (bin + ":/usr/bin:/bin").c_str(), 1);
+    setenv("PATH", (bin + ":/usr/bin:/bin").c_str(), 1);  // only the fakes and the shell's tools
   }
   void Answer(const std::string& text, int status = 0) {
     WriteFile(root + "/answer", text);
     WriteFile(root + "/exit", std::to_string(status));
   }
-  std::string Log() {
-    std::stringstream s;
-    s << std::ifstream(root + "/log").rdbuf();
-    return s.str();
-  }
+  std::string Log() { return quenta_test::ReadFile(root + "/log"); }
 
   struct FileAnswer {
     std::atomic<bool> done{false};
@@ -72,9 +56,9 @@ class ServicesTest : public SessionTest {
   std::shared_ptr<FileAnswer> Prompt(IGraphics::EFileAction action, const std::string& proposed,
                                      const char* extensions, bool wait = true) {
     auto out = std::make_shared<FileAnswer>();
-    const std::string dir = folder;
+    const std::string start = folder;
     ClickAction([=](ActionControl* c) {
-      WDL_String file(proposed.c_str()), d(dir.c_str());
+      WDL_String file(proposed.c_str()), d(start.c_str());
       c->GetPlug()->GetGUI()->PromptForFile(&file, action, &d, extensions);
       out->file = file.Get();
       out->dir = d.Get();
@@ -86,7 +70,9 @@ class ServicesTest : public SessionTest {
     return out;
   }
 
-  std::string root, bin, folder, oldPath;
+  quenta_test::TempDir dir;
+  const std::string root = dir.Path(), bin = root + "/bin", folder = root + "/a b $(touch pwned)";
+  std::string oldPath;
 };
 
 TEST_F(ServicesTest, ZenityIsAskedWithoutAShellAndItsAnswerFinished) {
@@ -142,7 +128,7 @@ TEST_F(ServicesTest, WithoutHelpersTheBuiltInDialogAsksForThePath) {
 
 TEST_F(ServicesTest, AddressesGoToXdgOpenAsTheyAre) {
   Fake("xdg-open");
-  IGraphics* g = session->Plug().Graphics();
+  IGraphics* g = session->Plug().GetGUI();
   const std::string url = "https://example.org/music/vst.html?a=1&b=$(id)";
   bool opened = false;
   session->OnUiThread([&] { opened = g->OpenURL(url.c_str()); });
