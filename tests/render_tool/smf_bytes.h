@@ -53,13 +53,12 @@ inline Bytes header(int format, int tracks, int division) {
                         (uint8_t)tracks, (uint8_t)(division >> 8), (uint8_t)division});
 }
 
+// A Set Tempo meta event: its length byte 3 in place of the top byte of the 32-bit value.
 inline Bytes tempo(uint32_t microsPerQuarter) {
-  return {0xFF,
-          0x51,
-          0x03,
-          (uint8_t)(microsPerQuarter >> 16),
-          (uint8_t)(microsPerQuarter >> 8),
-          (uint8_t)microsPerQuarter};
+  Bytes b = be32(microsPerQuarter);
+  b[0] = 0x03;
+  b.insert(b.begin(), {0xFF, 0x51});
+  return b;
 }
 
 inline Bytes file(int format, int division, std::initializer_list<Bytes> tracks) {

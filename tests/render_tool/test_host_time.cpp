@@ -1,8 +1,6 @@
 // The time info quenta-render hands a plug-in: song position, tempo, bars and transport flags.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "tools/quenta_render/vst_host.h"
 
 namespace {
@@ -12,9 +10,12 @@ constexpr VstInt32 kTimeFlags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid
 
 TEST(HostCallback, TimeInfoFollowsTheTransport) {
   PluginHost host;
-  AEffect effect;
-  std::memset(&effect, 0, sizeof(effect));
+  AEffect effect{};
   effect.resvd1 = (VstIntPtr)&host;
+  const auto timeInfo = [&effect] {
+    return *(VstTimeInfo*)PluginHost::callback(&effect, audioMasterGetTime, 0, kTimeFlags, nullptr,
+                                               0.0f);
+  };
   qrender::Transport& t = host.transport();
   t.sampleRate = 44100.0;
   t.tempo = 90.0;
@@ -23,28 +24,22 @@ TEST(HostCallback, TimeInfoFollowsTheTransport) {
   t.samplePos = 44100 * 3;
   t.playing = true;
   t.changed = false;
-  auto* ti =
-      (VstTimeInfo*)PluginHost::callback(&effect, audioMasterGetTime, 0, kTimeFlags, nullptr, 0.0f);
-  ASSERT_NE(ti, nullptr);
-  EXPECT_EQ(ti->samplePos, 132300.0);
-  EXPECT_EQ(ti->sampleRate, 44100.0);
-  EXPECT_DOUBLE_EQ(ti->ppqPos, 4.5);  // 3 s at 1.5 quarters per second
-  EXPECT_EQ(ti->tempo, 90.0);
-  EXPECT_DOUBLE_EQ(ti->barStartPos, 4.5);
-  EXPECT_EQ(ti->timeSigNumerator, 3);
-  EXPECT_EQ(ti->timeSigDenominator, 8);
-  EXPECT_EQ(ti->flags & (kTimeFlags | kVstTransportPlaying), kTimeFlags | kVstTransportPlaying);
-  EXPECT_EQ(ti->flags & (kVstTransportChanged | kVstTransportCycleActive | kVstCyclePosValid), 0);
+  VstTimeInfo ti = timeInfo();
+  EXPECT_EQ(ti.samplePos, 132300.0);
+  EXPECT_EQ(ti.sampleRate, 44100.0);
+  EXPECT_DOUBLE_EQ(ti.ppqPos, 4.5);  // 3 s at 1.5 quarters per second
+  EXPECT_EQ(ti.tempo, 90.0);
+  EXPECT_DOUBLE_EQ(ti.barStartPos, 4.5);
+  EXPECT_EQ(ti.timeSigNumerator, 3);
+  EXPECT_EQ(ti.timeSigDenominator, 8);
+  EXPECT_EQ(ti.flags & (kTimeFlags | kVstTransportPlaying), kTimeFlags | kVstTransportPlaying);
+  EXPECT_EQ(ti.flags & (kVstTransportChanged | kVstTransportCycleActive | kVstCyclePosValid), 0);
 
   t.samplePos = 44100 * 3 + 100;
-  ti =
-      (VstTimeInfo*)PluginHost::callback(&effect, audioMasterGetTime, 0, kTimeFlags, nullptr, 0.0f);
-  EXPECT_DOUBLE_EQ(ti->barStartPos, 4.5);  // still in the fourth bar
+  EXPECT_DOUBLE_EQ(timeInfo().barStartPos, 4.5);  // still in the fourth bar
   t.playing = false;
   t.changed = true;
-  ti =
-      (VstTimeInfo*)PluginHost::callback(&effect, audioMasterGetTime, 0, kTimeFlags, nullptr, 0.0f);
-  EXPECT_EQ(ti->flags & (kVstTransportPlaying | kVstTransportChanged), kVstTransportChanged);
+  EXPECT_EQ(timeInfo().flags & (kVstTransportPlaying | kVstTransportChanged), kVstTransportChanged);
   EXPECT_EQ(host.timeQueries(), 3);
 }
 

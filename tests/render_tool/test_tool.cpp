@@ -1,8 +1,8 @@
 // quenta-render as a user runs it, with the built Quenta.so: a render of the demo piece, the
-// parameter list, and the error paths (one line on stderr, non-zero exit, no file left behind).
+// parameter list, program and bank files, and the error paths (one line on stderr, non-zero
+// exit, no file left behind).
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <sys/wait.h>
 #include <algorithm>
@@ -13,26 +13,26 @@
 #include <sstream>
 
 #include "smf_bytes.h"
-#include "test_files.h"
+#include "support/test_files.h"
 #include "tools/quenta_render/midi_file.h"
+#include "tools/quenta_render/vst_host.h"
 
 using namespace quenta_test;
 
-using quenta_test::slurp;
-using quenta_test::TempDir;
-using quenta_test::writeFile;
-
 namespace {
+
+constexpr int kFinal = 183;  // global output level
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  return lines;
+}
 
 struct ToolRun {
   int status = -1;
   std::string out, err;
-  std::vector<std::string> errLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(err);
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
-    return lines;
-  }
 };
 
 std::string quote(const std::string& s) {
@@ -48,27 +48,34 @@ ToolRun runTool(const std::vector<std::string>& args, bool withPlugin = true) {
   if (withPlugin) cmd += " --plugin " + quote(QUENTA_SO_PATH);
   for (const std::string& a : args) cmd += " " + quote(a);
   cmd += " >" + quote(io.File("out")) + " 2>" + quote(io.File("err")) + " </dev/null";
-  ToolRun r;
-  int rc = std::system(cmd.c_str());
-  r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  r.out = slurp(io.File("out"));
-  r.err = slurp(io.File("err"));
-  return r;
+  const int rc = std::system(cmd.c_str());
+  return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFile(io.File("out")), ReadFile(io.File("err"))};
 }
 
-SF_INFO wavInfo(const std::string& path) {
-  SF_INFO info;
-  std::memset(&info, 0, sizeof(info));
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+void WriteSong(const std::string& path, const smf::Bytes& song) {
+  WriteFile(path, std::string(song.begin(), song.end()));
+}
+
+// A WAV file's format and its interleaved samples.
+struct Wav {
+  SF_INFO info{};
+  std::vector<float> samples;
+};
+Wav ReadWav(const std::string& path) {
+  Wav w;
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &w.info);
   EXPECT_NE(f, nullptr) << path;
-  if (f) sf_close(f);
-  return info;
+  if (!f) return w;
+  w.samples.resize(size_t(w.info.frames * w.info.channels));
+  sf_readf_float(f, w.samples.data(), w.info.frames);
+  sf_close(f);
+  return w;
 }
 
 // A bad run: exit code 1 (2 for command-line errors), exactly one line on stderr containing what.
 void expectOneLineError(const ToolRun& r, const std::string& what, int status = 1) {
   EXPECT_EQ(r.status, status);
-  ASSERT_EQ(r.errLines().size(), 1u) << r.err;
+  ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
   EXPECT_EQ(r.err.rfind("quenta-render: error: ", 0), 0u) << r.err;
   EXPECT_NE(r.err.find(what), std::string::npos) << r.err;
   EXPECT_TRUE(r.out.empty()) << r.out;
@@ -86,10 +93,9 @@ TEST(Tool, RendersTheDemoPieceToItsLengthPlusTheTail) {
   EXPECT_LE(demo.lengthSeconds, 30.0);
   // The first key comes after the 0.1 s in which a program just loaded glides its filter in
   // from fully open (struck at 0 it clicked).
-  const auto isKey = [](const qrender::MidiEvent& e) {
+  const auto firstKey = std::find_if(demo.events.begin(), demo.events.end(), [](const auto& e) {
     return (e.data[0] & 0xF0) == 0x90 && e.data[2] > 0;
-  };
-  const auto firstKey = std::find_if(demo.events.begin(), demo.events.end(), isKey);
+  });
   ASSERT_NE(firstKey, demo.events.end());
   EXPECT_GE(firstKey->seconds, 0.1);
 
@@ -97,26 +103,23 @@ TEST(Tool, RendersTheDemoPieceToItsLengthPlusTheTail) {
   ToolRun r = runTool({QUENTA_DEMO_MIDI, "-o", dir.File("demo.wav"), "-r", "44100", "-b", "300",
                        "--tail", "0.5", "--bench"});
   ASSERT_EQ(r.status, 0) << r.err;
-  SF_INFO info = wavInfo(dir.File("demo.wav"));
+  const SF_INFO info = ReadWav(dir.File("demo.wav")).info;
   EXPECT_EQ(info.frames, qrender::secondsToFrame(demo.lengthSeconds, 44100) + 22050);
   EXPECT_EQ(info.samplerate, 44100);
   EXPECT_EQ(info.channels, 2);
   EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-  EXPECT_NE(r.out.find("peak level: "), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(" dBFS"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("realtime factor: "), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("ns per sample"), std::string::npos) << r.out;
+  for (const char* shown : {"peak level: ", " dBFS", "realtime factor: ", "ns per sample"})
+    EXPECT_NE(r.out.find(shown), std::string::npos) << r.out;
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"demo.wav"});
 }
 
 TEST(Tool, Pcm24QuietAndTheDefaultOutputName) {
   TempDir dir;
-  writeFile(dir.File("short.mid"), kShortSong);
+  WriteSong(dir.File("short.mid"), kShortSong);
   ToolRun r = runTool({dir.File("short.mid"), "--format", "pcm24", "--tail", "0.1", "-q"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(r.out.empty()) << r.out;
-  EXPECT_TRUE(r.err.empty()) << r.err;
-  SF_INFO info = wavInfo(dir.File("short.wav"));
+  EXPECT_EQ(r.out + r.err, "");
+  const SF_INFO info = ReadWav(dir.File("short.wav")).info;
   EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
   EXPECT_EQ(info.frames, 24000 + 4800);  // 0.5 s of song at 48000 Hz, 0.1 s of tail
 }
@@ -124,16 +127,12 @@ TEST(Tool, Pcm24QuietAndTheDefaultOutputName) {
 TEST(Tool, BadInputGivesOneLineAndNoFile) {
   TempDir dir;
   std::string out = dir.File("out.wav");
-  writeFile(dir.File("short.mid"), kShortSong);
-  smf::Bytes broken(kShortSong.begin(), kShortSong.end() - 6);
-  writeFile(dir.File("broken.mid"), broken);
-  writeFile(dir.File("text.mid"),
-            {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'd', 'i', ' ', 'f', 'i', 'l', 'e'});
-  std::vector<uint8_t> foreign(160, 0);
-  std::memcpy(foreign.data(), "CcnK\0\0\0\0FBCh\0\0\0\2xxxx", 20);
-  foreign[159] = 4;  // chunk size 4
-  foreign.insert(foreign.end(), {1, 2, 3, 4});
-  writeFile(dir.File("foreign.fxb"), foreign);
+  WriteSong(dir.File("short.mid"), kShortSong);
+  WriteSong(dir.File("broken.mid"), smf::Bytes(kShortSong.begin(), kShortSong.end() - 6));
+  WriteFile(dir.File("text.mid"), "not a midi file");
+  std::string foreign("CcnK\0\0\0\0FBCh\0\0\0\2xxxx", 20);
+  foreign.resize(159, '\0');
+  WriteFile(dir.File("foreign.fxb"), foreign + std::string("\4\1\2\3\4", 5));  // chunk size 4
 
   expectOneLineError(runTool({dir.File("missing.mid"), "-o", out}),
                      "missing.mid: No such file or directory");
@@ -163,17 +162,12 @@ TEST(Tool, BadInputGivesOneLineAndNoFile) {
   expectOneLineError(runTool({"--list-params", "--wrong"}), "unknown option --wrong", 2);
   EXPECT_EQ(dir.Entries(),
             (std::vector<std::string>{"broken.mid", "foreign.fxb", "short.mid", "text.mid"}));
-}
 
-TEST(Tool, FailedRunKeepsAnExistingOutput) {
-  TempDir dir;
-  writeFile(dir.File("short.mid"), kShortSong);
-  writeFile(dir.File("out.wav"), {'o', 'l', 'd'});
-  ToolRun r =
-      runTool({dir.File("short.mid"), "-o", dir.File("out.wav"), "--set", "Final=not a number"});
-  EXPECT_NE(r.status, 0);
-  EXPECT_EQ(slurp(dir.File("out.wav")), "old");
-  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"out.wav", "short.mid"}));
+  // A failed run leaves an existing output as it was.
+  WriteFile(out, "old");
+  EXPECT_NE(runTool({dir.File("short.mid"), "-o", out, "--set", "Final=not a number"}).status, 0);
+  EXPECT_EQ(ReadFile(out), "old");
+  EXPECT_EQ(dir.Entries().size(), 5u);
 }
 
 TEST(Tool, ListParamsWithSettingsByName) {
@@ -181,66 +175,91 @@ TEST(Tool, ListParamsWithSettingsByName) {
   ToolRun r = runTool({"--list-params", "--set", "A:Cutoff=0.4", "--set", "TVCA Src=GE3+", "--set",
                        "B:Waveform=Square", "--set", "PB Range=-12"});
   ASSERT_EQ(r.status, 0) << r.err;
-  std::istringstream in(r.out);
-  std::vector<std::string> lines;
-  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  const std::vector<std::string> lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 229u);
   for (int n = 0; n < 229; ++n) {
     int index = -1;
     char where[16] = {0};
-    ASSERT_EQ(std::sscanf(lines[size_t(n)].c_str(), "%d %15s", &index, where), 2)
-        << lines[size_t(n)];
+    ASSERT_EQ(std::sscanf(lines[size_t(n)].c_str(), "%d %15s", &index, where), 2) << lines[n];
     EXPECT_EQ(index, n);
-    EXPECT_EQ(where, n < 183 ? std::string(1, char('A' + n / 61)) : "global") << lines[size_t(n)];
+    EXPECT_EQ(where, n < 183 ? std::string(1, char('A' + n / 61)) : "global") << lines[n];
   }
-  auto value = [&](int index) {
-    std::string line = lines[(size_t)index];
-    return line.substr(line.find_last_of(' ', line.size() - 2) + 1);
-  };
-  EXPECT_NE(lines[23].find("Cutoff"), std::string::npos);
-  EXPECT_EQ(value(23), "0.40");
+  // The name column starts at 13, the value column at 25.
+  EXPECT_EQ(lines[23].substr(13), "Cutoff      0.40");
   EXPECT_NE(lines[184].find("GE3+"), std::string::npos) << lines[184];
   EXPECT_NE(lines[61 + 12].find("Square"), std::string::npos) << lines[73];
-  EXPECT_EQ(value(186), "-12");
+  EXPECT_EQ(lines[186].substr(25), "-12");
 }
 
-}  // namespace
+// Program and bank files made from the plug-in's own chunks and parameters come back through
+// --program and --bank.
+TEST(Tool, ProgramAndBankFilesOfThePlugInsStateAreApplied) {
+  qrender::PluginHost host;
+  std::string error;
+  ASSERT_TRUE(host.load(QUENTA_SO_PATH, error)) << error;
+  host.open(48000, 512);
+  host.setParameter(kFinal, 0.7f);
+  const std::string changed = host.paramDisplay(kFinal);
+  const AEffect* e = host.effect();
+  // The header up to the program's name or the bank's reserved bytes.
+  const auto header = [e](const char* tag, bool bank) {
+    std::string b = "CcnK";
+    PutBE32(b, 0);
+    b += tag;
+    for (int v : {bank ? 2 : 1, e->uniqueID, e->version, bank ? e->numPrograms : e->numParams})
+      PutBE32(b, uint32_t(v));
+    if (bank) PutBE32(b, 0);
+    b.resize(bank ? 156 : b.size() + 28, '\0');
+    return b;
+  };
+  const auto withChunk = [&host](std::string b, int index) {
+    void* data = nullptr;
+    const VstIntPtr size = host.dispatch(effGetChunk, index, 0, &data);
+    EXPECT_GT(size, 0);
+    PutBE32(b, uint32_t(size));
+    return b + std::string(static_cast<const char*>(data), size_t(std::max<VstIntPtr>(size, 0)));
+  };
+  std::string params = header("FxCk", false);
+  for (int i = 0; i < e->numParams; ++i) {
+    const float f = host.getParameter(i);
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    PutBE32(params, bits);
+  }
+  TempDir dir;
+  WriteFile(dir.File("chunk.fxp"), withChunk(header("FPCh", false), 1));
+  WriteFile(dir.File("params.fxp"), params);
+  WriteFile(dir.File("bank.fxb"), withChunk(header("FBCh", true), 0));
 
-namespace {
-std::vector<float> wavSamples(const std::string& path) {
-  SF_INFO info;
-  std::memset(&info, 0, sizeof(info));
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  EXPECT_NE(f, nullptr) << path;
-  if (!f) return {};
-  std::vector<float> s((size_t)(info.frames * info.channels));
-  sf_readf_float(f, s.data(), info.frames);
-  sf_close(f);
-  return s;
+  EXPECT_NE(Lines(runTool({"--list-params"}).out)[kFinal].substr(25), changed);
+  for (const auto& [option, file] :
+       {std::pair{"--program", "chunk.fxp"}, {"--program", "params.fxp"}, {"--bank", "bank.fxb"}}) {
+    const ToolRun r = runTool({"--list-params", option, dir.File(file)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out)[kFinal].substr(25), changed) << file;
+  }
 }
-}  // namespace
 
 TEST(Tool, ChannelPlaysOnlyItsPartAndMixAddsToTheFile) {
   TempDir dir;
   // Two notes on MIDI channel 2 (status 0x91), none elsewhere.
-  const smf::Bytes song = smf::file(
-      0, 96,
-      {smf::track(
-          {{0, {0x91, 57, 100}}, {0, {0x91, 64, 100}}, {96, {0x81, 57, 0}}, {0, {0x81, 64, 0}}})});
-  writeFile(dir.File("song.mid"), song);
-  const std::vector<std::string> common = {dir.File("song.mid"), "--tail", "0.2", "-q"};
+  WriteSong(dir.File("song.mid"), smf::file(0, 96,
+                                            {smf::track({{0, {0x91, 57, 100}},
+                                                         {0, {0x91, 64, 100}},
+                                                         {96, {0x81, 57, 0}},
+                                                         {0, {0x81, 64, 0}}})}));
   auto run = [&](std::vector<std::string> extra) {
-    std::vector<std::string> args = common;
+    std::vector<std::string> args = {dir.File("song.mid"), "--tail", "0.2", "-q"};
     args.insert(args.end(), extra.begin(), extra.end());
     return runTool(args);
   };
   ASSERT_EQ(run({"-o", dir.File("all.wav")}).status, 0);
   ASSERT_EQ(run({"-o", dir.File("two.wav"), "--channel", "2"}).status, 0);
   ASSERT_EQ(run({"-o", dir.File("one.wav"), "--channel", "1"}).status, 0);
-  const std::vector<float> all = wavSamples(dir.File("all.wav"));
+  const std::vector<float> all = ReadWav(dir.File("all.wav")).samples;
   ASSERT_FALSE(all.empty());
-  EXPECT_EQ(wavSamples(dir.File("two.wav")), all);
-  const std::vector<float> one = wavSamples(dir.File("one.wav"));
+  EXPECT_EQ(ReadWav(dir.File("two.wav")).samples, all);
+  const std::vector<float> one = ReadWav(dir.File("one.wav")).samples;
   ASSERT_EQ(one.size(), all.size());  // the song keeps its length without its notes
   EXPECT_TRUE(std::all_of(one.begin(), one.end(), [](float x) { return x == 0.0f; }));
   float peak = 0.0f;
@@ -252,11 +271,11 @@ TEST(Tool, ChannelPlaysOnlyItsPartAndMixAddsToTheFile) {
       runTool({dir.File("song.mid"), "--tail", "0.2", "-o", dir.File("all.wav"), "--mix"});
   ASSERT_EQ(mixed.status, 0) << mixed.err;
   EXPECT_NE(mixed.out.find("mixed into"), std::string::npos) << mixed.out;
-  const std::vector<float> twice = wavSamples(dir.File("all.wav"));
+  const std::vector<float> twice = ReadWav(dir.File("all.wav")).samples;
   ASSERT_EQ(twice.size(), all.size());
   for (size_t i = 0; i < all.size(); ++i) ASSERT_EQ(twice[i], 2.0f * all[i]) << "sample " << i;
   ASSERT_EQ(run({"-o", dir.File("all.wav"), "--mix", "--tail", "0"}).status, 0);
-  EXPECT_EQ(wavSamples(dir.File("all.wav")).size(), all.size());
+  EXPECT_EQ(ReadWav(dir.File("all.wav")).samples.size(), all.size());
 
   expectOneLineError(run({"-o", dir.File("none.wav"), "--mix"}), "cannot mix into");
   ASSERT_EQ(run({"-o", dir.File("fast.wav"), "-r", "44100"}).status, 0);
@@ -267,7 +286,7 @@ TEST(Tool, HostBlockSizesGiveTheSameFileAndKeysSoundOnTime) {
   // A key half a quarter note in (0.25 s, frame 12000): host blocks that keep the instrument's
   // 1 ms frames whole give the same samples; the key sounds within a frame of its time.
   TempDir dir;
-  writeFile(dir.File("key.mid"),
+  WriteSong(dir.File("key.mid"),
             smf::file(0, 96, {smf::track({{48, {0x90, 60, 100}}, {96, {0x80, 60, 0}}})}));
   for (const char* block : {"48", "480", "512"})
     ASSERT_EQ(runTool({dir.File("key.mid"), "-q", "--tail", "0.1", "-b", block, "-o",
@@ -275,12 +294,14 @@ TEST(Tool, HostBlockSizesGiveTheSameFileAndKeysSoundOnTime) {
                   .status,
               0)
         << block;
-  const std::vector<float> a = wavSamples(dir.File("48.wav"));
-  EXPECT_EQ(wavSamples(dir.File("480.wav")), a);
-  const std::vector<float> c = wavSamples(dir.File("512.wav"));
+  const std::vector<float> a = ReadWav(dir.File("48.wav")).samples;
+  EXPECT_EQ(ReadWav(dir.File("480.wav")).samples, a);
+  const std::vector<float> c = ReadWav(dir.File("512.wav")).samples;
   for (const std::vector<float>* w : {&a, &c}) {
     const auto first = std::find_if(w->begin(), w->end(), [](float x) { return x != 0.0f; });
     ASSERT_NE(first, w->end());
     EXPECT_NEAR(double(first - w->begin()) / 2, 12000, 48);
   }
 }
+
+}  // namespace
