@@ -28,40 +28,38 @@ double PlayTuned(int tuning, int note) {
     double* outs[2] = {left.data() + start, right.data() + start};
     q.q().ProcessDoubleReplacing(nullptr, outs, n);
   }
-  EXPECT_GT(quenta_test::Rms(left, kFrom, kCount), 0.01) << "key " << note << " is silent";
-  return quenta_test::CrossingHz(left, kFrom, kCount, kRate);
+  EXPECT_GT(Rms(left, kFrom, kCount), 0.01) << "key " << note << " is silent";
+  return CrossingHz(left, kFrom, kCount, kRate);
 }
 
 // The pitch the engine plays for a key with a deviation in cents: 1.28 units per cent,
 // truncated.
-int TunedPitch(int note, double cents) { return note * 128 + int(1.28 * cents); }
-
-TEST(TunedPitch, JustMovesEachPitchClassByItsDeviation) {
-  struct Case {
-    const char* name;
-    int note;
-    int degree;  // scale degree above A, 1 .. 12
-  } cases[] = {
-      {"E4, a pure fifth above A: +1.955 cents", 64, 7},
-      {"C4, a pure minor third above A: +15.641 cents", 60, 3},
-      {"F#4, a pure major sixth above A: -15.641 cents", 66, 9},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const double want =
-        quenta_test::PitchHz(TunedPitch(c.note, microTuningDeviation(kJust, c.degree - 1)));
-    const double equal = quenta_test::NoteTableHz(c.note);
-    ASSERT_GT(std::fabs(want - equal), 0.25) << "the deviation must be measurable";
-    EXPECT_NEAR(PlayTuned(kJust, c.note), want, 0.05);
-  }
-  // E4 lies 2 units (1.5625 cents) above equal temperament: 329.934 Hz instead of 329.628.
-  EXPECT_NEAR(quenta_test::PitchHz(TunedPitch(64, microTuningDeviation(kJust, 6))), 329.934, 0.001);
+double TunedHz(int note, int tuning, int degree) {
+  return PitchHz(note * 128 + int(1.28 * microTuningDeviation(tuning, degree - 1)));
 }
 
-TEST(TunedPitch, PentatonicPlaysASharpAsA) {
-  // Degree 1 of "Pentatonic" sits on A itself: the A# key sounds A 440 Hz.
-  EXPECT_NEAR(PlayTuned(kPentatonic, 70), 440.0, 0.05);
-  EXPECT_NEAR(PlayTuned(kPentatonic, 69), 440.0, 0.05);
+TEST(TunedPitch, EachPitchClassMovesByItsDeviation) {
+  const struct {
+    const char* name;
+    int tuning, note;
+    double hz;
+  } cases[] = {
+      // E4 lies 2 units (1.5625 cents) above equal temperament: 329.934 Hz instead of 329.628.
+      {"E4, a pure fifth above A: +1.955 cents", kJust, 64, 329.934},
+      {"C4, a pure minor third above A: +15.641 cents", kJust, 60, TunedHz(60, kJust, 3)},
+      {"F#4, a pure major sixth above A: -15.641 cents", kJust, 66, TunedHz(66, kJust, 9)},
+      // Degree 1 of "Pentatonic" sits on A itself: the A# key sounds A 440 Hz.
+      {"A#4 in Pentatonic", kPentatonic, 70, 440.0},
+      {"A4 in Pentatonic", kPentatonic, 69, 440.0},
+  };
+  EXPECT_NEAR(TunedHz(64, kJust, 7), 329.934, 0.001);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.tuning == kJust) {
+      ASSERT_GT(std::fabs(c.hz - NoteTableHz(c.note)), 0.25) << "the deviation must be measurable";
+    }
+    EXPECT_NEAR(PlayTuned(c.tuning, c.note), c.hz, 0.05);
+  }
 }
 
 }  // namespace
