@@ -1,7 +1,5 @@
 #include "configfile_fixture.h"
 
-#include <cmath>
-
 namespace quenta_test {
 
 void MakeBankFile(const std::string& path, const std::string& prefix) {

@@ -1,15 +1,8 @@
 #pragma once
-// Shared pieces of the configuration-file tests: a fresh home folder per test (HOME points at
-// it while the test runs), whole-file reads and writes, and an instrument made in the test
-// and driven through its dispatcher as a host drives it.
+// Shared pieces of the configuration-file tests: an instrument made in the test and driven
+// through its dispatcher as a host drives it, and bank files of its own making.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,25 +12,12 @@
 
 namespace quenta_test {
 
-inline bool Exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
-inline mode_t CurrentUmask() {
-  const mode_t m = umask(0);
-  umask(m);
-  return m;
-}
-
 // The instrument made directly and set up as a host does (see Direct), with the editor's way
-// of turning a parameter.
+// of turning a parameter (host told, change applied).
 class Instance : public Direct {
  public:
-  // A parameter changed as the editor changes it (host told, change applied).
   void Turn(int index, double normalized) { plug->SetParameterFromGUI(index, normalized); }
   double Normalized(int index) const { return plug->GetParam(index)->GetNormalized(); }
-  double Value(int index) const { return Get(index); }
   std::string Name(int program) const { return plug->GetPresetName(program); }
   std::vector<double> Values() const {
     std::vector<double> v;

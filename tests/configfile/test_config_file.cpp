@@ -10,16 +10,31 @@
 
 using namespace quenta_test;
 
-// ---- Folder and file on first use ---------------------------------------------------------
+namespace {
+
+// A folder in the temporary file's place: the configuration folder takes files, but writing
+// the configuration fails while it is there.
+class BlockedIni {
+ public:
+  explicit BlockedIni(const FreshHome& home) : mPath(home.Folder() + "/.quenta.ini.new") {
+    EXPECT_EQ(mkdir(mPath.c_str(), 0755), 0);
+  }
+  void Unblock() { EXPECT_EQ(rmdir(mPath.c_str()), 0); }
+
+ private:
+  std::string mPath;
+};
+
+}  // namespace
 
 TEST(ConfigFolder, LoadingThePlugInWithAFreshHomeCreatesAnEmptyConfigurationFile) {
   FreshHome home;
-  ASSERT_FALSE(Exists(home.Path() + "/.config"));
+  ASSERT_FALSE(std::filesystem::exists(home.Path() + "/.config"));
   const mode_t maskBefore = umask(027);
-  quenta_test::TestHost host;
+  TestHost host;
   ASSERT_TRUE(host.Instantiate()) << host.Error();
-  ASSERT_TRUE(Exists(home.Ini()));
   EXPECT_EQ(ReadFile(home.Ini()), "");
+  EXPECT_TRUE(std::filesystem::is_regular_file(home.Ini()));
   // The maker's folder gets its own permissions, the user's folder above it those of the
   // mask; the process keeps its mask.
   EXPECT_EQ(Mode(home.Folder()), 0774u);
@@ -31,31 +46,15 @@ TEST(ConfigFolder, LoadingThePlugInWithAFreshHomeCreatesAnEmptyConfigurationFile
 
 TEST(LoadConfig, ControllerKeysTakeNumbersAndTurnOtherTextIntoNone) {
   FreshHome home;
+  // "0" is parameter 0, not "no number"; a number is read up to its first other character;
+  // parameters out of range are kept (and ignored in play); key names ignore case.
   home.WriteIni(
-      "[MIDI Control]\n"
-      "CC0=0\n"
-      "CC7=183\n"
-      "CC8=abc\n"
-      "CC9=0x10\n"
-      "CC10=500\n"
-      "CC11=12abc\n"
-      "CC13=  42  \n"
-      "CC14=-7\n"
-      "cc15=3\n"
-      "CC119=228\n");
+      "[MIDI Control]\nCC0=0\nCC7=183\nCC8=abc\nCC9=0x10\nCC10=500\nCC11=12abc\nCC13=  42  \n"
+      "CC14=-7\ncc15=3\nCC119=228\n");
   Instance a;
-  const Quenta& q = a.q();
-  EXPECT_EQ(q.getCCMap(0), 0);  // "0" is parameter 0, not "no number"
-  EXPECT_EQ(q.getCCMap(7), kFinal);
-  EXPECT_EQ(q.getCCMap(8), -1);    // letters
-  EXPECT_EQ(q.getCCMap(9), 0);     // begins with 0
-  EXPECT_EQ(q.getCCMap(10), 500);  // kept, ignored in play
-  EXPECT_EQ(q.getCCMap(11), 12);
-  EXPECT_EQ(q.getCCMap(13), 42);
-  EXPECT_EQ(q.getCCMap(14), -7);
-  EXPECT_EQ(q.getCCMap(15), 3);  // key names ignore case
-  EXPECT_EQ(q.getCCMap(119), 228);
-  EXPECT_EQ(q.getCCMap(12), -1);  // missing
+  const std::pair<int, int> want[] = {{0, 0},   {7, kFinal}, {8, -1},  {9, 0},  {10, 500}, {11, 12},
+                                      {12, -1}, {13, 42},    {14, -7}, {15, 3}, {119, 228}};
+  for (const auto& [cc, param] : want) EXPECT_EQ(a.q().getCCMap(cc), param) << "CC" << cc;
 }
 
 TEST(LoadConfig, MidiFlagsAreTrueOnlyForTrueInAnyCaseAndKeptWhenEmpty) {
@@ -65,15 +64,13 @@ TEST(LoadConfig, MidiFlagsAreTrueOnlyForTrueInAnyCaseAndKeptWhenEmpty) {
   EXPECT_TRUE(a.q().getMidiThru());
   EXPECT_FALSE(a.q().getIgnoreProgramChange());
   a.q().setIgnoreProgramChange(true);
-  WriteFile(home.Ini(), "[MIDI Global]\nMIDI Thru=\nIgnore Program Change=\n");
-  a.q().loadConfig();
-  EXPECT_TRUE(a.q().getMidiThru());
-  EXPECT_TRUE(a.q().getIgnoreProgramChange());
-  // Missing keys keep the current flags too (they are their own defaults).
-  WriteFile(home.Ini(), "");
-  a.q().loadConfig();
-  EXPECT_TRUE(a.q().getMidiThru());
-  EXPECT_TRUE(a.q().getIgnoreProgramChange());
+  // Empty and missing keys keep the current flags (they are their own defaults).
+  for (const char* text : {"[MIDI Global]\nMIDI Thru=\nIgnore Program Change=\n", ""}) {
+    WriteFile(home.Ini(), text);
+    a.q().loadConfig();
+    EXPECT_TRUE(a.q().getMidiThru()) << text;
+    EXPECT_TRUE(a.q().getIgnoreProgramChange()) << text;
+  }
 }
 
 TEST(LoadConfig, BothPathsAreReadWholeUpToTheSameLimit) {
@@ -81,8 +78,12 @@ TEST(LoadConfig, BothPathsAreReadWholeUpToTheSameLimit) {
   // Longer than the 64 characters the program folder used to be cut to.
   const std::string folder = "/music/" + std::string(300, 'p');
   const std::string bank = "/banks/" + std::string(300, 'b') + ".fxb";
-  home.WriteIni("[Global]\nPath to Program Files=" + folder + "\n[Startup Bank]\nFile=" + bank +
-                "\n");
+  const auto write = [&home](const std::string& folder, const std::string& bank) {
+    WriteFile(home.Ini(), "[Global]\nPath to Program Files=" + folder +
+                              "\n[Startup Bank]\nFile=" + bank + "\n");
+  };
+  home.WriteIni("");  // the folders
+  write(folder, bank);
   Instance a;
   EXPECT_EQ(std::string(a.q().getProgramPath()), folder);
   // The start-up bank does not exist, so construction forgot it; loadConfig reads it again.
@@ -91,12 +92,10 @@ TEST(LoadConfig, BothPathsAreReadWholeUpToTheSameLimit) {
   EXPECT_EQ(std::string(a.q().getStartupBankPath()), bank);
 
   // Beyond the limit both are cut to the same length.
-  const std::string longFolder(1500, 'f'), longBank(1500, 'g');
-  WriteFile(home.Ini(), "[Global]\nPath to Program Files=" + longFolder +
-                            "\n[Startup Bank]\nFile=" + longBank + "\n");
+  write(std::string(1500, 'f'), std::string(1500, 'g'));
   a.q().loadConfig();
-  EXPECT_EQ(std::string(a.q().getProgramPath()), longFolder.substr(0, 1022));
-  EXPECT_EQ(std::string(a.q().getStartupBankPath()), longBank.substr(0, 1022));
+  EXPECT_EQ(std::string(a.q().getProgramPath()), std::string(1022, 'f'));
+  EXPECT_EQ(std::string(a.q().getStartupBankPath()), std::string(1022, 'g'));
 }
 
 TEST(LoadConfig, AnUnreadableFileIsOpenedUpAndReadAgain) {
@@ -124,20 +123,10 @@ TEST(SaveConfig, SaveAllWritesEveryKeyButTheProgramFolderInTheStoresLayout) {
   q.setMidiThru(true);
   EXPECT_TRUE(q.saveConfig(Synth::kSaveAll));
   EXPECT_EQ(ReadFile(home.Ini()),
-            "[Global]\n"
-            "Path to Program Files=/music/progs\n"
-            "\n"
-            "[MIDI Control]\n"
-            "CC11=183\n"
-            "CC7=0\n"
-            "\n"
-            "[MIDI Global]\n"
-            "Ignore Program Change=false\n"
-            "MIDI Thru=true\n"
-            "\n"
-            "[Startup Bank]\n"
-            "File=\n"
-            "\n");
+            "[Global]\nPath to Program Files=/music/progs\n\n"
+            "[MIDI Control]\nCC11=183\nCC7=0\n\n"
+            "[MIDI Global]\nIgnore Program Change=false\nMIDI Thru=true\n\n"
+            "[Startup Bank]\nFile=\n\n");
   // What was saved comes back in a new instance.
   Instance b;
   EXPECT_EQ(b.q().getCCMap(11), kFinal);
@@ -158,58 +147,50 @@ TEST(SaveConfig, TheMidiTogglesLeaveTheControllerSectionAndTheOtherFlagAlone) {
   ASSERT_EQ(q.getCCMap(9), kFinal);
   q.setMidiThru(true);
   q.setIgnoreProgramChange(true);
-
+  const std::string rest = "\n\n[Startup Bank]\nFile=\n\n";
   q.saveConfig(Synth::kSaveMidiThru);
   EXPECT_EQ(ReadFile(home.Ini()),
-            "[MIDI Control]\nCC5=17\n\n"
-            "[MIDI Global]\nIgnore Program Change=false\nMIDI Thru=true\n\n"
-            "[Startup Bank]\nFile=\n\n");
+            "[MIDI Control]\nCC5=17\n\n[MIDI Global]\nIgnore Program Change=false\nMIDI Thru=true" +
+                rest);
   q.saveConfig(Synth::kSaveIgnoreProgramChange);
-  EXPECT_EQ(ReadFile(home.Ini()),
-            "[MIDI Control]\nCC5=17\n\n"
-            "[MIDI Global]\nIgnore Program Change=true\nMIDI Thru=true\n\n"
-            "[Startup Bank]\nFile=\n\n");
+  EXPECT_EQ(
+      ReadFile(home.Ini()),
+      "[MIDI Control]\nCC5=17\n\n[MIDI Global]\nIgnore Program Change=true\nMIDI Thru=true" + rest);
 }
 
-TEST(SaveConfig, AFailedSaveKeepsTheSettingsAndTheNextSaveWritesThem) {
+// A configuration that cannot be written is reported by every save, and nothing is lost: the
+// settings stay in force and the next save that can write writes them.
+TEST(SaveConfig, AFailedSaveIsReportedAndTheNextSaveWritesWhatWasKept) {
   FreshHome home;
+  const std::string bank = home.File("start.fxb");
+  MakeBankFile(bank, "Start ");
   Instance a;
   Quenta& q = a.q();
   q.doMidiLearn(true);
   a.Turn(kFinal, 0.5);
   a.Midi(0xB0, 11, 1);
-  // A folder in the temporary file's place: the folder takes files, but this write fails.
-  const std::string blocked = home.Folder() + "/.quenta.ini.new";
-  ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
+  BlockedIni blocked(home);
   EXPECT_FALSE(q.saveConfig(Synth::kSaveAll));
   EXPECT_FALSE(q.saveConfig(Synth::kSaveMidiThru));
+  EXPECT_EQ(q.setStartupFxb(bank.c_str()), Synth::kStartupBankUnwritable);
+  EXPECT_STREQ(q.getStartupBankPath(), "");
   EXPECT_EQ(ReadFile(home.Ini()), "");
   EXPECT_EQ(q.getCCMap(11), kFinal);
-  // Unblocked: the next save writes what was kept.
-  ASSERT_EQ(rmdir(blocked.c_str()), 0);
+  blocked.Unblock();
   EXPECT_TRUE(q.saveConfig(Synth::kSaveAll));
-  EXPECT_NE(ReadFile(home.Ini()).find("[MIDI Control]\nCC11=183\n"), std::string::npos)
-      << ReadFile(home.Ini());
+  EXPECT_EQ(ReadFile(home.Ini()),
+            "[MIDI Control]\nCC11=183\n\n[MIDI Global]\nIgnore Program Change=false\n"
+            "MIDI Thru=false\n\n[Startup Bank]\nFile=\n\n");
 }
 
 // ---- The start-up bank entry ----------------------------------------------------------------
 
 class StartupBank : public ::testing::Test {
  protected:
-  void SetUp() override {
-    mBank = mHome.File("start.fxb");
-    MakeBankFile(mBank, "Start ");
-  }
-  std::vector<uint8_t> Bytes(const std::string& path) const {
-    const std::string s = ReadFile(path);
-    return std::vector<uint8_t>(s.begin(), s.end());
-  }
-  void WriteBytes(const std::string& path, const std::vector<uint8_t>& b) const {
-    WriteFile(path, std::string(b.begin(), b.end()));
-  }
+  void SetUp() override { MakeBankFile(mBank, "Start "); }
 
   FreshHome mHome;
-  std::string mBank;
+  const std::string mBank = mHome.File("start.fxb");
 };
 
 TEST_F(StartupBank, ALoadableBankIsStoredWithoutBeingApplied) {
@@ -241,35 +222,26 @@ TEST_F(StartupBank, FilesThatAreNotLoadableBanksAreRefusedAndChangeNothing) {
   Quenta& q = a.q();
   ASSERT_EQ(q.setStartupFxb(mBank.c_str()), Synth::kConfigOK);
   const std::string iniBefore = ReadFile(mHome.Ini());
-  const std::vector<uint8_t> good = Bytes(mBank);
-
-  std::vector<std::string> bad;
-  const std::string junk = mHome.File("junk.fxb");
-  WriteFile(junk,
-            "this is not a bank at all, just some text long enough to pass a size check ....");
-  bad.push_back(junk);
-
-  std::vector<uint8_t> otherId = good;
-  otherId[19] ^= 0x01;  // unique ID
-  WriteBytes(mHome.File("other-id.fxb"), otherId);
-  bad.push_back(mHome.File("other-id.fxb"));
-
-  std::vector<uint8_t> cut(good.begin(), good.begin() + (long)(good.size() / 2));
-  WriteBytes(mHome.File("cut.fxb"), cut);
-  bad.push_back(mHome.File("cut.fxb"));
-
-  std::vector<uint8_t> programTag = good;
-  programTag[8] = 'F', programTag[9] = 'P', programTag[10] = 'C', programTag[11] = 'h';
-  WriteBytes(mHome.File("program-tag.fxb"), programTag);
-  bad.push_back(mHome.File("program-tag.fxb"));
-
+  const std::string good = ReadFile(mBank);
+  // Each a changed copy of the good bank: other unique ID, cut in half, a program's tag.
+  const struct {
+    const char* name;
+    std::string bytes;
+  } changed[] = {
+      {"other-id.fxb", good.substr(0, 19) + char(good[19] ^ 1) + good.substr(20)},
+      {"cut.fxb", good.substr(0, good.size() / 2)},
+      {"program-tag.fxb", good.substr(0, 8) + "FPCh" + good.substr(12)},
+      {"junk.fxb",
+       "this is not a bank at all, just some text long enough to pass a size check ...."},
+  };
+  std::vector<std::string> bad = {mHome.File("missing.fxb"), mHome.Path(), ""};
+  for (const auto& c : changed) {
+    WriteFile(mHome.File(c.name), c.bytes);
+    bad.push_back(mHome.File(c.name));
+  }
   WDL_String program(mHome.File("one.fxp").c_str());
   ASSERT_TRUE(q.SaveProgramAsFXP(&program));
   bad.push_back(program.Get());
-
-  bad.push_back(mHome.File("missing.fxb"));
-  bad.push_back(mHome.Path());  // a folder
-  bad.push_back("");
 
   for (const std::string& path : bad) {
     EXPECT_EQ(q.setStartupFxb(path.c_str()), Synth::kStartupBankInvalid) << path;
@@ -278,18 +250,6 @@ TEST_F(StartupBank, FilesThatAreNotLoadableBanksAreRefusedAndChangeNothing) {
   }
   EXPECT_EQ(q.setStartupFxb(nullptr), Synth::kStartupBankInvalid);
   EXPECT_EQ(a.Name(0), "Empty");
-}
-
-TEST_F(StartupBank, AConfigurationThatCannotBeWrittenIsReportedAndNothingChanges) {
-  Instance a;
-  Quenta& q = a.q();
-  // A folder in the temporary file's place: the folder takes files, but this write fails.
-  ASSERT_EQ(mkdir((mHome.Folder() + "/.quenta.ini.new").c_str(), 0755), 0);
-  EXPECT_EQ(q.setStartupFxb(mBank.c_str()), Synth::kStartupBankUnwritable);
-  EXPECT_STREQ(q.getStartupBankPath(), "");
-  ASSERT_EQ(rmdir((mHome.Folder() + "/.quenta.ini.new").c_str()), 0);
-  q.saveConfig(Synth::kSaveMidiThru);
-  EXPECT_EQ(ReadFile(mHome.Ini()), "[MIDI Global]\nMIDI Thru=false\n\n[Startup Bank]\nFile=\n\n");
 }
 
 TEST_F(StartupBank, PathsReadBackUnchangedOrAreRefused) {
