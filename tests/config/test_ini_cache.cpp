@@ -7,9 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
-#include <functional>
-#include <string>
 #include <thread>
 
 #include "ini_files.h"
@@ -133,14 +132,14 @@ TEST_F(IniTest, WriteBackFlushesTheFileBeforeRenamingIt) {
                 dir + "; fsync " + dir + "; ");
 }
 
-TEST_F(IniTest, BlockedTemporaryFileLeavesOldFileIntact) {
+// A write that cannot be completed fails, and leaves the old file (and whatever stands in the
+// temporary file's place) as it was.
+TEST_F(IniTest, WritesThatCannotCompleteFailAndLeaveTheOldFile) {
   const std::string f = Path("quenta.ini"), temp = Path(".quenta.ini.new");
-  const std::string original = "[S]\nk=old\n";
-  WriteFile(f, original);
+  WriteFile(f, "[S]\nk=old\n");
   ASSERT_EQ(mkdir(temp.c_str(), 0755), 0);
-
   EXPECT_EQ(WritePrivateProfileString("S", "k", "new", f.c_str()), 0);
-  EXPECT_EQ(ReadFile(f), original);
+  EXPECT_EQ(ReadFile(f), "[S]\nk=old\n");
   EXPECT_TRUE(std::filesystem::is_directory(temp));
   // The change stays in the cache, and goes to the file with the next write that succeeds,
   // even one that changes nothing.
@@ -148,26 +147,22 @@ TEST_F(IniTest, BlockedTemporaryFileLeavesOldFileIntact) {
   ASSERT_EQ(rmdir(temp.c_str()), 0);
   EXPECT_EQ(WritePrivateProfileString("S", "k", "new", f.c_str()), 1);
   EXPECT_EQ(ReadFile(f), "[S]\nk=new\n\n");
-}
 
-TEST_F(IniTest, FoldersThatCannotHoldTheFile) {
-  const std::string plain = Path("plain");
-  WriteFile(plain, "not a folder");
-  const std::string inFile = plain + "/quenta.ini", inMissing = Path("missing/quenta.ini");
-  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", inFile.c_str()), 0);
-  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", inMissing.c_str()), 0);
-  EXPECT_EQ(ReadFile(plain), "not a folder");
-  EXPECT_FALSE(Exists(Path("missing")));
-  EXPECT_EQ(Get(inMissing, "S", "k"), "v");
-}
-
-TEST_F(IniTest, LinkInPlaceOfTemporaryFileIsNotFollowed) {
-  const std::string f = Path("linked.ini"), victim = Path("victim.txt");
+  // A link in the temporary file's place is not followed.
+  const std::string linked = Path("linked.ini"), victim = Path("victim.txt");
   WriteFile(victim, "precious");
   ASSERT_EQ(symlink(victim.c_str(), Path(".linked.ini.new").c_str()), 0);
-  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", f.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", linked.c_str()), 0);
   EXPECT_EQ(ReadFile(victim), "precious");
-  EXPECT_FALSE(Exists(f));
+  EXPECT_FALSE(Exists(linked));
+
+  // Folders that cannot hold the file: a plain file, a missing folder (not made).
+  WriteFile(Path("plain"), "not a folder");
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", Path("plain/quenta.ini").c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", Path("missing/quenta.ini").c_str()), 0);
+  EXPECT_EQ(ReadFile(Path("plain")), "not a folder");
+  EXPECT_FALSE(Exists(Path("missing")));
+  EXPECT_EQ(Get(Path("missing/quenta.ini"), "S", "k"), "v");
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // Reading profile files: the line rules, lookups, trimming, output sizes and name lists.
-#include <climits>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "ini_files.h"
 
@@ -36,34 +34,13 @@ TEST_F(IniTest, LinesAreEntriesHeadersOrIgnored) {
   // The raw text kept for each entry shows in the file written back.
   ASSERT_EQ(WritePrivateProfileString("Other", "y", "1", f.c_str()), 1);
   EXPECT_EQ(ReadFile(f),
-            "[Main]\n"
-            "; not=a comment\n"
-            "a=b=c\n"
-            "key=value\n"
-            "spaced key \t=  spaced value\n"
-            "\n"
-            "[Other]\n"
-            "x=\n"
-            "y=1\n"
-            "\n");
+            "[Main]\n; not=a comment\na=b=c\nkey=value\nspaced key \t=  spaced value\n\n"
+            "[Other]\nx=\ny=1\n\n");
 }
 
 TEST_F(IniTest, RepeatedHeadersEmptyHeadersAndDuplicateKeys) {
   const std::string f = Path("repeat.ini");
-  WriteFile(f,
-            "[]\n"
-            "dropped=1\n"
-            "[A]\n"
-            "one=1\n"
-            "[B]\n"
-            "b=1\n"
-            "[a]\n"
-            "two=2\n"
-            "Two=3\n"
-            "[]\n"
-            "lost=1\n"
-            "[C]\n"
-            "c=1\n");
+  WriteFile(f, "[]\ndropped=1\n[A]\none=1\n[B]\nb=1\n[a]\ntwo=2\nTwo=3\n[]\nlost=1\n[C]\nc=1\n");
   // [a] empties [A] and continues it under its first spelling; "[]" opens no section.
   EXPECT_EQ(List(f, nullptr), "A|B|C||");
   EXPECT_EQ(List(f, "A"), "two||");
@@ -108,23 +85,12 @@ TEST_F(IniTest, NamesMatchWithoutCase) {
 TEST_F(IniTest, ValuesLoseBlanksAndOnePairOfQuotes) {
   const std::string f = Path("quotes.ini");
   WriteFile(f,
-            "[Q]\n"
-            "single=  'a b'  \n"
-            "one='\n"
-            "double=\t\"x\"\n"
-            "mixed='x\"\n"
-            "empty=\"\"\n"
-            "nested=''a''\n"
-            "inner=' a '\n"
-            "blanks= \t v \t\n");
-  EXPECT_EQ(Get(f, "Q", "single"), "a b");
-  EXPECT_EQ(Get(f, "Q", "one"), "'");
-  EXPECT_EQ(Get(f, "Q", "double"), "x");
-  EXPECT_EQ(Get(f, "Q", "mixed"), "'x\"");
-  EXPECT_EQ(Get(f, "Q", "empty"), "");
-  EXPECT_EQ(Get(f, "Q", "nested"), "'a'");
-  EXPECT_EQ(Get(f, "Q", "inner"), " a ");
-  EXPECT_EQ(Get(f, "Q", "blanks"), "v");
+            "[Q]\nsingle=  'a b'  \none='\ndouble=\t\"x\"\nmixed='x\"\nempty=\"\"\nnested=''a''\n"
+            "inner=' a '\nblanks= \t v \t\n");
+  const std::pair<const char*, const char*> values[] = {
+      {"single", "a b"}, {"one", "'"},      {"double", "x"},  {"mixed", "'x\""},
+      {"empty", ""},     {"nested", "'a'"}, {"inner", " a "}, {"blanks", "v"}};
+  for (const auto& [key, value] : values) EXPECT_EQ(Get(f, "Q", key), value) << key;
   // Defaults come back as given.
   EXPECT_EQ(Get(f, "Q", "missing", "  'd'  "), "  'd'  ");
   EXPECT_EQ(Get(f, "Missing", "single", " d "), " d ");
@@ -168,14 +134,14 @@ TEST_F(IniTest, KeyAndSectionLists) {
   EXPECT_EQ(GetPrivateProfileString(nullptr, "b", nullptr, out, sizeof out, f.c_str()), 16);
 
   // Cut lists: at most outSize - 2 characters, never ending in an empty name.
-  EXPECT_EQ(List(f, nullptr, 8), "Alpha||");
-  EXPECT_EQ(List(f, nullptr, 9), "Alpha|b||");
-  EXPECT_EQ(List(f, nullptr, 10), "Alpha|be||");
-  EXPECT_EQ(List(f, "beta", 3), "A||");
-  EXPECT_EQ(List(f, "beta", 4), "A||");
-  EXPECT_EQ(List(f, "beta", 5), "A|b||");
-  EXPECT_EQ(List(f, "beta", 6), "A|b||");
-  EXPECT_EQ(List(f, "beta", 2), "||");
+  const struct {
+    const char* section;
+    int size;
+    const char* shown;
+  } cut[] = {{nullptr, 8, "Alpha||"}, {nullptr, 9, "Alpha|b||"}, {nullptr, 10, "Alpha|be||"},
+             {"beta", 2, "||"},       {"beta", 3, "A||"},        {"beta", 4, "A||"},
+             {"beta", 5, "A|b||"},    {"beta", 6, "A|b||"}};
+  for (const auto& c : cut) EXPECT_EQ(List(f, c.section, c.size), c.shown) << c.size;
   out[0] = out[1] = 'X';
   EXPECT_EQ(GetPrivateProfileString("beta", nullptr, nullptr, out, 1, f.c_str()), 0);
   EXPECT_EQ(out[0], '\0');

@@ -11,26 +11,11 @@ namespace {
 
 TEST_F(IniTest, WrittenFileIsSortedWithBlankLineAfterEachSection) {
   const std::string f = Path("sorted.ini");
-  const char* file = f.c_str();
-  ASSERT_EQ(WritePrivateProfileString("gamma", "z", "26", file), 1);
-  ASSERT_EQ(WritePrivateProfileString("Beta", "k", "v", file), 1);
-  ASSERT_EQ(WritePrivateProfileString("alpha", "b", "2", file), 1);
-  ASSERT_EQ(WritePrivateProfileString("alpha", "A", "1", file), 1);
-  ASSERT_EQ(WritePrivateProfileString("alpha", "c", "  spaced  ", file), 1);
-  ASSERT_EQ(WritePrivateProfileString("gamma", "y", "", file), 1);
-  EXPECT_EQ(ReadFile(f),
-            "[alpha]\n"
-            "A=1\n"
-            "b=2\n"
-            "c=  spaced  \n"
-            "\n"
-            "[Beta]\n"
-            "k=v\n"
-            "\n"
-            "[gamma]\n"
-            "y=\n"
-            "z=26\n"
-            "\n");
+  const char* writes[][3] = {{"gamma", "z", "26"},         {"Beta", "k", "v"},
+                             {"alpha", "b", "2"},          {"alpha", "A", "1"},
+                             {"alpha", "c", "  spaced  "}, {"gamma", "y", ""}};
+  for (const auto& w : writes) ASSERT_EQ(WritePrivateProfileString(w[0], w[1], w[2], f.c_str()), 1);
+  EXPECT_EQ(ReadFile(f), "[alpha]\nA=1\nb=2\nc=  spaced  \n\n[Beta]\nk=v\n\n[gamma]\ny=\nz=26\n\n");
 }
 
 TEST_F(IniTest, RefusedWrites) {
