@@ -10,23 +10,6 @@
 
 using namespace quenta_test;
 
-namespace {
-
-// A folder in the temporary file's place: the configuration folder takes files, but writing
-// the configuration fails while it is there.
-class BlockedIni {
- public:
-  explicit BlockedIni(const FreshHome& home) : mPath(home.Folder() + "/.quenta.ini.new") {
-    EXPECT_EQ(mkdir(mPath.c_str(), 0755), 0);
-  }
-  void Unblock() { EXPECT_EQ(rmdir(mPath.c_str()), 0); }
-
- private:
-  std::string mPath;
-};
-
-}  // namespace
-
 TEST(ConfigFolder, LoadingThePlugInWithAFreshHomeCreatesAnEmptyConfigurationFile) {
   FreshHome home;
   ASSERT_FALSE(std::filesystem::exists(home.Path() + "/.config"));
@@ -147,15 +130,13 @@ TEST(SaveConfig, TheMidiTogglesLeaveTheControllerSectionAndTheOtherFlagAlone) {
   ASSERT_EQ(q.getCCMap(9), kFinal);
   q.setMidiThru(true);
   q.setIgnoreProgramChange(true);
-  const std::string rest = "\n\n[Startup Bank]\nFile=\n\n";
-  q.saveConfig(Synth::kSaveMidiThru);
-  EXPECT_EQ(ReadFile(home.Ini()),
-            "[MIDI Control]\nCC5=17\n\n[MIDI Global]\nIgnore Program Change=false\nMIDI Thru=true" +
-                rest);
-  q.saveConfig(Synth::kSaveIgnoreProgramChange);
-  EXPECT_EQ(
-      ReadFile(home.Ini()),
-      "[MIDI Control]\nCC5=17\n\n[MIDI Global]\nIgnore Program Change=true\nMIDI Thru=true" + rest);
+  for (const auto& [what, ignore] :
+       {std::pair{Synth::kSaveMidiThru, "false"}, {Synth::kSaveIgnoreProgramChange, "true"}}) {
+    q.saveConfig(what);
+    EXPECT_EQ(ReadFile(home.Ini()),
+              "[MIDI Control]\nCC5=17\n\n[MIDI Global]\nIgnore Program Change=" +
+                  std::string(ignore) + "\nMIDI Thru=true\n\n[Startup Bank]\nFile=\n\n");
+  }
 }
 
 // A configuration that cannot be written is reported by every save, and nothing is lost: the
@@ -169,14 +150,17 @@ TEST(SaveConfig, AFailedSaveIsReportedAndTheNextSaveWritesWhatWasKept) {
   q.doMidiLearn(true);
   a.Turn(kFinal, 0.5);
   a.Midi(0xB0, 11, 1);
-  BlockedIni blocked(home);
+  // A folder in the temporary file's place: the configuration folder takes files, but writing
+  // the configuration fails while it is there.
+  const std::string blocked = home.Folder() + "/.quenta.ini.new";
+  ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
   EXPECT_FALSE(q.saveConfig(Synth::kSaveAll));
   EXPECT_FALSE(q.saveConfig(Synth::kSaveMidiThru));
   EXPECT_EQ(q.setStartupFxb(bank.c_str()), Synth::kStartupBankUnwritable);
   EXPECT_STREQ(q.getStartupBankPath(), "");
   EXPECT_EQ(ReadFile(home.Ini()), "");
   EXPECT_EQ(q.getCCMap(11), kFinal);
-  blocked.Unblock();
+  ASSERT_EQ(rmdir(blocked.c_str()), 0);
   EXPECT_TRUE(q.saveConfig(Synth::kSaveAll));
   EXPECT_EQ(ReadFile(home.Ini()),
             "[MIDI Control]\nCC11=183\n\n[MIDI Global]\nIgnore Program Change=false\n"
