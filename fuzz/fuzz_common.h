@@ -32,16 +32,14 @@ Snapshot Take(const IPlugVST& plug);
 // when it was written, which is read past, never applied); for a bank, empty names also take
 // the name before them, as bank data always does.
 Snapshot Comparable(Snapshot s, bool bank);
-// Stops the run, naming what differs, when the snapshots differ.
+// Stops the run when the snapshots differ.
 void CheckSame(const Snapshot& a, const Snapshot& b, const char* what);
 
 // An instrument made through MakePlug as the entry point makes it, then opened, given a sample
 // rate and block size and activated. Making one costs more than everything an input does with
-// it, so each target keeps one per host kind and puts it back to its first state before every
-// input.
+// it, so Fresh keeps one per host vendor string and puts it back to its first state.
 class Instance {
  public:
-  // The shared instance for a host with this vendor string, put back to its first state.
   static Instance& Fresh(const char* hostVendor);
 
   IPlugVST* Plug() { return mPlug; }

@@ -12,16 +12,14 @@
 #include <cstring>
 #include <sstream>
 
+#include "instrument/instrument_helpers.h"
 #include "smf_bytes.h"
 #include "support/test_files.h"
 #include "tools/quenta_render/midi_file.h"
-#include "tools/quenta_render/vst_host.h"
 
 using namespace quenta_test;
 
 namespace {
-
-constexpr int kFinal = 183;  // global output level
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -191,53 +189,43 @@ TEST(Tool, ListParamsWithSettingsByName) {
   EXPECT_EQ(lines[186].substr(25), "-12");
 }
 
-// Program and bank files made from the plug-in's own chunks and parameters come back through
-// --program and --bank.
-TEST(Tool, ProgramAndBankFilesOfThePlugInsStateAreApplied) {
-  qrender::PluginHost host;
-  std::string error;
-  ASSERT_TRUE(host.load(QUENTA_SO_PATH, error)) << error;
-  host.open(48000, 512);
-  host.setParameter(kFinal, 0.7f);
-  const std::string changed = host.paramDisplay(kFinal);
-  const AEffect* e = host.effect();
-  // The header up to the program's name or the bank's reserved bytes.
-  const auto header = [e](const char* tag, bool bank) {
-    std::string b = "CcnK";
-    PutBE32(b, 0);
-    b += tag;
-    for (int v : {bank ? 2 : 1, e->uniqueID, e->version, bank ? e->numPrograms : e->numParams})
-      PutBE32(b, uint32_t(v));
-    if (bank) PutBE32(b, 0);
-    b.resize(bank ? 156 : b.size() + 28, '\0');
-    return b;
+// Program and bank files of the instrument's own writing, and a program file of the parameter
+// form, come back through --program and --bank.
+TEST(Tool, ProgramAndBankFilesAreApplied) {
+  const auto finalLine = [](std::vector<std::string> args) {
+    args.insert(args.begin(), "--list-params");
+    const ToolRun r = runTool(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    return lines.size() > size_t(kFinal) ? lines[kFinal] : std::string();
   };
-  const auto withChunk = [&host](std::string b, int index) {
-    void* data = nullptr;
-    const VstIntPtr size = host.dispatch(effGetChunk, index, 0, &data);
-    EXPECT_GT(size, 0);
-    PutBE32(b, uint32_t(size));
-    return b + std::string(static_cast<const char*>(data), size_t(std::max<VstIntPtr>(size, 0)));
-  };
-  std::string params = header("FxCk", false);
+  const std::string changed = finalLine({"--set", "Final=0.7"});
+  EXPECT_NE(finalLine({}), changed);
+
+  TempDir dir;
+  Direct inst;
+  inst.Set(kFinal, 0.7);
+  inst.q().ModifyCurrentPreset();  // the live sound stored into program 0, for the bank
+  WDL_String fxp(dir.File("chunk.fxp").c_str()), fxb(dir.File("bank.fxb").c_str());
+  ASSERT_TRUE(inst.q().SaveProgramAsFXP(&fxp));
+  ASSERT_TRUE(inst.q().SaveBankAsFXB(&fxb));
+  // The parameter form: the header up to the program's name, then every normalised value.
+  const AEffect* e = inst.q().GetAEffect();
+  std::string params = "CcnK";
+  PutBE32(params, 0);
+  params += "FxCk";
+  for (int v : {1, e->uniqueID, e->version, e->numParams}) PutBE32(params, uint32_t(v));
+  params.resize(params.size() + 28, '\0');
   for (int i = 0; i < e->numParams; ++i) {
-    const float f = host.getParameter(i);
+    const float f = float(inst.q().GetParam(i)->GetNormalized());
     uint32_t bits;
     std::memcpy(&bits, &f, 4);
     PutBE32(params, bits);
   }
-  TempDir dir;
-  WriteFile(dir.File("chunk.fxp"), withChunk(header("FPCh", false), 1));
   WriteFile(dir.File("params.fxp"), params);
-  WriteFile(dir.File("bank.fxb"), withChunk(header("FBCh", true), 0));
-
-  EXPECT_NE(Lines(runTool({"--list-params"}).out)[kFinal].substr(25), changed);
   for (const auto& [option, file] :
-       {std::pair{"--program", "chunk.fxp"}, {"--program", "params.fxp"}, {"--bank", "bank.fxb"}}) {
-    const ToolRun r = runTool({"--list-params", option, dir.File(file)});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Lines(r.out)[kFinal].substr(25), changed) << file;
-  }
+       {std::pair{"--program", "chunk.fxp"}, {"--program", "params.fxp"}, {"--bank", "bank.fxb"}})
+    EXPECT_EQ(finalLine({option, dir.File(file)}), changed) << file;
 }
 
 TEST(Tool, ChannelPlaysOnlyItsPartAndMixAddsToTheFile) {
