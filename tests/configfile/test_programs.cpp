@@ -1,5 +1,5 @@
 // The programs at start-up (start-up bank, else the factory bank in the bundle) and the
-// program operations: initialise, copy, paste, change.
+// program operations of the editor: initialise, copy, paste.
 #include <cmath>
 #include <filesystem>
 
@@ -97,21 +97,6 @@ TEST_F(ProgramOps, CopyTakesUnsavedEditsAndPasteGivesTheCopiedSoundAndName) {
   q.changePreset(3);
   EXPECT_NEAR(mA.Normalized(kFinal), 0.45, 1e-9);
   EXPECT_EQ(mA.Name(1), "Alpha");
-}
-
-TEST_F(ProgramOps, ChangeKeepsTheEditsOfTheProgramLeft) {
-  Quenta& q = mA.q();
-  q.changePreset(3);
-  mA.Turn(kFinal, 0.55);
-  EXPECT_TRUE(q.changePreset(1));
-  EXPECT_EQ(q.GetCurrentPresetIdx(), 1);
-  EXPECT_NEAR(mA.Normalized(kFinal), 0.2, 1e-9);
-  q.changePreset(3);
-  EXPECT_NEAR(mA.Normalized(kFinal), 0.55, 1e-9);
-  // A program that does not exist leaves everything where it was.
-  EXPECT_FALSE(q.changePreset(::kQuentaNumPrograms));
-  EXPECT_EQ(q.GetCurrentPresetIdx(), 3);
-  EXPECT_NEAR(mA.Normalized(kFinal), 0.55, 1e-9);
 }
 
 TEST_F(ProgramOps, InitialiseGivesEveryParameterItsDefaultAndNamesTheProgramInit) {
