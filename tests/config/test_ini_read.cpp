@@ -7,7 +7,6 @@
 namespace quenta_test {
 namespace {
 
-constexpr size_t kHeaderlessLimit = 0x40000;
 constexpr size_t kMaxLine = 0x2000000;
 
 TEST_F(IniTest, LinesAreEntriesHeadersOrIgnored) {

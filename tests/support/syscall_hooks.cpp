@@ -74,10 +74,7 @@ int __wrap_open(const char* path, int flags, ...) {
     mode = (mode_t)va_arg(ap, int);
     va_end(ap);
   }
-  if ((flags & O_CREAT) && gDenied.count(FolderOf(path))) {
-    errno = EACCES;
-    return -1;
-  }
+  if ((flags & O_CREAT) && gDenied.count(FolderOf(path))) return errno = EACCES, -1;
   const int fd = __real_open(path, flags, mode);
   if (tRecording && fd >= 0) tNames[fd] = LastPart(path);
   NoteFd("open", fd);
@@ -100,10 +97,7 @@ int __wrap_rename(const char* from, const char* to) {
 }
 
 int __wrap_access(const char* path, int mode) {
-  if ((mode & W_OK) && gDenied.count(path)) {
-    errno = EACCES;
-    return -1;
-  }
+  if ((mode & W_OK) && gDenied.count(path)) return errno = EACCES, -1;
   return __real_access(path, mode);
 }
 
