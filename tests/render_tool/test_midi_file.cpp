@@ -134,41 +134,30 @@ TEST(MidiFile, TrackEndsMetaEventsAndTimeDivisions) {
 
 TEST(MidiFile, BrokenFilesAreRefusedWithTheirFault) {
   Bytes good = smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 100}}, {96, {0x80, 60, 0}}})});
-  struct Case {
-    const char* what;
-    Bytes bytes;
-    const char* message;
-  };
   Bytes missingTrack = smf::header(1, 2, kPpq);
   smf::append(missingTrack, smf::track({{0, {0x90, 60, 100}}}));
-  std::vector<Case> cases = {
-      {"text file", Bytes(14, 'h'), "no MThd header"},
-      {"cut in the header", Bytes(good.begin(), good.begin() + 10), "no MThd header"},
-      {"cut in a track", Bytes(good.begin(), good.end() - 5), "track 1 is truncated"},
-      {"missing track", missingTrack, "announces 2 tracks, the file holds 1"},
-      {"format 2", smf::file(2, kPpq, {smf::track({})}), "format 2"},
-      {"format 7", smf::file(7, kPpq, {smf::track({})}), "format 7"},
-      {"division 0", smf::file(0, 0, {smf::track({})}), "time division"},
-      {"data byte first", smf::file(0, kPpq, {smf::track({{0, {60, 100}}})}),
-       "without a preceding status"},
-      {"status in data", smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 0x90}}})}),
-       "where a data byte belongs"},
-      {"event cut", smf::file(0, kPpq, {smf::track({{0, {0x90, 60}}}, false)}),
-       "ends inside an event"},
-      {"long delta",
-       smf::file(0, kPpq, {smf::chunk("MTrk", {0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 1})}),
+  const std::pair<Bytes, const char*> cases[] = {
+      {Bytes(14, 'h'), "no MThd header"},
+      {Bytes(good.begin(), good.begin() + 10), "no MThd header"},
+      {Bytes(good.begin(), good.end() - 5), "track 1 is truncated"},
+      {missingTrack, "announces 2 tracks, the file holds 1"},
+      {smf::file(2, kPpq, {smf::track({})}), "format 2"},
+      {smf::file(7, kPpq, {smf::track({})}), "format 7"},
+      {smf::file(0, 0, {smf::track({})}), "time division"},
+      {smf::file(0, kPpq, {smf::track({{0, {60, 100}}})}), "without a preceding status"},
+      {smf::file(0, kPpq, {smf::track({{0, {0x90, 60, 0x90}}})}), "where a data byte belongs"},
+      {smf::file(0, kPpq, {smf::track({{0, {0x90, 60}}}, false)}), "ends inside an event"},
+      {smf::file(0, kPpq, {smf::chunk("MTrk", {0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 1})}),
        "longer than 4 bytes"},
-      {"SysEx too long", smf::file(0, kPpq, {smf::track({{0, {0xF0, 0x40, 1}}}, false)}), "SysEx"},
-      {"tempo length", smf::file(0, kPpq, {smf::track({{0, {0xFF, 0x51, 0x02, 1, 2}}})}),
-       "tempo event"},
-      {"tempo zero", smf::file(0, kPpq, {smf::track({{0, smf::tempo(0)}})}), "tempo of 0"},
-      {"system message", smf::file(0, kPpq, {smf::track({{0, {0xF2, 1, 2}}})}),
-       "system message 0xF2"},
+      {smf::file(0, kPpq, {smf::track({{0, {0xF0, 0x40, 1}}}, false)}), "SysEx"},
+      {smf::file(0, kPpq, {smf::track({{0, {0xFF, 0x51, 0x02, 1, 2}}})}), "tempo event"},
+      {smf::file(0, kPpq, {smf::track({{0, smf::tempo(0)}})}), "tempo of 0"},
+      {smf::file(0, kPpq, {smf::track({{0, {0xF2, 1, 2}}})}), "system message 0xF2"},
   };
-  for (const Case& c : cases) {
-    std::string error = parseError(c.bytes);
-    EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
-    EXPECT_EQ(error.find('\n'), std::string::npos) << c.what;
+  for (const auto& [bytes, message] : cases) {
+    const std::string error = parseError(bytes);
+    EXPECT_NE(error.find(message), std::string::npos) << message << ": " << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << message;
   }
 }
 

@@ -126,7 +126,6 @@ TEST(Tool, BadInputGivesOneLineAndNoFile) {
   TempDir dir;
   std::string out = dir.File("out.wav");
   WriteSong(dir.File("short.mid"), kShortSong);
-  WriteSong(dir.File("broken.mid"), smf::Bytes(kShortSong.begin(), kShortSong.end() - 6));
   WriteFile(dir.File("text.mid"), "not a midi file");
   std::string foreign("CcnK\0\0\0\0FBCh\0\0\0\2xxxx", 20);
   foreign.resize(159, '\0');
@@ -134,8 +133,6 @@ TEST(Tool, BadInputGivesOneLineAndNoFile) {
 
   expectOneLineError(runTool({dir.File("missing.mid"), "-o", out}),
                      "missing.mid: No such file or directory");
-  expectOneLineError(runTool({dir.File("broken.mid"), "-o", out}),
-                     "broken.mid: track 1 is truncated");
   expectOneLineError(runTool({dir.File("text.mid"), "-o", out}),
                      "text.mid: not a Standard MIDI File");
   expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--set", "No Such Param=1"}),
@@ -158,14 +155,13 @@ TEST(Tool, BadInputGivesOneLineAndNoFile) {
       "cannot load plug-in");
   expectOneLineError(runTool({dir.File("short.mid"), "-r", "22"}), "sample rate", 2);
   expectOneLineError(runTool({"--list-params", "--wrong"}), "unknown option --wrong", 2);
-  EXPECT_EQ(dir.Entries(),
-            (std::vector<std::string>{"broken.mid", "foreign.fxb", "short.mid", "text.mid"}));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"foreign.fxb", "short.mid", "text.mid"}));
 
   // A failed run leaves an existing output as it was.
   WriteFile(out, "old");
   EXPECT_NE(runTool({dir.File("short.mid"), "-o", out, "--set", "Final=not a number"}).status, 0);
   EXPECT_EQ(ReadFile(out), "old");
-  EXPECT_EQ(dir.Entries().size(), 5u);
+  EXPECT_EQ(dir.Entries().size(), 4u);
 }
 
 TEST(Tool, ListParamsWithSettingsByName) {
@@ -175,14 +171,11 @@ TEST(Tool, ListParamsWithSettingsByName) {
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 229u);
-  for (int n = 0; n < 229; ++n) {
-    int index = -1;
-    char where[16] = {0};
-    ASSERT_EQ(std::sscanf(lines[size_t(n)].c_str(), "%d %15s", &index, where), 2) << lines[n];
-    EXPECT_EQ(index, n);
-    EXPECT_EQ(where, n < 183 ? std::string(1, char('A' + n / 61)) : "global") << lines[n];
-  }
-  // The name column starts at 13, the value column at 25.
+  // The Block column at 5, the name column at 13, the value column at 25.
+  const std::pair<int, const char*> starts[] = {{0, "  0  A       "},   {60, " 60  A       "},
+                                                {61, " 61  B       "},  {182, "182  C       "},
+                                                {183, "183  global  "}, {228, "228  global  "}};
+  for (const auto& [n, start] : starts) EXPECT_EQ(lines[n].substr(0, 13), start);
   EXPECT_EQ(lines[23].substr(13), "Cutoff      0.40");
   EXPECT_NE(lines[184].find("GE3+"), std::string::npos) << lines[184];
   EXPECT_NE(lines[61 + 12].find("Square"), std::string::npos) << lines[73];

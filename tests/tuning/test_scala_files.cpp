@@ -152,17 +152,4 @@ TEST(ScalaFiles, SavedValuesHaveFiveDecimalsInDegreeOrder) {
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"keep.scl", "link.scl"}));
 }
 
-TEST(ScalaFiles, EveryTableSurvivesASaveAndLoad) {
-  TempDir dir;
-  Tuned q;
-  for (int t = 0; t < kNumMicroTunings; ++t) {
-    SCOPED_TRACE(descMicroTuning[t]);
-    ASSERT_TRUE(q.q().setMicroTuning(kBlockB, t));
-    ASSERT_TRUE(q.q().saveMicroTuningFile(kBlockB, dir.File("t.scl").c_str()));
-    ASSERT_TRUE(q.q().setMicroTuning(kBlockA, (t + 1) % kNumMicroTunings));
-    ASSERT_TRUE(q.q().loadMicroTuningFile(kBlockA, dir.File("t.scl").c_str()));
-    EXPECT_EQ(q.q().getMicroTuning(kBlockA), t);
-  }
-}
-
 }  // namespace

@@ -7,8 +7,6 @@ using namespace quenta_test;
 namespace {
 
 constexpr int kJust = 1;
-constexpr int kPentatonic = 12;
-constexpr int kHeptatonic = 13;
 
 TEST(TuningTables, EachTableIsAppliedToItsBlockOnlyAndRecognised) {
   Tuned q;
@@ -26,21 +24,6 @@ TEST(TuningTables, EachTableIsAppliedToItsBlockOnlyAndRecognised) {
       EXPECT_EQ(q.q().getMicroTuning(block), t);
     }
   }
-}
-
-TEST(TuningTables, DegreesMapToTheirPitchClasses) {
-  // Degree 1 is A#, degree 3 is C, degree 12 is A: in "Heptatonic" A itself moves by -43
-  // cents, A# by +29 (129 - 100), C by 0 (300 - 300).
-  Tuned q;
-  ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kHeptatonic));
-  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneA)), -43.0, 1e-12);
-  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneAs)), 29.0, 1e-12);
-  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneC)), 0.0, 1e-12);
-  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneB)), -71.0, 1e-12);
-  // "Pentatonic" reaches both ends of the range: A# down to A, G# up to A.
-  ASSERT_TRUE(q.q().setMicroTuning(kBlockA, kPentatonic));
-  EXPECT_EQ(q.Get(BlockParam(kBlockA, kTuneAs)), -100.0);
-  EXPECT_EQ(q.Get(BlockParam(kBlockA, kTuneGs)), 100.0);
 }
 
 // Each of the twelve is reported to the host when set, then every parameter once more;
