@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +27,13 @@ constexpr const char* kKey = "Fuzz Key";
 constexpr const char* kOwnSection = "Fuzz Section";
 
 using Profile = std::map<std::string, std::map<std::string, std::string>>;
+
+// Names as the store compares them.
+struct NoCase {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+  }
+};
 
 std::vector<std::string> Names(const std::string& file, const char* section, int room) {
   std::vector<char> out((size_t)room, 'X');
@@ -145,20 +151,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // characters; the last of equal keys counts, under its first spelling.
   std::string entries(reinterpret_cast<const char*>(data), size);
   entries.append(2, '\0');
-  std::map<std::string, std::pair<std::string, std::string>> expected;  // lower case -> key, value
+  std::map<std::string, std::string, NoCase> expected;
   for (const char* e = entries.c_str(); *e; e += std::strlen(e) + 1) {
     const std::string entry(e, strnlen(e, 8191));
     const size_t eq = entry.find('=');
-    if (eq == std::string::npos || eq == 0) continue;
-    std::string lower = entry.substr(0, eq);
-    for (char& c : lower) c = (char)std::tolower((unsigned char)c);
-    auto& slotFor = expected.emplace(lower, std::make_pair(entry.substr(0, eq), "")).first->second;
-    slotFor.second = entry.substr(eq + 1);
+    if (eq != std::string::npos && eq > 0) expected[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
   WritePrivateProfileSection(kOwnSection, entries.c_str(), b.c_str());
   Check(Names(b, kOwnSection, room).size() == expected.size(), "section entries lost or invented");
-  for (const auto& e : expected)
-    Check(Value(b, kOwnSection, e.second.first.c_str(), room) == Trimmed(e.second.second),
-          "section entry value");
+  for (const auto& [key, value] : expected)
+    Check(Value(b, kOwnSection, key.c_str(), room) == Trimmed(value), "section entry value");
   return 0;
 }

@@ -1,8 +1,6 @@
 // Writing profile files: the exact text written, deletions, section replacement, and writes
 // that are skipped because nothing changed.
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "ini_files.h"
 
@@ -79,26 +77,6 @@ TEST_F(IniTest, WriteSectionReplacesItsEntries) {
   const std::string g = Path("fresh.ini");
   EXPECT_EQ(WritePrivateProfileSection("S", "", g.c_str()), 1);
   EXPECT_FALSE(Exists(g));
-}
-
-// The store is shared by every thread of the process; each thread's writes must all land.
-TEST_F(IniTest, ThreadsShareOneStore) {
-  const std::string f = Path("threads.ini");
-  constexpr int kThreads = 4, kWrites = 40;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&f, t] {
-      const std::string key = "t" + std::to_string(t);
-      for (int i = 0; i < kWrites; ++i) {
-        WritePrivateProfileString("T", key.c_str(), std::to_string(i).c_str(), f.c_str());
-        char out[16];
-        GetPrivateProfileString("T", key.c_str(), "", out, sizeof out, f.c_str());
-        EXPECT_EQ(std::string(out), std::to_string(i));
-      }
-    });
-  }
-  for (auto& t : threads) t.join();
-  EXPECT_EQ(ReadFile(f), "[T]\nt0=39\nt1=39\nt2=39\nt3=39\n\n");
 }
 
 }  // namespace

@@ -84,28 +84,24 @@ TEST(MidiFile, TempoChangesTimeLaterEvents) {
   EXPECT_DOUBLE_EQ(m.firstTempoBpm, 120.0);
 }
 
-TEST(MidiFile, TempoMapOfTheFirstTrackTimesTheOtherTracks) {
+// Format 1: the tempo map of the first track times the other tracks, whose events merge by
+// time, then track, then file order.
+TEST(MidiFile, Format1TracksShareTheFirstTracksTempoMapAndMerge) {
   Bytes conductor = smf::track({{0, smf::tempo(k60Bpm)}, {192, smf::tempo(k120Bpm)}});
-  Bytes notes = smf::track({{96, {0x90, 60, 100}}, {192, {0x80, 60, 0}}});
-  MidiFile m = parseOk(smf::file(1, kPpq, {conductor, notes}));
-  ASSERT_EQ(m.events.size(), 2u);
-  EXPECT_DOUBLE_EQ(m.events[0].seconds, 1.0);        // tick 96 at 60 bpm
-  EXPECT_DOUBLE_EQ(m.events[1].seconds, 2.0 + 0.5);  // 192 ticks at 60, 96 at 120
-  EXPECT_DOUBLE_EQ(m.firstTempoBpm, 60.0);
-  EXPECT_EQ(m.format, 1);
-  EXPECT_EQ(m.trackCount, 2);
-}
-
-TEST(MidiFile, Format1MergeOrdersByTimeThenTrackThenFileOrder) {
-  Bytes t1 = smf::track({{10, {0x90, 1, 1}}, {0, {0x90, 2, 1}}, {20, {0x90, 3, 1}}});
-  Bytes t2 = smf::track({{0, {0x91, 4, 1}}, {10, {0x91, 5, 1}}, {10, {0x91, 6, 1}}});
-  Bytes t3 = smf::track({{10, {0x92, 7, 1}}});
-  MidiFile m = parseOk(smf::file(1, kPpq, {t1, t2, t3}));
+  Bytes t1 = smf::track({{96, {0x90, 1, 1}}, {0, {0x90, 2, 1}}, {192, {0x90, 3, 1}}});
+  Bytes t2 = smf::track({{0, {0x91, 4, 1}}, {96, {0x91, 5, 1}}, {96, {0x91, 6, 1}}});
+  Bytes t3 = smf::track({{96, {0x92, 7, 1}}});
+  MidiFile m = parseOk(smf::file(1, kPpq, {conductor, t1, t2, t3}));
   std::vector<int> keys;
   for (const auto& e : m.events) keys.push_back(e.data[1]);
-  // tick 0: 4; tick 10: 1, 2 (track 1), 5 (track 2), 7 (track 3); tick 20: 6; tick 30: 3.
+  // tick 0: 4; tick 96: 1, 2 (track 1), 5 (track 2), 7 (track 3); tick 192: 6; tick 288: 3.
   EXPECT_EQ(keys, (std::vector<int>{4, 1, 2, 5, 7, 6, 3}));
-  EXPECT_EQ(m.events[4].track, 2);
+  EXPECT_EQ(m.events[4].track, 3);
+  EXPECT_DOUBLE_EQ(m.events[1].seconds, 1.0);        // tick 96 at 60 bpm
+  EXPECT_DOUBLE_EQ(m.events[6].seconds, 2.0 + 0.5);  // 192 ticks at 60, 96 at 120
+  EXPECT_DOUBLE_EQ(m.firstTempoBpm, 60.0);
+  EXPECT_EQ(m.format, 1);
+  EXPECT_EQ(m.trackCount, 4);
 }
 
 TEST(MidiFile, TrackEndsMetaEventsAndTimeDivisions) {
