@@ -22,12 +22,6 @@ constexpr double kTempo = 120.0;
 // Sanitizer builds run many times slower: there every program plays for one second.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr double kRenderSeconds = 1.0;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr double kRenderSeconds = 1.0;
-#else
-constexpr double kRenderSeconds = 3.0;
-#endif
 #else
 constexpr double kRenderSeconds = 3.0;
 #endif

@@ -15,8 +15,8 @@
 
 namespace quenta_test {
 
-// A folder of its own under the temporary folder, removed with its contents (folders a test
-// made unreadable are opened up first).
+// A folder of its own under the temporary folder, removed with its contents (opened up first,
+// should a test have left it read-only).
 class TempDir {
  public:
   TempDir() {
@@ -25,14 +25,10 @@ class TempDir {
     if (mkdtemp(&pattern[0])) mPath = pattern;
   }
   ~TempDir() {
-    namespace fs = std::filesystem;
-    if (mPath.empty()) return;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(mPath, ec);
-         it != fs::recursive_directory_iterator(); it.increment(ec))
-      if (it->is_directory(ec) && !it->is_symlink(ec))
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(mPath, ec);
+    std::filesystem::permissions(mPath, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(mPath, ec);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
