@@ -27,22 +27,6 @@ TEST(ConfigFolder, LoadingThePlugInWithAFreshHomeCreatesAnEmptyConfigurationFile
 
 // ---- Reading ------------------------------------------------------------------------------
 
-TEST(LoadConfig, MidiFlagsAreTrueOnlyForTrueInAnyCaseAndKeptWhenEmpty) {
-  FreshHome home;
-  home.WriteIni("[MIDI Global]\nMIDI Thru=TRUE\nIgnore Program Change=yes\n");
-  Instance a;
-  EXPECT_TRUE(a.q().getMidiThru());
-  EXPECT_FALSE(a.q().getIgnoreProgramChange());
-  a.q().setIgnoreProgramChange(true);
-  // Empty and missing keys keep the current flags (they are their own defaults).
-  for (const char* text : {"[MIDI Global]\nMIDI Thru=\nIgnore Program Change=\n", ""}) {
-    WriteFile(home.Ini(), text);
-    a.q().loadConfig();
-    EXPECT_TRUE(a.q().getMidiThru()) << text;
-    EXPECT_TRUE(a.q().getIgnoreProgramChange()) << text;
-  }
-}
-
 // Both paths are read whole (the program folder was once cut to 64 characters) up to the same
 // limit. The start-up bank does not exist, so construction forgot it; loadConfig reads it.
 TEST(LoadConfig, BothPathsAreReadWholeUpToTheSameLimit) {
@@ -70,12 +54,14 @@ TEST(LoadConfig, AnUnreadableFileIsOpenedUpAndReadAgain) {
 
 // Controller keys take numbers and turn other text into none: "0" is parameter 0, a number is
 // read up to its first other character, parameters out of range are kept (and ignored in
-// play), key names ignore case. Saving all writes every key but the program folder.
+// play), key names ignore case; a flag is true for "true" in any case only. Saving all writes
+// every key but the program folder.
 TEST(SaveConfig, ControllerKeysAreReadAndSaveAllWritesEveryKeyButTheProgramFolder) {
   FreshHome home;
   home.WriteIni(
       "[Global]\nPath to Program Files=/music/progs\n[MIDI Control]\nCC0=0\nCC7=183\nCC8=abc\n"
-      "CC9=0x10\nCC10=500\nCC11=12abc\nCC13=  42  \nCC14=-7\ncc15=3\nCC119=228\n");
+      "CC9=0x10\nCC10=500\nCC11=12abc\nCC13=  42  \nCC14=-7\ncc15=3\nCC119=228\n"
+      "[MIDI Global]\nMIDI Thru=TRUE\nIgnore Program Change=yes\n");
   Instance a;
   Quenta& q = a.q();
   const std::pair<int, int> want[] = {{0, 0},   {7, kFinal}, {8, -1},  {9, 0},  {10, 500}, {11, 12},
@@ -86,7 +72,6 @@ TEST(SaveConfig, ControllerKeysAreReadAndSaveAllWritesEveryKeyButTheProgramFolde
   a.Turn(kFinal, 0.25);
   a.Midi(0xB0, 12, 10);
   ASSERT_EQ(q.getCCMap(12), kFinal);
-  q.setMidiThru(true);
   EXPECT_TRUE(q.saveConfig(Synth::kSaveAll));
   const std::string saved = ReadFile(home.Ini());
   EXPECT_EQ(saved,
@@ -102,7 +87,7 @@ TEST(SaveConfig, ControllerKeysAreReadAndSaveAllWritesEveryKeyButTheProgramFolde
   EXPECT_TRUE(b.q().getMidiThru());
 }
 
-TEST(SaveConfig, TheMidiTogglesLeaveTheControllerSectionAndTheOtherFlagAlone) {
+TEST(SaveConfig, TheMidiTogglesLeaveTheControllerSectionAndTheOtherFlagAloneAndEmptyKeysKeepThem) {
   FreshHome home;
   home.WriteIni(
       "[MIDI Control]\nCC5=17\n\n[MIDI Global]\nIgnore Program Change=false\nMIDI Thru=false\n\n");
@@ -120,6 +105,12 @@ TEST(SaveConfig, TheMidiTogglesLeaveTheControllerSectionAndTheOtherFlagAlone) {
     EXPECT_EQ(ReadFile(home.Ini()),
               "[MIDI Control]\nCC5=17\n\n[MIDI Global]\nIgnore Program Change=" +
                   std::string(ignore) + "\nMIDI Thru=true\n\n[Startup Bank]\nFile=\n\n");
+  }
+  // Empty and missing keys keep the current flags (they are their own defaults).
+  for (const char* text : {"[MIDI Global]\nMIDI Thru=\nIgnore Program Change=\n", ""}) {
+    WriteFile(home.Ini(), text);
+    q.loadConfig();
+    EXPECT_TRUE(q.getMidiThru() && q.getIgnoreProgramChange()) << text;
   }
 }
 
