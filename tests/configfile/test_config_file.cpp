@@ -1,7 +1,6 @@
 // The configuration file: made on first use, read at construction and on request, written by
 // the save commands, and the start-up bank entry with its checks.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -38,16 +37,6 @@ TEST(LoadConfig, BothPathsAreReadWholeUpToTheSameLimit) {
   EXPECT_STREQ(a.q().getStartupBankPath(), "");
   a.q().loadConfig();
   EXPECT_EQ(std::string(a.q().getStartupBankPath()), std::string(1022, 'g'));
-}
-
-TEST(LoadConfig, AnUnreadableFileIsOpenedUpAndReadAgain) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop the superuser from reading";
-  FreshHome home;
-  home.WriteIni("[MIDI Control]\nCC7=183\n");
-  chmod(home.Ini().c_str(), 0);
-  Instance a;
-  EXPECT_EQ(Mode(home.Ini()), 0666u);
-  EXPECT_EQ(a.q().getCCMap(7), kFinal);
 }
 
 // ---- Writing ------------------------------------------------------------------------------

@@ -8,27 +8,9 @@ using namespace quenta_test;
 
 // ---- The state machine --------------------------------------------------------------------
 
+// Controllers and parameters outside their ranges are not captured; a parameter, then a
+// controller make the pairing and end learning.
 TEST(MidiLearn, ParameterThenControllerMakesThePairingAndEndsLearning) {
-  FreshHome home;
-  Instance a;
-  Quenta& q = a.q();
-  q.doMidiLearn(true);
-  a.Turn(kFinal, 0.3);
-  EXPECT_EQ(q.getLearnParam(), kFinal);
-  EXPECT_TRUE(q.isMidiLearn());  // waits for a controller
-  a.Midi(0xB0, 11, 100);
-  EXPECT_EQ(q.getCCMap(11), kFinal);
-  EXPECT_FALSE(q.isMidiLearn());
-  // The captured controller is not played.
-  a.Frame();
-  EXPECT_NEAR(a.Normalized(kFinal), 0.3, 1e-12);
-  // From now on it is.
-  a.Midi(0xB0, 11, 127);
-  a.Frame();
-  EXPECT_NEAR(a.Normalized(kFinal), 1.0, 1e-12);
-}
-
-TEST(MidiLearn, ControllersAndParametersOutsideTheirRangesAreNotCaptured) {
   FreshHome home;
   Instance a;
   Quenta& q = a.q();
@@ -37,11 +19,20 @@ TEST(MidiLearn, ControllersAndParametersOutsideTheirRangesAreNotCaptured) {
   for (int param : {int(kNumParams), -5}) q.setMidiLearnParam(param);
   EXPECT_EQ(q.getLearnCC(), -1);
   EXPECT_EQ(q.getLearnParam(), -1);
-  const int volumeB = BlockParam(kBlockB, kVolume);
-  q.setMidiLearnParam(volumeB);
-  q.setMidiLearnCC(119);
-  EXPECT_EQ(q.getCCMap(119), volumeB);
+  a.Turn(kFinal, 0.3);
+  EXPECT_EQ(q.getLearnParam(), kFinal);
+  EXPECT_TRUE(q.isMidiLearn());  // waits for a controller
+  a.Midi(0xB0, 119, 100);
+  EXPECT_EQ(q.getCCMap(119), kFinal);
   EXPECT_EQ(q.getCCMap(120), -1);
+  EXPECT_FALSE(q.isMidiLearn());
+  // The captured controller is not played.
+  a.Frame();
+  EXPECT_NEAR(a.Normalized(kFinal), 0.3, 1e-12);
+  // From now on it is.
+  a.Midi(0xB0, 119, 127);
+  a.Frame();
+  EXPECT_NEAR(a.Normalized(kFinal), 1.0, 1e-12);
 }
 
 // Unlearning ends with the first controller moved (which loses its pairing and plays nothing

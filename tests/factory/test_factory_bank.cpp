@@ -92,8 +92,6 @@ TEST(FactoryBank, HoldsTheSourcesNamesAndSettings) {
   EXPECT_EQ(q.GetParam(kClk1Src)->Int(), 13);  // "1/8"
   EXPECT_EQ(q.GetParam(kGEGSrc1)->Int(), kTrigClk1);
   EXPECT_EQ(q.GetParam(kTVCASrc)->Int(), kSrcGE3Plus);
-  ASSERT_TRUE(q.RestorePreset("Just Organ"));
-  EXPECT_EQ(q.getMicroTuning(kBlockA), 1);  // "Just"
   ASSERT_TRUE(q.RestorePreset("Pythagorean Brass"));
   EXPECT_EQ(q.getMicroTuning(kBlockC), 3);
   ASSERT_TRUE(q.RestorePreset("Septimal Pad"));

@@ -60,24 +60,15 @@ TEST(ScalaFiles, ShortScalesSetTheirDegreesAndLongOnesTheFirstTwelve) {
   }
 }
 
-TEST(ScalaFiles, RatiosAndCentsWithTrailingText) {
-  TempDir dir;
-  Tuned q;
-  // Degree 7 is E: a fifth above A.
-  ASSERT_TRUE(Load(q, kBlockA, "fifths\n7\n1\n1\n1\n1\n1\n1\n701.955 a pure fifth\n", dir));
-  EXPECT_NEAR(q.Get(BlockParam(kBlockA, kTuneE)), 1.955, 1e-9);
-  // Integer ratio 1 for degree 1 is a hundred cents below equal temperament: the range's end.
-  EXPECT_EQ(q.Get(BlockParam(kBlockA, kTuneAs)), -100.0);
-}
-
-TEST(ScalaFiles, MalformedPitchLinesLeaveTheirDegree) {
+// Pitches as ratios or cents (with text after them); malformed ones leave their degree.
+TEST(ScalaFiles, PitchLinesAreRatiosOrCentsAndMalformedOnesLeaveTheirDegree) {
   TempDir dir;
   Tuned q;
   ASSERT_TRUE(q.q().setMicroTuning(kBlockC, kJust));
   const Tunes just = q.Degrees(kBlockC);
   ASSERT_TRUE(Load(q, kBlockC,
                    "bad lines\n12\n"
-                   "abc\n"                               // 1: no number
+                   "1\n"                                 // 1: ratio 1/1, the range's end
                    "0/3\n"                               // 2: zero
                    "315.0\n"                             // 3: good, +15 cents
                    "3/0\n"                               // 4: no denominator
@@ -88,10 +79,11 @@ TEST(ScalaFiles, MalformedPitchLinesLeaveTheirDegree) {
                    "12345678901234567890123456789012\n"  // 9: too long
                    "1e999.\n"                            // 10: overflows
                    "99999.\n"                            // 11: far beyond the range: its end
-                   "1200.\n",                            // 12: good
+                   "1200. the octave\n",                 // 12: good, with text after it
                    dir));
-  for (int k : {0, 1, 3, 4, 5, 7, 8, 9})
+  for (int k : {1, 3, 4, 5, 7, 8, 9})
     EXPECT_EQ(q.Degree(kBlockC, k), just[size_t(k)]) << "degree " << k + 1;
+  EXPECT_EQ(q.Degree(kBlockC, 0), -100.0);
   EXPECT_NEAR(q.Degree(kBlockC, 2), 15.0, 1e-9);
   EXPECT_NEAR(q.Degree(kBlockC, 6), 1200.0 * std::log2(1.5) - 700.0, 1e-9);
   EXPECT_EQ(q.Degree(kBlockC, 10), 100.0);
