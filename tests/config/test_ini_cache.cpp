@@ -99,17 +99,19 @@ TEST_F(IniTest, WriterWaitsForTheTemporaryFileOfAnother) {
   EXPECT_FALSE(Exists(temp));
 }
 
-TEST_F(IniTest, NamesDifferingInCaseAreDifferentFiles) {
+// Section and key names match without case, file names with it.
+TEST_F(IniTest, NamesMatchWithoutCaseButFileNamesWithIt) {
   const std::string upper = Path("Case.ini"), lower = Path("case.ini");
   WriteFile(upper, "[S]\nk=AAA\n");
   WriteFile(lower, "[S]\nk=aaa\n");
   SetMtime(lower, Stat(upper).st_mtim);
   EXPECT_EQ(Get(upper, "S", "k"), "AAA");
   EXPECT_EQ(Get(lower, "S", "k"), "aaa");
-  EXPECT_EQ(Get(upper, "S", "k"), "AAA");
-  ASSERT_EQ(WritePrivateProfileString("S", "n", "1", lower.c_str()), 1);
+  EXPECT_EQ(Get(upper, "s", "K"), "AAA");
+  // A new value under another spelling changes the entry and keeps the first spelling.
+  ASSERT_EQ(WritePrivateProfileString("s", "K", "bbb", lower.c_str()), 1);
   EXPECT_EQ(ReadFile(upper), "[S]\nk=AAA\n");
-  EXPECT_EQ(ReadFile(lower), "[S]\nk=aaa\nn=1\n\n");
+  EXPECT_EQ(ReadFile(lower), "[S]\nk=bbb\n\n");
 }
 
 TEST_F(IniTest, WriteBackFlushesTheFileBeforeRenamingIt) {
