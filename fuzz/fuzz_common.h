@@ -12,7 +12,6 @@
 
 namespace quenta_fuzz {
 
-// Stops the run when cond is false; the message goes to stderr first.
 void Check(bool cond, const char* what);
 
 // Everything a program or bank load may change.
@@ -32,7 +31,6 @@ Snapshot Take(const IPlugVST& plug);
 // when it was written, which is read past, never applied); for a bank, empty names also take
 // the name before them, as bank data always does.
 Snapshot Comparable(Snapshot s, bool bank);
-// Stops the run when the snapshots differ.
 void CheckSame(const Snapshot& a, const Snapshot& b, const char* what);
 
 // An instrument made through MakePlug as the entry point makes it, then opened, given a sample

@@ -17,13 +17,7 @@ TEST(HostCallback, TimeInfoFollowsTheTransport) {
                                                0.0f);
   };
   qrender::Transport& t = host.transport();
-  t.sampleRate = 44100.0;
-  t.tempo = 90.0;
-  t.numerator = 3;
-  t.denominator = 8;  // bars of 1.5 quarter notes
-  t.samplePos = 44100 * 3;
-  t.playing = true;
-  t.changed = false;
+  t = {44100.0, 90.0, 3, 8, 44100 * 3, true, false};  // 3/8: bars of 1.5 quarter notes
   VstTimeInfo ti = timeInfo();
   EXPECT_EQ(ti.samplePos, 132300.0);
   EXPECT_EQ(ti.sampleRate, 44100.0);

@@ -120,35 +120,33 @@ TEST(Tool, BadInputGivesOneLineAndNoFile) {
   foreign.resize(159, '\0');
   WriteFile(dir.File("foreign.fxb"), foreign + std::string("\4\1\2\3\4", 5));  // chunk size 4
 
-  expectOneLineError(runTool({dir.File("missing.mid"), "-o", out}),
-                     "missing.mid: No such file or directory");
-  expectOneLineError(runTool({dir.File("text.mid"), "-o", out}),
-                     "text.mid: not a Standard MIDI File");
-  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--set", "No Such Param=1"}),
-                     "unknown parameter \"No Such Param\"");
-  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--set", "A:Cutoff=1.5"}),
-                     "1.5 is out of range (0.00 to 1.00)");
-  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--bank", dir.File("none.fxb")}),
-                     "none.fxb: No such file or directory");
-  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "--bank", dir.File("foreign.fxb")}),
-                     "foreign bank: made for plug-in ID 'xxxx', this plug-in is 'qnta'");
-  expectOneLineError(
-      runTool({dir.File("short.mid"), "-o", out, "--program", dir.File("short.mid")}),
-      "not a VST program file");
-  expectOneLineError(runTool({dir.File("short.mid"), "-o", out, "-p", "64"}),
-                     "program number 64 out of range (0 to 63)");
-  expectOneLineError(runTool({dir.File("short.mid"), "-o", dir.File("no/such/dir/out.wav")}),
-                     "no/such/dir");
-  expectOneLineError(
-      runTool({dir.File("short.mid"), "-o", out, "--plugin", dir.File("short.mid")}, false),
-      "cannot load plug-in");
-  expectOneLineError(runTool({dir.File("short.mid"), "-r", "22"}), "sample rate", 2);
-  expectOneLineError(runTool({"--list-params", "--wrong"}), "unknown option --wrong", 2);
+  const std::string song = dir.File("short.mid");
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+    int status;
+  } cases[] = {
+      {{dir.File("missing.mid"), "-o", out}, "missing.mid: No such file or directory", 1},
+      {{dir.File("text.mid"), "-o", out}, "text.mid: not a Standard MIDI File", 1},
+      {{song, "-o", out, "--set", "No Such Param=1"}, "unknown parameter \"No Such Param\"", 1},
+      {{song, "-o", out, "--set", "A:Cutoff=1.5"}, "1.5 is out of range (0.00 to 1.00)", 1},
+      {{song, "-o", out, "--bank", dir.File("none.fxb")}, "none.fxb: No such file or directory", 1},
+      {{song, "-o", out, "--bank", dir.File("foreign.fxb")},
+       "foreign bank: made for plug-in ID 'xxxx', this plug-in is 'qnta'",
+       1},
+      {{song, "-o", out, "--program", song}, "not a VST program file", 1},
+      {{song, "-o", out, "-p", "64"}, "program number 64 out of range (0 to 63)", 1},
+      {{song, "-o", dir.File("no/such/dir/out.wav")}, "no/such/dir", 1},
+      {{song, "-r", "22"}, "sample rate", 2},
+      {{"--list-params", "--wrong"}, "unknown option --wrong", 2},
+  };
+  for (const auto& c : cases) expectOneLineError(runTool(c.args), c.message, c.status);
+  expectOneLineError(runTool({song, "-o", out, "--plugin", song}, false), "cannot load plug-in");
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"foreign.fxb", "short.mid", "text.mid"}));
 
   // A failed run leaves an existing output as it was.
   WriteFile(out, "old");
-  EXPECT_NE(runTool({dir.File("short.mid"), "-o", out, "--set", "Final=not a number"}).status, 0);
+  EXPECT_NE(runTool({song, "-o", out, "--set", "Final=not a number"}).status, 0);
   EXPECT_EQ(ReadFile(out), "old");
   EXPECT_EQ(dir.Entries().size(), 4u);
 }

@@ -53,7 +53,6 @@ TEST(TunedPitch, EachPitchClassMovesByItsDeviation) {
       {"A#4 in Pentatonic", kPentatonic, 70, 440.0},
       {"A4 in Heptatonic: -43 cents", kHeptatonic, 69, TunedHz(69, kHeptatonic, 12)},
   };
-  EXPECT_NEAR(TunedHz(64, kJust, 7), 329.934, 0.001);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     if (c.tuning != kPentatonic) {
