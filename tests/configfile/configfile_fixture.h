@@ -28,7 +28,18 @@ class Instance : public Direct {
 
 // Makes a bank file of this instrument whose programs are called prefix + number and whose
 // program p has "Final" at (p + 1) / 100 (normalised), through the instrument's own writer.
-void MakeBankFile(const std::string& path, const std::string& prefix);
+inline void MakeBankFile(const std::string& path, const std::string& prefix) {
+  Instance maker;
+  Quenta& q = maker.q();
+  for (int p = 0; p < q.NPresets(); ++p) {
+    q.RestorePreset(p);
+    maker.Turn(kFinal, (p + 1) / 100.0);
+    q.ModifyCurrentPreset((prefix + std::to_string(p)).c_str());
+  }
+  q.RestorePreset(0);
+  WDL_String file(path.c_str());
+  ASSERT_TRUE(q.SaveBankAsFXB(&file));
+}
 
 }  // namespace quenta_test
 
