@@ -99,7 +99,7 @@ TEST_F(IniTest, OutputSizeLimitsValues) {
   EXPECT_EQ(GetPrivateProfileString("S", "k", "", nullptr, 10, f.c_str()), 0);
 }
 
-TEST_F(IniTest, KeyAndSectionLists) {
+TEST_F(IniTest, KeyAndSectionListsAndFilesThatReadAsEmpty) {
   const std::string f = Path("lists.ini");
   WriteFile(f, "[beta]\nb=1\nA=2\nc=3\n[Alpha]\n[gamma]\nz=\n");
   EXPECT_EQ(List(f, nullptr), "Alpha|beta|gamma||");
@@ -128,16 +128,12 @@ TEST_F(IniTest, KeyAndSectionLists) {
   EXPECT_EQ(GetPrivateProfileString("beta", nullptr, nullptr, out, 1, f.c_str()), 0);
   EXPECT_EQ(out[0], '\0');
   EXPECT_EQ(out[1], 'X');
-}
-
-TEST_F(IniTest, MissingAndUnreadableFilesReadAsEmpty) {
+  // Missing and unreadable files read as empty; a FIFO in their place must not block.
   EXPECT_EQ(Get(Path("absent.ini"), "S", "k", "dflt"), "dflt");
   EXPECT_EQ(Get(Dir(), "S", "k", "dflt"), "dflt");  // a folder
   EXPECT_EQ(Get("", "S", "k", "dflt"), "dflt");
-  char out[8];
   EXPECT_EQ(GetPrivateProfileString("S", "k", "dflt", out, sizeof out, nullptr), 4);
   EXPECT_STREQ(out, "dflt");
-  // A FIFO in place of the file must not block the reader.
   const std::string fifo = Path("fifo.ini");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(Get(fifo, "S", "k", "dflt"), "dflt");
@@ -150,18 +146,16 @@ TEST_F(IniTest, WrittenFileIsSortedWithBlankLineAfterEachSection) {
                              {"alpha", "c", "  spaced  "}, {"gamma", "y", ""}};
   for (const auto& w : writes) ASSERT_EQ(WritePrivateProfileString(w[0], w[1], w[2], f.c_str()), 1);
   EXPECT_EQ(ReadFile(f), "[alpha]\nA=1\nb=2\nc=  spaced  \n\n[Beta]\nk=v\n\n[gamma]\ny=\nz=26\n\n");
-}
-
-TEST_F(IniTest, RefusedWrites) {
-  const std::string f = Path("refused.ini");
-  EXPECT_EQ(WritePrivateProfileString(nullptr, "k", "v", f.c_str()), 0);
-  EXPECT_EQ(WritePrivateProfileString("S", "", "v", f.c_str()), 0);
-  EXPECT_EQ(WritePrivateProfileString("", "k", "v", f.c_str()), 0);
+  // Writes without a section, key or file are refused and make nothing.
+  const std::string r = Path("refused.ini");
+  EXPECT_EQ(WritePrivateProfileString(nullptr, "k", "v", r.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "", "v", r.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("", "k", "v", r.c_str()), 0);
   EXPECT_EQ(WritePrivateProfileString("S", "k", "v", nullptr), 0);
   EXPECT_EQ(WritePrivateProfileString("S", "k", "v", ""), 0);
-  EXPECT_EQ(WritePrivateProfileSection(nullptr, "k=v\0", f.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileSection(nullptr, "k=v\0", r.c_str()), 0);
   EXPECT_EQ(WritePrivateProfileSection("S", "k=v\0", nullptr), 0);
-  EXPECT_FALSE(Exists(f));
+  EXPECT_FALSE(Exists(r));
 }
 
 TEST_F(IniTest, DeletingKeysAndSections) {

@@ -126,6 +126,11 @@ TEST(MidiFile, TrackEndsMetaEventsAndTimeDivisions) {
       smf::file(0, division, {smf::track({{0, smf::tempo(k60Bpm)}, {250, {0x90, 60, 1}}})}));
   EXPECT_EQ(m.ticksPerQuarter, 0);
   EXPECT_DOUBLE_EQ(m.events[0].seconds, 0.25);
+  // Seconds round to the nearest frame.
+  EXPECT_EQ(qrender::secondsToFrame(0.5, 48000), 24000);
+  EXPECT_EQ(qrender::secondsToFrame(1.0 / 3.0, 44100), 14700);
+  EXPECT_EQ(qrender::secondsToFrame(0.00001, 48000), 0);   // 0.48 frames
+  EXPECT_EQ(qrender::secondsToFrame(0.000011, 48000), 1);  // 0.528 frames
 }
 
 TEST(MidiFile, BrokenFilesAreRefusedWithTheirFault) {
@@ -155,13 +160,6 @@ TEST(MidiFile, BrokenFilesAreRefusedWithTheirFault) {
     EXPECT_NE(error.find(message), std::string::npos) << message << ": " << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << message;
   }
-}
-
-TEST(MidiFile, SecondsRoundToTheNearestFrame) {
-  EXPECT_EQ(qrender::secondsToFrame(0.5, 48000), 24000);
-  EXPECT_EQ(qrender::secondsToFrame(1.0 / 3.0, 44100), 14700);
-  EXPECT_EQ(qrender::secondsToFrame(0.00001, 48000), 0);   // 0.48 frames
-  EXPECT_EQ(qrender::secondsToFrame(0.000011, 48000), 1);  // 0.528 frames
 }
 
 }  // namespace
