@@ -83,7 +83,6 @@ Instance::Instance() {
   Check(mPlug != nullptr, "MakePlug returned null");
   mPlug->EnsureDefaultPreset();
   mEffect = mPlug->GetAEffect();
-  if (mEffect->numPrograms < 1) mEffect->numPrograms = 1;  // as the entry point does
   Dispatch(effOpen);
   Dispatch(effSetSampleRate, 0, 0, nullptr, kSampleRate);
   Dispatch(effSetBlockSize, 0, kBlockSize);

@@ -8,18 +8,6 @@
 
 using namespace quenta_test;
 
-namespace {
-
-// Every parameter at its default (up to the rounding of the normalised round trip).
-void ExpectDefaults(const Quenta& q) {
-  for (int i = 0; i < q.NParams(); ++i) {
-    const double d = q.GetParam(i)->GetDefault();
-    EXPECT_NEAR(q.GetParam(i)->Value(), d, 1e-9 * (1.0 + std::fabs(d))) << i;
-  }
-}
-
-}  // namespace
-
 // The plug-in loaded by a host from a bundle of its own whose factory bank names its programs
 // "Factory n": a start-up bank that is missing, not a bank or not configured gives way to it.
 TEST(StartupPrograms, TheStartupBankComesFirstAndTheBundlesFactoryBankOtherwise) {
@@ -103,15 +91,22 @@ TEST_F(ProgramOps, InitialiseGivesEveryParameterItsDefaultAndNamesTheProgramInit
   q.changePreset(3);
   mA.Turn(BlockParam(kBlockA, kCutoff), 0.123);
   mA.Turn(BlockParam(kBlockB, kWaveform), 1.0);
+  // Every parameter at its default (up to the rounding of the normalised round trip).
+  const auto expectDefaults = [&q] {
+    for (int i = 0; i < q.NParams(); ++i) {
+      const double d = q.GetParam(i)->GetDefault();
+      EXPECT_NEAR(q.GetParam(i)->Value(), d, 1e-9 * (1.0 + std::fabs(d))) << i;
+    }
+  };
   Log() = DirectLog();
   q.initPreset();
-  ExpectDefaults(q);
+  expectDefaults();
   EXPECT_EQ(mA.Name(3), "Init");
   // The host heard of every parameter.
   EXPECT_GE(Log().automated.size(), (size_t)q.NParams());
   // The stored program holds the initial sound.
   q.changePreset(1);
   q.changePreset(3);
-  ExpectDefaults(q);
+  expectDefaults();
   EXPECT_EQ(mA.Name(1), "Alpha");
 }

@@ -32,18 +32,6 @@ constexpr int kVelocity = 100;
 // factory programs, the short plucks, stay well above it.
 constexpr double kAudibleRms = 0.005;
 
-// The transport a host hands over: playing from 0 at kTempo, moved on every block.
-void SetTransport(VstTimeInfo& t, double samplePos) {
-  t = VstTimeInfo();
-  t.sampleRate = kSampleRate;
-  t.samplePos = samplePos;
-  t.tempo = kTempo;
-  t.ppqPos = samplePos / kSampleRate * kTempo / 60.0;
-  t.timeSigNumerator = 4;
-  t.timeSigDenominator = 4;
-  t.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid | kVstTimeSigValid;
-}
-
 std::vector<factory::ProgramSource> parse(const std::string& text, std::string& error) {
   std::vector<factory::ProgramSource> programs;
   EXPECT_TRUE(factory::parseProgramSource(text, "test.txt", programs, error)) << error;
@@ -106,8 +94,17 @@ TEST(FactoryBank, HoldsTheSourcesNamesAndSettings) {
 TEST(FactoryBank, EveryProgramPlaysAChordAudiblyAndWithinFullScale) {
   Session s(kSampleRate, kBlockSize);
   ASSERT_TRUE(s.ok) << s.host.Error();
+  // The host's transport: playing from 0 at kTempo, moved on every block.
   s.host.Answers().hasTimeInfo = true;
-  s.beforeBlock = [&s](int start, int) { SetTransport(s.host.Answers().timeInfo, start); };
+  VstTimeInfo& t = s.host.Answers().timeInfo;
+  t.sampleRate = kSampleRate;
+  t.tempo = kTempo;
+  t.timeSigNumerator = t.timeSigDenominator = 4;
+  t.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid | kVstTimeSigValid;
+  s.beforeBlock = [&t](int start, int) {
+    t.samplePos = start;
+    t.ppqPos = start / kSampleRate * kTempo / 60.0;
+  };
   std::string bank = ReadFile(QUENTA_FACTORY_BANK);
   ASSERT_GT(bank.size(), 160u);
   ASSERT_EQ(s.host.Dispatch(effSetChunk, 0, VstIntPtr(bank.size() - 160), &bank[160]), 1);
