@@ -2,6 +2,8 @@
 // format 1 tracks, and refusal of broken files with a message that names the fault.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "smf_bytes.h"
 #include "tools/quenta_render/midi_file.h"
 
@@ -30,14 +32,18 @@ std::string parseError(const Bytes& b) {
   return error;
 }
 
-// Each event as its tick followed by its bytes.
-std::vector<std::vector<int>> Events(const MidiFile& m) {
-  std::vector<std::vector<int>> v;
+// Each event as its tick and its bytes in hex: "25:e0 7f 7f|...".
+std::string Events(const MidiFile& m) {
+  std::string s;
   for (const auto& e : m.events) {
-    v.push_back({int(e.tick)});
-    for (int i = 0; i < e.size; ++i) v.back().push_back(e.data[i]);
+    s += (s.empty() ? "" : "|") + std::to_string(e.tick) + ":";
+    for (int i = 0; i < e.size; ++i) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, i ? " %02x" : "%02x", e.data[i]);
+      s += hex;
+    }
   }
-  return v;
+  return s;
 }
 
 // Running status repeats the last channel status, also across meta and SysEx events (which
@@ -54,14 +60,9 @@ TEST(MidiFile, RunningStatusRepeatsTheLastChannelStatus) {
                                               {0, {0xD1, 99}},
                                               {5, {0xE0, 0x00, 0x40}},
                                               {0, {0x7F, 0x7F}}})}));
-  EXPECT_EQ(Events(m), (std::vector<std::vector<int>>{{0, 0x90, 60, 100},
-                                                      {10, 0x90, 62, 90},
-                                                      {20, 0x90, 60, 0},
-                                                      {20, 0xC3, 5},
-                                                      {20, 0xC3, 7},
-                                                      {20, 0xD1, 99},
-                                                      {25, 0xE0, 0, 0x40},
-                                                      {25, 0xE0, 0x7F, 0x7F}}));
+  EXPECT_EQ(Events(m),
+            "0:90 3c 64|10:90 3e 5a|20:90 3c 00|20:c3 05|20:c3 07|20:d1 63|25:e0 00 40|"
+            "25:e0 7f 7f");
 }
 
 TEST(MidiFile, TempoChangesTimeLaterEvents) {

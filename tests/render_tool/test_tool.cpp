@@ -88,8 +88,6 @@ TEST(Tool, RendersTheDemoPieceToItsLengthPlusTheTail) {
   qrender::MidiFile demo;
   std::string error;
   ASSERT_TRUE(qrender::loadMidiFile(QUENTA_DEMO_MIDI, demo, error)) << error;
-  EXPECT_GE(demo.lengthSeconds, 20.0);
-  EXPECT_LE(demo.lengthSeconds, 30.0);
   // The first key comes after the 0.1 s in which a program just loaded glides its filter in
   // from fully open (struck at 0 it clicked).
   const auto firstKey = std::find_if(demo.events.begin(), demo.events.end(), [](const auto& e) {
