@@ -43,7 +43,6 @@ std::vector<std::string>& ScratchFiles() {
 void Check(bool cond, const char* what) {
   if (cond) return;
   std::fprintf(stderr, "quenta fuzz check failed: %s\n", what);
-  std::fflush(stderr);
   __builtin_trap();
 }
 

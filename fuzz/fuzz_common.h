@@ -43,8 +43,6 @@ class Instance {
   IPlugVST* Plug() { return mPlug; }
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 idx = 0, VstIntPtr value = 0, void* ptr = nullptr,
                      float opt = 0.f);
-  // A copy of the chunk a host would store now (idx 1: program, 0: bank).
-  std::vector<uint8_t> GetChunk(VstInt32 idx);
   // Plays a chord through whatever state was loaded and checks that the output is finite.
   void RenderAndCheck();
   // The instance's own chunk given back must be accepted: a program chunk then reads back
@@ -54,6 +52,7 @@ class Instance {
  private:
   Instance();
   void Restore();
+  std::vector<uint8_t> GetChunk(VstInt32 idx);  // what a host would store now
 
   IPlugVST* mPlug = nullptr;
   AEffect* mEffect = nullptr;

@@ -87,8 +87,7 @@ void CheckInt(const std::string& file, const char* section, const char* key,
 
 }  // namespace
 
-// Every input replaces files by rename several times: in memory the run gets through many
-// times more inputs than on a disk. TMPDIR, when set, wins.
+// Inputs replace files by rename: in memory the run gets through many more. TMPDIR wins.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (!std::getenv("TMPDIR") && access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
   return 0;

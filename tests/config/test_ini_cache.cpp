@@ -58,9 +58,8 @@ TEST_F(IniTest, ReloadsWhenTimeSizeOrIdentityChange) {
 bool WaitsForLock(pid_t pid) {
   std::ifstream locks("/proc/locks");
   const std::string waiter = " " + std::to_string((long)pid) + " ";
-  for (std::string line; std::getline(locks, line);) {
+  for (std::string line; std::getline(locks, line);)
     if (line.find("->") != std::string::npos && line.find(waiter) != std::string::npos) return true;
-  }
   return false;
 }
 

@@ -24,8 +24,6 @@ TEST(ConfigFolder, LoadingThePlugInWithAFreshHomeCreatesAnEmptyConfigurationFile
   EXPECT_EQ(umask(maskBefore), 027u);
 }
 
-// ---- Reading ------------------------------------------------------------------------------
-
 // Both paths are read whole (the program folder was once cut to 64 characters) up to the same
 // limit. The start-up bank does not exist, so construction forgot it; loadConfig reads it.
 TEST(LoadConfig, BothPathsAreReadWholeUpToTheSameLimit) {
@@ -38,8 +36,6 @@ TEST(LoadConfig, BothPathsAreReadWholeUpToTheSameLimit) {
   a.q().loadConfig();
   EXPECT_EQ(std::string(a.q().getStartupBankPath()), std::string(1022, 'g'));
 }
-
-// ---- Writing ------------------------------------------------------------------------------
 
 // Controller keys take numbers and turn other text into none: "0" is parameter 0, a number is
 // read up to its first other character, parameters out of range are kept (and ignored in

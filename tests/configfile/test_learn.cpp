@@ -6,8 +6,6 @@
 
 using namespace quenta_test;
 
-// ---- The state machine --------------------------------------------------------------------
-
 // Controllers and parameters outside their ranges are not captured; a parameter, then a
 // controller make the pairing and end learning.
 TEST(MidiLearn, ParameterThenControllerMakesThePairingAndEndsLearning) {
@@ -61,8 +59,6 @@ TEST(MidiUnlearn, AMovedControllerOrATouchedParameterLosesItsPairings) {
     EXPECT_EQ(q.getCCMap(cc), param) << "CC" << cc;
   EXPECT_FALSE(q.isMidiLearn());
 }
-
-// ---- Learned controllers in play ----------------------------------------------------------
 
 // Through the entry point: the configuration file pairs controllers with "Final", the host
 // delivers them with its events and the rendered output follows; the mod wheel and the

@@ -39,12 +39,9 @@ TEST(StartupPrograms, TheStartupBankComesFirstAndTheBundlesFactoryBankOtherwise)
   EXPECT_EQ(host.ProgramNameIndexed(63), "Mine 63");
 }
 
-// ---- Program operations -------------------------------------------------------------------
-
 class ProgramOps : public ::testing::Test {
  protected:
-  // Program 1 "Alpha" with "Final" at 0.2, program 3 "Gamma" with "Final" at 0.7; program 0
-  // current.
+  // Program 1 "Alpha" with "Final" at 0.2, 3 "Gamma" with "Final" at 0.7; 0 current.
   void SetUp() override {
     Quenta& q = mA.q();
     q.changePreset(1);

@@ -48,8 +48,6 @@ std::string apply(Direct& inst, const std::string& text, const std::string& scal
   return factory::applyProgram(inst.q(), programs.back(), "test.txt", scalaDir, error) ? "" : error;
 }
 
-std::string folderOf(const std::string& path) { return path.substr(0, path.find_last_of('/')); }
-
 }  // namespace
 
 // ---- The bank in the bundle ------------------------------------------------------------------
@@ -171,7 +169,8 @@ TEST(FactorySource, AppliesValuesOverTheDefaults) {
 
 TEST(FactorySource, AppliesTuningsInOrderWithLaterTunesOnTop) {
   Direct inst;
-  const std::string dir = folderOf(QUENTA_FACTORY_SOURCE);
+  const std::string source = QUENTA_FACTORY_SOURCE;
+  const std::string dir = source.substr(0, source.rfind('/'));
   ASSERT_EQ(
       apply(inst, "[T]\nAB:Tuning = Meantone, 1/4 comma\nB:Tune E = 3\nC:Scala = septimal.scl\n",
             dir),

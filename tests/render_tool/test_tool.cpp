@@ -229,9 +229,7 @@ TEST(Tool, ChannelPlaysOnlyItsPartAndMixAddsToTheFile) {
   const std::vector<float> one = ReadWav(dir.File("one.wav")).samples;
   ASSERT_EQ(one.size(), all.size());  // the song keeps its length without its notes
   EXPECT_TRUE(std::all_of(one.begin(), one.end(), [](float x) { return x == 0.0f; }));
-  float peak = 0.0f;
-  for (float x : all) peak = std::max(peak, std::fabs(x));
-  EXPECT_GT(peak, 0.01f);
+  EXPECT_TRUE(std::any_of(all.begin(), all.end(), [](float x) { return std::fabs(x) > 0.01f; }));
 
   // Mixing the same render in again doubles every sample; a longer file keeps its length.
   ToolRun mixed =

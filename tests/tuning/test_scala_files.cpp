@@ -124,8 +124,6 @@ TEST(ScalaFiles, FilesWithoutAScaleAndBadArgumentsFailAndChangeNothing) {
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"in.scl", "ok.scl"}));
 }
 
-// ---- Saving -------------------------------------------------------------------------------
-
 // Saved through a link, the file it names is replaced whole: five decimals in degree order.
 TEST(ScalaFiles, SavedValuesHaveFiveDecimalsInDegreeOrder) {
   TempDir dir;
