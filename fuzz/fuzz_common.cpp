@@ -31,8 +31,7 @@ VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr
   }
 }
 
-// Process-long tables are made with new and never destroyed, so nothing depends on the order
-// in which statics are torn down at exit.
+// Made with new and never destroyed: the order of teardown at exit does not matter.
 std::vector<std::string>& ScratchFiles() {
   static auto* files = new std::vector<std::string>;
   return *files;

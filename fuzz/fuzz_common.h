@@ -1,7 +1,6 @@
 #pragma once
 // Shared by the fuzz targets: a Quenta instance set up the way a host sets it up, snapshots of
 // what a load may change, the round trips every loaded state must survive, and scratch files.
-//
 // A failed check calls __builtin_trap(), which libFuzzer reports as a crash with the input.
 #include <cstddef>
 #include <cstdint>

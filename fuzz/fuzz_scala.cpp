@@ -1,7 +1,6 @@
-// loadMicroTuningFile on a scale file of any content. A refused file (one without a scale)
-// changes nothing; an accepted one may change only the twelve tune parameters of the Block it
-// is loaded into, and only within their range, and what it set survives being saved and loaded
-// again, to the five decimals a saved file keeps.
+// loadMicroTuningFile on a scale file of any content. A refused file changes nothing; an
+// accepted one changes only its Block's twelve tune parameters, within their range, and what it
+// set survives a save and a load to the five decimals a saved file keeps.
 #include <cmath>
 
 #include "dsp/quenta.tuning.h"

@@ -1,6 +1,5 @@
 #pragma once
-// The profile store tests' fixture: a scratch folder per test, what stat says about a file,
-// and reads through the store into std::string.
+// The profile store tests' fixture: a scratch folder per test, stat, reads into strings.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

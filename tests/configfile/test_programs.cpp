@@ -56,7 +56,7 @@ class ProgramOps : public ::testing::Test {
   Instance mA;
 };
 
-TEST_F(ProgramOps, CopyTakesUnsavedEditsAndPasteGivesTheCopiedSoundAndName) {
+TEST_F(ProgramOps, CopyPasteAndChangeKeepUnsavedEdits) {
   Quenta& q = mA.q();
   q.changePreset(1);
   mA.Turn(kFinal, 0.45);  // not saved into program 1 yet
@@ -81,6 +81,14 @@ TEST_F(ProgramOps, CopyTakesUnsavedEditsAndPasteGivesTheCopiedSoundAndName) {
   q.changePreset(3);
   EXPECT_NEAR(mA.Normalized(kFinal), 0.45, 1e-9);
   EXPECT_EQ(mA.Name(1), "Alpha");
+  // A change keeps the edits of the program left; a program that does not exist changes nothing.
+  mA.Turn(kFinal, 0.55);
+  EXPECT_TRUE(q.changePreset(1));
+  EXPECT_NEAR(mA.Normalized(kFinal), 0.45, 1e-9);
+  EXPECT_FALSE(q.changePreset(::kQuentaNumPrograms));
+  EXPECT_EQ(q.GetCurrentPresetIdx(), 1);
+  q.changePreset(3);
+  EXPECT_NEAR(mA.Normalized(kFinal), 0.55, 1e-9);
 }
 
 TEST_F(ProgramOps, InitialiseGivesEveryParameterItsDefaultAndNamesTheProgramInit) {

@@ -1,6 +1,5 @@
-// quenta-render as a user runs it, with the built Quenta.so: a render of the demo piece, the
-// parameter list, program and bank files, the error paths (one line on stderr, non-zero exit,
-// no file left behind), and the time info it hands a plug-in.
+// quenta-render with the built Quenta.so: the demo piece, the parameter list, program and bank
+// files, errors (one line on stderr, non-zero exit, no file left), the time info it hands over.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 

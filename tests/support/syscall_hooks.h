@@ -1,7 +1,6 @@
 #pragma once
 // Records the file system calls of the calling thread, and refuses writes as the permissions of
 // an ordinary user would, also when the tests run as root.
-//
 // The suites that use this are linked with --wrap for open, write, fsync, rename and access
 // (tests/CMakeLists.txt): these calls of everything linked into the test program come here
 // first, then go on to the C library (or a sanitizer's interceptor).

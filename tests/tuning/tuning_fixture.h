@@ -1,6 +1,5 @@
 #pragma once
-// Shared by the tuning tests: a directly constructed instrument with shorthands for a Block's
-// twelve tune parameters.
+// Shared by the tuning tests: an instrument with shorthands for a Block's tune parameters.
 #include <gtest/gtest.h>
 
 #include <array>
