@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 
 namespace quenta_fuzz {
@@ -16,38 +15,26 @@ constexpr float kSampleRate = 48000.0f;
 constexpr int kBlockSize = 64;
 constexpr int kRenderBlocks = 3;
 
-// The vendor string each instance's host gives; "Native Instruments" makes the plug-in treat
-// the host as one that hands over banks on the program road.
-// (Process-long tables are made with new and never destroyed, so nothing depends on the order
-// in which statics are torn down at exit.)
-std::map<const AEffect*, std::string>& Vendors() {
-  static auto* vendors = new std::map<const AEffect*, std::string>;
-  return *vendors;
-}
-const char* gNewHostVendor = "";
+// The vendor of the host the instance in use stands for. The plug-in asks once per instance
+// and keeps the answer; "Native Instruments" makes it take banks on the program road.
+const char* gVendor = "";
 
 // A plain host: answers what a host must and 0 or an empty string to the rest.
-VstIntPtr HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 /*index*/, VstIntPtr /*value*/,
-                       void* ptr, float /*opt*/) {
+VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float) {
   switch (opcode) {
     case audioMasterVersion: return kVstVersion;
     case audioMasterGetVendorString:
-      if (ptr)
-        std::snprintf(static_cast<char*>(ptr), kVstMaxVendorStrLen, "%s",
-                      Vendors()[effect].c_str());
+      if (ptr) std::snprintf(static_cast<char*>(ptr), kVstMaxVendorStrLen, "%s", gVendor);
       return 1;
     case audioMasterProcessEvents: return 1;
     default: return 0;
   }
 }
 
-std::map<std::string, std::string>& ScratchFiles() {
-  static auto* files = new std::map<std::string, std::string>;
+// Made with new and never destroyed: the order of teardown at exit does not matter.
+std::vector<std::string>& ScratchFiles() {
+  static auto* files = new std::vector<std::string>;
   return *files;
-}
-
-void RemoveScratchFiles() {
-  for (const auto& f : ScratchFiles()) unlink(f.second.c_str());
 }
 
 }  // namespace
@@ -55,130 +42,7 @@ void RemoveScratchFiles() {
 void Check(bool cond, const char* what) {
   if (cond) return;
   std::fprintf(stderr, "quenta fuzz check failed: %s\n", what);
-  std::fflush(stderr);
   __builtin_trap();
-}
-
-Instance::Instance() {
-  IPlugInstanceInfo info;
-  info.mVSTHostCallback = HostCallback;
-  mPlug = MakePlug(info);
-  Check(mPlug != nullptr, "MakePlug returned null");
-  mPlug->EnsureDefaultPreset();
-  mEffect = mPlug->GetAEffect();
-  Vendors()[mEffect] = gNewHostVendor;
-  if (mEffect->numPrograms < 1) mEffect->numPrograms = 1;
-  Dispatch(effOpen);
-  Dispatch(effSetSampleRate, 0, 0, nullptr, kSampleRate);
-  Dispatch(effSetBlockSize, 0, kBlockSize);
-  Dispatch(effMainsChanged, 0, 1);
-  mFirst = new Snapshot(Take(*mPlug));
-}
-
-Instance::~Instance() {
-  Dispatch(effMainsChanged, 0, 0);
-  Vendors().erase(mEffect);
-  Dispatch(effClose);
-  delete mFirst;
-}
-
-Instance& Instance::Fresh(const char* hostVendor) {
-  static auto* shared = new std::map<std::string, Instance*>;
-  Instance*& q = (*shared)[hostVendor];
-  if (!q) {
-    gNewHostVendor = hostVendor;
-    q = new Instance;  // lives as long as the process
-  }
-  q->Restore();
-  return *q;
-}
-
-void Instance::Restore() {
-  Dispatch(effMainsChanged, 0, 0);
-  const Snapshot& s = *mFirst;
-  for (int i = 0; i < mPlug->NPresets(); ++i) {
-    IPreset* p = mPlug->GetPreset(i);
-    p->SetName(s.names[(size_t)i].c_str());
-    p->mInitialized = s.initialized[(size_t)i];
-    p->mChunk.Clear();
-    if (!s.chunks[(size_t)i].empty())
-      p->mChunk.PutBytes(s.chunks[(size_t)i].data(), (int)s.chunks[(size_t)i].size());
-  }
-  if (mPlug->GetCurrentPresetIdx() != s.current)
-    Check(mPlug->RestorePreset(s.current), "cannot restore");
-  for (int i = 0; i < mPlug->NParams(); ++i) mPlug->GetParam(i)->Set(s.values[(size_t)i]);
-  mPlug->OnParamReset();
-  Dispatch(effMainsChanged, 0, 1);
-  Check(Take(*mPlug) == s, "the instance could not be put back to its first state");
-}
-
-VstIntPtr Instance::Dispatch(VstInt32 opcode, VstInt32 idx, VstIntPtr value, void* ptr, float opt) {
-  return mEffect->dispatcher(mEffect, opcode, idx, value, ptr, opt);
-}
-
-std::vector<uint8_t> Instance::GetChunk(VstInt32 idx) {
-  void* data = nullptr;
-  VstIntPtr size = Dispatch(effGetChunk, idx, 0, &data);
-  Check(size > 0 && data != nullptr, "effGetChunk gave no chunk");
-  const uint8_t* p = static_cast<const uint8_t*>(data);
-  return std::vector<uint8_t>(p, p + size);
-}
-
-void Instance::RenderAndCheck() {
-  // One delivery per note: the plug-in indexes the host's event list through the two-element
-  // array of the interface's declaration, which the bounds sanitizer of clang reports for a
-  // third event (reported separately); single deliveries keep that out of the way here.
-  const int keys[3] = {48, 60, 67};
-  for (int i = 0; i < 3; ++i) {
-    VstMidiEvent note;
-    std::memset(&note, 0, sizeof note);
-    note.type = kVstMidiType;
-    note.byteSize = (VstInt32)sizeof(VstMidiEvent);
-    note.deltaFrames = 5 * i;
-    note.midiData[0] = (char)0x90;
-    note.midiData[1] = (char)keys[i];
-    note.midiData[2] = 100;
-    VstEvents events;
-    std::memset(&events, 0, sizeof events);
-    events.numEvents = 1;
-    events.events[0] = reinterpret_cast<VstEvent*>(&note);
-    Dispatch(effProcessEvents, 0, 0, &events);
-  }
-
-  float left[kBlockSize], right[kBlockSize];
-  float* outs[2] = {left, right};
-  for (int b = 0; b < kRenderBlocks; ++b) {
-    mEffect->processReplacing(mEffect, nullptr, outs, kBlockSize);
-    for (int s = 0; s < kBlockSize; ++s)
-      Check(std::isfinite(left[s]) && std::isfinite(right[s]), "output not finite");
-  }
-}
-
-void Instance::CheckProgramRoundTrip() {
-  std::vector<uint8_t> program = GetChunk(1);
-  Check(Dispatch(effSetChunk, 1, (VstIntPtr)program.size(), program.data()) == 1,
-        "own program chunk refused");
-  Check(GetChunk(1) == program, "program chunk changed by a round trip");
-}
-
-void Instance::CheckBankRoundTrip() {
-  std::vector<uint8_t> bank = GetChunk(0);  // stores the live sound into the current program
-  const Snapshot before = AfterBankRoundTrip(Take(*mPlug));
-  Check(Dispatch(effSetChunk, 0, (VstIntPtr)bank.size(), bank.data()) == 1,
-        "own bank chunk refused");
-  CheckSame(before, WithoutStates(Take(*mPlug)), "bank round trip changed programs or sound");
-}
-
-Snapshot WithoutStates(Snapshot s) {
-  for (auto& c : s.chunks) c.clear();
-  return s;
-}
-
-Snapshot AfterBankRoundTrip(Snapshot s) {
-  s = WithoutStates(s);
-  for (size_t i = 0; i < s.names.size(); ++i)
-    if (s.names[i].empty() && i > 0) s.names[i] = s.names[i - 1];
-  return s;
 }
 
 Snapshot Take(const IPlugVST& plug) {
@@ -195,35 +59,131 @@ Snapshot Take(const IPlugVST& plug) {
   return s;
 }
 
+Snapshot Comparable(Snapshot s, bool bank) {
+  for (auto& c : s.chunks) c.clear();
+  for (size_t i = 1; bank && i < s.names.size(); ++i)
+    if (s.names[i].empty()) s.names[i] = s.names[i - 1];
+  return s;
+}
+
 void CheckSame(const Snapshot& a, const Snapshot& b, const char* what) {
   if (a == b) return;
-  if (a.current != b.current)
-    std::fprintf(stderr, "current program %d / %d\n", a.current, b.current);
-  for (size_t i = 0; i < a.names.size() && i < b.names.size(); ++i) {
-    if (a.names[i] != b.names[i])
-      std::fprintf(stderr, "program %zu name \"%s\" / \"%s\"\n", i, a.names[i].c_str(),
-                   b.names[i].c_str());
-    if (a.initialized[i] != b.initialized[i])
-      std::fprintf(stderr, "program %zu initialised flag differs\n", i);
-    if (a.chunks[i] != b.chunks[i])
-      std::fprintf(stderr, "program %zu state differs (%zu / %zu bytes)\n", i, a.chunks[i].size(),
-                   b.chunks[i].size());
-  }
-  for (size_t i = 0; i < a.values.size() && i < b.values.size(); ++i)
-    if (a.values[i] != b.values[i])
-      std::fprintf(stderr, "parameter %zu: %.17g / %.17g\n", i, a.values[i], b.values[i]);
+  std::fprintf(stderr, "differ: names %d, flags %d, states %d, current %d, values %d\n",
+               a.names != b.names, a.initialized != b.initialized, a.chunks != b.chunks,
+               a.current != b.current, a.values != b.values);
   Check(false, what);
 }
 
-std::string ScratchPath(const char* suffix) {
-  auto& files = ScratchFiles();
-  auto it = files.find(suffix);
-  if (it != files.end()) return it->second;
-  if (files.empty()) std::atexit(RemoveScratchFiles);
+Instance::Instance() {
+  IPlugInstanceInfo info;
+  info.mVSTHostCallback = HostCallback;
+  mPlug = MakePlug(info);
+  Check(mPlug != nullptr, "MakePlug returned null");
+  mPlug->EnsureDefaultPreset();
+  mEffect = mPlug->GetAEffect();
+  Dispatch(effOpen);
+  Dispatch(effSetSampleRate, 0, 0, nullptr, kSampleRate);
+  Dispatch(effSetBlockSize, 0, kBlockSize);
+  Dispatch(effMainsChanged, 0, 1);
+  mFirst = Take(*mPlug);
+}
+
+Instance& Instance::Fresh(const char* hostVendor) {
+  static auto* shared = new std::map<std::string, Instance*>;
+  gVendor = hostVendor;
+  Instance*& q = (*shared)[hostVendor];
+  if (!q) q = new Instance;  // lives as long as the process
+  q->Restore();
+  return *q;
+}
+
+void Instance::Restore() {
+  Dispatch(effMainsChanged, 0, 0);
+  for (int i = 0; i < mPlug->NPresets(); ++i) {
+    IPreset* p = mPlug->GetPreset(i);
+    p->SetName(mFirst.names[(size_t)i].c_str());
+    p->mInitialized = mFirst.initialized[(size_t)i];
+    p->mChunk.Clear();
+    const std::vector<uint8_t>& c = mFirst.chunks[(size_t)i];
+    if (!c.empty()) p->mChunk.PutBytes(c.data(), (int)c.size());
+  }
+  if (mPlug->GetCurrentPresetIdx() != mFirst.current)
+    Check(mPlug->RestorePreset(mFirst.current), "cannot restore");
+  for (int i = 0; i < mPlug->NParams(); ++i) mPlug->GetParam(i)->Set(mFirst.values[(size_t)i]);
+  mPlug->OnParamReset();
+  Dispatch(effMainsChanged, 0, 1);
+  Check(Take(*mPlug) == mFirst, "the instance could not be put back to its first state");
+}
+
+VstIntPtr Instance::Dispatch(VstInt32 opcode, VstInt32 idx, VstIntPtr value, void* ptr, float opt) {
+  return mEffect->dispatcher(mEffect, opcode, idx, value, ptr, opt);
+}
+
+std::vector<uint8_t> Instance::GetChunk(VstInt32 idx) {
+  void* data = nullptr;
+  const VstIntPtr size = Dispatch(effGetChunk, idx, 0, &data);
+  Check(size > 0 && data != nullptr, "effGetChunk gave no chunk");
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  return std::vector<uint8_t>(p, p + size);
+}
+
+void Instance::RenderAndCheck() {
+  for (int i = 0; i < 3; ++i) {
+    IMidiMsg note(5 * i, 0x90, uint8_t(48 + 7 * i), 100);
+    mPlug->ProcessMidiMsg(&note);
+  }
+  float left[kBlockSize], right[kBlockSize];
+  float* outs[2] = {left, right};
+  for (int b = 0; b < kRenderBlocks; ++b) {
+    mEffect->processReplacing(mEffect, nullptr, outs, kBlockSize);
+    for (int s = 0; s < kBlockSize; ++s)
+      Check(std::isfinite(left[s]) && std::isfinite(right[s]), "output not finite");
+  }
+}
+
+void Instance::CheckChunkRoundTrip(VstInt32 idx) {
+  const std::vector<uint8_t> chunk = GetChunk(idx);  // stores the live sound into its program
+  const Snapshot before = Comparable(Take(*mPlug), true);
+  Check(Dispatch(effSetChunk, idx, (VstIntPtr)chunk.size(), (void*)chunk.data()) == 1,
+        "own chunk refused");
+  if (idx == 1)
+    Check(GetChunk(1) == chunk, "program chunk changed by a round trip");
+  else
+    CheckSame(before, Comparable(Take(*mPlug), true), "bank round trip changed programs or sound");
+}
+
+void CheckFileLoad(const uint8_t* data, size_t size, bool bank) {
+  const std::string ext = bank ? ".fxb" : ".fxp";
+  const std::string input = ScratchPath(".in" + ext), resaved = ScratchPath(".out" + ext);
+  WriteScratch(input, data, size);
+  Instance& q = Instance::Fresh("");
+  IPlugVST* plug = q.Plug();
+  const auto load = [&](const std::string& file) {
+    WDL_String path(file.c_str());
+    return bank ? plug->LoadBankFromFXB(&path) : plug->LoadProgramFromFXP(&path);
+  };
+  const Snapshot before = Take(*plug);
+  if (!load(input)) return CheckSame(before, Take(*plug), "a refused file changed the instrument");
+  const Snapshot loaded = Comparable(Take(*plug), bank);
+  WDL_String out(resaved.c_str());
+  Check(bank ? plug->SaveBankAsFXB(&out) : plug->SaveProgramAsFXP(&out), "cannot save the load");
+  Check(load(resaved), "a saved file was refused");
+  CheckSame(loaded, Comparable(Take(*plug), bank), "saving and loading changed the instrument");
+  q.RenderAndCheck();
+}
+
+std::string ScratchPath(const std::string& suffix) {
   const char* dir = std::getenv("TMPDIR");
-  std::string path = std::string(dir && dir[0] ? dir : "/tmp") + "/quenta-fuzz-" +
-                     std::to_string((long)getpid()) + suffix;
-  files[suffix] = path;
+  const std::string path = std::string(dir && dir[0] ? dir : "/tmp") + "/quenta-fuzz-" +
+                           std::to_string((long)getpid()) + suffix;
+  std::vector<std::string>& files = ScratchFiles();
+  for (const std::string& f : files)
+    if (f == path) return path;
+  if (files.empty())
+    std::atexit([] {
+      for (const std::string& f : ScratchFiles()) unlink(f.c_str());
+    });
+  files.push_back(path);
   return path;
 }
 

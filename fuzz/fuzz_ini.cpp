@@ -6,13 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
-#include <string>
-#include <vector>
 
 #include "config/swell-ini.h"
 #include "fuzz_common.h"
@@ -29,19 +28,24 @@ constexpr const char* kOwnSection = "Fuzz Section";
 
 using Profile = std::map<std::string, std::map<std::string, std::string>>;
 
+// Names as the store compares them.
+struct NoCase {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+  }
+};
+
 std::vector<std::string> Names(const std::string& file, const char* section, int room) {
   std::vector<char> out((size_t)room, 'X');
   const int n = GetPrivateProfileString(section, nullptr, nullptr, out.data(), room, file.c_str());
   Check(n >= 0 && n <= room - 2, "list length out of range");
   Check(out[(size_t)n] == '\0' && out[(size_t)n + 1] == '\0', "list without its final double NUL");
   std::vector<std::string> names;
-  for (int i = 0; i < n;) {
+  for (int i = 0; i < n; i += (int)names.back().size() + 1) {
     const std::string name(out.data() + i);
     Check(!name.empty(), "empty name in a list");
-    if (!names.empty())
-      Check(strcasecmp(names.back().c_str(), name.c_str()) < 0, "list not sorted");
+    Check(names.empty() || strcasecmp(names.back().c_str(), name.c_str()) < 0, "list not sorted");
     names.push_back(name);
-    i += (int)name.size() + 1;
   }
   return names;
 }
@@ -55,11 +59,9 @@ std::string Value(const std::string& file, const char* section, const char* key,
 
 Profile Read(const std::string& file, int room) {
   Profile p;
-  for (const std::string& s : Names(file, nullptr, room)) {
-    auto& keys = p[s];
+  for (const std::string& s : Names(file, nullptr, room))
     for (const std::string& k : Names(file, s.c_str(), room))
-      keys[k] = Value(file, s.c_str(), k.c_str(), room);
-  }
+      p[s][k] = Value(file, s.c_str(), k.c_str(), room);
   return p;
 }
 
@@ -70,17 +72,6 @@ std::string Trimmed(const std::string& v) {
   while (e > b && (v[e - 1] == ' ' || v[e - 1] == '\t')) --e;
   if (e - b >= 2 && (v[b] == '"' || v[b] == '\'') && v[e - 1] == v[b]) ++b, --e;
   return v.substr(b, e - b);
-}
-
-std::string Slurp(const std::string& path) {
-  std::string text;
-  if (FILE* fp = std::fopen(path.c_str(), "rb")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0) text.append(buf, n);
-    std::fclose(fp);
-  }
-  return text;
 }
 
 void CheckInt(const std::string& file, const char* section, const char* key,
@@ -96,22 +87,16 @@ void CheckInt(const std::string& file, const char* section, const char* key,
 
 }  // namespace
 
-// Every input replaces files by rename several times, which costs milliseconds on a disk file
-// system; in memory the run gets through many times more inputs. TMPDIR, when set, wins.
+// Inputs replace files by rename: in memory the run gets through many more. TMPDIR wins.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  struct stat st {};
-  if (!std::getenv("TMPDIR") && stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
-      access("/dev/shm", W_OK) == 0) {
-    setenv("TMPDIR", "/dev/shm", 1);
-  }
+  if (!std::getenv("TMPDIR") && access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static int turn = 0;
-  const int slot = turn++ % kFileNames;
-  const std::string a = ScratchPath(("-a" + std::to_string(slot) + ".ini").c_str());
-  const std::string b = ScratchPath(("-b" + std::to_string(slot) + ".ini").c_str());
+  const std::string slot = std::to_string(turn++ % kFileNames) + ".ini";
+  const std::string a = ScratchPath("-a" + slot), b = ScratchPath("-b" + slot);
   const int room = (int)size + 256;  // no list or value read back is longer than this
 
   WriteScratch(a, data, size);
@@ -129,9 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // A value from the input (a value holds no line ends or NULs) written into the first section.
   std::string value;
-  for (size_t i = 0; i < size && value.size() < 200; ++i) {
+  for (size_t i = 0; i < size && value.size() < 200; ++i)
     if (data[i] != '\0' && data[i] != '\n' && data[i] != '\r') value += (char)data[i];
-  }
   const std::string section = p.empty() ? kOwnSection : p.begin()->first;
   Check(WritePrivateProfileString(section.c_str(), kKey, value.c_str(), a.c_str()) == 1,
         "write refused");
@@ -140,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Profile written = Read(a, room);
 
   // The file written, read by a cache that has never seen it, gives the same profile.
-  const std::string text = Slurp(a);
+  std::ifstream in(a, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   WriteScratch(b, reinterpret_cast<const uint8_t*>(text.data()), text.size());
   Check(Read(b, room) == written, "profile changed through writing and reading the file");
 
@@ -161,26 +146,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& s : Names(a, nullptr, room))
     Check(strcasecmp(s.c_str(), section.c_str()) != 0, "section not deleted");
 
-  // The input as section entries: NUL-separated "key=value" strings; the last of equal keys counts.
+  // The input as section entries: NUL-separated "key=value" strings of at most 8191
+  // characters; the last of equal keys counts, under its first spelling.
   std::string entries(reinterpret_cast<const char*>(data), size);
   entries.append(2, '\0');
-  std::map<std::string, std::string> expected;
-  std::map<std::string, std::string> spelled;  // lower-case key -> value
+  std::map<std::string, std::string, NoCase> expected;
   for (const char* e = entries.c_str(); *e; e += std::strlen(e) + 1) {
     const std::string entry(e, strnlen(e, 8191));
     const size_t eq = entry.find('=');
-    if (eq == std::string::npos || eq == 0) continue;
-    std::string lower = entry.substr(0, eq);
-    for (char& c : lower) c = (char)std::tolower((unsigned char)c);
-    spelled[lower] = entry.substr(eq + 1);
-    expected.emplace(lower, entry.substr(0, eq));
+    if (eq != std::string::npos && eq > 0) expected[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
   WritePrivateProfileSection(kOwnSection, entries.c_str(), b.c_str());
-  const std::vector<std::string> keys = Names(b, kOwnSection, room);
-  Check(keys.size() == expected.size(), "section entries lost or invented");
-  for (const auto& e : expected) {
-    Check(Value(b, kOwnSection, e.second.c_str(), room) == Trimmed(spelled[e.first]),
-          "section entry value");
-  }
+  Check(Names(b, kOwnSection, room).size() == expected.size(), "section entries lost or invented");
+  for (const auto& [key, value] : expected)
+    Check(Value(b, kOwnSection, key.c_str(), room) == Trimmed(value), "section entry value");
   return 0;
 }

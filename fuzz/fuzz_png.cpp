@@ -1,6 +1,5 @@
-// PNG decoding on files of any content. A decoded image must have sides within the limit and
-// blit without faults; decoding into a caller's bitmap must give the same pixels, and a refusal
-// must leave that bitmap exactly as it was.
+// PNG decoding on files of any content. A decoded image has sides within the limit and blits
+// without faults; decoding into a caller's bitmap gives the same pixels, a refusal leaves it.
 #include <cstring>
 #include <string>
 #include <vector>

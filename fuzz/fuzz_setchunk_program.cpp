@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Instance& q = Instance::Fresh(vendor);
     // The plug-in must only read the host's buffer; libFuzzer notices any write to it.
     q.Dispatch(effSetChunk, 1, (VstIntPtr)size, const_cast<uint8_t*>(data));
-    q.CheckProgramRoundTrip();
+    q.CheckChunkRoundTrip(1);
     q.RenderAndCheck();
   }
   return 0;

@@ -1,14 +1,9 @@
 #pragma once
-// The profile store tests' fixture: a scratch folder per test, what stat says about a file,
-// and reads through the store into std::string.
+// The profile store tests' fixture: a scratch folder per test, stat, reads into strings.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "config/swell-ini.h"

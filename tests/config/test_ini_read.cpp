@@ -1,31 +1,22 @@
-// Reading profile files: the line rules, lookups, trimming, output sizes and name lists.
-#include <climits>
+// Reading and writing profile files: the line rules, lookups, trimming, output sizes, name
+// lists, the exact text written, deletions, section replacement, and writes skipped because
+// nothing changed.
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "ini_files.h"
 
 namespace quenta_test {
 namespace {
 
-constexpr size_t kHeaderlessLimit = 0x40000;
 constexpr size_t kMaxLine = 0x2000000;
 
 TEST_F(IniTest, LinesAreEntriesHeadersOrIgnored) {
   const std::string f = Path("crafted.ini");
   WriteFile(f,
-            "orphan=before any header\n"
-            "  [Main]  text after the header\n"
-            "key=value\n"
-            "\t spaced key \t=  spaced value \t \r\n"
-            "no equals sign\n"
-            "=empty key\n"
-            "[broken=1\n"
-            "a=b=c\n"
-            "; not=a comment\n"
-            "[Other]\r\n"
-            "x=\n");
+            "orphan=before any header\n  [Main]  text after the header\nkey=value\n"
+            "\t spaced key \t=  spaced value \t \r\nno equals sign\n=empty key\n[broken=1\n"
+            "a=b=c\n; not=a comment\n[Other]\r\nx=\n");
   EXPECT_EQ(List(f, nullptr), "Main|Other||");
   EXPECT_EQ(List(f, "Main"), "; not|a|key|spaced key \t||");
   EXPECT_EQ(Get(f, "Main", "a"), "b=c");
@@ -33,48 +24,26 @@ TEST_F(IniTest, LinesAreEntriesHeadersOrIgnored) {
   EXPECT_EQ(Get(f, "Other", "x"), "");
   EXPECT_EQ(Get(f, "Main", "orphan"), "?");
 
-  // The raw text kept for each entry shows in the file written back.
-  ASSERT_EQ(WritePrivateProfileString("Other", "y", "1", f.c_str()), 1);
-  EXPECT_EQ(ReadFile(f),
-            "[Main]\n"
-            "; not=a comment\n"
-            "a=b=c\n"
-            "key=value\n"
-            "spaced key \t=  spaced value\n"
-            "\n"
-            "[Other]\n"
-            "x=\n"
-            "y=1\n"
-            "\n");
-}
-
-TEST_F(IniTest, RepeatedHeadersEmptyHeadersAndDuplicateKeys) {
-  const std::string f = Path("repeat.ini");
-  WriteFile(f,
-            "[]\n"
-            "dropped=1\n"
-            "[A]\n"
-            "one=1\n"
-            "[B]\n"
-            "b=1\n"
-            "[a]\n"
-            "two=2\n"
-            "Two=3\n"
-            "[]\n"
-            "lost=1\n"
-            "[C]\n"
-            "c=1\n");
+  // Repeated headers, empty headers and duplicate keys.
+  const std::string r = Path("repeat.ini");
+  WriteFile(r, "[]\ndropped=1\n[A]\none=1\n[B]\nb=1\n[a]\ntwo=2\nTwo=3\n[]\nlost=1\n[C]\nc=1\n");
   // [a] empties [A] and continues it under its first spelling; "[]" opens no section.
-  EXPECT_EQ(List(f, nullptr), "A|B|C||");
-  EXPECT_EQ(List(f, "A"), "two||");
-  EXPECT_EQ(Get(f, "A", "two"), "3");
-  EXPECT_EQ(Get(f, "A", "one"), "?");
-  EXPECT_EQ(List(f, "C"), "c||");
+  EXPECT_EQ(List(r, nullptr), "A|B|C||");
+  EXPECT_EQ(List(r, "A"), "two||");
+  EXPECT_EQ(Get(r, "A", "two"), "3");
+  EXPECT_EQ(Get(r, "A", "one"), "?");
+  EXPECT_EQ(List(r, "C"), "c||");
 
   const std::string g = Path("empty-first.ini");
   WriteFile(g, "[]\nk=1\nl=2\n");
   EXPECT_EQ(List(g, nullptr), "||");
   EXPECT_EQ(Get(g, "", "k"), "?");
+
+  // The raw text kept for each entry shows in the file written back.
+  ASSERT_EQ(WritePrivateProfileString("Other", "y", "1", f.c_str()), 1);
+  EXPECT_EQ(ReadFile(f),
+            "[Main]\n; not=a comment\na=b=c\nkey=value\nspaced key \t=  spaced value\n\n"
+            "[Other]\nx=\ny=1\n\n");
 }
 
 TEST_F(IniTest, LongLinesAndNulBytes) {
@@ -95,36 +64,15 @@ TEST_F(IniTest, LongLinesAndNulBytes) {
   EXPECT_EQ(Get(f, "S", "nul"), "ab");
 }
 
-TEST_F(IniTest, NamesMatchWithoutCase) {
-  const std::string f = Path("case.ini");
-  ASSERT_EQ(WritePrivateProfileString("Config", "Bank", "x.fxb", f.c_str()), 1);
-  EXPECT_EQ(Get(f, "config", "bank"), "x.fxb");
-  EXPECT_EQ(Get(f, "CONFIG", "BANK"), "x.fxb");
-  // A new value under another spelling changes the entry and keeps the first spelling.
-  ASSERT_EQ(WritePrivateProfileString("CONFIG", "bank", "y.fxb", f.c_str()), 1);
-  EXPECT_EQ(ReadFile(f), "[Config]\nBank=y.fxb\n\n");
-}
-
 TEST_F(IniTest, ValuesLoseBlanksAndOnePairOfQuotes) {
   const std::string f = Path("quotes.ini");
   WriteFile(f,
-            "[Q]\n"
-            "single=  'a b'  \n"
-            "one='\n"
-            "double=\t\"x\"\n"
-            "mixed='x\"\n"
-            "empty=\"\"\n"
-            "nested=''a''\n"
-            "inner=' a '\n"
-            "blanks= \t v \t\n");
-  EXPECT_EQ(Get(f, "Q", "single"), "a b");
-  EXPECT_EQ(Get(f, "Q", "one"), "'");
-  EXPECT_EQ(Get(f, "Q", "double"), "x");
-  EXPECT_EQ(Get(f, "Q", "mixed"), "'x\"");
-  EXPECT_EQ(Get(f, "Q", "empty"), "");
-  EXPECT_EQ(Get(f, "Q", "nested"), "'a'");
-  EXPECT_EQ(Get(f, "Q", "inner"), " a ");
-  EXPECT_EQ(Get(f, "Q", "blanks"), "v");
+            "[Q]\nsingle=  'a b'  \none='\ndouble=\t\"x\"\nmixed='x\"\nempty=\"\"\nnested=''a''\n"
+            "inner=' a '\nblanks= \t v \t\n");
+  const std::pair<const char*, const char*> values[] = {
+      {"single", "a b"}, {"one", "'"},      {"double", "x"},  {"mixed", "'x\""},
+      {"empty", ""},     {"nested", "'a'"}, {"inner", " a "}, {"blanks", "v"}};
+  for (const auto& [key, value] : values) EXPECT_EQ(Get(f, "Q", key), value) << key;
   // Defaults come back as given.
   EXPECT_EQ(Get(f, "Q", "missing", "  'd'  "), "  'd'  ");
   EXPECT_EQ(Get(f, "Missing", "single", " d "), " d ");
@@ -151,7 +99,7 @@ TEST_F(IniTest, OutputSizeLimitsValues) {
   EXPECT_EQ(GetPrivateProfileString("S", "k", "", nullptr, 10, f.c_str()), 0);
 }
 
-TEST_F(IniTest, KeyAndSectionLists) {
+TEST_F(IniTest, KeyAndSectionListsAndFilesThatReadAsEmpty) {
   const std::string f = Path("lists.ini");
   WriteFile(f, "[beta]\nb=1\nA=2\nc=3\n[Alpha]\n[gamma]\nz=\n");
   EXPECT_EQ(List(f, nullptr), "Alpha|beta|gamma||");
@@ -168,31 +116,97 @@ TEST_F(IniTest, KeyAndSectionLists) {
   EXPECT_EQ(GetPrivateProfileString(nullptr, "b", nullptr, out, sizeof out, f.c_str()), 16);
 
   // Cut lists: at most outSize - 2 characters, never ending in an empty name.
-  EXPECT_EQ(List(f, nullptr, 8), "Alpha||");
-  EXPECT_EQ(List(f, nullptr, 9), "Alpha|b||");
-  EXPECT_EQ(List(f, nullptr, 10), "Alpha|be||");
-  EXPECT_EQ(List(f, "beta", 3), "A||");
-  EXPECT_EQ(List(f, "beta", 4), "A||");
-  EXPECT_EQ(List(f, "beta", 5), "A|b||");
-  EXPECT_EQ(List(f, "beta", 6), "A|b||");
-  EXPECT_EQ(List(f, "beta", 2), "||");
+  const struct {
+    const char* section;
+    int size;
+    const char* shown;
+  } cut[] = {{nullptr, 8, "Alpha||"}, {nullptr, 9, "Alpha|b||"}, {nullptr, 10, "Alpha|be||"},
+             {"beta", 2, "||"},       {"beta", 3, "A||"},        {"beta", 4, "A||"},
+             {"beta", 5, "A|b||"},    {"beta", 6, "A|b||"}};
+  for (const auto& c : cut) EXPECT_EQ(List(f, c.section, c.size), c.shown) << c.size;
   out[0] = out[1] = 'X';
   EXPECT_EQ(GetPrivateProfileString("beta", nullptr, nullptr, out, 1, f.c_str()), 0);
   EXPECT_EQ(out[0], '\0');
   EXPECT_EQ(out[1], 'X');
-}
-
-TEST_F(IniTest, MissingAndUnreadableFilesReadAsEmpty) {
+  // Missing and unreadable files read as empty; a FIFO in their place must not block.
   EXPECT_EQ(Get(Path("absent.ini"), "S", "k", "dflt"), "dflt");
   EXPECT_EQ(Get(Dir(), "S", "k", "dflt"), "dflt");  // a folder
   EXPECT_EQ(Get("", "S", "k", "dflt"), "dflt");
-  char out[8];
   EXPECT_EQ(GetPrivateProfileString("S", "k", "dflt", out, sizeof out, nullptr), 4);
   EXPECT_STREQ(out, "dflt");
-  // A FIFO in place of the file must not block the reader.
   const std::string fifo = Path("fifo.ini");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(Get(fifo, "S", "k", "dflt"), "dflt");
+}
+
+TEST_F(IniTest, WrittenFileIsSortedWithBlankLineAfterEachSection) {
+  const std::string f = Path("sorted.ini");
+  const char* writes[][3] = {{"gamma", "z", "26"},         {"Beta", "k", "v"},
+                             {"alpha", "b", "2"},          {"alpha", "A", "1"},
+                             {"alpha", "c", "  spaced  "}, {"gamma", "y", ""}};
+  for (const auto& w : writes) ASSERT_EQ(WritePrivateProfileString(w[0], w[1], w[2], f.c_str()), 1);
+  EXPECT_EQ(ReadFile(f), "[alpha]\nA=1\nb=2\nc=  spaced  \n\n[Beta]\nk=v\n\n[gamma]\ny=\nz=26\n\n");
+  // Writes without a section, key or file are refused and make nothing.
+  const std::string r = Path("refused.ini");
+  EXPECT_EQ(WritePrivateProfileString(nullptr, "k", "v", r.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "", "v", r.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("", "k", "v", r.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", nullptr), 0);
+  EXPECT_EQ(WritePrivateProfileString("S", "k", "v", ""), 0);
+  EXPECT_EQ(WritePrivateProfileSection(nullptr, "k=v\0", r.c_str()), 0);
+  EXPECT_EQ(WritePrivateProfileSection("S", "k=v\0", nullptr), 0);
+  EXPECT_FALSE(Exists(r));
+}
+
+TEST_F(IniTest, DeletingKeysAndSections) {
+  const std::string f = Path("delete.ini");
+  const char* file = f.c_str();
+  WriteFile(f, "[A]\nx=1\ny=2\n[B]\nz=3\n");
+  EXPECT_EQ(WritePrivateProfileString("a", "X", nullptr, file), 1);
+  EXPECT_EQ(ReadFile(f), "[A]\ny=2\n\n[B]\nz=3\n\n");
+  EXPECT_EQ(WritePrivateProfileString("A", "y", nullptr, file), 1);
+  EXPECT_EQ(ReadFile(f), "[A]\n\n[B]\nz=3\n\n");
+  EXPECT_EQ(WritePrivateProfileString("b", nullptr, nullptr, file), 1);
+  EXPECT_EQ(ReadFile(f), "[A]\n\n");
+  EXPECT_EQ(Get(f, "B", "z"), "?");
+
+  // Deleting what is not there writes nothing.
+  const ino_t inode = Stat(f).st_ino;
+  EXPECT_EQ(WritePrivateProfileString("A", "missing", nullptr, file), 1);
+  EXPECT_EQ(WritePrivateProfileString("Missing", "x", nullptr, file), 1);
+  EXPECT_EQ(WritePrivateProfileString("Missing", nullptr, nullptr, file), 1);
+  EXPECT_EQ(Stat(f).st_ino, inode);
+  const std::string never = Path("never.ini");
+  EXPECT_EQ(WritePrivateProfileString("S", nullptr, nullptr, never.c_str()), 1);
+  EXPECT_EQ(WritePrivateProfileString("S", "k", nullptr, never.c_str()), 1);
+  EXPECT_FALSE(Exists(never));
+}
+
+TEST_F(IniTest, WriteSectionReplacesItsEntries) {
+  const std::string f = Path("section.ini");
+  const char* file = f.c_str();
+  WriteFile(f, "[Keep]\nk=1\n[S]\nold=1\n");
+  static const char entries[] = "b=2\0no equals\0=no key\0a=1=one\0B=3\0";
+  EXPECT_EQ(WritePrivateProfileSection("s", entries, file), 1);
+  EXPECT_EQ(ReadFile(f), "[Keep]\nk=1\n\n[S]\na=1=one\nb=3\n\n");
+
+  // Only the first 8191 characters of an entry count.
+  const std::string longEntry = "long=" + std::string(9000, 'x') + '\0';
+  EXPECT_EQ(WritePrivateProfileSection("L", longEntry.c_str(), file), 1);
+  EXPECT_EQ(Get(f, "L", "long", "?", 10000).size(), 8191u - 5u);
+
+  // No entries: an existing section is emptied, a missing one is not made.
+  EXPECT_EQ(WritePrivateProfileSection("S", "\0", file), 1);
+  EXPECT_EQ(WritePrivateProfileSection("L", nullptr, file), 1);
+  EXPECT_EQ(ReadFile(f), "[Keep]\nk=1\n\n[L]\n\n[S]\n\n");
+  const ino_t inode = Stat(f).st_ino;
+  EXPECT_EQ(WritePrivateProfileSection("New", "", file), 1);
+  EXPECT_EQ(Stat(f).st_ino, inode);
+  EXPECT_EQ(List(f, nullptr), "Keep|L|S||");
+
+  const std::string g = Path("fresh.ini");
+  EXPECT_EQ(WritePrivateProfileSection("S", "", g.c_str()), 1);
+  EXPECT_FALSE(Exists(g));
 }
 
 }  // namespace

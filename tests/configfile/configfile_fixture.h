@@ -1,15 +1,8 @@
 #pragma once
-// Shared pieces of the configuration-file tests: a fresh home folder per test (HOME points at
-// it while the test runs), whole-file reads and writes, and an instrument made in the test
-// and driven through its dispatcher as a host drives it.
+// Shared pieces of the configuration-file tests: an instrument made in the test and driven
+// through its dispatcher as a host drives it, and bank files of its own making.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,25 +12,12 @@
 
 namespace quenta_test {
 
-inline bool Exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
-inline mode_t CurrentUmask() {
-  const mode_t m = umask(0);
-  umask(m);
-  return m;
-}
-
 // The instrument made directly and set up as a host does (see Direct), with the editor's way
-// of turning a parameter.
+// of turning a parameter (host told, change applied).
 class Instance : public Direct {
  public:
-  // A parameter changed as the editor changes it (host told, change applied).
   void Turn(int index, double normalized) { plug->SetParameterFromGUI(index, normalized); }
   double Normalized(int index) const { return plug->GetParam(index)->GetNormalized(); }
-  double Value(int index) const { return Get(index); }
   std::string Name(int program) const { return plug->GetPresetName(program); }
   std::vector<double> Values() const {
     std::vector<double> v;
@@ -48,7 +28,18 @@ class Instance : public Direct {
 
 // Makes a bank file of this instrument whose programs are called prefix + number and whose
 // program p has "Final" at (p + 1) / 100 (normalised), through the instrument's own writer.
-void MakeBankFile(const std::string& path, const std::string& prefix);
+inline void MakeBankFile(const std::string& path, const std::string& prefix) {
+  Instance maker;
+  Quenta& q = maker.q();
+  for (int p = 0; p < q.NPresets(); ++p) {
+    q.RestorePreset(p);
+    maker.Turn(kFinal, (p + 1) / 100.0);
+    q.ModifyCurrentPreset((prefix + std::to_string(p)).c_str());
+  }
+  q.RestorePreset(0);
+  WDL_String file(path.c_str());
+  ASSERT_TRUE(q.SaveBankAsFXB(&file));
+}
 
 }  // namespace quenta_test
 

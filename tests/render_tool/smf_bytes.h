@@ -15,7 +15,10 @@ inline Bytes varLen(uint32_t v) {
   return Bytes(rev.rbegin(), rev.rend());
 }
 
-inline void append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
+inline Bytes& append(Bytes& to, const Bytes& more) {
+  to.insert(to.end(), more.begin(), more.end());
+  return to;
+}
 
 inline Bytes be32(uint32_t v) {
   return {(uint8_t)(v >> 24), (uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v};
@@ -29,19 +32,14 @@ struct Ev {
 
 inline Bytes trackBody(std::initializer_list<Ev> events, bool endOfTrack = true) {
   Bytes body;
-  for (const Ev& e : events) {
-    append(body, varLen(e.delta));
-    append(body, e.bytes);
-  }
+  for (const Ev& e : events) append(append(body, varLen(e.delta)), e.bytes);
   if (endOfTrack) append(body, {0x00, 0xFF, 0x2F, 0x00});
   return body;
 }
 
 inline Bytes chunk(const char* tag, const Bytes& body) {
   Bytes c(tag, tag + 4);
-  append(c, be32((uint32_t)body.size()));
-  append(c, body);
-  return c;
+  return append(append(c, be32((uint32_t)body.size())), body);
 }
 
 inline Bytes track(std::initializer_list<Ev> events, bool endOfTrack = true) {
@@ -53,13 +51,12 @@ inline Bytes header(int format, int tracks, int division) {
                         (uint8_t)tracks, (uint8_t)(division >> 8), (uint8_t)division});
 }
 
+// A Set Tempo meta event: its length byte 3 in place of the top byte of the 32-bit value.
 inline Bytes tempo(uint32_t microsPerQuarter) {
-  return {0xFF,
-          0x51,
-          0x03,
-          (uint8_t)(microsPerQuarter >> 16),
-          (uint8_t)(microsPerQuarter >> 8),
-          (uint8_t)microsPerQuarter};
+  Bytes b = be32(microsPerQuarter);
+  b[0] = 0x03;
+  b.insert(b.begin(), {0xFF, 0x51});
+  return b;
 }
 
 inline Bytes file(int format, int division, std::initializer_list<Bytes> tracks) {

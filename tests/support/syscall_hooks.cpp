@@ -31,11 +31,6 @@ std::string LastPart(std::string path) {
   return path.substr(path.rfind('/') + 1);
 }
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
 void Note(const std::string& call) {
   if (tRecording) tCalls += call + "; ";
 }
@@ -74,10 +69,9 @@ int __wrap_open(const char* path, int flags, ...) {
     mode = (mode_t)va_arg(ap, int);
     va_end(ap);
   }
-  if ((flags & O_CREAT) && gDenied.count(FolderOf(path))) {
-    errno = EACCES;
-    return -1;
-  }
+  const std::string name = path;
+  if ((flags & O_CREAT) && gDenied.count(name.substr(0, name.rfind('/'))))
+    return errno = EACCES, -1;
   const int fd = __real_open(path, flags, mode);
   if (tRecording && fd >= 0) tNames[fd] = LastPart(path);
   NoteFd("open", fd);
@@ -100,10 +94,7 @@ int __wrap_rename(const char* from, const char* to) {
 }
 
 int __wrap_access(const char* path, int mode) {
-  if ((mode & W_OK) && gDenied.count(path)) {
-    errno = EACCES;
-    return -1;
-  }
+  if ((mode & W_OK) && gDenied.count(path)) return errno = EACCES, -1;
   return __real_access(path, mode);
 }
 

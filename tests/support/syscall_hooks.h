@@ -1,11 +1,9 @@
 #pragma once
 // Records the file system calls of the calling thread, and refuses writes as the permissions of
 // an ordinary user would, also when the tests run as root.
-//
 // The suites that use this are linked with --wrap for open, write, fsync, rename and access
-// (tests/CMakeLists.txt): these calls from code linked into the test program, the plug-in's
-// code included, come here first and then go on to the C library (or a sanitizer's
-// interceptor).
+// (tests/CMakeLists.txt): these calls of everything linked into the test program come here
+// first, then go on to the C library (or a sanitizer's interceptor).
 #include <string>
 
 namespace quenta_test::syscall_hooks {

@@ -9,14 +9,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace quenta_test {
 
-// A folder of its own under the temporary folder, removed with its contents (folders a test
-// made unreadable are opened up first).
+// A folder of its own under the temporary folder, removed with its contents (opened up first,
+// should a test have left it read-only).
 class TempDir {
  public:
   TempDir() {
@@ -25,13 +25,9 @@ class TempDir {
     if (mkdtemp(&pattern[0])) mPath = pattern;
   }
   ~TempDir() {
-    if (mPath.empty()) return;
     std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(mPath, ec);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-      if (it->is_directory(ec) && !it->is_symlink(ec))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(mPath, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(mPath, ec);
   }
   TempDir(const TempDir&) = delete;
@@ -54,9 +50,7 @@ class TempDir {
 
 inline std::string ReadFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 inline bool WriteFile(const std::string& path, const std::string& bytes) {
@@ -87,17 +81,10 @@ inline void SetBE32(std::string& b, size_t pos, uint32_t v) {
 class FreshHome : public TempDir {
  public:
   FreshHome() {
-    const char* old = std::getenv("HOME");
-    mHadHome = old != nullptr;
-    if (old) mOldHome = old;
+    if (const char* old = std::getenv("HOME")) mOldHome = old;
     setenv("HOME", Path().c_str(), 1);
   }
-  ~FreshHome() {
-    if (mHadHome)
-      setenv("HOME", mOldHome.c_str(), 1);
-    else
-      unsetenv("HOME");
-  }
+  ~FreshHome() { setenv("HOME", mOldHome.c_str(), 1); }
   std::string Folder() const { return Path() + "/.config/AmberfoldMusic"; }
   std::string Ini() const { return Folder() + "/quenta.ini"; }
   // Writes the configuration file (and its folders) before an instance is made.
@@ -108,7 +95,6 @@ class FreshHome : public TempDir {
 
  private:
   std::string mOldHome;
-  bool mHadHome = false;
 };
 
 }  // namespace quenta_test

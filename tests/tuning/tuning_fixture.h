@@ -1,15 +1,9 @@
 #pragma once
-// Shared by the tuning tests: a directly constructed instrument with shorthands for a Block's
-// twelve tune parameters.
+// Shared by the tuning tests: an instrument with shorthands for a Block's tune parameters.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,18 +12,6 @@
 #include "support/test_files.h"
 
 namespace quenta_test {
-
-// Replaces every LF of text by the given line ending.
-inline std::string WithEndings(const std::string& text, const std::string& ending) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n')
-      out += ending;
-    else
-      out += c;
-  }
-  return out;
-}
 
 using Tunes = std::array<double, kMicroTuningDegrees>;
 
@@ -48,11 +30,6 @@ class Tuned : public Direct {
     std::vector<double> v;
     for (int i = 0; i < kNumParams; ++i) v.push_back(Get(i));
     return v;
-  }
-  // Sets degree k + 1 of every Block to the given deviations, as a host does.
-  void SetDegrees(int block, const Tunes& t) {
-    for (int k = 0; k < kMicroTuningDegrees; ++k)
-      Set(BlockParam(block, paramIndices[k]), t[size_t(k)]);
   }
 };
 
