@@ -11,8 +11,10 @@
 #include <immintrin.h>
 
 // The intrinsics start some results from a deliberately undefined register (_mm*_undefined_*),
-// which this compiler reports as possibly uninitialised.
+// which GCC reports as possibly uninitialised (clang knows no such warning).
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <cstdint>
 
