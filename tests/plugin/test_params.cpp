@@ -32,7 +32,7 @@ TEST(ParamNormalisation, ShapeBendsTheCurveBothWays) {
   }
 }
 
-TEST(ParamStepping, NonDoublesRoundHalfUpToTheStep) {
+TEST(ParamStepping, NonDoublesRoundHalfUpToTheStepAndSetClamps) {
   IParam i, s, b, e, d;
   i.InitInt("Steps", 0, 0, 10);
   s.InitInt("Signed", 0, -8, 8);
@@ -58,19 +58,11 @@ TEST(ParamStepping, NonDoublesRoundHalfUpToTheStep) {
     c.p->SetNormalized(c.normalized);
     EXPECT_DOUBLE_EQ(c.p->Value(), c.value) << c.p->GetNameForHost() << " " << c.normalized;
   }
-}
-
-TEST(ParamStepping, SetClampsToTheRangeAndIgnoresNaN) {
-  IParam p;
-  p.InitInt("Steps", 3, -5, 10);
-  p.Set(42.0);
-  EXPECT_EQ(p.Value(), 10.0);
-  p.Set(-42.0);
-  EXPECT_EQ(p.Value(), -5.0);
-  p.Set(std::numeric_limits<double>::quiet_NaN());
-  EXPECT_EQ(p.Value(), -5.0);
-  p.Set(std::numeric_limits<double>::infinity());
-  EXPECT_EQ(p.Value(), 10.0);
+  // Set clamps to the range and ignores not-a-number.
+  for (auto [v, expected] : {std::pair{42.0, 8.0}, {-42.0, -8.0}, {NAN, -8.0}, {INFINITY, 8.0}}) {
+    s.Set(v);
+    EXPECT_EQ(s.Value(), expected) << v;
+  }
 }
 
 TEST(ParamDisplay, PrecisionFollowsTheDecimalsOfTheStep) {
