@@ -177,17 +177,14 @@ TEST_F(Chunks, TruncatedBanksAndABadRecordKeepWhatCameBefore) {
   const std::vector<std::string> aNames = ProgramNames(a);
   const std::vector<size_t> records = FindBankRecords(full, aNames);
   ASSERT_EQ(records.size(), static_cast<size_t>(kQuentaNumPrograms));
-  std::vector<size_t> cuts;
-  for (size_t n = 0; n < 64; ++n) cuts.push_back(n);
-  for (size_t r : records)
-    for (size_t d : {0, 1, 3, 4, 5, 6}) cuts.push_back(r + d);
-  for (size_t n = 64; n < full.size(); n += 997) cuts.push_back(n);
-  cuts.push_back(full.size() - 1);
-  for (size_t n : cuts)
+  constexpr int kBadRecord = 20;
+  // Cut in the header, in a name length, a name, a flag, a state, and one byte short.
+  const size_t r = records[kBadRecord];
+  for (size_t n :
+       {size_t{0}, size_t{5}, kHeaderSize, r + 2, r + 6, r + 4 + 14, r + 100, full.size() - 1})
     ASSERT_EQ(b.SetChunk(Bytes(full.begin(), full.begin() + static_cast<long>(n)), true), 0)
         << "bank truncated to " << n << " of " << full.size() << " bytes";
 
-  constexpr int kBadRecord = 20;
   for (int32_t length : {-1, -100000, INT_MIN, INT_MAX, 0x7FFFFFF0}) {
     SCOPED_TRACE(length);
     TestHost fresh;

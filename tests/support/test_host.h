@@ -107,7 +107,7 @@ class TestHost {
   VstIntPtr SetChunk(const std::vector<uint8_t>& data, bool bank);
 
   // --- Audio -------------------------------------------------------------------------------
-  // numOutputs (at least 2) output buffers and zeroed inputs, owned by the host. The replacing
+  // numOutputs (at least 2) output buffers owned by the host, and no inputs. The replacing
   // calls prefill the outputs with kUnwrittenSample so that a sample the plug-in failed to
   // write shows up; the accumulating call keeps what is there.
   static constexpr float kUnwrittenSample = 12345.0f;
@@ -117,8 +117,6 @@ class TestHost {
   void FillOutputs(float value, int frames);  // prepares the float buffers for accumulation
   const std::vector<float>& OutputF(int channel) const { return mOutF[channel]; }
   const std::vector<double>& OutputD(int channel) const { return mOutD[channel]; }
-  // When set, the input pointer array passed to the process callbacks is null.
-  void SetNullInputs(bool nullInputs) { mNullInputs = nullInputs; }
 
   // --- Events: one effProcessEvents call each, returning its result ------------------------
   static VstMidiEvent Midi(int deltaFrames, uint8_t status, uint8_t data1, uint8_t data2);
@@ -158,11 +156,10 @@ class TestHost {
   std::map<VstInt32, size_t> mCallCounts;
   std::atomic<bool> mRecording{true};
 
-  bool mNullInputs = false;
-  std::vector<std::vector<float>> mInF, mOutF;
-  std::vector<std::vector<double>> mInD, mOutD;
-  std::vector<float*> mInPtrF, mOutPtrF;
-  std::vector<double*> mInPtrD, mOutPtrD;
+  std::vector<std::vector<float>> mOutF;
+  std::vector<std::vector<double>> mOutD;
+  std::vector<float*> mOutPtrF;
+  std::vector<double*> mOutPtrD;
 };
 
 // Little-endian helpers for chunk data (the plug-in's chunks are native little-endian).
