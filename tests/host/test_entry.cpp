@@ -28,7 +28,6 @@ void ExpectQuentaIdentity(const AEffect* e) {
   EXPECT_EQ(e->initialDelay, 0);
   EXPECT_TRUE(e->dispatcher && e->process && e->processReplacing && e->processDoubleReplacing &&
               e->setParameter && e->getParameter && e->object);
-  EXPECT_EQ(e->user, nullptr);
   EXPECT_EQ(e->resvd1 | e->resvd2, 0);
   EXPECT_EQ(e->realQualities | e->offQualities, 0);
   for (char c : e->future) EXPECT_EQ(c, 0);

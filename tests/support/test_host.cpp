@@ -12,37 +12,11 @@ namespace quenta_test {
 
 namespace {
 
-// The host callback is a plain C function pointer, so it finds its TestHost through the AEffect
-// it is called with. While an entry point runs, the AEffect is not yet known; calls made then
-// go to the host being constructed, and instances are constructed one at a time.
-struct Registry {
-  std::mutex mutex;  // guards hosts and constructing (held only briefly)
-  std::map<const AEffect*, TestHost*> hosts;
-  TestHost* constructing = nullptr;
-  std::mutex constructMutex;  // held for the whole entry-point call
-  std::atomic<int> orphanCalls{0};
-};
-
-Registry& GetRegistry() {
-  static Registry registry;
-  return registry;
-}
-
-TestHost* FindHost(AEffect* effect) {
-  Registry& r = GetRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  auto it = r.hosts.find(effect);
-  if (it != r.hosts.end()) return it->second;
-  if (r.constructing && effect) r.hosts[effect] = r.constructing;  // the AEffect, seen early
-  return r.constructing;
-}
-
-void Unregister(const AEffect* effect, const TestHost* host) {
-  Registry& r = GetRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  for (auto it = r.hosts.begin(); it != r.hosts.end();)
-    it = it->first == effect || it->second == host ? r.hosts.erase(it) : std::next(it);
-}
+// The host callback is a plain C function pointer: it finds its TestHost through the AEffect's
+// field for the host's own use, or, while an entry point runs and the AEffect is not yet known,
+// as the host constructing an instance on this thread.
+thread_local TestHost* tConstructing = nullptr;
+std::atomic<int> gOrphanCalls{0};
 
 }  // namespace
 
@@ -50,7 +24,6 @@ TestHost::TestHost(std::string soPath) : mPath(std::move(soPath)) {}
 
 TestHost::~TestHost() {
   if (mEffect) Close();
-  Unregister(nullptr, this);
   // Loaded with RTLD_NODELETE, the library stays mapped so that sanitizer reports at exit can
   // still name the plug-in's functions; dlclose only drops the reference.
   if (mLibrary) dlclose(mLibrary);
@@ -76,20 +49,14 @@ bool TestHost::Instantiate(Entry entry) {
     mError = std::string("entry point ") + name + " not found";
     return false;
   }
-  Registry& r = GetRegistry();
-  std::lock_guard<std::mutex> construct(r.constructMutex);
-  {
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.constructing = this;
-  }
+  tConstructing = this;
   AEffect* effect = proc(&TestHost::HostCallback);
-  std::lock_guard<std::mutex> lock(r.mutex);
-  r.constructing = nullptr;
-  if (!effect) {
-    mError = std::string(name) + " returned null";
+  tConstructing = nullptr;
+  if (!effect || effect->user) {
+    mError = std::string(name) + (effect ? " set the host's user field" : " returned null");
     return false;
   }
-  r.hosts[effect] = this;
+  effect->user = this;
   mEffect = effect;
   return true;
 }
@@ -106,7 +73,6 @@ VstIntPtr TestHost::Close() {
   AEffect* effect = mEffect;
   VstIntPtr result = effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
   mEffect = nullptr;
-  Unregister(effect, this);
   return result;
 }
 
@@ -261,7 +227,7 @@ void TestHost::ClearRecords() {
   mCallCounts.clear();
 }
 
-int TestHost::OrphanCalls() { return GetRegistry().orphanCalls.load(); }
+int TestHost::OrphanCalls() { return gOrphanCalls.load(); }
 
 VstIntPtr TestHost::Answer(const HostCall& call, void* ptr) {
   VstIntPtr answer = 0;
@@ -291,9 +257,9 @@ VstIntPtr TestHost::Answer(const HostCall& call, void* ptr) {
 
 VstIntPtr TestHost::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                  void* ptr, float opt) {
-  TestHost* host = FindHost(effect);
+  TestHost* host = effect && effect->user ? static_cast<TestHost*>(effect->user) : tConstructing;
   if (!host) {
-    ++GetRegistry().orphanCalls;
+    ++gOrphanCalls;
     // Without a host to ask, answer as a host would before anything is known.
     return opcode == audioMasterVersion ? kVstVersion : 0;
   }

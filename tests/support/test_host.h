@@ -56,7 +56,8 @@ class TestHost {
   TestHost(const TestHost&) = delete;
   TestHost& operator=(const TestHost&) = delete;
 
-  // Loads the library (once) and calls the entry point; false with Error() set on failure.
+  // Loads the library (once) and calls the entry point; false with Error() set on failure. The
+  // AEffect's user field, which the plug-in must leave alone, then names this host.
   bool Instantiate(Entry entry = Entry::VSTPluginMain);
   AEffect* Effect() const { return mEffect; }
   bool IsOpen() const { return mEffect != nullptr; }
