@@ -1,5 +1,5 @@
-// The dispatcher as a host drives it: every opcode's result, the strings it writes into host
-// buffers, and the opcodes that must do nothing.
+// The dispatcher and the parameter callbacks as a host drives them: every opcode's result, the
+// strings written into host buffers, the opcodes that must do nothing, parameter traffic.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -48,38 +48,24 @@ class Dispatcher : public ::testing::Test {
 }  // namespace
 
 TEST_F(Dispatcher, FixedAnswers) {
-  const struct {
-    VstInt32 opcode, index;
-    VstIntPtr value, result;
-  } cases[] = {
-      {effIdentify, 0, 0, 0x4E764566},  // 'NvEf'
-      {effGetPlugCategory, 0, 0, kPlugCategSynth},
-      {effGetVstVersion, 0, 0, 2400},
-      {effGetVendorVersion, 0, 0, kQuentaVersion},
-      {effGetTailSize, 0, 0, 0},
-      {effIdle, 0, 0, 0},
-      {effEditIdle, 0, 0, 0},
-      {effOpen, 0, 0, 0},
-      {effSetBlockSize, 0, 256, 0},
-      {effMainsChanged, 0, 1, 0},
-      {effMainsChanged, 0, 0, 0},
-      {effProcessEvents, 0, 0, 0},  // null pointers from here on
-      {effGetChunk, 0, 0, 0},
-      {effGetChunk, 1, 0, 0},
-      {effSetChunk, 0, 100, 0},
-      {effSetChunk, 1, 100, 0},
-      {effSetSpeakerArrangement, 0, 0, 1},
-      {effGetSpeakerArrangement, 0, 0, 1},
-      {effGetProgramNameIndexed, 0, 0, 0},
-      {effSetProgramName, 0, 0, 0},
-      {effGetProgramName, 0, 0, 0},
-      {effEditGetRect, 0, 0, 0},
-      {effEditOpen, 0, 0, 0},  // no parent window: nothing opens
-      {effEditClose, 0, 0, 1},
-      {effVendorSpecific, kVendorSpecificParamDisplay, 0, 0},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(host.Dispatch(c.opcode, c.index, c.value), c.result) << "opcode " << c.opcode;
+  EXPECT_EQ(host.Dispatch(effIdentify), 0x4E764566);  // 'NvEf'
+  EXPECT_EQ(host.Dispatch(effGetPlugCategory), kPlugCategSynth);
+  EXPECT_EQ(host.Dispatch(effGetVstVersion), 2400);
+  EXPECT_EQ(host.Dispatch(effGetVendorVersion), kQuentaVersion);
+  EXPECT_EQ(host.Dispatch(effSetBlockSize, 0, 256), 0);
+  EXPECT_EQ(host.Dispatch(effMainsChanged, 0, 1), 0);
+  // With index, value and pointer 0 (a careless host's null pointers; no parent window for the
+  // editor), and for the chunks with either index and a size.
+  for (VstInt32 opcode : {effGetTailSize, effIdle, effEditIdle, effOpen, effMainsChanged,
+                          effProcessEvents, effGetProgramNameIndexed, effSetProgramName,
+                          effGetProgramName, effEditGetRect, effEditOpen, effVendorSpecific})
+    EXPECT_EQ(host.Dispatch(opcode), 0) << "opcode " << opcode;
+  for (VstInt32 opcode : {effSetSpeakerArrangement, effGetSpeakerArrangement, effEditClose})
+    EXPECT_EQ(host.Dispatch(opcode), 1) << "opcode " << opcode;
+  for (VstInt32 idx : {0, 1}) {
+    EXPECT_EQ(host.Dispatch(effGetChunk, idx), 0);
+    EXPECT_EQ(host.Dispatch(effSetChunk, idx, 100), 0);
+  }
   EXPECT_EQ(host.Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f), 0);
   for (int i = 0; i < kQuentaNumParams; ++i) EXPECT_EQ(host.Dispatch(effCanBeAutomated, i), 1) << i;
   EXPECT_EQ(host.EffectName(), kQuentaEffectName);
@@ -111,6 +97,7 @@ TEST_F(Dispatcher, InvalidParameterIndicesWriteNothing) {
     EXPECT_EQ(host.Dispatch(effString2Parameter, index, 0, const_cast<char*>("0.5")), 0);
     EXPECT_EQ(host.Dispatch(effString2Parameter, index, 0, nullptr), 0);
   }
+  EXPECT_EQ(host.Dispatch(effVendorSpecific, kVendorSpecificParamDisplay, 0, nullptr, 0.5f), 0);
   for (VstInt32 idx : {0, 1, 6, 9, 0x12345, -7}) {
     VstIntPtr r = -1;
     EXPECT_TRUE(Writes(effVendorSpecific, idx, 0, 0, 0.5f, &r));
@@ -229,4 +216,43 @@ TEST_F(Dispatcher, SpeakerArrangements) {
   host.ProcessReplacing(64);
   for (int ch = 0; ch < 2; ++ch)
     for (float s : host.OutputF(ch)) ASSERT_NE(s, TestHost::kUnwrittenSample);
+}
+
+// The getParameter and setParameter callbacks.
+TEST_F(Dispatcher, ParameterValuesRoundTripStayInRangeAndAreNotSentBack) {
+  // Invalid indices read 0 and change nothing.
+  const std::vector<float> before = host.AllParameters();
+  const std::vector<uint8_t> chunk = host.GetChunk(false);
+  for (VstInt32 index : {kQuentaNumParams, kQuentaNumParams + 1, -1, 1000, INT_MAX, INT_MIN}) {
+    EXPECT_EQ(host.GetParameter(index), 0.0f) << index;
+    host.SetParameter(index, 0.7f);
+  }
+  EXPECT_EQ(host.AllParameters(), before);
+  EXPECT_EQ(host.GetChunk(false), chunk);
+
+  for (int i = 0; i < kQuentaNumParams; ++i) {
+    // The ends of the range come back exactly.
+    for (float v : {0.0f, 1.0f}) {
+      host.SetParameter(i, v);
+      EXPECT_EQ(host.GetParameter(i), v) << "param " << i;
+    }
+    // Setting the value the host just read must not move the parameter (no drift through the
+    // normalisation and the step rounding).
+    for (float v : {0.1f, 0.25f, 0.5f, 0.77f, 0.9f}) {
+      host.SetParameter(i, v);
+      const float read = host.GetParameter(i);
+      host.SetParameter(i, read);
+      EXPECT_NEAR(host.GetParameter(i), read, 1e-6) << "param " << i << " set to " << v;
+    }
+    // Hosts occasionally send values a little (or a lot) outside 0 to 1.
+    for (float v : {-0.5f, -1e-6f, 1.000001f, 1.5f, 100.0f, -100.0f}) {
+      host.SetParameter(i, v);
+      const float read = host.GetParameter(i);
+      ASSERT_TRUE(std::isfinite(read) && read >= 0.0f && read <= 1.0f)
+          << "param " << i << " set to " << v;
+    }
+  }
+  // A value the host sets is not reported back as automation (that would loop in the host).
+  for (VstInt32 opcode : {audioMasterAutomate, audioMasterBeginEdit, audioMasterEndEdit})
+    EXPECT_EQ(host.CountCalls(opcode), 0u) << opcode;
 }

@@ -60,19 +60,18 @@ class AudioThread {
       mEvents[mCount++] = TestHost::Midi(offset, uint8_t(status), uint8_t(data1), uint8_t(data2));
   }
 
-  // Delivers the queued events, then renders one block, counting both calls.
+  // Delivers the queued events, then renders one block, counting both calls. (The test host's
+  // buffers are made on the first call of each kind and then reused.)
   alloc_hooks::Counts Block(bool useDouble) {
     VstEvents* list = reinterpret_cast<VstEvents*>(mEventList.data());
     list->numEvents = mCount;
     for (int i = 0; i < mCount; ++i) list->events[i] = reinterpret_cast<VstEvent*>(&mEvents[i]);
-    float* outF[2] = {mOutF[0].data(), mOutF[1].data()};
-    double* outD[2] = {mOutD[0].data(), mOutD[1].data()};
     alloc_hooks::Begin();
     if (mCount > 0) mEffect->dispatcher(mEffect, effProcessEvents, 0, 0, list, 0.0f);
     if (useDouble)
-      mEffect->processDoubleReplacing(mEffect, nullptr, outD, kBlock);
+      mHost.ProcessDoubleReplacing(kBlock);
     else
-      mEffect->processReplacing(mEffect, nullptr, outF, kBlock);
+      mHost.ProcessReplacing(kBlock);
     const alloc_hooks::Counts counts = alloc_hooks::End();
     mCount = 0;
     VstTimeInfo& t = mHost.Answers().timeInfo;
@@ -80,7 +79,7 @@ class AudioThread {
     t.ppqPos = t.samplePos / kRate * t.tempo / 60.0;
     t.barStartPos = double(int(t.ppqPos / 4.0) * 4);
     for (int i = 0; i < kBlock; ++i)
-      mPeak = std::max(mPeak, useDouble ? mOutD[0][i] : double(mOutF[0][i]));
+      mPeak = std::max(mPeak, useDouble ? mHost.OutputD(0)[i] : double(mHost.OutputF(0)[i]));
     return counts;
   }
 
@@ -99,8 +98,6 @@ class AudioThread {
   std::array<VstMidiEvent, kMaxEvents> mEvents{};
   std::array<char, sizeof(VstEvents) + sizeof(VstEvent*) * kMaxEvents> mEventList{};
   int mCount = 0;
-  std::array<std::array<float, kBlock>, 2> mOutF{};
-  std::array<std::array<double, kBlock>, 2> mOutD{};
   double mPeak = 0.0;
 };
 
@@ -199,8 +196,7 @@ TEST_F(AudioThreadTest, BusyStreamAutomationAndProgramChangesAllocateNothing) {
     for (int k : {kCutoff, kPeak, kExpand, kFCBal, kEMAtk, kEMDcy, kEMSus, kMG1Freq, kMG2Freq,
                   kVolume, kPan, kRSInt, kRSFreq1, kAMInt, kTuneA, kFine, kCoarse, kFMMG1, kPWMInt})
       automated.push_back(BlockParam(b, k));
-  // Warm-up: both callbacks, the first blocks of the stream, one change of each parameter and
-  // a program change (also for the host's own records of new requests).
+  // Warm-up: both callbacks, the first blocks of the stream, one change of each parameter.
   int n = 0;
   for (; n < 4; ++n) {
     if (n > 0) BusyStream(*audio, n, held);
@@ -219,8 +215,9 @@ TEST_F(AudioThreadTest, BusyStreamAutomationAndProgramChangesAllocateNothing) {
     BusyStream(*audio, n, held);
     if (n >= 4 + 256) audio->Add(n * 7 % kBlock, 0xC0 | (n & 15), n % 8, 0);
     const bool useDouble = n % 2 == 1;
-    ASSERT_TRUE(NoAllocation(useDouble ? "double block" : "float block", audio->Block(useDouble)))
-        << "block " << n;
+    const alloc_hooks::Counts counts = audio->Block(useDouble);
+    if (n == 4 + 256) continue;  // the first program change warms up the host's records
+    ASSERT_TRUE(NoAllocation(useDouble ? "double block" : "float block", counts)) << "block " << n;
   }
   EXPECT_GT(audio->Peak(), 0.05) << "the stream should be sounding";
 }
