@@ -35,10 +35,6 @@ void EditPrograms(TestHost& host) {
   host.SetProgram(kCurrentAfterEdit);
 }
 
-bool StartsWithHeader(const Bytes& chunk) {
-  return chunk.size() >= kHeaderSize && std::memcmp(chunk.data(), kChunkHeader, kHeaderSize) == 0;
-}
-
 // A program chunk ends with the program name as a 32-bit length and the characters.
 bool EndsWithName(const Bytes& chunk, const std::string& name) {
   if (chunk.size() < kHeaderSize + 4 + name.size()) return false;
@@ -73,13 +69,6 @@ std::vector<std::string> ProgramNames(TestHost& host) {
   return names;
 }
 
-void ExpectSaneParameters(TestHost& host) {
-  for (int i = 0; i < kQuentaNumParams; ++i) {
-    const float v = host.GetParameter(i);
-    ASSERT_TRUE(std::isfinite(v) && v >= 0.0f && v <= 1.0f) << "param " << i << " = " << v;
-  }
-}
-
 class Chunks : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -96,12 +85,13 @@ class Chunks : public ::testing::Test {
 
 TEST_F(Chunks, ExactHeadersAndLayout) {
   const Bytes program = a.GetChunk(false);
-  ASSERT_TRUE(StartsWithHeader(program));
+  ASSERT_TRUE(program.size() > kHeaderSize &&
+              !std::memcmp(program.data(), kChunkHeader, kHeaderSize));
   EXPECT_TRUE(EndsWithName(program, EditedName(kCurrentAfterEdit)));
   VstIntPtr size = 0;
   const Bytes bank = a.GetChunk(true, &size);
   EXPECT_EQ(size, static_cast<VstIntPtr>(bank.size()));
-  ASSERT_TRUE(StartsWithHeader(bank));
+  ASSERT_TRUE(bank.size() > kHeaderSize && !std::memcmp(bank.data(), kChunkHeader, kHeaderSize));
   // Every program is in the bank in order: its name and the initialised flag before its state.
   const std::vector<size_t> records = FindBankRecords(bank, ProgramNames(a));
   ASSERT_EQ(records.size(), static_cast<size_t>(kQuentaNumPrograms));
@@ -197,21 +187,9 @@ TEST_F(Chunks, TruncatedBanksAndABadRecordKeepWhatCameBefore) {
     for (int p = 0; p < kQuentaNumPrograms; ++p)
       EXPECT_TRUE(p == kBadRecord || after[p] == (p < kBadRecord ? aNames[p] : before[p]))
           << "program " << p << ": " << after[p];
-    ExpectSaneParameters(fresh);
+    for (int i = 0; i < kQuentaNumParams; ++i)
+      ASSERT_TRUE(fresh.GetParameter(i) >= 0.0f && fresh.GetParameter(i) <= 1.0f) << i;
   }
-}
-
-TEST_F(Chunks, ChunksOfTheOtherKindLeaveAWorkingInstrument) {
-  // Random and mutated chunks are the fuzz targets' work.
-  const Bytes bank = a.GetChunk(true), program = a.GetChunk(false);
-  for (auto [chunk, asBank] : {std::pair<Bytes, bool>{bank, false},
-                               {program, true},
-                               {Bytes(bank.begin() + kHeaderSize, bank.end()), true}}) {
-    b.SetChunk(chunk, asBank);
-    ExpectSaneParameters(b);
-  }
-  EXPECT_EQ(b.SetChunk(bank, true), 1);
-  EXPECT_EQ(ProgramNames(b), ProgramNames(a));
 }
 
 // ---- Hosts that ask for a bank but store it as a program ---------------------------------

@@ -134,6 +134,13 @@ TEST(Process, DisconnectedOutputsNeverReachTheHost) {
   host.FillOutputs(TestHost::kUnwrittenSample, kBlock);
   host.ProcessAccumulating(kBlock);
   EXPECT_TRUE(untouched(host.OutputF(1)));
+  // Without a block size (a scanner's 0) a replacing call gets silence, on the connected
+  // output only.
+  host.SetBlockSize(0);
+  host.ProcessReplacing(40);
+  EXPECT_TRUE(IsSilent(host.OutputF(0), 40));
+  EXPECT_TRUE(untouched(host.OutputF(1)));
+  host.SetBlockSize(kBlock);
   // The host's array has one entry (on the heap) for the one connected output: nothing past it
   // is read (the sanitizer build sees any read), in the pieces of a long call either.
   std::vector<float> mono(3 * kBlock, TestHost::kUnwrittenSample);
@@ -170,8 +177,7 @@ TEST(Process, DisconnectedOutputsNeverReachTheHost) {
   host.ProcessReplacing(kBlock);
   EXPECT_TRUE(IsSilent(host.OutputF(0), kBlock));
   EXPECT_TRUE(IsSilent(host.OutputF(1), kBlock));
-  // Without a block size (a scanner's 0) a replacing call gets silence and an accumulating one
-  // adds nothing.
+  // Both connected, without a block size: both silent, and an accumulating call adds nothing.
   host.SetBlockSize(0);
   host.ProcessReplacing(40);
   EXPECT_TRUE(IsSilent(host.OutputF(1), 40));
