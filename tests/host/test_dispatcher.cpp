@@ -68,8 +68,8 @@ TEST_F(Dispatcher, FixedAnswers) {
   }
   EXPECT_EQ(host.Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f), 0);
   for (int i = 0; i < kQuentaNumParams; ++i) EXPECT_EQ(host.Dispatch(effCanBeAutomated, i), 1) << i;
-  EXPECT_EQ(host.EffectName(), kQuentaEffectName);
-  EXPECT_EQ(host.VendorString(), kQuentaVendor);
+  EXPECT_EQ(host.GetString(effGetEffectName), kQuentaEffectName);
+  EXPECT_EQ(host.GetString(effGetVendorString), kQuentaVendor);
   EXPECT_TRUE(Writes(effGetEffectName, 0, kVstMaxEffectNameLen + 1));
   EXPECT_TRUE(Writes(effGetVendorString, 0, kVstMaxVendorStrLen + 1));
   EXPECT_TRUE(Writes(effGetProductString, 0, kVstMaxVendorStrLen + 1));

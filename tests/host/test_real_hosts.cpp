@@ -74,16 +74,13 @@ TEST(RealHosts, ScannersAndHostsAnsweringEverythingWithZero) {
     host.SetSampleRate(round == 2 ? 48000.0f : 0.0f);
     host.SetBlockSize(round == 2 ? 512 : 0);
     host.MainsChanged(round == 2);
-    host.EffectName();
-    host.VendorString();
-    host.ProductString();
+    for (VstInt32 opcode : {effGetEffectName, effGetVendorString, effGetProductString})
+      host.GetString(opcode);
     host.Dispatch(effCanDo, 0, 0, const_cast<char*>("receiveVstMidiEvent"));
     for (int p = 0; p < kQuentaNumPrograms; ++p) host.ProgramNameIndexed(p);
-    for (int i = 0; i < kQuentaNumParams; ++i) {
-      host.ParamName(i);
-      host.ParamLabel(i);
-      host.ParamDisplay(i);
-    }
+    for (int i = 0; i < kQuentaNumParams; ++i)
+      for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
+        host.GetString(opcode, i);
     if (round == 2) {
       host.SendMidi({TestHost::Midi(0, 0x90, 60, 100), TestHost::Midi(300, 0x80, 60, 0)});
       host.SendSysex(4, {0xF0, 0x01, 0xF7});

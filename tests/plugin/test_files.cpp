@@ -283,21 +283,6 @@ TEST_F(Files, AHostMayHandBackTheChunkBufferItWasLent) {
   }
 }
 
-// Names longer than their fields are cut, never overflowed.
-TEST(Identity, LongNamesAreCutToTheirBuffers) {
-  const std::string longName(200, 'x'), cut(IPlugBase::kNameLen - 1, 'x');
-  IPlugVST plug(IPlugInstanceInfo{}, 1, "1-2", 1, longName.c_str(), longName.c_str(),
-                longName.c_str(), 0x10000, 0x54737450, 0x54737450, 0, false, false, false);
-  EXPECT_EQ(plug.GetEffectName(), cut);
-  EXPECT_EQ(plug.GetProductName(), cut);
-  EXPECT_EQ(plug.GetMfrName(), cut);
-  plug.SetOutputLabel(1, longName.c_str());
-  VstPinProperties pin;
-  AEffect* e = plug.GetAEffect();
-  EXPECT_EQ(e->dispatcher(e, effGetOutputProperties, 1, 0, &pin, 0.f), 1);
-  EXPECT_EQ(std::string(pin.label), std::string(sizeof pin.label - 1, 'x'));
-}
-
 // The calls recorded, with the temporary file named "<tmp>" and the folder "<dir>".
 std::string Calls(const std::string& dir) {
   std::string calls = syscall_hooks::End();

@@ -82,11 +82,6 @@ class TestHost {
   static constexpr unsigned char kCanary = 0xA5;
   std::string GetString(VstInt32 opcode, VstInt32 index = 0, size_t bufferSize = 256,
                         VstIntPtr* result = nullptr);
-  std::string EffectName() { return GetString(effGetEffectName); }
-  std::string VendorString() { return GetString(effGetVendorString); }
-  std::string ProductString() { return GetString(effGetProductString); }
-  std::string ParamName(int index) { return GetString(effGetParamName, index); }
-  std::string ParamLabel(int index) { return GetString(effGetParamLabel, index); }
   std::string ParamDisplay(int index) { return GetString(effGetParamDisplay, index); }
   std::string ProgramName() { return GetString(effGetProgramName); }
   std::string ProgramNameIndexed(int index, VstIntPtr* result = nullptr) {
