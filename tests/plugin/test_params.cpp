@@ -32,6 +32,8 @@ TEST(ParamNormalisation, ShapeBendsTheCurveBothWays) {
   }
 }
 
+// Non-doubles round half up (4.5 to 5; -2.5 to -2, not away from zero); doubles keep their
+// value between steps.
 TEST(ParamStepping, NonDoublesRoundHalfUpToTheStepAndSetClamps) {
   IParam i, s, b, e, d;
   i.InitInt("Steps", 0, 0, 10);
@@ -42,18 +44,9 @@ TEST(ParamStepping, NonDoublesRoundHalfUpToTheStepAndSetClamps) {
   const struct {
     IParam* p;
     double normalized, value;
-  } cases[] = {
-      {&i, 0.44, 4.0},
-      {&i, 0.45, 5.0},  // 4.5 rounds up
-      // Half up, not away from zero: -2.5 becomes -2, +2.5 becomes 3.
-      {&s, 11.0 / 32.0, -2.0},
-      {&s, 21.0 / 32.0, 3.0},
-      {&b, 0.49, 0.0},
-      {&b, 0.5, 1.0},
-      {&e, 0.5, 2.0},
-      {&e, 1.0, 3.0},
-      {&d, 0.4321, 4.321},  // doubles keep their value between steps
-  };
+  } cases[] = {{&i, 0.44, 4.0},        {&i, 0.45, 5.0}, {&s, 11.0 / 32.0, -2.0},
+               {&s, 21.0 / 32.0, 3.0}, {&b, 0.49, 0.0}, {&b, 0.5, 1.0},
+               {&e, 0.5, 2.0},         {&e, 1.0, 3.0},  {&d, 0.4321, 4.321}};
   for (const auto& c : cases) {
     c.p->SetNormalized(c.normalized);
     EXPECT_DOUBLE_EQ(c.p->Value(), c.value) << c.p->GetNameForHost() << " " << c.normalized;
