@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -154,56 +153,74 @@ void BusyStream(AudioThread& audio, int n, std::vector<bool>& held) {
   }
 }
 
-// A session whose audio thread is about to start, all 64 keys of the stream's first block
-// queued.
-class AudioThreadTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SKIP_WITHOUT_HOOKS();
+// The busy stream, with four parameters moved before each block and, in each of the last 32
+// blocks, a program change (applied at once), while the user-interface thread opens the editor
+// and keeps it busy: idle calls, automation the editor shows, the pointer moving over it.
+TEST(RealTimeSafety, BusyStreamAutomationAndProgramChangesWithTheEditorOpenAllocateNothing) {
+  SKIP_WITHOUT_HOOKS();
+  quenta_test::XvfbEnvironment xvfb;
+  xvfb.SetUp();
+  ASSERT_FALSE(quenta_test::XvfbEnvironment::Display().empty());
+  {
+    quenta_test::XRig rig;
+    ASSERT_TRUE(rig.Ok());
+    const uint32_t window = rig.MakeHostWindow(0, 0, 1500, 700);
+    TestHost host;
     ASSERT_TRUE(host.Instantiate()) << host.Error();
     host.SetRecording(false);
     host.StartSession(kRate, kBlock);
-    audio = std::make_unique<AudioThread>(host);
-    BusyStream(*audio, 0, held);
-  }
-  TestHost host;
-  std::unique_ptr<AudioThread> audio;
-  std::vector<bool> held = std::vector<bool>(128, false);
-};
-
-TEST_F(AudioThreadTest, BusyStreamAutomationAndProgramChangesAllocateNothing) {
-  BusyPatch(host);
-  if (HasFatalFailure()) return;
-  // Continuous parameters a host typically automates, in every Block, and the globals.
-  std::vector<int> automated = {kFinal, kGEGAtk, kGEGRel, kVP1A, kAtn1, kLag1, kSHFreq};
-  for (int b = 0; b < kNumBlocks; ++b)
-    for (int k : {kCutoff, kPeak, kExpand, kFCBal, kEMAtk, kEMDcy, kEMSus, kMG1Freq, kMG2Freq,
-                  kVolume, kPan, kRSInt, kRSFreq1, kAMInt, kTuneA, kFine, kCoarse, kFMMG1, kPWMInt})
-      automated.push_back(BlockParam(b, k));
-  // Warm-up: both callbacks, the first blocks of the stream, one change of each parameter.
-  int n = 0;
-  for (; n < 4; ++n) {
-    if (n > 0) BusyStream(*audio, n, held);
-    audio->Block(n % 2 == 1);
-  }
-  for (int index : automated) audio->Automate(index, 0.5f);
-  // The stream with four parameters moved before each block, then with a program change
-  // (applied at once) in each of the last 32 blocks.
-  for (; n < 4 + 288; ++n) {
-    for (int j = 0; j < 4; ++j) {
-      const int index = automated[size_t(n * 4 + j) % automated.size()];
-      const float value = float((n * 7 + j * 3) % 17) / 16.0f;
-      ASSERT_TRUE(NoAllocation("setParameter", audio->Automate(index, value)))
-          << "parameter " << index << " to " << value;
+    AudioThread audio(host);
+    std::vector<bool> held(128, false);
+    BusyPatch(host);
+    if (HasFatalFailure()) return;
+    // Continuous parameters a host typically automates, in every Block, and the globals.
+    std::vector<int> automated = {kFinal, kGEGAtk, kGEGRel, kVP1A, kAtn1, kLag1, kSHFreq};
+    for (int b = 0; b < kNumBlocks; ++b)
+      for (int k :
+           {kCutoff, kPeak, kExpand, kFCBal, kEMAtk, kEMDcy, kEMSus, kMG1Freq, kMG2Freq, kVolume,
+            kPan, kRSInt, kRSFreq1, kAMInt, kTuneA, kFine, kCoarse, kFMMG1, kPWMInt})
+        automated.push_back(BlockParam(b, k));
+    std::atomic<bool> opened{false}, stop{false};
+    std::thread ui([&] {
+      opened = host.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>((uintptr_t)window)) == 1;
+      for (int step = 0; !stop; ++step) {
+        host.Dispatch(effEditIdle);
+        host.SetParameter(BlockParam(kBlockB, kCutoff), float(step % 10) / 10.0f);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      host.Dispatch(effEditClose);
+    });
+    for (int i = 0; i < 500 && !opened; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(opened.load());
+    // Warm-up: both callbacks, the first blocks of the stream, one change of each parameter.
+    int n = 0;
+    for (; n < 4; ++n) {
+      BusyStream(audio, n, held);
+      audio.Block(n % 2 == 1);
     }
-    BusyStream(*audio, n, held);
-    if (n >= 4 + 256) audio->Add(n * 7 % kBlock, 0xC0 | (n & 15), n % 8, 0);
-    const bool useDouble = n % 2 == 1;
-    const alloc_hooks::Counts counts = audio->Block(useDouble);
-    if (n == 4 + 256) continue;  // the first program change warms up the host's records
-    ASSERT_TRUE(NoAllocation(useDouble ? "double block" : "float block", counts)) << "block " << n;
+    for (int index : automated) audio.Automate(index, 0.5f);
+    for (; n < 4 + 288 && !HasFailure(); ++n) {
+      if (n % 8 == 0) rig.MoveInto(window, 100 + n % 200, 100);
+      for (int j = 0; j < 4; ++j) {
+        const int index = automated[size_t(n * 4 + j) % automated.size()];
+        const float value = float((n * 7 + j * 3) % 17) / 16.0f;
+        EXPECT_TRUE(NoAllocation("setParameter", audio.Automate(index, value)))
+            << "parameter " << index << " to " << value;
+      }
+      BusyStream(audio, n, held);
+      if (n >= 4 + 256) audio.Add(n * 7 % kBlock, 0xC0 | (n & 15), n % 8, 0);
+      const bool useDouble = n % 2 == 1;
+      const alloc_hooks::Counts counts = audio.Block(useDouble);
+      if (n == 4 + 256) continue;  // the first program change warms up the host's records
+      EXPECT_TRUE(NoAllocation(useDouble ? "double block" : "float block", counts))
+          << "block " << n;
+    }
+    stop = true;
+    ui.join();
+    EXPECT_GT(audio.Peak(), 0.05) << "the stream should be sounding";
   }
-  EXPECT_GT(audio->Peak(), 0.05) << "the stream should be sounding";
+  xvfb.TearDown();
 }
 
 // Allocations that fail. At 48000 Hz every buffer of one control frame is 48 doubles: three
@@ -253,40 +270,3 @@ TEST(FailedAllocation, AVoiceWithoutABufferIsSilentAndABlockSizeWithoutBuffersIs
 }
 
 }  // namespace
-
-TEST_F(AudioThreadTest, AnOpenEditorAddsNothingToTheAudioThread) {
-  // The user-interface thread opens the editor and keeps it busy (idle calls, automation the
-  // editor shows, the pointer moving over it) while the audio thread renders and automates.
-  quenta_test::XvfbEnvironment xvfb;
-  xvfb.SetUp();
-  ASSERT_FALSE(quenta_test::XvfbEnvironment::Display().empty());
-  {
-    quenta_test::XRig rig;
-    ASSERT_TRUE(rig.Ok());
-    const uint32_t window = rig.MakeHostWindow(0, 0, 1500, 700);
-    std::atomic<bool> opened{false}, stop{false};
-    std::thread ui([&] {
-      opened = host.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>((uintptr_t)window)) == 1;
-      for (int step = 0; !stop; ++step) {
-        host.Dispatch(effEditIdle);
-        host.SetParameter(BlockParam(kBlockB, kCutoff), float(step % 10) / 10.0f);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      }
-      host.Dispatch(effEditClose);
-    });
-    for (int i = 0; i < 500 && !opened; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_TRUE(opened.load());
-    for (int n = 0; n < 4; ++n) audio->Block(n % 2 == 1);
-    for (int n = 4; n < 4 + 128; ++n) {
-      if (n % 8 == 0) rig.MoveInto(window, 100 + n, 100);
-      BusyStream(*audio, n, held);
-      EXPECT_TRUE(NoAllocation("block", audio->Block(n % 2 == 1))) << "block " << n;
-      EXPECT_TRUE(NoAllocation(
-          "setParameter", audio->Automate(BlockParam(kBlockA, kCutoff), float(n % 16) / 16.0f)));
-    }
-    stop = true;
-    ui.join();
-  }
-  xvfb.TearDown();
-}
