@@ -94,23 +94,10 @@ TEST(Threads, RenderWhileTheUserInterfaceWorksAndAnotherInstanceChangesItsRate) 
   });
   // The user-interface thread: a few rounds of every kind of request at least, and on until the
   // audio thread has rendered its blocks, however the threads are scheduled.
-  const int automated[] = {BlockParam(kBlockA, kCutoff),
-                           BlockParam(kBlockB, kPeak),
-                           BlockParam(kBlockC, kMG1Freq),
-                           BlockParam(kBlockA, kFMMod),
-                           BlockParam(kBlockA, kFMMG1),
-                           BlockParam(kBlockB, kRSInt),
-                           BlockParam(kBlockC, kEMAtk),
-                           BlockParam(kBlockA, kMG1Host),
-                           kFinal,
-                           kSHFreq,
-                           kSHIn,
-                           kGEGSrc1,
-                           kVP1Src,
-                           kPBRange};
   size_t shortChunks = 0;
   for (int step = 0; rendered < kBlocks || step < 8; ++step) {
-    for (int index : automated) {
+    for (int j = 0; j < 14; ++j) {  // every parameter in turn
+      const int index = (step * 14 + j) * 37 % quenta_test::kQuentaNumParams;
       host.SetParameter(index, float((step * 7 + index) % 11) / 10.0f);
       (void)host.GetParameter(index);
       (void)host.ParamDisplay(index);
