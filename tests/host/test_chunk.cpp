@@ -107,8 +107,12 @@ TEST_F(Chunks, ExactHeadersAndLayout) {
 }
 
 TEST_F(Chunks, RoundTripsBetweenInstances) {
-  // A program goes into b's current program, which takes the name and keeps it when left.
+  // The instances are independent until then.
   const std::vector<std::string> namesBefore = ProgramNames(b);
+  EXPECT_EQ(b.Program(), 0);
+  EXPECT_NE(namesBefore[3], EditedName(3));
+  EXPECT_NE(b.AllParameters(), a.AllParameters());
+  // A program goes into b's current program, which takes the name and keeps it when left.
   EXPECT_EQ(b.SetChunk(a.GetChunk(false), false), 1);
   EXPECT_EQ(b.Program(), 0);
   EXPECT_EQ(b.ProgramName(), EditedName(kCurrentAfterEdit));

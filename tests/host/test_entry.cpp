@@ -100,17 +100,3 @@ TEST(Entry, OnlyTheEntryPointsAreExported) {
   ASSERT_TRUE(host.Instantiate(Entry::Main)) << host.Error();
   ExpectQuentaIdentity(host.Effect());
 }
-
-TEST(Entry, InstancesAreIndependent) {
-  TestHost a, b;
-  ASSERT_TRUE(a.Instantiate()) << a.Error();
-  ASSERT_TRUE(b.Instantiate()) << b.Error();
-  a.SetProgram(7);
-  a.SetProgramName("only in a");
-  EXPECT_EQ(b.Program(), 0);
-  EXPECT_NE(b.ProgramNameIndexed(7), "only in a");
-  a.SetParameter(0, 1.0f);
-  b.SetParameter(0, 0.0f);
-  EXPECT_EQ(a.GetParameter(0), 1.0f);
-  EXPECT_EQ(b.GetParameter(0), 0.0f);
-}

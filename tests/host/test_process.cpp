@@ -37,9 +37,21 @@ template <typename T>
 // announces and delivers (the test host hands over a null input array, as hosts may for a
 // plug-in without inputs).
 TEST(Process, UnevenAndAbsurdBlocksAndChangingRatesStaySilent) {
-  TestHost host;
+  // Odd lifecycles too: closed right after creation; processing before activation, activated
+  // twice, deactivated twice; closed while still active.
+  TestHost closed, host;
+  ASSERT_TRUE(closed.Instantiate()) << closed.Error();
+  EXPECT_EQ(closed.Close(), 0);
   ASSERT_TRUE(host.Instantiate()) << host.Error();
-  host.StartSession(44100.0f, kBlock);
+  host.Open();
+  host.SetSampleRate(44100.0f);
+  host.SetBlockSize(kBlock);
+  for (bool on : {true, true, false, false, true}) {
+    host.ProcessReplacing(kBlock);
+    for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsSilent(host.OutputF(ch), kBlock)) << on;
+    host.MainsChanged(on);
+  }
+  host.ClearRecords();
   const std::vector<int> sizes = {kBlock, 1, 7, 0, 511, 13, 44, 45, 256, kBlock, 3, 100, 88, 2};
   for (int n : sizes) {
     host.ProcessReplacing(n);
@@ -65,7 +77,6 @@ TEST(Process, UnevenAndAbsurdBlocksAndChangingRatesStaySilent) {
     host.ProcessDoubleReplacing(kBlock);
     for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsSilent(host.OutputD(ch), kBlock)) << rate;
   }
-  host.MainsChanged(false);
   EXPECT_EQ(host.Close(), 0);
   // Every request the plug-in made carried its own AEffect.
   EXPECT_EQ(TestHost::OrphanCalls(), 0);

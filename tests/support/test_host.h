@@ -60,9 +60,7 @@ class TestHost {
   // AEffect's user field, which the plug-in must leave alone, then names this host.
   bool Instantiate(Entry entry = Entry::VSTPluginMain);
   AEffect* Effect() const { return mEffect; }
-  bool IsOpen() const { return mEffect != nullptr; }
   const std::string& Error() const { return mError; }
-  const std::string& Path() const { return mPath; }
   HostAnswers& Answers() { return mAnswers; }
   void SetScript(HostScript script) { mScript = std::move(script); }
 
