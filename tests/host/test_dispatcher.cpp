@@ -82,9 +82,13 @@ TEST_F(Dispatcher, FixedAnswers) {
   EXPECT_EQ(host.Close(), 0);
 }
 
-TEST_F(Dispatcher, InvalidParameterIndicesWriteNothing) {
-  for (VstInt32 index : {-1, kQuentaNumParams, kQuentaNumParams + 1, INT_MAX, INT_MIN}) {
+TEST_F(Dispatcher, InvalidParameterIndicesWriteNothingReadZeroAndChangeNothing) {
+  const std::vector<float> before = host.AllParameters();
+  const std::vector<uint8_t> chunk = host.GetChunk(false);
+  for (VstInt32 index : {-1, kQuentaNumParams, kQuentaNumParams + 1, 1000, INT_MAX, INT_MIN}) {
     SCOPED_TRACE(index);
+    EXPECT_EQ(host.GetParameter(index), 0.0f);
+    host.SetParameter(index, 0.7f);
     VstIntPtr r = -1;
     for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay}) {
       EXPECT_TRUE(Writes(opcode, index, 0, 0, 0.0f, &r)) << "opcode " << opcode;
@@ -97,6 +101,8 @@ TEST_F(Dispatcher, InvalidParameterIndicesWriteNothing) {
     EXPECT_EQ(host.Dispatch(effString2Parameter, index, 0, const_cast<char*>("0.5")), 0);
     EXPECT_EQ(host.Dispatch(effString2Parameter, index, 0, nullptr), 0);
   }
+  EXPECT_EQ(host.AllParameters(), before);
+  EXPECT_EQ(host.GetChunk(false), chunk);
   EXPECT_EQ(host.Dispatch(effVendorSpecific, kVendorSpecificParamDisplay, 0, nullptr, 0.5f), 0);
   for (VstInt32 idx : {0, 1, 6, 9, 0x12345, -7}) {
     VstIntPtr r = -1;
@@ -105,8 +111,29 @@ TEST_F(Dispatcher, InvalidParameterIndicesWriteNothing) {
   }
 }
 
-TEST_F(Dispatcher, ParameterStringsAreBoundedAndTextsClampToTheRange) {
+// Parameter traffic through the dispatcher and the getParameter and setParameter callbacks.
+TEST_F(Dispatcher, ParameterValuesRoundTripStringsAreBoundedAndTextsClampToTheRange) {
   for (int i = 0; i < kQuentaNumParams; ++i) {
+    // The ends of the range come back exactly.
+    for (float v : {0.0f, 1.0f}) {
+      host.SetParameter(i, v);
+      EXPECT_EQ(host.GetParameter(i), v) << "param " << i;
+    }
+    // Setting the value the host just read must not move the parameter (no drift through the
+    // normalisation and the step rounding).
+    for (float v : {0.1f, 0.25f, 0.5f, 0.77f, 0.9f}) {
+      host.SetParameter(i, v);
+      const float read = host.GetParameter(i);
+      host.SetParameter(i, read);
+      EXPECT_NEAR(host.GetParameter(i), read, 1e-6) << "param " << i << " set to " << v;
+    }
+    // Hosts occasionally send values a little (or a lot) outside 0 to 1.
+    for (float v : {-0.5f, -1e-6f, 1.000001f, 1.5f, 100.0f, -100.0f}) {
+      host.SetParameter(i, v);
+      const float read = host.GetParameter(i);
+      ASSERT_TRUE(std::isfinite(read) && read >= 0.0f && read <= 1.0f)
+          << "param " << i << " set to " << v;
+    }
     for (float v : {0.0f, 0.5f, 1.0f}) {
       host.SetParameter(i, v);
       for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
@@ -134,6 +161,9 @@ TEST_F(Dispatcher, ParameterStringsAreBoundedAndTextsClampToTheRange) {
     EXPECT_EQ(high == 1 ? std::fabs(highValue - lowValue) : lowValue, high == 1 ? 1.0f : before)
         << "param " << i << " answered " << high;
   }
+  // A value the host sets is not reported back as automation (that would loop in the host).
+  for (VstInt32 opcode : {audioMasterAutomate, audioMasterBeginEdit, audioMasterEndEdit})
+    EXPECT_EQ(host.CountCalls(opcode), 0u) << opcode;
 }
 
 TEST_F(Dispatcher, ProgramsTheirNamesAndTheirEdits) {
@@ -216,43 +246,4 @@ TEST_F(Dispatcher, SpeakerArrangements) {
   host.ProcessReplacing(64);
   for (int ch = 0; ch < 2; ++ch)
     for (float s : host.OutputF(ch)) ASSERT_NE(s, TestHost::kUnwrittenSample);
-}
-
-// The getParameter and setParameter callbacks.
-TEST_F(Dispatcher, ParameterValuesRoundTripStayInRangeAndAreNotSentBack) {
-  // Invalid indices read 0 and change nothing.
-  const std::vector<float> before = host.AllParameters();
-  const std::vector<uint8_t> chunk = host.GetChunk(false);
-  for (VstInt32 index : {kQuentaNumParams, kQuentaNumParams + 1, -1, 1000, INT_MAX, INT_MIN}) {
-    EXPECT_EQ(host.GetParameter(index), 0.0f) << index;
-    host.SetParameter(index, 0.7f);
-  }
-  EXPECT_EQ(host.AllParameters(), before);
-  EXPECT_EQ(host.GetChunk(false), chunk);
-
-  for (int i = 0; i < kQuentaNumParams; ++i) {
-    // The ends of the range come back exactly.
-    for (float v : {0.0f, 1.0f}) {
-      host.SetParameter(i, v);
-      EXPECT_EQ(host.GetParameter(i), v) << "param " << i;
-    }
-    // Setting the value the host just read must not move the parameter (no drift through the
-    // normalisation and the step rounding).
-    for (float v : {0.1f, 0.25f, 0.5f, 0.77f, 0.9f}) {
-      host.SetParameter(i, v);
-      const float read = host.GetParameter(i);
-      host.SetParameter(i, read);
-      EXPECT_NEAR(host.GetParameter(i), read, 1e-6) << "param " << i << " set to " << v;
-    }
-    // Hosts occasionally send values a little (or a lot) outside 0 to 1.
-    for (float v : {-0.5f, -1e-6f, 1.000001f, 1.5f, 100.0f, -100.0f}) {
-      host.SetParameter(i, v);
-      const float read = host.GetParameter(i);
-      ASSERT_TRUE(std::isfinite(read) && read >= 0.0f && read <= 1.0f)
-          << "param " << i << " set to " << v;
-    }
-  }
-  // A value the host sets is not reported back as automation (that would loop in the host).
-  for (VstInt32 opcode : {audioMasterAutomate, audioMasterBeginEdit, audioMasterEndEdit})
-    EXPECT_EQ(host.CountCalls(opcode), 0u) << opcode;
 }

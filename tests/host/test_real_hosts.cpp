@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "support/test_host.h"
@@ -115,32 +116,21 @@ TEST(RealHosts, OddTransportRecords) {
   const double kInf = std::numeric_limits<double>::infinity();
   const VstInt32 kAll = ~0;  // every validity bit, playing, cycling
   const VstInt32 kPlaying = kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid;
-  const struct {
-    VstInt32 flags;
-    double tempo, ppq, samplePos, barStart, cycleStart, cycleEnd;
-    VstInt32 num, den;
-  } cases[] = {
-      {kAll, 0.0, -4.0, -1000.0, 0.0, 0.0, 0.0, 0, 0},
-      {kAll, 1e9, 1e300, 1e18, -1.0, 8.0, 4.0, INT_MAX, -3},
-      {kAll, kNaN, kInf, kNaN, kNaN, -kInf, kNaN, INT_MAX, -3},
-      {kPlaying, 1e-300, 0.0, 0.0, 0.0, 0.0, 0.0, 0, 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.tempo);
-    TestHost host;
-    host.Answers().hasTimeInfo = true;
+  // Flags, tempo, position in quarters and in samples, bar start, cycle start and end, time
+  // signature; one instance takes them one after the other.
+  using Time = std::tuple<VstInt32, double, double, double, double, double, double, int, int>;
+  const Time records[] = {{kAll, 0.0, -4.0, -1000.0, 0.0, 0.0, 0.0, 0, 0},
+                          {kAll, 1e9, 1e300, 1e18, -1.0, 8.0, 4.0, INT_MAX, -3},
+                          {kAll, kNaN, kInf, kNaN, kNaN, -kInf, kNaN, INT_MAX, -3},
+                          {kPlaying, 1e-300, 0.0, 0.0, 0.0, 0.0, 0.0, 0, 0}};
+  TestHost host;
+  host.Answers().hasTimeInfo = true;
+  ASSERT_TRUE(host.Instantiate()) << host.Error();
+  host.StartSession(48000.0f, 512);
+  for (const Time& record : records) {
     VstTimeInfo& t = host.Answers().timeInfo;
-    t.flags = c.flags;
-    t.tempo = c.tempo;
-    t.ppqPos = c.ppq;
-    t.samplePos = c.samplePos;
-    t.barStartPos = c.barStart;
-    t.cycleStartPos = c.cycleStart;
-    t.cycleEndPos = c.cycleEnd;
-    t.timeSigNumerator = c.num;
-    t.timeSigDenominator = c.den;
-    ASSERT_TRUE(host.Instantiate()) << host.Error();
-    host.StartSession(48000.0f, 512);
+    std::tie(t.flags, t.tempo, t.ppqPos, t.samplePos, t.barStartPos, t.cycleStartPos, t.cycleEndPos,
+             t.timeSigNumerator, t.timeSigDenominator) = record;
     host.SendMidi({TestHost::Midi(0, 0x90, 60, 100)});
     for (int b = 0; b < 20; ++b) {
       host.ProcessReplacing(512);
