@@ -1,5 +1,6 @@
 // Host identification: substrings of the lower-cased product name, the first key in the fixed
-// order winning ("live" before "melodyne", for one).
+// order winning ("live" before "melodyne", for one). Only the hosts that make the plug-in limit
+// itself to stereo input change what it does; the rest are named for the record.
 #include <gtest/gtest.h>
 
 #include "plugin/Hosts.h"
@@ -10,30 +11,22 @@ TEST(LookUpHost, SubstringsOfTheLowerCasedProductNameInTheFixedOrder) {
   const struct {
     const char* product;
     EHost host;
-  } cases[] = {{"REAPER", kHostReaper},
+  } cases[] = {{"Forte Chainer", kHostForte},
+               {"Adobe Audition", kHostAudition},
+               {"Orion SAWStudio", kHostOrion},
+               {"SAWStudio", kHostSAWStudio},
                {"Cubase VST", kHostCubase},
-               {"Fruity Loops", kHostFL},
-               {"FL Studio", kHostUnknown},
-               {"Ableton Live", kHostAbletonLive},
-               {"vstmanlib", kHostVSTScanner},
-               {"AULab", kHostAULab},
-               {"AU Lab", kHostUnknown},
-               {"Logic Pro X", kHostLogic},
-               {"Studio One", kHostUnknown},
-               {"PreSonus Studio One", kHostStudioOne},
-               {"Ardour", kHostArdour},
-               {"Bitwig Studio", kHostUnknown},
-               {"", kHostUnknown},
-               {nullptr, kHostUnknown},
                {"Nuendo with Cubase inside", kHostCubase},
                {"reaper live", kHostReaper},
                {"Melodyne Live", kHostAbletonLive},
                {"We deliver audio", kHostAbletonLive},
-               {"Digital Logic", kHostLogic},
-               {"ProTools Live", kHostAbletonLive},
-               {"Standalone Renoise", kHostRenoise},
-               {"Forte Chainer", kHostForte},
-               {"Orion SAWStudio", kHostOrion}};
+               {"Fruity Loops", kHostFL},
+               {"FL Studio", kHostUnknown},
+               {"AU Lab", kHostUnknown},
+               {"PreSonus Studio One", kHostStudioOne},
+               {"Studio One", kHostUnknown},
+               {"", kHostUnknown},
+               {nullptr, kHostUnknown}};
   for (const auto& c : cases)
     EXPECT_EQ(LookUpHost(c.product), c.host) << (c.product ? c.product : "null");
 }
