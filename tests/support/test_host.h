@@ -47,11 +47,7 @@ enum class Entry { VSTPluginMain, Main };
 
 class TestHost {
  public:
-#ifdef QUENTA_SO_PATH
-  explicit TestHost(std::string soPath = QUENTA_SO_PATH);
-#else
-  explicit TestHost(std::string soPath);
-#endif
+  explicit TestHost(std::string soPath = QUENTA_SO_PATH);  // the built plug-in by default
   ~TestHost();  // closes the instance when it is still open; the library stays loaded
   TestHost(const TestHost&) = delete;
   TestHost& operator=(const TestHost&) = delete;
