@@ -10,8 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "alloc_hooks.h"
@@ -27,11 +27,6 @@ namespace {
 constexpr float kRate = 48000.0f;
 constexpr int kBlock = 512;
 constexpr int kMaxEvents = 256;
-
-#define SKIP_WITHOUT_HOOKS()                                    \
-  if (!alloc_hooks::Available())                                \
-  GTEST_SKIP() << "allocation hooks are left out of sanitizer " \
-                  "builds"
 
 ::testing::AssertionResult NoAllocation(const char* what, const alloc_hooks::Counts& c) {
   if (c.total() == 0) return ::testing::AssertionSuccess();
@@ -103,19 +98,14 @@ class AudioThread {
 // Sets up a patch that runs every part of the engine: audio-rate MG1 on pitch and cut-off,
 // resonators, AM, a resonant filter, noise into the sample and hold.
 void BusyPatch(TestHost& host) {
-  struct Setting {
-    int k;
-    const char* text;
-  };
-  const Setting block[] = {{kFMMod, "on"},   {kFMMG1, "100"},     {kFCMod, "on"},
-                           {kFCMG1, "0.2"},  {kMG1Freq, "300"},   {kRSInt, "0.5"},
-                           {kAMMod, "on"},   {kAMInt, "0.5"},     {kPeak, "0.4"},
-                           {kCutoff, "0.6"}, {kEMRel, "Release"}, {kFCSrc, "S/H"}};
+  const std::pair<int, const char*> block[] = {
+      {kFMMod, "on"},    {kFMMG1, "100"},  {kFCMod, "on"},      {kFCMG1, "0.2"},
+      {kMG1Freq, "300"}, {kRSInt, "0.5"},  {kAMMod, "on"},      {kAMInt, "0.5"},
+      {kPeak, "0.4"},    {kCutoff, "0.6"}, {kEMRel, "Release"}, {kFCSrc, "S/H"}};
   for (int b = 0; b < kNumBlocks; ++b)
-    for (const Setting& s : block)
-      ASSERT_EQ(
-          host.Dispatch(effString2Parameter, BlockParam(b, s.k), 0, const_cast<char*>(s.text)), 1)
-          << s.text;
+    for (auto [k, text] : block)
+      ASSERT_EQ(host.Dispatch(effString2Parameter, BlockParam(b, k), 0, const_cast<char*>(text)), 1)
+          << text;
   ASSERT_EQ(host.Dispatch(effString2Parameter, kSHIn, 0, const_cast<char*>("Rnd")), 1);
   ASSERT_EQ(host.Dispatch(effString2Parameter, kPBRange, 0, const_cast<char*>("12")), 1);
 }
@@ -157,7 +147,7 @@ void BusyStream(AudioThread& audio, int n, std::vector<bool>& held) {
 // blocks, a program change (applied at once), while the user-interface thread opens the editor
 // and keeps it busy: idle calls, automation the editor shows, the pointer moving over it.
 TEST(RealTimeSafety, BusyStreamAutomationAndProgramChangesWithTheEditorOpenAllocateNothing) {
-  SKIP_WITHOUT_HOOKS();
+  if (!alloc_hooks::Available()) GTEST_SKIP() << "no allocation hooks in sanitizer builds";
   quenta_test::XvfbEnvironment xvfb;
   xvfb.SetUp();
   ASSERT_FALSE(quenta_test::XvfbEnvironment::Display().empty());
@@ -231,7 +221,7 @@ TEST(RealTimeSafety, BusyStreamAutomationAndProgramChangesWithTheEditorOpenAlloc
 // instance keeps 512 and plays 4096-frame calls in pieces of it, sample for sample as one
 // that was never asked. (The hooks must see the plug-in allocate for any of this to hold.)
 TEST(FailedAllocation, AVoiceWithoutABufferIsSilentAndABlockSizeWithoutBuffersIsRefused) {
-  SKIP_WITHOUT_HOOKS();
+  if (!alloc_hooks::Available()) GTEST_SKIP() << "no allocation hooks in sanitizer builds";
   TestHost host, refused, kept;
   alloc_hooks::Begin();
   ASSERT_TRUE(host.Instantiate()) << host.Error();

@@ -36,7 +36,6 @@ void RenderBlocks(TestHost& host, int blocks, std::atomic<int>& rendered,
     if (n % 8 == 0) midi.push_back(TestHost::Midi(kBlock - 1, 0xE0, 0, uint8_t(n % 128)));
     if (n % 16 == 0) midi.push_back(TestHost::Midi(3, 0xB0, 1, uint8_t(n % 128)));
     host.SendMidi(midi);
-    int bad = 0;
     if (n % 2)
       host.ProcessDoubleReplacing(kBlock);
     else
@@ -44,9 +43,8 @@ void RenderBlocks(TestHost& host, int blocks, std::atomic<int>& rendered,
     for (int c = 0; c < 2; ++c)
       for (int i = 0; i < kBlock; ++i) {
         const double v = n % 2 ? host.OutputD(c)[i] : host.OutputF(c)[i];
-        bad += std::isfinite(v) && v != TestHost::kUnwrittenSample ? 0 : 1;
+        if (!std::isfinite(v) || v == TestHost::kUnwrittenSample) ++nonFinite;
       }
-    nonFinite += bad;
     ++rendered;
   }
 }
