@@ -33,9 +33,8 @@ template <typename T>
 
 }  // namespace
 
-// No note is played: every callback must write silence, whatever the block sizes the host
-// announces and delivers (the test host hands over a null input array, as hosts may for a
-// plug-in without inputs).
+// No note is played: every callback must write silence, whatever block sizes the host
+// announces and delivers.
 TEST(Process, UnevenAndAbsurdBlocksChangingRatesAndAnyMidiDelivery) {
   // Odd lifecycles too: closed right after creation; processing before activation, activated
   // twice, deactivated twice; closed while still active.
@@ -91,8 +90,7 @@ TEST(Process, UnevenAndAbsurdBlocksChangingRatesAndAnyMidiDelivery) {
       TestHost::Midi(30, 0xC2, 5, 0),      TestHost::Midi(40, 0xD1, 99, 0),
       TestHost::Midi(50, 0xA4, 61, 33),    TestHost::Midi(0, 0xF8, 0, 0),
       TestHost::Midi(1, 0x3C, 0x40, 0x7F), TestHost::Midi(2, 0xFF, 0xFF, 0xFF)};
-  // Offsets at, after and far beyond the end of the coming block, and negative ones; then more
-  // events than any block holds.
+  // Offsets beyond the coming block and negative ones, then more events than a block holds.
   for (int delta : {512, 513, 100000, INT_MAX, -1, INT_MIN}) {
     midi.push_back(TestHost::Midi(delta, 0x90, 60, 100));
     midi.push_back(TestHost::Midi(delta, 0x80, 60, 0));
@@ -184,8 +182,7 @@ TEST(Process, DisconnectedOutputsNeverReachTheHost) {
   host.FillOutputs(TestHost::kUnwrittenSample, kBlock);
   host.ProcessAccumulating(kBlock);
   EXPECT_TRUE(untouched(host.OutputF(1)));
-  // Without a block size (a scanner's 0) a replacing call gets silence, on the connected
-  // output only.
+  // Without a block size (a scanner's 0): silence, on the connected output only.
   host.SetBlockSize(0);
   host.ProcessReplacing(40);
   EXPECT_TRUE(IsSilent(host.OutputF(0), 40));
@@ -206,8 +203,7 @@ TEST(Process, DisconnectedOutputsNeverReachTheHost) {
   e->process(e, nullptr, one.data(), 3 * kBlock);
   EXPECT_EQ(mono.back(), 0.5f);
 
-  // The disconnected channel's scratch buffer moves as the block size grows: it is followed
-  // (it was once left pointing at freed memory).
+  // The disconnected channel's scratch buffer moves as the block size grows (once it did not).
   for (int size : {8192, 16, 20000}) host.SetBlockSize(size);
   host.ProcessReplacing(20000);
   EXPECT_TRUE(IsSilent(host.OutputF(0), 20000));
