@@ -69,11 +69,9 @@ VstIntPtr TestHost::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
 }
 
 VstIntPtr TestHost::Close() {
-  if (!mEffect) return 0;
   AEffect* effect = mEffect;
-  VstIntPtr result = effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
   mEffect = nullptr;
-  return result;
+  return effect ? effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f) : 0;
 }
 
 void TestHost::StartSession(float sampleRate, int blockSize) {
