@@ -166,10 +166,8 @@ TEST(Process, DisconnectedOutputsNeverReachTheHost) {
     out.numChannels = outputs;
     EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, 0, &out), 1);
   };
-  auto untouched = [](const auto& samples) {
-    for (auto s : samples)
-      if (s != TestHost::kUnwrittenSample) return false;
-    return true;
+  auto untouched = [](const auto& v) {
+    return std::all_of(v.begin(), v.end(), [](auto s) { return s == TestHost::kUnwrittenSample; });
   };
 
   arrange(1);
