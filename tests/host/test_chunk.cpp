@@ -69,6 +69,15 @@ std::vector<std::string> ProgramNames(TestHost& host) {
   return names;
 }
 
+std::unique_ptr<TestHost> OpenedBy(const std::string& vendor) {
+  auto host = std::make_unique<TestHost>();
+  host->Answers().vendorString = vendor;
+  host->Answers().stringLimit = 256;
+  EXPECT_TRUE(host->Instantiate()) << host->Error();
+  host->Open();
+  return host;
+}
+
 class Chunks : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -197,19 +206,6 @@ TEST_F(Chunks, TruncatedBanksAndABadRecordKeepWhatCameBefore) {
 }
 
 // ---- Hosts that ask for a bank but store it as a program ---------------------------------
-
-namespace {
-
-std::unique_ptr<TestHost> OpenedBy(const std::string& vendor) {
-  auto host = std::make_unique<TestHost>();
-  host->Answers().vendorString = vendor;
-  host->Answers().stringLimit = 256;
-  EXPECT_TRUE(host->Instantiate()) << host->Error();
-  host->Open();
-  return host;
-}
-
-}  // namespace
 
 TEST(BankRequestingHost, GetsProgramChunksForBankRequests) {
   for (const char* vendor :

@@ -89,14 +89,6 @@ std::string TestHost::GetString(VstInt32 opcode, VstInt32 index, size_t bufferSi
   return std::string(buffer.begin(), std::find(buffer.begin(), buffer.end(), '\0'));
 }
 
-float TestHost::GetParameter(int index) {
-  return mEffect ? mEffect->getParameter(mEffect, index) : 0.0f;
-}
-
-void TestHost::SetParameter(int index, float value) {
-  if (mEffect) mEffect->setParameter(mEffect, index, value);
-}
-
 std::vector<float> TestHost::AllParameters() {
   std::vector<float> values;
   for (int i = 0; mEffect && i < mEffect->numParams; ++i) values.push_back(GetParameter(i));

@@ -88,8 +88,10 @@ class TestHost {
   }
 
   // --- Parameters (through the AEffect callbacks, as a host automates) ---------------------
-  float GetParameter(int index);
-  void SetParameter(int index, float value);
+  float GetParameter(int i) { return mEffect ? mEffect->getParameter(mEffect, i) : 0.0f; }
+  void SetParameter(int i, float value) {
+    if (mEffect) mEffect->setParameter(mEffect, i, value);
+  }
   std::vector<float> AllParameters();
 
   // --- Chunks: effGetChunk returns a copy (idx 0 asks for a bank); *result gets the size ----

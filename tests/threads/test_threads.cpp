@@ -80,8 +80,7 @@ TEST(Threads, RenderWhileTheUserInterfaceAndTheEditorWorkAndAnotherInstanceChang
     host.SetProgram(0);
     const std::vector<uint8_t> program = host.GetChunk(false), bank = host.GetChunk(true);
     ASSERT_EQ(host.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>((uintptr_t)window)), 1);
-    ASSERT_FALSE(program.empty());
-    ASSERT_FALSE(bank.empty());
+    ASSERT_FALSE(program.empty() || bank.empty());
 
     constexpr int kBlocks = 300;
     std::atomic<int> rendered{0}, renderedOther{0}, nonFinite{0};
