@@ -43,9 +43,8 @@ bool EndsWithName(const Bytes& chunk, const std::string& name) {
          std::memcmp(chunk.data() + at + 4, name.data(), name.size()) == 0;
 }
 
-// Where each program's record (name length, name, initialised byte) starts in a bank chunk,
-// given the names in order. The states in between have no length: the next record is found
-// by its exact bytes.
+// Where each program's record (name length, name, initialised byte) starts in a bank chunk;
+// the states between have no length, so each record is found by its exact bytes.
 std::vector<size_t> FindBankRecords(const Bytes& bank, const std::vector<std::string>& names) {
   std::vector<size_t> at;
   size_t pos = kHeaderSize;

@@ -197,9 +197,8 @@ TEST_F(Dispatcher, ProgramsTheirNamesAndTheirEdits) {
   EXPECT_NE(host.ProgramNameIndexed(4), "Renamed");
 }
 
-// Guards program names set by the host being cut to 24 characters in the program itself
-// (chunks, banks and program files keep up to 255 and 28 characters): only what is handed
-// back to the host is cut to its buffer, never overflowed.
+// Guards host-set program names once cut to 24 characters in the program itself (chunks keep
+// 255): only what is handed back to the host is cut to its buffer, never overflowed.
 TEST_F(Dispatcher, HostProgramNamesAreStoredWholeAndCutOnlyForTheHost) {
   std::string name;
   for (int i = 0; name.size() < 1000; ++i) name += static_cast<char>('a' + i % 26);

@@ -116,9 +116,8 @@ TEST(Entry, OnlyTheEntryPointsAreExported) {
 }
 
 TEST(RealHosts, ScannersAndHostsAnsweringEverythingWithZero) {
-  // A scanner: sample rate 0, block size 0, deactivation without activation, every text,
-  // chunks, close, with and without effOpen. Then a host whose callback answers everything
-  // with 0 and writes nothing, not even into string buffers, through a whole session.
+  // A scanner (rate and block size 0, deactivation without activation, every text, chunks), with
+  // and without effOpen; then a whole session with a host that answers 0 and writes nothing.
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
     TestHost host;

@@ -76,9 +76,8 @@ TEST(Process, UnevenAndAbsurdBlocksChangingRatesAndAnyMidiDelivery) {
     host.ProcessDoubleReplacing(kBlock);
     for (int ch = 0; ch < 2; ++ch) ASSERT_TRUE(IsSilent(host.OutputD(ch), kBlock)) << rate;
   }
-  // MIDI delivered through effProcessEvents: every kind of delivery is taken (answer 1) without
-  // harm, and nothing is echoed to the host while "MIDI Thru" is off, as it is in a fresh
-  // configuration (the echo itself is tested in the instrument suite).
+  // Any MIDI delivery is taken (answer 1) without harm, and nothing is echoed while "MIDI Thru"
+  // is off, as in a fresh configuration (the echo is tested in the instrument suite).
   VstMidiEvent note = TestHost::Midi(9, 0x90, 48, 70);
   VstEvent audio{}, unknown{};
   audio.type = 2;
@@ -120,9 +119,8 @@ TEST(Process, UnevenAndAbsurdBlocksChangingRatesAndAnyMidiDelivery) {
 }
 
 TEST(Process, FloatDoubleAndAccumulatingAgree) {
-  // Three instances play the same phrase through the three callbacks. The float output is the
-  // double output converted; the accumulating output is the float output added to what the
-  // host's buffers held.
+  // One phrase through the three callbacks: float is the double output converted; accumulating
+  // adds the float output to what the host's buffers held.
   constexpr float kPrefill = 0.25f;
   TestHost f, d, acc;
   for (TestHost* h : {&f, &d, &acc}) {

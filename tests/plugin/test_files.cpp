@@ -1,6 +1,5 @@
-// Program (.fxp) and bank (.fxb) files and the bank body inside them, on the instrument: exact
-// headers, round trips, a parameter-form program from another host, files that must be refused
-// with nothing changed, and how a file is replaced on disk.
+// Program (.fxp) and bank (.fxb) files and the bank body: exact headers, round trips, another
+// host's parameter-form program, refused files changing nothing, how a file is replaced.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>

@@ -1,6 +1,5 @@
-// Host identification: substrings of the lower-cased product name, the first key in the fixed
-// order winning ("live" before "melodyne", for one). Only the hosts that make the plug-in limit
-// itself to stereo input change what it does; the rest are named for the record.
+// Host identification: substrings of the lower-cased product name, the first key in a fixed
+// order winning ("live" before "melodyne"); only stereo-limiting hosts change what we do.
 #include <gtest/gtest.h>
 
 #include "plugin/Hosts.h"

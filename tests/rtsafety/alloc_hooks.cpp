@@ -66,9 +66,8 @@ bool CountMalloc(size_t bytes) {
 
 using namespace quenta_test::alloc_hooks;
 
-// glibc's own allocator entry points, which its malloc and friends are aliases of. Forwarding
-// to them (rather than looking up the next malloc with dlsym, which may itself allocate) keeps
-// one allocator underneath everything.
+// glibc's own allocator entry points: forwarding to them (not to a next malloc found with
+// dlsym, which may itself allocate) keeps one allocator underneath everything.
 extern "C" {
 void* __libc_malloc(size_t size);
 void* __libc_calloc(size_t count, size_t size);

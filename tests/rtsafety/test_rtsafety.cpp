@@ -1,8 +1,7 @@
 // Real-time safety: once warmed up, the plug-in makes no heap allocation on the audio thread
-// while a busy MIDI stream keeps all 192 voices sounding, through both process callbacks, with
-// the host automating parameters and changing programs from the audio thread, nor while an
-// editor is open. The allocations are counted by hooks in this test program (alloc_hooks.h);
-// the host side of each counted call is prepared beforehand and allocates nothing itself.
+// while a busy MIDI stream keeps all 192 voices sounding, with automation, program changes and
+// an open editor. Hooks in this test program count the allocations (alloc_hooks.h); the host
+// side of each counted call is prepared beforehand and allocates nothing itself.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -110,9 +109,8 @@ void BusyPatch(TestHost& host) {
   ASSERT_EQ(host.Dispatch(effString2Parameter, kPBRange, 0, const_cast<char*>("12")), 1);
 }
 
-// Plays block number `n` of a busy stream: 64 keys held from the start, then every block
-// eight of them released (some by velocity-0 note-ons) and eight others pressed, keys beyond
-// the 64 voices of a Block forcing steals, pitch bend and controllers on every block, the
+// Block `n` of a busy stream: 64 keys held, then in every block eight released (some by
+// velocity 0) and eight pressed, stealing voices; bend and controllers in every block, the
 // sustain pedal every 16 blocks and "all notes off" every 64.
 void BusyStream(AudioThread& audio, int n, std::vector<bool>& held) {
   if (n == 0) {
@@ -213,13 +211,11 @@ TEST(RealTimeSafety, BusyStreamAutomationAndProgramChangesWithTheEditorOpenAlloc
   xvfb.TearDown();
 }
 
-// Allocations that fail. At 48000 Hz every buffer of one control frame is 48 doubles: three
-// for the mix, four of each Block's (with two of ints between), then the 64 voices' working
-// buffers. Letting the first 17 succeed leaves Block A with ten voices that can sound and
-// nothing else with a frame; a key beyond those ten takes one of them instead of writing
-// through a null buffer. The buffers for 4096 frames (32,768 bytes each) cannot be had: the
-// instance keeps 512 and plays 4096-frame calls in pieces of it, sample for sample as one
-// that was never asked. (The hooks must see the plug-in allocate for any of this to hold.)
+// Allocations that fail (the hooks must see the plug-in allocate for this to hold). At 48 kHz
+// a frame's buffers are 48 doubles: three for the mix, four per Block (two of ints between),
+// then the voices'. Letting 17 succeed leaves Block A ten voices that can sound; a key beyond
+// them takes one instead of writing through a null buffer. Without the buffers for 4096 frames
+// the instance keeps 512 and plays 4096-frame calls in pieces, as one never asked would.
 TEST(FailedAllocation, AVoiceWithoutABufferIsSilentAndABlockSizeWithoutBuffersIsRefused) {
   if (!alloc_hooks::Available()) GTEST_SKIP() << "no allocation hooks in sanitizer builds";
   TestHost host, refused, kept;

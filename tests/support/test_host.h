@@ -1,10 +1,8 @@
 #pragma once
-// A scripted VST 2 host for tests. It loads the built plug-in as a host application does
-// (dlopen, the exported entry point called with a host callback) and from then on uses only
-// the function pointers of the returned AEffect. It answers the plug-in's requests from a
-// table a test may change, or from a script that can take over any request, and records every
-// request. Dispatch, the process and the parameter helpers may be called from several threads
-// at once (the records are guarded); answers and script change only while no other thread is
+// A scripted VST 2 host for tests: loads the built plug-in as a host application does (dlopen,
+// the exported entry point) and then uses only the AEffect's function pointers. It answers
+// requests from a table or a script and records them. Dispatch, process and parameter helpers
+// may run on several threads at once; answers and script change only while no other thread is
 // inside the plug-in, and one TestHost's process helpers run on one thread at a time.
 #include <atomic>
 #include <cstdint>
@@ -60,7 +58,6 @@ class TestHost {
   HostAnswers& Answers() { return mAnswers; }
   void SetScript(HostScript script) { mScript = std::move(script); }
 
-  // --- Dispatcher -------------------------------------------------------------------------
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
                      float opt = 0.0f);
   void Open() { Dispatch(effOpen); }
@@ -98,7 +95,6 @@ class TestHost {
   std::vector<uint8_t> GetChunk(bool bank, VstIntPtr* result = nullptr);
   VstIntPtr SetChunk(const std::vector<uint8_t>& data, bool bank);
 
-  // --- Audio -------------------------------------------------------------------------------
   // numOutputs (at least 2) output buffers owned by the host, and no inputs. The replacing
   // calls prefill the outputs with kUnwrittenSample so that a sample the plug-in failed to
   // write shows up; the accumulating call keeps what is there.
@@ -116,7 +112,6 @@ class TestHost {
   VstIntPtr SendMidi(std::vector<VstMidiEvent> events);
   VstIntPtr SendSysex(int deltaFrames, std::vector<uint8_t> bytes);
 
-  // --- Records -----------------------------------------------------------------------------
   std::vector<HostCall> Calls() const;
   std::vector<HostCall> CallsWith(VstInt32 opcode) const;
   size_t CountCalls(VstInt32 opcode) const;

@@ -1,7 +1,6 @@
-// Threads, meant for ThreadSanitizer (`make test` runs this suite in the TSan build, where any
-// data race fails it; elsewhere it checks that output stays finite and chunks whole): a host's
-// audio thread renders while its user-interface thread and the editor work, through the
-// exported entry point; the editor saves files while the host exchanges banks.
+// Threads, for ThreadSanitizer (`make test` runs this suite in the TSan build; elsewhere output
+// must stay finite and chunks whole): an audio thread renders while the user-interface thread
+// and the editor work; the editor saves files while the host exchanges banks.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -25,8 +24,7 @@ namespace {
 constexpr int kBlock = 256;
 
 // Renders at least `blocks` blocks, and on until `stop` is set, with notes coming and going,
-// alternating the float and double callbacks; counts the samples that are not finite or were
-// not written at all.
+// float and double in turn; counts samples not finite or not written.
 void RenderBlocks(TestHost& host, int blocks, std::atomic<int>& rendered,
                   std::atomic<int>& nonFinite, const std::atomic<bool>& stop) {
   for (int n = 0; n < blocks || !stop; ++n) {
