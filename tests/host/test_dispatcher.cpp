@@ -1,10 +1,9 @@
-// The dispatcher as a host drives it: every opcode's result, the strings it writes into host
-// buffers, and the opcodes that must do nothing.
+// The dispatcher and the parameter callbacks as a host drives them: every opcode's result, the
+// strings written into host buffers, the opcodes that must do nothing, parameter traffic.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -14,16 +13,9 @@ using namespace quenta_test;
 
 namespace {
 
-// Most bytes the plug-in writes into a host's string buffer, terminator included: parameter
-// texts 32, program names the published 24 characters, effect name 32 characters, vendor and
-// product 64 characters.
+// Most bytes the plug-in writes into a host's string buffer, terminator included.
 constexpr size_t kParamTextBytes = 32;
 constexpr size_t kProgramNameBytes = kVstMaxProgNameLen + 1;
-constexpr size_t kEffectNameBytes = kVstMaxEffectNameLen + 1;
-constexpr size_t kVendorBytes = kVstMaxVendorStrLen + 1;
-
-const std::vector<VstInt32> kInvalidParamIndices = {-1, kQuentaNumParams, kQuentaNumParams + 1,
-                                                    INT_MAX, INT_MIN};
 
 class Dispatcher : public ::testing::Test {
  protected:
@@ -31,34 +23,27 @@ class Dispatcher : public ::testing::Test {
     ASSERT_TRUE(host.Instantiate()) << host.Error();
     host.Open();
   }
-  // Runs an opcode with a canary-filled buffer and tells whether the buffer was left alone.
-  bool LeavesBufferAlone(VstInt32 opcode, VstInt32 index, VstIntPtr value, VstIntPtr* result,
-                         float opt = 0.0f) {
-    std::vector<unsigned char> buffer(2048, TestHost::kCanary);
-    *result = host.Dispatch(opcode, index, value, buffer.data(), opt);
-    for (unsigned char c : buffer)
-      if (c != TestHost::kCanary) return false;
-    return true;
+  // Runs an opcode on a canary-filled buffer: the text must be terminated within `limit`
+  // bytes and nothing written after it; limit 0 asks that nothing at all is written.
+  ::testing::AssertionResult Writes(VstInt32 opcode, VstInt32 index, size_t limit,
+                                    VstIntPtr value = 0, float opt = 0.0f,
+                                    VstIntPtr* result = nullptr) {
+    std::vector<unsigned char> buffer(1024, TestHost::kCanary);
+    const VstIntPtr r = host.Dispatch(opcode, index, value, buffer.data(), opt);
+    if (result) *result = r;
+    size_t end = 0;
+    if (limit > 0) {
+      const void* nul = std::memchr(buffer.data(), 0, limit);
+      if (!nul) return ::testing::AssertionFailure() << "no terminator within " << limit;
+      end = static_cast<size_t>(static_cast<const unsigned char*>(nul) - buffer.data()) + 1;
+    }
+    for (size_t k = end; k < buffer.size(); ++k)
+      if (buffer[k] != TestHost::kCanary)
+        return ::testing::AssertionFailure() << "byte " << k << " written";
+    return ::testing::AssertionSuccess();
   }
   TestHost host;
 };
-
-// Runs an opcode on a canary-filled buffer and checks that the text written is terminated
-// within limit bytes and that nothing was written after it.
-::testing::AssertionResult WritesWithin(TestHost& host, VstInt32 opcode, VstInt32 index,
-                                        size_t limit, VstIntPtr value = 0, float opt = 0.0f) {
-  std::vector<unsigned char> buffer(1024, TestHost::kCanary);
-  host.Dispatch(opcode, index, value, buffer.data(), opt);
-  const void* nul = std::memchr(buffer.data(), 0, limit);
-  if (!nul) return ::testing::AssertionFailure() << "no terminator within " << limit << " bytes";
-  for (size_t k = static_cast<size_t>(static_cast<unsigned char*>(const_cast<void*>(nul)) -
-                                      buffer.data()) +
-                  1;
-       k < buffer.size(); ++k)
-    if (buffer[k] != TestHost::kCanary)
-      return ::testing::AssertionFailure() << "byte " << k << " written";
-  return ::testing::AssertionSuccess();
-}
 
 }  // namespace
 
@@ -67,72 +52,97 @@ TEST_F(Dispatcher, FixedAnswers) {
   EXPECT_EQ(host.Dispatch(effGetPlugCategory), kPlugCategSynth);
   EXPECT_EQ(host.Dispatch(effGetVstVersion), 2400);
   EXPECT_EQ(host.Dispatch(effGetVendorVersion), kQuentaVersion);
-  EXPECT_EQ(host.Dispatch(effGetTailSize), 0);
-  EXPECT_EQ(host.Dispatch(effIdle), 0);
-  EXPECT_EQ(host.Dispatch(effEditIdle), 0);
-  EXPECT_EQ(host.Dispatch(effOpen), 0);
-  EXPECT_EQ(host.Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f), 0);
   EXPECT_EQ(host.Dispatch(effSetBlockSize, 0, 256), 0);
   EXPECT_EQ(host.Dispatch(effMainsChanged, 0, 1), 0);
-  EXPECT_EQ(host.Dispatch(effMainsChanged, 0, 0), 0);
-  EXPECT_EQ(host.Dispatch(effProcessEvents, 0, 0, nullptr), 0);
-  EXPECT_EQ(host.Dispatch(effGetChunk, 0, 0, nullptr), 0);
-  EXPECT_EQ(host.Dispatch(effGetChunk, 1, 0, nullptr), 0);
-  EXPECT_EQ(host.Dispatch(effSetChunk, 0, 100, nullptr), 0);
-  EXPECT_EQ(host.Dispatch(effSetChunk, 1, 100, nullptr), 0);
-  EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, 0, nullptr), 1);
-  EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, 0, nullptr), 1);
+  // With index, value and pointer 0 (a careless host's null pointers; no parent window for the
+  // editor), and for the chunks with either index and a size.
+  for (VstInt32 opcode : {effGetTailSize, effIdle, effEditIdle, effOpen, effMainsChanged,
+                          effProcessEvents, effGetProgramNameIndexed, effSetProgramName,
+                          effGetProgramName, effEditGetRect, effEditOpen, effVendorSpecific})
+    EXPECT_EQ(host.Dispatch(opcode), 0) << "opcode " << opcode;
+  for (VstInt32 opcode : {effSetSpeakerArrangement, effGetSpeakerArrangement, effEditClose})
+    EXPECT_EQ(host.Dispatch(opcode), 1) << "opcode " << opcode;
+  for (VstInt32 idx : {0, 1}) {
+    EXPECT_EQ(host.Dispatch(effGetChunk, idx), 0);
+    EXPECT_EQ(host.Dispatch(effSetChunk, idx, 100), 0);
+  }
+  EXPECT_EQ(host.Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f), 0);
   for (int i = 0; i < kQuentaNumParams; ++i) EXPECT_EQ(host.Dispatch(effCanBeAutomated, i), 1) << i;
-  EXPECT_EQ(host.EffectName(), kQuentaEffectName);
-  EXPECT_EQ(host.VendorString(), kQuentaVendor);
-  EXPECT_TRUE(WritesWithin(host, effGetEffectName, 0, kEffectNameBytes));
-  EXPECT_TRUE(WritesWithin(host, effGetVendorString, 0, kVendorBytes));
-  EXPECT_TRUE(WritesWithin(host, effGetProductString, 0, kVendorBytes));
+  EXPECT_EQ(host.GetString(effGetEffectName), kQuentaEffectName);
+  EXPECT_EQ(host.GetString(effGetVendorString), kQuentaVendor);
+  EXPECT_TRUE(Writes(effGetEffectName, 0, kVstMaxEffectNameLen + 1));
+  EXPECT_TRUE(Writes(effGetVendorString, 0, kVstMaxVendorStrLen + 1));
+  EXPECT_TRUE(Writes(effGetProductString, 0, kVstMaxVendorStrLen + 1));
+  EXPECT_EQ(host.Effect()->flags & effFlagsHasEditor, effFlagsHasEditor);
+  ERect* rect = nullptr;
+  ASSERT_EQ(host.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ((std::vector<int>{rect->top, rect->left, rect->bottom, rect->right}),
+            (std::vector<int>{0, 0, 660, 1480}));
   EXPECT_EQ(host.Close(), 0);
 }
 
-TEST_F(Dispatcher, InvalidParameterIndicesWriteNothing) {
-  for (VstInt32 index : kInvalidParamIndices) {
+TEST_F(Dispatcher, InvalidParameterIndicesWriteNothingReadZeroAndChangeNothing) {
+  const std::vector<float> before = host.AllParameters();
+  const std::vector<uint8_t> chunk = host.GetChunk(false);
+  for (VstInt32 index : {-1, kQuentaNumParams, kQuentaNumParams + 1, 1000, INT_MAX, INT_MIN}) {
     SCOPED_TRACE(index);
+    EXPECT_EQ(host.GetParameter(index), 0.0f);
+    host.SetParameter(index, 0.7f);
     VstIntPtr r = -1;
     for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay}) {
-      EXPECT_TRUE(LeavesBufferAlone(opcode, index, 0, &r)) << "opcode " << opcode;
+      EXPECT_TRUE(Writes(opcode, index, 0, 0, 0.0f, &r)) << "opcode " << opcode;
       EXPECT_EQ(r, 0);
     }
     // effVendorSpecific idx 7 still answers 0xBEEF but writes nothing; idx 8 answers 0.
-    EXPECT_TRUE(LeavesBufferAlone(effVendorSpecific, kVendorSpecificParamDisplay, index, &r, 0.5f));
+    EXPECT_TRUE(Writes(effVendorSpecific, kVendorSpecificParamDisplay, 0, index, 0.5f, &r));
     EXPECT_EQ(r, kVendorSpecificHandled);
     EXPECT_EQ(host.Dispatch(effVendorSpecific, kVendorSpecificParamStepped, index), 0);
     EXPECT_EQ(host.Dispatch(effString2Parameter, index, 0, const_cast<char*>("0.5")), 0);
     EXPECT_EQ(host.Dispatch(effString2Parameter, index, 0, nullptr), 0);
   }
+  EXPECT_EQ(host.AllParameters(), before);
+  EXPECT_EQ(host.GetChunk(false), chunk);
   EXPECT_EQ(host.Dispatch(effVendorSpecific, kVendorSpecificParamDisplay, 0, nullptr, 0.5f), 0);
   for (VstInt32 idx : {0, 1, 6, 9, 0x12345, -7}) {
     VstIntPtr r = -1;
-    EXPECT_TRUE(LeavesBufferAlone(effVendorSpecific, idx, 0, &r, 0.5f));
+    EXPECT_TRUE(Writes(effVendorSpecific, idx, 0, 0, 0.5f, &r));
     EXPECT_EQ(r, 0) << "idx " << idx;
   }
-  // A null string asks whether conversion is supported.
-  for (int i = 0; i < kQuentaNumParams; ++i)
-    EXPECT_EQ(host.Dispatch(effString2Parameter, i, 0, nullptr), 1);
 }
 
-TEST_F(Dispatcher, ParameterStringsAreTerminatedAndBounded) {
+// Parameter traffic through the dispatcher and the getParameter and setParameter callbacks.
+TEST_F(Dispatcher, ParameterValuesRoundTripStringsAreBoundedAndTextsClampToTheRange) {
   for (int i = 0; i < kQuentaNumParams; ++i) {
+    // The ends of the range come back exactly.
+    for (float v : {0.0f, 1.0f}) {
+      host.SetParameter(i, v);
+      EXPECT_EQ(host.GetParameter(i), v) << "param " << i;
+    }
+    // Setting the value the host just read must not move the parameter (no drift through the
+    // normalisation and the step rounding).
+    for (float v : {0.1f, 0.25f, 0.5f, 0.77f, 0.9f}) {
+      host.SetParameter(i, v);
+      const float read = host.GetParameter(i);
+      host.SetParameter(i, read);
+      EXPECT_NEAR(host.GetParameter(i), read, 1e-6) << "param " << i << " set to " << v;
+    }
+    // Hosts occasionally send values a little (or a lot) outside 0 to 1.
+    for (float v : {-0.5f, -1e-6f, 1.000001f, 1.5f, 100.0f, -100.0f}) {
+      host.SetParameter(i, v);
+      const float read = host.GetParameter(i);
+      ASSERT_TRUE(std::isfinite(read) && read >= 0.0f && read <= 1.0f)
+          << "param " << i << " set to " << v;
+    }
     for (float v : {0.0f, 0.5f, 1.0f}) {
       host.SetParameter(i, v);
       for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
-        ASSERT_TRUE(WritesWithin(host, opcode, i, kParamTextBytes))
-            << "opcode " << opcode << " param " << i;
-      ASSERT_TRUE(
-          WritesWithin(host, effVendorSpecific, kVendorSpecificParamDisplay, kParamTextBytes, i, v))
+        ASSERT_TRUE(Writes(opcode, i, kParamTextBytes)) << "opcode " << opcode << " param " << i;
+      ASSERT_TRUE(Writes(effVendorSpecific, kVendorSpecificParamDisplay, kParamTextBytes, i, v))
           << "param " << i;
     }
-  }
-}
-
-TEST_F(Dispatcher, String2ParameterClampsToTheRange) {
-  for (int i = 0; i < kQuentaNumParams; ++i) {
+    // A null string asks whether conversion is supported.
+    EXPECT_EQ(host.Dispatch(effString2Parameter, i, 0, nullptr), 1);
     host.SetParameter(i, 0.5f);
     const float before = host.GetParameter(i);
     for (const char* text : {"nan", "inf", "-inf", "1e400", "", "   ", "x"}) {
@@ -147,95 +157,67 @@ TEST_F(Dispatcher, String2ParameterClampsToTheRange) {
     const VstIntPtr low = host.Dispatch(effString2Parameter, i, 0, const_cast<char*>("-1e9"));
     const float lowValue = host.GetParameter(i);
     EXPECT_EQ(high, low) << "param " << i;
-    if (high == 1) {
-      // One end of the range each (a negated display swaps them).
-      EXPECT_TRUE((highValue == 1.0f && lowValue == 0.0f) ||
-                  (highValue == 0.0f && lowValue == 1.0f))
-          << "param " << i << ": " << highValue << ' ' << lowValue;
-    } else {
-      EXPECT_EQ(high, 0);
-      EXPECT_EQ(lowValue, before) << "param " << i;
-    }
+    // One end of the range each (a negated display swaps them), or nothing changed.
+    EXPECT_EQ(high == 1 ? std::fabs(highValue - lowValue) : lowValue, high == 1 ? 1.0f : before)
+        << "param " << i << " answered " << high;
   }
+  // A value the host sets is not reported back as automation (that would loop in the host).
+  for (VstInt32 opcode : {audioMasterAutomate, audioMasterBeginEdit, audioMasterEndEdit})
+    EXPECT_EQ(host.CountCalls(opcode), 0u) << opcode;
 }
 
-TEST_F(Dispatcher, ProgramsAndTheirNames) {
-  for (int p = 0; p < kQuentaNumPrograms; ++p) {
-    VstIntPtr r = 0;
-    const std::string name = host.ProgramNameIndexed(p, &r);
-    EXPECT_FALSE(name.empty()) << "program " << p;
-    EXPECT_EQ(r, 1) << "program " << p;
-  }
-  for (VstInt32 p : {-1, kQuentaNumPrograms, INT_MAX}) {
+TEST_F(Dispatcher, ProgramsTheirNamesAndTheirEdits) {
+  std::vector<int> programs = {INT_MAX};
+  for (int p = -1; p <= kQuentaNumPrograms; ++p) programs.push_back(p);
+  for (int p : programs) {
     VstIntPtr r = -1;
-    host.ProgramNameIndexed(p, &r);
-    EXPECT_EQ(r, 0) << "program " << p;
+    const bool named = !host.ProgramNameIndexed(p, &r).empty();
+    EXPECT_EQ(r, p >= 0 && p < kQuentaNumPrograms ? 1 : 0) << "program " << p;
+    EXPECT_EQ(named, r == 1) << "program " << p;
   }
-  EXPECT_EQ(host.Dispatch(effGetProgramNameIndexed, 0, 0, nullptr), 0);
-
+  // effSetProgram stores the live state into the program being left; out-of-range programs
+  // are refused.
+  host.SetProgram(1);
+  const std::vector<float> second = host.AllParameters();
   EXPECT_EQ(host.Dispatch(effSetProgram, 0, 5), 0);
-  EXPECT_EQ(host.Program(), 5);
-  EXPECT_EQ(host.ProgramName(), host.ProgramNameIndexed(5));
-  // Out-of-range programs are refused and leave the current one.
+  const float edited = host.GetParameter(0) == 1.0f ? 0.0f : 1.0f;
+  host.SetParameter(0, edited);
   for (VstIntPtr p : {VstIntPtr{-1}, VstIntPtr{kQuentaNumPrograms}, VstIntPtr{1} << 40}) {
     EXPECT_EQ(host.Dispatch(effSetProgram, 0, p), 0);
     EXPECT_EQ(host.Program(), 5);
   }
+  host.SetProgram(1);
+  EXPECT_EQ(host.AllParameters(), second);
+  host.SetProgram(5);
+  EXPECT_EQ(host.GetParameter(0), edited);
 
   EXPECT_EQ(host.Dispatch(effSetProgramName, 0, 0, const_cast<char*>("Renamed")), 0);
   EXPECT_EQ(host.ProgramName(), "Renamed");
   EXPECT_EQ(host.ProgramNameIndexed(5), "Renamed");
   EXPECT_NE(host.ProgramNameIndexed(4), "Renamed");
-  EXPECT_EQ(host.Dispatch(effSetProgramName, 0, 0, nullptr), 0);
-  EXPECT_EQ(host.ProgramName(), "Renamed");
-  EXPECT_EQ(host.Dispatch(effGetProgramName, 0, 0, nullptr), 0);
 }
 
-TEST_F(Dispatcher, LongProgramNamesAreCutNotOverflowed) {
-  std::string longName;
-  for (int i = 0; longName.size() < 1000; ++i) longName += static_cast<char>('a' + i % 26);
-  host.SetProgramName(longName);
-  EXPECT_TRUE(WritesWithin(host, effGetProgramName, 0, kProgramNameBytes));
-  EXPECT_TRUE(WritesWithin(host, effGetProgramNameIndexed, host.Program(), kProgramNameBytes));
-  const std::string shown = host.ProgramName();
-  EXPECT_EQ(shown, longName.substr(0, kProgramNameBytes - 1));
+// Guards host-set program names once cut to 24 characters in the program itself (chunks keep
+// 255): only what is handed back to the host is cut to its buffer, never overflowed.
+TEST_F(Dispatcher, HostProgramNamesAreStoredWholeAndCutOnlyForTheHost) {
+  std::string name;
+  for (int i = 0; name.size() < 1000; ++i) name += static_cast<char>('a' + i % 26);
+  host.SetProgramName(name);
+  EXPECT_TRUE(Writes(effGetProgramName, 0, kProgramNameBytes));
+  EXPECT_TRUE(Writes(effGetProgramNameIndexed, host.Program(), kProgramNameBytes));
+  const std::string shown = name.substr(0, kProgramNameBytes - 1);
+  EXPECT_EQ(host.ProgramName(), shown);
   EXPECT_EQ(host.ProgramNameIndexed(host.Program()), shown);
-  // The cut name survives a program chunk round trip.
+  const std::string forty = name.substr(0, 40);
+  host.SetProgramName(forty);
   const std::vector<uint8_t> chunk = host.GetChunk(false);
-  ASSERT_FALSE(chunk.empty());
+  ASSERT_GE(chunk.size(), forty.size() + 4);
+  EXPECT_EQ(ReadLE32(chunk, chunk.size() - forty.size() - 4), 40);
+  EXPECT_EQ(std::string(chunk.end() - 40, chunk.end()), forty);
   TestHost other;
   ASSERT_TRUE(other.Instantiate()) << other.Error();
   EXPECT_EQ(other.SetChunk(chunk, false), 1);
   EXPECT_EQ(other.ProgramName(), shown);
-}
-
-// Guards program names set by the host being cut to 24 characters in the program itself
-// (chunks, banks and program files keep up to 255 and 28 characters).
-TEST_F(Dispatcher, HostProgramNamesAreStoredWhole) {
-  const std::string name = "A forty character long program name 1234";
-  host.SetProgramName(name);
-  const std::vector<uint8_t> chunk = host.GetChunk(false);
-  ASSERT_GE(chunk.size(), name.size() + 4);
-  EXPECT_EQ(ReadLE32(chunk, chunk.size() - name.size() - 4), static_cast<int32_t>(name.size()));
-  EXPECT_EQ(std::string(chunk.end() - static_cast<long>(name.size()), chunk.end()), name);
-  // Only what is handed back to the host is cut to its buffer.
-  EXPECT_EQ(host.ProgramName(), name.substr(0, kProgramNameBytes - 1));
-}
-
-TEST_F(Dispatcher, SwitchingProgramsKeepsTheEditsOfEach) {
-  // effSetProgram first stores the live state into the program being left.
-  const int param = 0;
-  host.SetProgram(1);
-  const std::vector<float> second = host.AllParameters();
-  host.SetProgram(0);
-  const float original = host.GetParameter(param);
-  const float edited = original == 1.0f ? 0.0f : 1.0f;
-  host.SetParameter(param, edited);
-  host.SetProgram(1);
-  EXPECT_EQ(host.AllParameters(), second);
-  host.SetProgram(0);
-  EXPECT_EQ(host.GetParameter(param), edited);
-  EXPECT_EQ(host.Program(), 0);
 }
 
 TEST_F(Dispatcher, SpeakerArrangements) {
@@ -249,42 +231,16 @@ TEST_F(Dispatcher, SpeakerArrangements) {
   // Only the side asked for is given.
   EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, 0, &onlyOut), 1);
   EXPECT_EQ(onlyOut, out);
-  EXPECT_EQ(
-      host.Dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&onlyIn), nullptr), 1);
+  EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&onlyIn)), 1);
   EXPECT_EQ(onlyIn, in);
-
-  VstSpeakerArrangement stereo{}, empty{}, many{};
-  stereo.type = kSpeakerArrStereo;
-  stereo.numChannels = 2;
-  empty.type = kSpeakerArrEmpty;
+  // Hosts asking for more channels than exist: nothing beyond the real ones is touched.
+  VstSpeakerArrangement many{};
   many.type = kSpeakerArrUserDefined;
   many.numChannels = 8;
-  EXPECT_EQ(
-      host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&empty), &stereo), 1);
-  EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, 0, &stereo), 1);
-  EXPECT_EQ(
-      host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&empty), nullptr), 1);
-  // Hosts asking for more channels than exist: nothing beyond the real ones is touched.
   EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&many), &many),
             1);
   host.StartSession(48000.0f, 64);
   host.ProcessReplacing(64);
   for (int ch = 0; ch < 2; ++ch)
     for (float s : host.OutputF(ch)) ASSERT_NE(s, TestHost::kUnwrittenSample);
-}
-
-TEST_F(Dispatcher, EditorOpcodesBeforeAWindowIsOpen) {
-  EXPECT_EQ(host.Effect()->flags & effFlagsHasEditor, effFlagsHasEditor);
-  ERect* rect = nullptr;
-  ASSERT_EQ(host.Dispatch(effEditGetRect, 0, 0, &rect), 1);
-  ASSERT_NE(rect, nullptr);
-  EXPECT_EQ(rect->top, 0);
-  EXPECT_EQ(rect->left, 0);
-  EXPECT_EQ(rect->bottom, 660);
-  EXPECT_EQ(rect->right, 1480);
-  EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, nullptr), 0);
-  // No parent window: nothing opens. Idle and close without a window are harmless.
-  EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, nullptr), 0);
-  EXPECT_EQ(host.Dispatch(effEditIdle), 0);
-  EXPECT_EQ(host.Dispatch(effEditClose), 1);
 }

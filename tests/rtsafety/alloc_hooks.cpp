@@ -37,12 +37,7 @@ void Begin() {
 
 Counts End() {
   tCounting = false;
-  Counts c;
-  c.mallocs = gMallocs;
-  c.frees = gFrees;
-  c.news = gNews;
-  c.deletes = gDeletes;
-  return c;
+  return Counts{gMallocs, gFrees, gNews, gDeletes};
 }
 
 void FailAfter(size_t bytes, int allowed) {
@@ -52,32 +47,27 @@ void FailAfter(size_t bytes, int allowed) {
 
 void Succeed() { tFailBytes = 0; }
 
+#if QUENTA_ALLOC_HOOKS
+namespace {
+
+// Counts a malloc-family call; true when one of this size is to fail.
+bool CountMalloc(size_t bytes) {
+  if (tCounting) ++gMallocs;
+  if (tFailBytes == 0 || bytes != tFailBytes) return false;
+  return tFailAllowed-- <= 0;
+}
+
+}  // namespace
+#endif
+
 }  // namespace quenta_test::alloc_hooks
 
 #if QUENTA_ALLOC_HOOKS
 
-namespace {
-// True when an allocation of this size is to fail.
-bool Fails(size_t bytes) {
-  if (quenta_test::alloc_hooks::tFailBytes == 0 || bytes != quenta_test::alloc_hooks::tFailBytes)
-    return false;
-  if (quenta_test::alloc_hooks::tFailAllowed > 0) {
-    --quenta_test::alloc_hooks::tFailAllowed;
-    return false;
-  }
-  return true;
-}
-}  // namespace
+using namespace quenta_test::alloc_hooks;
 
-using quenta_test::alloc_hooks::gDeletes;
-using quenta_test::alloc_hooks::gFrees;
-using quenta_test::alloc_hooks::gMallocs;
-using quenta_test::alloc_hooks::gNews;
-using quenta_test::alloc_hooks::tCounting;
-
-// glibc's own allocator entry points, which its malloc and friends are aliases of. Forwarding
-// to them (rather than looking up the next malloc with dlsym, which may itself allocate) keeps
-// one allocator underneath everything.
+// glibc's own allocator entry points: forwarding to them (not to a next malloc found with
+// dlsym, which may itself allocate) keeps one allocator underneath everything.
 extern "C" {
 void* __libc_malloc(size_t size);
 void* __libc_calloc(size_t count, size_t size);
@@ -85,68 +75,43 @@ void* __libc_realloc(void* p, size_t size);
 void* __libc_memalign(size_t alignment, size_t size);
 void __libc_free(void* p);
 
-void* malloc(size_t size) {
-  if (tCounting) ++gMallocs;
-  if (Fails(size)) return nullptr;
-  return __libc_malloc(size);
+void* malloc(size_t size) { return CountMalloc(size) ? nullptr : __libc_malloc(size); }
+void* calloc(size_t n, size_t size) {
+  return CountMalloc(n * size) ? nullptr : __libc_calloc(n, size);
 }
-
-void* calloc(size_t count, size_t size) {
-  if (tCounting) ++gMallocs;
-  if (Fails(count * size)) return nullptr;
-  return __libc_calloc(count, size);
-}
-
 void* realloc(void* p, size_t size) {
-  if (tCounting) ++gMallocs;
-  if (Fails(size)) return nullptr;
-  return __libc_realloc(p, size);
+  return CountMalloc(size) ? nullptr : __libc_realloc(p, size);
 }
-
-void free(void* p) {
-  if (p && tCounting) ++gFrees;
-  __libc_free(p);
-}
-
 void* memalign(size_t alignment, size_t size) {
-  if (tCounting) ++gMallocs;
+  CountMalloc(0);
   return __libc_memalign(alignment, size);
 }
-
-void* aligned_alloc(size_t alignment, size_t size) {
-  if (tCounting) ++gMallocs;
-  return __libc_memalign(alignment, size);
-}
-
+void* aligned_alloc(size_t alignment, size_t size) { return memalign(alignment, size); }
+void* valloc(size_t size) { return memalign(4096, size); }
 int posix_memalign(void** out, size_t alignment, size_t size) {
-  if (tCounting) ++gMallocs;
   if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0) return 22;  // EINVAL
-  void* p = __libc_memalign(alignment, size);
+  void* p = memalign(alignment, size);
   if (!p) return 12;  // ENOMEM
   *out = p;
   return 0;
 }
-
-void* valloc(size_t size) {
-  if (tCounting) ++gMallocs;
-  return __libc_memalign(4096, size);
+void free(void* p) {
+  if (p && tCounting) ++gFrees;
+  __libc_free(p);
 }
 }  // extern "C"
 
 namespace {
 
-void* CountedNew(size_t size) {
-  if (tCounting) ++gNews;
-  void* p = __libc_malloc(size ? size : 1);
-  if (!p) throw std::bad_alloc();
-  return p;
-}
-
-void* CountedNewNoThrow(size_t size) noexcept {
+void* CountedNew(size_t size) noexcept {
   if (tCounting) ++gNews;
   return __libc_malloc(size ? size : 1);
 }
-
+void* ThrowingNew(size_t size) {
+  void* p = CountedNew(size);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
 void CountedDelete(void* p) noexcept {
   if (p && tCounting) ++gDeletes;
   __libc_free(p);
@@ -154,12 +119,10 @@ void CountedDelete(void* p) noexcept {
 
 }  // namespace
 
-void* operator new(size_t size) { return CountedNew(size); }
-void* operator new[](size_t size) { return CountedNew(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedNewNoThrow(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-  return CountedNewNoThrow(size);
-}
+void* operator new(size_t size) { return ThrowingNew(size); }
+void* operator new[](size_t size) { return ThrowingNew(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedNew(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return CountedNew(size); }
 void operator delete(void* p) noexcept { CountedDelete(p); }
 void operator delete[](void* p) noexcept { CountedDelete(p); }
 void operator delete(void* p, size_t) noexcept { CountedDelete(p); }

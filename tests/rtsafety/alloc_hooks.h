@@ -1,15 +1,9 @@
 #pragma once
 // Counts heap allocations of the calling thread between Begin() and End(), and makes chosen
-// ones fail.
-//
-// This test program replaces malloc, calloc, realloc, free, the aligned allocators and the
-// global operator new and delete. The plug-in is a shared object loaded with dlopen; its calls
-// to malloc and operator new are undefined symbols bound at load time, and the definitions in
-// the executable come first in the lookup, so the plug-in's allocations pass through here too
-// (the tests check that with allocations it is known to make).
-//
-// Sanitizers bring their own allocator and replace the same functions; in such builds the
-// hooks are left out and Available() is false.
+// ones fail. This test program replaces malloc and its family and the global operator new and
+// delete; the plug-in, loaded with dlopen, binds to these first, so its allocations pass
+// through here too. Sanitizer builds bring their own allocator: there the hooks are left out
+// and Available() is false.
 
 #include <cstddef>
 

@@ -12,50 +12,11 @@ namespace quenta_test {
 
 namespace {
 
-using EntryProc = AEffect* (*)(audioMasterCallback);
-
-// The host callback is a plain C function pointer, so it finds its TestHost through the AEffect
-// it is called with. While an entry point runs, the AEffect is not yet known to the host; calls
-// made then go to the host being constructed, and instances are constructed one at a time.
-struct Registry {
-  std::mutex mutex;  // guards hosts and constructing (held only briefly)
-  std::map<const AEffect*, TestHost*> hosts;
-  TestHost* constructing = nullptr;
-  std::mutex constructMutex;  // held for the whole entry-point call
-  std::atomic<int> orphanCalls{0};
-};
-
-Registry& GetRegistry() {
-  static Registry registry;
-  return registry;
-}
-
-TestHost* FindHost(AEffect* effect) {
-  Registry& r = GetRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  auto it = r.hosts.find(effect);
-  if (it != r.hosts.end()) return it->second;
-  if (r.constructing) {
-    if (effect) r.hosts[effect] = r.constructing;  // the plug-in's AEffect, seen early
-    return r.constructing;
-  }
-  return nullptr;
-}
-
-void Unregister(const AEffect* effect, const TestHost* host) {
-  Registry& r = GetRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  for (auto it = r.hosts.begin(); it != r.hosts.end();) {
-    if (it->first == effect || it->second == host)
-      it = r.hosts.erase(it);
-    else
-      ++it;
-  }
-}
-
-bool IsStringRequest(VstInt32 opcode) {
-  return opcode == audioMasterGetVendorString || opcode == audioMasterGetProductString;
-}
+// The host callback is a plain C function pointer: it finds its TestHost through the AEffect's
+// field for the host's own use, or, while an entry point runs and the AEffect is not yet known,
+// as the host constructing an instance on this thread.
+thread_local TestHost* tConstructing = nullptr;
+std::atomic<int> gOrphanCalls{0};
 
 }  // namespace
 
@@ -63,22 +24,9 @@ TestHost::TestHost(std::string soPath) : mPath(std::move(soPath)) {}
 
 TestHost::~TestHost() {
   if (mEffect) Close();
-  Unregister(nullptr, this);
-  // The library is loaded with RTLD_NODELETE and stays mapped, so that sanitizer reports at
-  // exit can still name the plug-in's functions; dlclose only drops the reference.
+  // Loaded with RTLD_NODELETE, the library stays mapped so that sanitizer reports at exit can
+  // still name the plug-in's functions; dlclose only drops the reference.
   if (mLibrary) dlclose(mLibrary);
-}
-
-bool TestHost::Load() {
-  if (mLibrary) return true;
-  dlerror();
-  mLibrary = dlopen(mPath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (!mLibrary) {
-    const char* e = dlerror();
-    mError = "cannot load " + mPath + ": " + (e ? e : "unknown error");
-    return false;
-  }
-  return true;
 }
 
 bool TestHost::Instantiate(Entry entry) {
@@ -86,30 +34,29 @@ bool TestHost::Instantiate(Entry entry) {
     mError = "an instance is already open";
     return false;
   }
-  if (!Load()) return false;
+  if (!mLibrary) {
+    dlerror();
+    mLibrary = dlopen(mPath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (!mLibrary) {
+      const char* e = dlerror();
+      mError = "cannot load " + mPath + ": " + (e ? e : "unknown error");
+      return false;
+    }
+  }
   const char* name = entry == Entry::Main ? "main" : "VSTPluginMain";
-  auto proc = reinterpret_cast<EntryProc>(dlsym(mLibrary, name));
+  auto proc = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(mLibrary, name));
   if (!proc) {
     mError = std::string("entry point ") + name + " not found";
     return false;
   }
-  Registry& r = GetRegistry();
-  AEffect* effect = nullptr;
-  {
-    std::lock_guard<std::mutex> construct(r.constructMutex);
-    {
-      std::lock_guard<std::mutex> lock(r.mutex);
-      r.constructing = this;
-    }
-    effect = proc(&TestHost::HostCallback);
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.constructing = nullptr;
-    if (effect) r.hosts[effect] = this;
-  }
-  if (!effect) {
-    mError = std::string(name) + " returned null";
+  tConstructing = this;
+  AEffect* effect = proc(&TestHost::HostCallback);
+  tConstructing = nullptr;
+  if (!effect || effect->user) {
+    mError = std::string(name) + (effect ? " set the host's user field" : " returned null");
     return false;
   }
+  effect->user = this;
   mEffect = effect;
   return true;
 }
@@ -122,12 +69,9 @@ VstIntPtr TestHost::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
 }
 
 VstIntPtr TestHost::Close() {
-  if (!mEffect) return 0;
   AEffect* effect = mEffect;
-  VstIntPtr result = effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
   mEffect = nullptr;
-  Unregister(effect, this);
-  return result;
+  return effect ? effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f) : 0;
 }
 
 void TestHost::StartSession(float sampleRate, int blockSize) {
@@ -138,25 +82,16 @@ void TestHost::StartSession(float sampleRate, int blockSize) {
 }
 
 std::string TestHost::GetString(VstInt32 opcode, VstInt32 index, size_t bufferSize,
-                                VstIntPtr* result, VstIntPtr value, float opt) {
+                                VstIntPtr* result) {
   std::vector<char> buffer(std::max<size_t>(bufferSize, 1), static_cast<char>(kCanary));
-  VstIntPtr r = Dispatch(opcode, index, value, buffer.data(), opt);
+  VstIntPtr r = Dispatch(opcode, index, 0, buffer.data());
   if (result) *result = r;
-  auto end = std::find(buffer.begin(), buffer.end(), '\0');
-  return std::string(buffer.begin(), end);
-}
-
-float TestHost::GetParameter(int index) {
-  return mEffect ? mEffect->getParameter(mEffect, index) : 0.0f;
-}
-
-void TestHost::SetParameter(int index, float value) {
-  if (mEffect) mEffect->setParameter(mEffect, index, value);
+  return std::string(buffer.begin(), std::find(buffer.begin(), buffer.end(), '\0'));
 }
 
 std::vector<float> TestHost::AllParameters() {
   std::vector<float> values;
-  for (int i = 0; i < NumParams(); ++i) values.push_back(GetParameter(i));
+  for (int i = 0; mEffect && i < mEffect->numParams; ++i) values.push_back(GetParameter(i));
   return values;
 }
 
@@ -173,46 +108,38 @@ VstIntPtr TestHost::SetChunk(const std::vector<uint8_t>& data, bool bank) {
   // The host owns the data it hands over; an empty chunk still comes with a valid pointer.
   std::vector<uint8_t> copy(data);
   uint8_t dummy = 0;
-  void* ptr = copy.empty() ? static_cast<void*>(&dummy) : static_cast<void*>(copy.data());
-  return Dispatch(effSetChunk, bank ? 0 : 1, static_cast<VstIntPtr>(copy.size()), ptr);
+  return Dispatch(effSetChunk, bank ? 0 : 1, static_cast<VstIntPtr>(copy.size()),
+                  copy.empty() ? &dummy : copy.data());
 }
 
+// The plug-in has no inputs: the host hands it a null input array, as hosts may (any read of
+// an input would fail).
 void TestHost::PrepareBuffers(int frames) {
   const size_t n = static_cast<size_t>(std::max(frames, 1));
-  const size_t nIn = mEffect ? static_cast<size_t>(std::max(mEffect->numInputs, 0)) : 0;
-  const size_t nOut = mEffect ? static_cast<size_t>(std::max(mEffect->numOutputs, 2)) : 2;
-  mInF.resize(std::max<size_t>(nIn, 1));
-  mInD.resize(std::max<size_t>(nIn, 1));
-  mOutF.resize(nOut);
-  mOutD.resize(nOut);
-  for (auto& b : mInF) b.assign(n, 0.0f);
-  for (auto& b : mInD) b.assign(n, 0.0);
-  for (auto& b : mOutF) b.resize(n);
-  for (auto& b : mOutD) b.resize(n);
-  mInPtrF.clear();
-  mInPtrD.clear();
+  const size_t channels = mEffect ? static_cast<size_t>(std::max(mEffect->numOutputs, 2)) : 2;
+  mOutF.resize(channels);
+  mOutD.resize(channels);
   mOutPtrF.clear();
   mOutPtrD.clear();
-  for (auto& b : mInF) mInPtrF.push_back(b.data());
-  for (auto& b : mInD) mInPtrD.push_back(b.data());
-  for (auto& b : mOutF) mOutPtrF.push_back(b.data());
-  for (auto& b : mOutD) mOutPtrD.push_back(b.data());
+  for (size_t c = 0; c < channels; ++c) {
+    mOutF[c].resize(n);
+    mOutD[c].resize(n);
+    mOutPtrF.push_back(mOutF[c].data());
+    mOutPtrD.push_back(mOutD[c].data());
+  }
 }
 
 void TestHost::ProcessReplacing(int frames) {
   if (!mEffect) return;
-  PrepareBuffers(frames);
-  for (auto& b : mOutF) std::fill(b.begin(), b.end(), kUnwrittenSample);
-  mEffect->processReplacing(mEffect, mNullInputs ? nullptr : mInPtrF.data(), mOutPtrF.data(),
-                            frames);
+  FillOutputs(kUnwrittenSample, frames);
+  mEffect->processReplacing(mEffect, nullptr, mOutPtrF.data(), frames);
 }
 
 void TestHost::ProcessDoubleReplacing(int frames) {
   if (!mEffect) return;
   PrepareBuffers(frames);
   for (auto& b : mOutD) std::fill(b.begin(), b.end(), static_cast<double>(kUnwrittenSample));
-  mEffect->processDoubleReplacing(mEffect, mNullInputs ? nullptr : mInPtrD.data(), mOutPtrD.data(),
-                                  frames);
+  mEffect->processDoubleReplacing(mEffect, nullptr, mOutPtrD.data(), frames);
 }
 
 void TestHost::FillOutputs(float value, int frames) {
@@ -223,9 +150,9 @@ void TestHost::FillOutputs(float value, int frames) {
 void TestHost::ProcessAccumulating(int frames) {
   if (!mEffect) return;
   // Keep what the buffers hold; only grow them when the block is longer than before.
-  const size_t n = static_cast<size_t>(std::max(frames, 1));
-  if (mOutF.empty() || mOutF[0].size() < n) FillOutputs(0.0f, frames);
-  mEffect->process(mEffect, mNullInputs ? nullptr : mInPtrF.data(), mOutPtrF.data(), frames);
+  if (mOutF.empty() || mOutF[0].size() < static_cast<size_t>(std::max(frames, 1)))
+    FillOutputs(0.0f, frames);
+  mEffect->process(mEffect, nullptr, mOutPtrF.data(), frames);
 }
 
 VstMidiEvent TestHost::Midi(int deltaFrames, uint8_t status, uint8_t data1, uint8_t data2) {
@@ -245,7 +172,7 @@ VstIntPtr TestHost::SendEvents(const std::vector<VstEvent*>& events) {
   std::vector<unsigned char> storage(offsetof(VstEvents, events) + slots * sizeof(VstEvent*), 0);
   VstEvents* list = reinterpret_cast<VstEvents*>(storage.data());
   list->numEvents = static_cast<VstInt32>(events.size());
-  for (size_t i = 0; i < events.size(); ++i) list->events[i] = events[i];
+  std::copy(events.begin(), events.end(), list->events);
   return Dispatch(effProcessEvents, 0, 0, list);
 }
 
@@ -271,10 +198,10 @@ std::vector<HostCall> TestHost::Calls() const {
 }
 
 std::vector<HostCall> TestHost::CallsWith(VstInt32 opcode) const {
-  std::lock_guard<std::mutex> lock(mRecordMutex);
-  std::vector<HostCall> out;
-  for (const auto& c : mCalls)
-    if (c.opcode == opcode) out.push_back(c);
+  std::vector<HostCall> out = Calls();
+  out.erase(std::remove_if(out.begin(), out.end(),
+                           [opcode](const HostCall& c) { return c.opcode != opcode; }),
+            out.end());
   return out;
 }
 
@@ -284,67 +211,24 @@ size_t TestHost::CountCalls(VstInt32 opcode) const {
   return it == mCallCounts.end() ? 0 : it->second;
 }
 
-std::vector<SentEvent> TestHost::SentEvents() const {
-  std::lock_guard<std::mutex> lock(mRecordMutex);
-  return mSentEvents;
-}
-
 void TestHost::ClearRecords() {
   std::lock_guard<std::mutex> lock(mRecordMutex);
   mCalls.clear();
   mCallCounts.clear();
-  mSentEvents.clear();
-  mEventBatches = 0;
 }
 
-int TestHost::OrphanCalls() { return GetRegistry().orphanCalls.load(); }
+int TestHost::OrphanCalls() { return gOrphanCalls.load(); }
 
-void TestHost::Record(const HostCall& call) {
-  std::lock_guard<std::mutex> lock(mRecordMutex);
-  ++mCallCounts[call.opcode];
-  if (mRecording) mCalls.push_back(call);
-}
-
-void TestHost::CaptureEvents(const VstEvents* events) {
-  std::lock_guard<std::mutex> lock(mRecordMutex);
-  const int batch = mEventBatches++;
-  if (!events) return;
-  for (VstInt32 i = 0; i < events->numEvents; ++i) {
-    const VstEvent* e = events->events[i];
-    if (!e) continue;
-    SentEvent s;
-    s.batch = batch;
-    std::memcpy(&s.raw, e, sizeof(VstEvent));
-    std::memcpy(&s.midi, e, sizeof(VstMidiEvent));
-    if (e->type == kVstSysExType) {
-      std::memcpy(&s.sysexHeader, e, sizeof(VstMidiSysexEvent));
-      if (s.sysexHeader.sysexDump && s.sysexHeader.dumpBytes > 0) {
-        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(s.sysexHeader.sysexDump);
-        s.sysex.assign(bytes, bytes + s.sysexHeader.dumpBytes);
-      }
-    }
-    mSentEvents.push_back(std::move(s));
-  }
-}
-
-VstIntPtr TestHost::Answer(HostCall& call, void* ptr) {
+VstIntPtr TestHost::Answer(const HostCall& call, void* ptr) {
   VstIntPtr answer = 0;
-  if (mScript && mScript(call, ptr, answer)) {
-    if (IsStringRequest(call.opcode) && ptr) call.text = static_cast<const char*>(ptr);
-    return answer;
-  }
+  if (mScript && mScript(call, ptr, answer)) return answer;
   switch (call.opcode) {
-    case audioMasterVersion: return mAnswers.vstVersion;
-    case audioMasterWantMidi: return mAnswers.wantMidiResult;
+    case audioMasterVersion: return kVstVersion;
     case audioMasterGetTime:
       if (!mAnswers.hasTimeInfo) return 0;
       mTimeInfoOut = mAnswers.timeInfo;
       return reinterpret_cast<VstIntPtr>(&mTimeInfoOut);
-    case audioMasterProcessEvents:
-      CaptureEvents(static_cast<const VstEvents*>(ptr));
-      return mAnswers.processEventsResult;
-    case audioMasterGetSampleRate: return mAnswers.sampleRate;
-    case audioMasterGetBlockSize: return mAnswers.blockSize;
+    case audioMasterProcessEvents: return 1;
     case audioMasterGetCurrentProcessLevel: return mAnswers.processLevel;
     case audioMasterGetVendorString:
     case audioMasterGetProductString: {
@@ -354,35 +238,26 @@ VstIntPtr TestHost::Answer(HostCall& call, void* ptr) {
       const size_t n = std::min(s.size(), mAnswers.stringLimit - 1);
       std::memcpy(ptr, s.data(), n);
       static_cast<char*>(ptr)[n] = '\0';
-      call.text.assign(s.data(), n);
       return n > 0 ? 1 : 0;
     }
     case audioMasterGetVendorVersion: return mAnswers.vendorVersion;
-    case audioMasterCanDo:
-      return ptr && mAnswers.canDo.count(static_cast<const char*>(ptr)) ? 1 : 0;
-    default:
-      // Automate, BeginEdit, EndEdit, UpdateDisplay, Idle and everything else: recorded only.
-      return 0;
+    default: return 0;  // automation, edits, display updates and the rest: recorded only
   }
 }
 
 VstIntPtr TestHost::HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                  void* ptr, float opt) {
-  TestHost* host = FindHost(effect);
+  TestHost* host = effect && effect->user ? static_cast<TestHost*>(effect->user) : tConstructing;
   if (!host) {
-    ++GetRegistry().orphanCalls;
+    ++gOrphanCalls;
     // Without a host to ask, answer as a host would before anything is known.
     return opcode == audioMasterVersion ? kVstVersion : 0;
   }
-  HostCall call;
-  call.effect = effect;
-  call.opcode = opcode;
-  call.index = index;
-  call.value = value;
-  call.hasPtr = ptr != nullptr;
-  call.opt = opt;
+  HostCall call{opcode, index, value, opt, 0};
   call.answer = host->Answer(call, ptr);
-  host->Record(call);
+  std::lock_guard<std::mutex> lock(host->mRecordMutex);
+  ++host->mCallCounts[opcode];
+  if (host->mRecording) host->mCalls.push_back(call);
   return call.answer;
 }
 
