@@ -1,6 +1,6 @@
 // The voice filter, measured with sine input: cut-off tracking, resonance, and the guard
-// against values that are not finite numbers (the lag filter is measured through the
-// instrument).
+// against values that are not finite numbers; the lag filter's own guard (its response is
+// measured through the instrument).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dsp/k35.h"
+#include "dsp/lowpass.h"
 #include "dsp/pitch.h"
 #include "support/audio_measure.h"
 
@@ -117,4 +118,23 @@ TEST(Korg35, NotANumberGuards) {
   for (size_t i = 0; i < clean.size(); ++i) ASSERT_NEAR(clean[i], dirty[i], 1e-9) << i;
   for (size_t i = 1020; i < hit.size(); ++i) ASSERT_TRUE(std::isfinite(hit[i])) << i;
   EXPECT_GT(audio::rms(hit.data() + 4800, 4800), 0.3);
+}
+
+// The lag filter drops input that is not a number or infinite; huge input overflows its
+// history, which is then cleared; a new rate clears it too.
+TEST(LowPass, GuardsAndReset) {
+  LowPass lp;
+  lp.setSampleRate(1000.0f);
+  lp.setCutOff(100.0);
+  double y = 0.0;
+  for (double bad : {std::numeric_limits<double>::quiet_NaN(), HUGE_VAL, kHuge}) {
+    for (int i = 0; i < 4; ++i) {
+      const double out = lp.process(i < 2 ? bad : -bad);
+      ASSERT_TRUE(std::isfinite(out) || bad == kHuge) << bad;  // dropped, or overflowing
+    }
+    for (int i = 0; i < 5000; ++i) ASSERT_TRUE(std::isfinite(y = lp.process(0.25))) << bad << i;
+    EXPECT_NEAR(y, 0.25, 1e-9) << bad;
+  }
+  lp.setSampleRate(1000.0f);
+  EXPECT_LT(std::fabs(lp.process(0.0)), 1e-12);
 }

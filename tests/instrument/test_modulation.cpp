@@ -75,6 +75,17 @@ TEST(SampleAndHold, SyncStretchesTheNextCycleByTheSample) {
     // cycle still runs with the period it started with.
     for (size_t i = 3; i < at.size(); ++i) EXPECT_EQ(at[i] - at[i - 1], c.expected);
     EXPECT_DOUBLE_EQ(d.Source(kSrcSH), c.note * 2.0 / 127.0 - 1.0);
+    if (c.sync) continue;
+    // Synchronised to the (stopped) host clock and back at "off", it runs at the last
+    // "S/H Freq" again without the host moving that parameter.
+    d.Set(kSHHost, 16);  // "1/16"
+    d.Frame(50);
+    d.Set(kSHHost, 0);
+    at.clear();
+    for (int f = 0; f < 300; ++f, d.Frame())
+      if (d.Trigger(kTrigSH)) at.push_back(f);
+    ASSERT_GE(at.size(), 4u);
+    for (size_t i = 1; i < at.size(); ++i) EXPECT_EQ(at[i] - at[i - 1], 50) << "after host sync";
   }
 }
 

@@ -254,4 +254,28 @@ TEST(Routing, ChannelGateOpensAboveOneHalf) {
   EXPECT_TRUE(AllZero(RenderWithWheel(BlockParam(kBlockA, kChEnable), "off", 0, 2400), 0, 2400));
 }
 
+TEST(Routing, LastKeyUpStopsTheGegButAllNotesOffDoesNot) {
+  Direct d;
+  d.Set(kGEGSrc1, kTrigMlt);
+  d.q().setNoteOn(60, 100);
+  d.Frame(40);  // delay and attack: about 20 ms
+  ASSERT_TRUE(d.q().getGEG().isOn());
+  ASSERT_EQ(d.Source(kSrcGE3Plus), 1.0);
+  d.q().allNotesOff();
+  d.Frame(40);
+  EXPECT_EQ(d.Source(kSrcGE3Plus), 1.0);
+  d.q().setNoteOn(62, 100);
+  d.q().setNoteOn(64, 100);
+  d.Frame(40);
+  d.q().setNoteOff(62);
+  d.Frame(5);
+  EXPECT_EQ(d.Source(kSrcGE3Plus), 1.0);
+  d.q().setNoteOff(64);
+  d.Frame(5);
+  EXPECT_LT(d.Source(kSrcGE3Plus), 0.5);
+  d.Frame(10);
+  EXPECT_FALSE(d.q().getGEG().isOn());
+  EXPECT_EQ(d.Source(kSrcGE1Minus), 1.0);
+}
+
 }  // namespace
