@@ -2,7 +2,7 @@
 // bit for bit with stored renders, so that any change of the sound, however small, fails them.
 // The stored renders (tests/golden/data/<patch>.f64) hold the double-precision output, left and
 // right interleaved, as little-endian float64. After a change of the sound that is meant,
-// rewrite them with QUENTA_UPDATE_GOLDENS=1 build/tests/quenta_golden_tests, inspect the new
+// rewrite them with QUENTA_UPDATE_GOLDEN=1 build/tests/quenta_golden_tests, inspect the new
 // renders and commit them with the change. Each patch is a few settings on top of the initial
 // program, so a new initial program is such a change too.
 #include <gtest/gtest.h>
@@ -126,7 +126,7 @@ TEST_P(GoldenTest, Render) {
   const std::string path =
       std::string(QUENTA_SOURCE_DIR) + "/tests/golden/data/" + patch.name + ".f64";
   const std::streamsize bytes = std::streamsize(got.size() * 8);
-  if (std::getenv("QUENTA_UPDATE_GOLDENS")) {
+  if (std::getenv("QUENTA_UPDATE_GOLDEN")) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     ASSERT_TRUE(out.write(reinterpret_cast<const char*>(got.data()), bytes)) << path;
     return;
@@ -144,7 +144,7 @@ TEST_P(GoldenTest, Render) {
   EXPECT_EQ(differing, 0u) << "the sound changed: first at sample " << first / 2
                            << (first % 2 ? " right" : " left") << ", got " << got[first]
                            << ", golden " << want[first]
-                           << ". If that is meant, rewrite the goldens (QUENTA_UPDATE_GOLDENS=1).";
+                           << ". If that is meant, rewrite the goldens (QUENTA_UPDATE_GOLDEN=1).";
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, GoldenTest, ::testing::ValuesIn(Patches()),
