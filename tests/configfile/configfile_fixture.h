@@ -42,10 +42,3 @@ inline void MakeBankFile(const std::string& path, const std::string& prefix) {
 }
 
 }  // namespace quenta_test
-
-// The panel suite still names the home and file helpers by this fixture's earlier namespace.
-namespace cfgtest {
-using quenta_test::FreshHome;
-using quenta_test::ReadFile;
-using quenta_test::WriteFile;
-}  // namespace cfgtest

@@ -14,7 +14,7 @@
 #include "render/blit.h"
 #include "support/images.h"
 
-namespace edtest {
+namespace quenta_test {
 
 enum ERigParam {
   kParamGain = 0,  // double 0 .. 1, step 0.001, default 0.5
@@ -118,4 +118,4 @@ class Rig {
   std::unique_ptr<IGraphicsHeadless> mUnattached;
 };
 
-}  // namespace edtest
+}  // namespace quenta_test

@@ -8,18 +8,19 @@
 
 namespace {
 
-using edtest::Rig;
+using quenta_test::Rig;
 
 class Controls : public ::testing::Test {
  protected:
   void SetUp() override { rig.gfx->AttachPanelBackground(COLOR_BLACK); }
   // A vertical knob of height 50 on the gain, at 10, 10.
   IKnobMultiControl* Knob() {
-    auto* p = new IKnobMultiControl(&rig.plug, 10, 10, edtest::kParamGain, rig.Strip(50, 50, 5));
+    auto* p =
+        new IKnobMultiControl(&rig.plug, 10, 10, quenta_test::kParamGain, rig.Strip(50, 50, 5));
     rig.gfx->AttachControl(p);
     return p;
   }
-  double Gain() { return rig.plug.GetParam(edtest::kParamGain)->GetNormalized(); }
+  double Gain() { return rig.plug.GetParam(quenta_test::kParamGain)->GetNormalized(); }
   // A knob on param that prompts for a value on a right click.
   IControl* Prompting(int param) {
     auto* p = new IKnobMultiControl(&rig.plug, 10 + 40 * param, 10, param, rig.Strip(30, 30, 2));
@@ -45,8 +46,8 @@ TEST_F(Controls, SwitchStepsThroughItsFramesAndWraps) {
                {4, {1.0 / 3, 2.0 / 3, 1.0, 0.0}}};
   for (const Case& c : cases) {
     Rig local;
-    auto* pSwitch =
-        new ISwitchControl(&local.plug, 0, 0, edtest::kParamSwitch, local.Strip(10, 10, c.frames));
+    auto* pSwitch = new ISwitchControl(&local.plug, 0, 0, quenta_test::kParamSwitch,
+                                       local.Strip(10, 10, c.frames));
     local.gfx->AttachControl(pSwitch);
     local.Attach();
     for (size_t k = 0; k < c.values.size(); ++k) {
@@ -80,7 +81,7 @@ TEST_F(Controls, KnobDragFollowsGearingAndFineMode) {
   };
   for (const auto& c : cases) {
     Rig local;
-    auto* pKnob = new IKnobMultiControl(&local.plug, 10, 10, edtest::kParamGain,
+    auto* pKnob = new IKnobMultiControl(&local.plug, 10, 10, quenta_test::kParamGain,
                                         local.Strip(50, c.frameH, 5), c.dir, c.gearing);
     pKnob->SetTargetArea(IRECT(10, 10, 60, 60));
     local.gfx->AttachControl(pKnob);
@@ -88,7 +89,7 @@ TEST_F(Controls, KnobDragFollowsGearingAndFineMode) {
     local.plug.TakeLog();
     local.Drag(30, 30, 30 + c.dx, 30 + c.dy, c.mod);
     EXPECT_NEAR(pKnob->GetValue(), 0.5 + c.delta, 1e-12) << c.name;
-    EXPECT_NEAR(local.plug.GetParam(edtest::kParamGain)->GetNormalized(), 0.5 + c.delta, 1e-3)
+    EXPECT_NEAR(local.plug.GetParam(quenta_test::kParamGain)->GetNormalized(), 0.5 + c.delta, 1e-3)
         << c.name;
     EXPECT_EQ(local.plug.TakeLog().substr(0, 2), "B0") << c.name;
   }
@@ -106,7 +107,7 @@ TEST_F(Controls, WheelStepsAndClampsAtTheEnds) {
                {0.5, 1, IMouseMod(0, 0, 1), 0.501}, {0.995, 1, IMouseMod(), 1.0},
                {0.005, -1, IMouseMod(), 0.0},       {0.5, 0, IMouseMod(), 0.5}};
   for (const auto& c : cases) {
-    rig.gfx->SetParameterFromPlug(edtest::kParamGain, c.from, true);
+    rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, c.from, true);
     rig.gfx->OnMouseWheel(20, 20, c.mod, c.d);
     EXPECT_NEAR(pKnob->GetValue(), c.to, 1e-12) << c.from << " by " << c.d;
     EXPECT_NEAR(Gain(), c.to, 1e-9) << c.from << " by " << c.d;
@@ -116,14 +117,14 @@ TEST_F(Controls, WheelStepsAndClampsAtTheEnds) {
 TEST_F(Controls, DoubleClickRestoresTheFirstValueFromThePlugIn) {
   IKnobMultiControl* pKnob = Knob();
   auto* pFresh =
-      new IKnobMultiControl(&rig.plug, 100, 10, edtest::kParamDepth, rig.Strip(10, 10, 2));
+      new IKnobMultiControl(&rig.plug, 100, 10, quenta_test::kParamDepth, rig.Strip(10, 10, 2));
   rig.gfx->AttachControl(pFresh);
   EXPECT_EQ(pKnob->GetDefaultValue(), -1.0);
   pFresh->OnMouseDblClick(0, 0, IMouseMod(true));  // no default yet: nothing
   EXPECT_EQ(pFresh->GetValue(), 0.0);
   rig.Attach();  // the first value from the plug-in becomes the default
   EXPECT_EQ(pKnob->GetDefaultValue(), 0.5);
-  rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.9, true);
+  rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, 0.9, true);
   EXPECT_EQ(pKnob->GetDefaultValue(), 0.5);
   rig.gfx->OnMouseDblClick(20, 20, IMouseMod(true));
   EXPECT_EQ(pKnob->GetValue(), 0.5);
@@ -133,18 +134,18 @@ TEST_F(Controls, DoubleClickRestoresTheFirstValueFromThePlugIn) {
 TEST_F(Controls, PlugInValuesAreNormalisedClampedAndNeverNaN) {
   IKnobMultiControl* pKnob = Knob();
   auto* pDepth =
-      new IKnobMultiControl(&rig.plug, 100, 10, edtest::kParamDepth, rig.Strip(10, 10, 2));
+      new IKnobMultiControl(&rig.plug, 100, 10, quenta_test::kParamDepth, rig.Strip(10, 10, 2));
   rig.gfx->AttachControl(pDepth);
   rig.Attach();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  rig.gfx->SetParameterFromPlug(edtest::kParamGain, nan, true);
-  rig.gfx->SetParameterFromPlug(edtest::kParamGain, nan, false);
+  rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, nan, true);
+  rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, nan, false);
   EXPECT_EQ(pKnob->GetValue(), 0.5);
-  rig.gfx->SetParameterFromPlug(edtest::kParamGain, 7.0, true);
+  rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, 7.0, true);
   EXPECT_EQ(pKnob->GetValue(), 1.0);
-  rig.gfx->SetParameterFromPlug(edtest::kParamGain, -7.0, true);
+  rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, -7.0, true);
   EXPECT_EQ(pKnob->GetValue(), 0.0);
-  rig.gfx->SetParameterFromPlug(edtest::kParamDepth, 5.0, false);  // -10 .. 10
+  rig.gfx->SetParameterFromPlug(quenta_test::kParamDepth, 5.0, false);  // -10 .. 10
   EXPECT_DOUBLE_EQ(pDepth->GetValue(), 0.75);
   rig.gfx->SetParameterFromPlug(99, 0.5, true);  // no such parameter: nothing, no crash
   rig.gfx->SetControlFromPlug(99, 0.5);
@@ -159,8 +160,8 @@ TEST_F(Controls, PlugInValuesAreNormalisedClampedAndNeverNaN) {
 // Typed values through the headless back end's text field: filtered, limited, negated back
 // for a parameter shown negated, clamped to the range.
 TEST_F(Controls, TypedValuesSetTheParameter) {
-  IControl* pGain = Prompting(edtest::kParamGain);
-  IControl* pDepth = Prompting(edtest::kParamDepth);
+  IControl* pGain = Prompting(quenta_test::kParamGain);
+  IControl* pDepth = Prompting(quenta_test::kParamDepth);
   rig.Attach();
   const struct {
     IControl* control;
@@ -183,21 +184,21 @@ TEST_F(Controls, TypedValuesSetTheParameter) {
   const auto& first = rig.gfx->TextEntries()[0];
   EXPECT_EQ(first.area, IRECT(5, 17, 45, 33));
   EXPECT_EQ(first.initial, "0.500");
-  EXPECT_EQ(first.paramIdx, edtest::kParamGain);
+  EXPECT_EQ(first.paramIdx, quenta_test::kParamGain);
   EXPECT_EQ(rig.gfx->TextEntries().back().initial, "3.0");  // -3 shown negated
   rig.gfx->ScriptTextEntryCancel();
   RightClick(pGain);
-  EXPECT_NEAR(Param(edtest::kParamGain)->Value(), 0.12345, 1e-9);
+  EXPECT_NEAR(Param(quenta_test::kParamGain)->Value(), 0.12345, 1e-9);
 }
 
 TEST_F(Controls, UnknownListTextChangesNothing) {
-  IControl* pMode = Prompting(edtest::kParamMode);
+  IControl* pMode = Prompting(quenta_test::kParamMode);
   rig.Attach();
   rig.plug.TakeLog();
-  rig.gfx->SetFromStringAfterPrompt(pMode, Param(edtest::kParamMode), "Noise");
-  EXPECT_EQ(Param(edtest::kParamMode)->Int(), 1);
-  rig.gfx->SetFromStringAfterPrompt(pMode, Param(edtest::kParamMode), "Sine");
-  EXPECT_EQ(Param(edtest::kParamMode)->Int(), 3);
+  rig.gfx->SetFromStringAfterPrompt(pMode, Param(quenta_test::kParamMode), "Noise");
+  EXPECT_EQ(Param(quenta_test::kParamMode)->Int(), 1);
+  rig.gfx->SetFromStringAfterPrompt(pMode, Param(quenta_test::kParamMode), "Sine");
+  EXPECT_EQ(Param(quenta_test::kParamMode)->Int(), 3);
   EXPECT_EQ(rig.plug.TakeLog(), "S1");
 }
 

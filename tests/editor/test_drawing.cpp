@@ -11,8 +11,8 @@
 
 namespace {
 
-using edtest::Rig;
 using quenta_test::Pixels;
+using quenta_test::Rig;
 
 // Text in the three faces and alignments; a knob showing its value in a text control under a
 // translucent veil, with a lamp on it; a switch and a knob to be greyed over the value.
@@ -30,9 +30,11 @@ struct Panel {
         &rig.plug, IRECT(4, 38, 236, 54),
         IText(15, IColor(160, 255, 255, 255), "Helvetica", IText::kStyleBold, IText::kAlignFar),
         "Helvetica bold right");
-    knob = new IKnobMultiControl(&rig.plug, 8, 58, edtest::kParamGain, rig.Gradient(30, 30, 8));
-    sw = new ISwitchControl(&rig.plug, 48, 64, edtest::kParamSwitch, rig.Strip(24, 16, 2));
-    gray = new IKnobMultiControl(&rig.plug, 100, 58, edtest::kParamDepth, rig.Strip(30, 30, 8));
+    knob =
+        new IKnobMultiControl(&rig.plug, 8, 58, quenta_test::kParamGain, rig.Gradient(30, 30, 8));
+    sw = new ISwitchControl(&rig.plug, 48, 64, quenta_test::kParamSwitch, rig.Strip(24, 16, 2));
+    gray =
+        new IKnobMultiControl(&rig.plug, 100, 58, quenta_test::kParamDepth, rig.Strip(30, 30, 8));
     veil = new IPanelControl(&rig.plug, IRECT(20, 58, 232, 90), IColor(96, 255, 128, 0));
     value = new ITextControl(&rig.plug, IRECT(120, 66, 232, 80), IText(11, COLOR_WHITE, "Monaco"));
     lamp = new IBitmapControl(&rig.plug, 28, 70, rig.Solid(8, 8, LICE_RGBA(255, 200, 0, 255)));
@@ -46,7 +48,7 @@ struct Panel {
   // take the right part of the knob's frame and clip the text.
   void Change(Rig& rig) {
     gray->GrayOut(true);
-    rig.gfx->SetParameterFromPlug(edtest::kParamSwitch, 1.0, true);
+    rig.gfx->SetParameterFromPlug(quenta_test::kParamSwitch, 1.0, true);
     lamp->Hide(true);
     label->SetTextFromPlug("Helvetica bold, right");
   }
@@ -141,7 +143,7 @@ TEST(Drawing, BitmapsAreDecodedOnceAndStripsMustDivideIntoTheirFrames) {
     EXPECT_EQ(bm.mData != nullptr, c.loads) << c.frames << (c.horizontal ? " across" : " down");
   }
   EXPECT_EQ(a.gfx->LoadIBitmap(9103, "missing.png").mData, nullptr);
-  auto* pControl = new ISwitchControl(&a.plug, 5, 5, edtest::kParamSwitch,
+  auto* pControl = new ISwitchControl(&a.plug, 5, 5, quenta_test::kParamSwitch,
                                       a.gfx->LoadIBitmap(9102, "seven.png", 2));
   a.gfx->AttachControl(pControl);
   a.Attach();

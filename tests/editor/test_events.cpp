@@ -12,7 +12,7 @@
 
 namespace {
 
-using edtest::Rig;
+using quenta_test::Rig;
 
 // A control that writes what reaches it into a shared log.
 class LogControl : public IControl {
@@ -46,8 +46,8 @@ class Events : public ::testing::Test {
   void SetUp() override {
     rig.gfx->AttachPanelBackground(COLOR_GRAY);
     // a: 10..50 bound to the gain; b: 40..80 over a's right part, bound to the mode.
-    a = new LogControl(&rig.plug, IRECT(10, 10, 50, 50), edtest::kParamGain, &log, "a");
-    b = new LogControl(&rig.plug, IRECT(40, 10, 80, 50), edtest::kParamMode, &log, "b");
+    a = new LogControl(&rig.plug, IRECT(10, 10, 50, 50), quenta_test::kParamGain, &log, "a");
+    b = new LogControl(&rig.plug, IRECT(40, 10, 80, 50), quenta_test::kParamMode, &log, "b");
     rig.gfx->AttachControl(a);
     rig.gfx->AttachControl(b);
     rig.Attach();

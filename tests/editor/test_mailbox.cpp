@@ -10,14 +10,14 @@
 
 namespace {
 
-using edtest::Rig;
+using quenta_test::Rig;
 
 class Mailbox : public ::testing::Test {
  protected:
   void SetUp() override {
     rig.gfx->AttachPanelBackground(COLOR_BLACK);
-    knob = new IKnobMultiControl(&rig.plug, 0, 0, edtest::kParamGain, rig.Strip(10, 10, 4));
-    mode = new IKnobMultiControl(&rig.plug, 20, 0, edtest::kParamMode, rig.Strip(10, 10, 4));
+    knob = new IKnobMultiControl(&rig.plug, 0, 0, quenta_test::kParamGain, rig.Strip(10, 10, 4));
+    mode = new IKnobMultiControl(&rig.plug, 20, 0, quenta_test::kParamMode, rig.Strip(10, 10, 4));
     lamp = new IBitmapControl(&rig.plug, 40, 0, rig.Strip(4, 4, 1));
     learn = new ISwitchControl(&rig.plug, 60, 0, -235, rig.Strip(10, 10, 2));
     for (IControl* p : {(IControl*)knob, (IControl*)mode, (IControl*)lamp, (IControl*)learn})
@@ -39,8 +39,8 @@ TEST_F(Mailbox, OtherThreadsWaitForTheNextTick) {
   EXPECT_EQ(learn->GetValue(), 1.0);
   // (Lamps and the learn switch from other threads show in the panel's lamp tests.)
   std::thread([this] {
-    rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.8, true);
-    rig.gfx->SetParameterFromPlug(edtest::kParamMode, 3.0, false);
+    rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, 0.8, true);
+    rig.gfx->SetParameterFromPlug(quenta_test::kParamMode, 3.0, false);
   }).join();
   EXPECT_EQ(knob->GetValue(), 0.5);
   EXPECT_NEAR(mode->GetValue(), 1.0 / 3, 1e-12);
@@ -71,16 +71,17 @@ TEST_F(Mailbox, OtherThreadsWaitForTheNextTick) {
 // the user-interface thread outranks an older post.
 TEST_F(Mailbox, TheLatestValueWinsAndNothingIsAppliedTwice) {
   std::thread([this] {
-    for (double v : {0.1, 0.2, 0.3}) rig.gfx->SetParameterFromPlug(edtest::kParamGain, v, true);
-    rig.gfx->SetParameterFromPlug(edtest::kParamGain, std::nan(""), true);
+    for (double v : {0.1, 0.2, 0.3})
+      rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, v, true);
+    rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, std::nan(""), true);
   }).join();
   rig.gfx->Tick();
   EXPECT_EQ(knob->GetValue(), 0.3);
   knob->SetValueFromUserInput(0.6);
   rig.gfx->Tick();
   EXPECT_EQ(knob->GetValue(), 0.6);
-  std::thread([this] { rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.2, true); }).join();
-  rig.gfx->SetParameterFromPlug(edtest::kParamGain, 0.7, true);
+  std::thread([this] { rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, 0.2, true); }).join();
+  rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, 0.7, true);
   rig.gfx->Tick();
   EXPECT_EQ(knob->GetValue(), 0.7);
 }
@@ -90,8 +91,8 @@ TEST_F(Mailbox, ConcurrentPostsAndTicksSettleOnTheLastValues) {
   std::atomic<bool> done{false};
   std::thread poster([&] {
     for (int i = 1; i <= 20000; ++i) {
-      rig.gfx->SetParameterFromPlug(edtest::kParamGain, i / 20000.0, true);
-      rig.gfx->SetParameterFromPlug(edtest::kParamMode, (double)(i % 4), false);
+      rig.gfx->SetParameterFromPlug(quenta_test::kParamGain, i / 20000.0, true);
+      rig.gfx->SetParameterFromPlug(quenta_test::kParamMode, (double)(i % 4), false);
       rig.gfx->HideControlFromPlug(lamp, i % 2 != 0);
       rig.gfx->SetControlFromPlug(learn, i % 3 == 0 ? 1.0 : 0.0);
     }

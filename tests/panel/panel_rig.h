@@ -13,7 +13,7 @@
 #include "editor/quenta.layout.h"
 #include "instrument/quenta.h"
 
-namespace paneltest {
+namespace quenta_test {
 
 class PanelRig {
  public:
@@ -81,4 +81,4 @@ class PanelRig {
   std::vector<double> mOut[2];
 };
 
-}  // namespace paneltest
+}  // namespace quenta_test

@@ -14,8 +14,8 @@
 
 namespace {
 
-using paneltest::PanelRig;
 using quenta_test::FreshHome;
+using quenta_test::PanelRig;
 typedef IGraphicsHeadless::MessageBoxShown Box;
 typedef IGraphicsHeadless::FilePromptShown Prompt;
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-using paneltest::PanelRig;
+using quenta_test::PanelRig;
 
 TEST(Controls, ProgramButtonsWrapAtTheNumberOfPrograms) {
   PanelRig rig;

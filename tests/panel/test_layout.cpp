@@ -18,7 +18,7 @@
 
 namespace {
 
-using paneltest::PanelRig;
+using quenta_test::PanelRig;
 
 std::string Describe(IControl* c) {
   const IRECT& r = c->GetRECT();

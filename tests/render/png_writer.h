@@ -12,7 +12,7 @@
 
 #include "render/pixel.h"
 
-namespace pngtest {
+namespace quenta_test {
 
 struct Image {
   int width = 0, height = 0;
@@ -127,4 +127,4 @@ inline bool write(const Image& img, const std::string& path) {
   return std::fclose(fp) == 0 && ok;
 }
 
-}  // namespace pngtest
+}  // namespace quenta_test

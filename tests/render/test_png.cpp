@@ -12,7 +12,7 @@
 #include "support/images.h"
 #include "support/test_files.h"
 
-using namespace pngtest;
+using namespace quenta_test;
 using quenta_test::Pixels;
 
 // The sanitizers let a test watch every allocation; the plain build has no such hook.

@@ -23,7 +23,7 @@
 #include "plugin/vst2abi.h"
 #include "support/x11_rig.h"
 
-namespace x11test {
+namespace quenta_test {
 
 enum { kKnob, kPad, kNumber, kNumParams };
 
@@ -254,4 +254,4 @@ class SessionTest : public ::testing::Test {
   std::unique_ptr<EditorSession> session;
 };
 
-}  // namespace x11test
+}  // namespace quenta_test

@@ -9,7 +9,7 @@
 #include "editor_rig.h"
 #include "support/xvfb.h"
 
-using namespace x11test;
+using namespace quenta_test;
 
 namespace {
 

@@ -45,7 +45,7 @@ TEST(PanelWindow, ShowsTheHeadlessPixelsAndAKnobReachesTheHost) {
 
   // The same instrument and activation drawn headless; the window catches up once the lamps
   // have had their first idle update.
-  paneltest::PanelRig headless;
+  quenta_test::PanelRig headless;
   headless.q().OnActivate(true);
   headless.q().OnIdle();
   headless.gui().Draw(IRECT(0, 0, kW, kH));

@@ -11,7 +11,7 @@
 #include "editor_rig.h"
 
 using quenta_test::XRig;
-using namespace x11test;
+using namespace quenta_test;
 
 namespace {
 

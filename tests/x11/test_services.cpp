@@ -8,7 +8,7 @@
 #include "editor_rig.h"
 #include "support/test_files.h"
 
-using namespace x11test;
+using namespace quenta_test;
 
 namespace {
 
