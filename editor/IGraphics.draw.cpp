@@ -176,21 +176,21 @@ LICE_CachedFont* IGraphics::CacheFont(IText* pText) {
       case IText::kQualityAntiAliased:
       case IText::kQualityClearType: quality = 2; break;
     }
-    LICE_FontSpec spec{pText->mFace,
-                       h,
-                       style == IText::kStyleBold ? 700 : 400,
-                       style == IText::kStyleItalic,
-                       10 * pText->mOrientation,
-                       quality};
-    pFont = LICE_CachedFont::Create(spec);
+    LICE_FontSpec request{pText->mFace,
+                          h,
+                          style == IText::kStyleBold ? 700 : 400,
+                          style == IText::kStyleItalic,
+                          10 * pText->mOrientation,
+                          quality};
+    pFont = LICE_CachedFont::Create(request);
     // Faces whose line is taller than their size would overflow the panel's text fields:
     // scale the request so the line height becomes the size asked for (h^2 / line height,
     // rounded half up). A face without a line height keeps its first size.
     const int lineHeight = pFont ? pFont->GetLineHeight() : 0;
     if (pFont && lineHeight > 0 && lineHeight != h) {
-      spec.height = (2 * h * h + lineHeight) / (2 * lineHeight);
-      if (spec.height < 1) spec.height = 1;
-      if (LICE_CachedFont* pScaled = LICE_CachedFont::Create(spec)) {
+      request.height = (2 * h * h + lineHeight) / (2 * lineHeight);
+      if (request.height < 1) request.height = 1;
+      if (LICE_CachedFont* pScaled = LICE_CachedFont::Create(request)) {
         delete pFont;
         pFont = pScaled;
       }

@@ -150,26 +150,26 @@ struct LICE_CachedFont::Impl {
     if (library) FT_Done_FreeType(library);
   }
 
-  bool open(const Match& m, const LICE_FontSpec& spec);
+  bool open(const Match& m, const LICE_FontSpec& request);
   const Glyph& glyph(uint32_t cp);
   int width(const char* utf8);
 };
 
-bool LICE_CachedFont::Impl::open(const Match& m, const LICE_FontSpec& spec) {
+bool LICE_CachedFont::Impl::open(const Match& m, const LICE_FontSpec& request) {
   match = m;
   if (FT_Init_FreeType(&library) != 0) return false;
   if (FT_New_Face(library, m.file.c_str(), m.index, &face) != 0) return false;
   if (!FT_IS_SCALABLE(face)) return false;
-  const int h = spec.height < 1 ? 1 : spec.height > kMaxHeight ? kMaxHeight : spec.height;
+  const int h = request.height < 1 ? 1 : request.height > kMaxHeight ? kMaxHeight : request.height;
   if (FT_Set_Pixel_Sizes(face, 0, (FT_UInt)h) != 0) return false;
   const FT_Size_Metrics& sm = face->size->metrics;
   ascender = (int)((sm.ascender + 63) >> 6);
   lineHeight = (int)((sm.height + 32) >> 6);
   if (lineHeight < 1) lineHeight = (int)((sm.ascender - sm.descender + 63) >> 6);
   if (lineHeight < 1) lineHeight = 1;
-  mono = spec.quality == 1;
-  angle = (spec.orientationTenths % 3600) * M_PI / 1800.0;
-  rotated = spec.orientationTenths % 3600 != 0;
+  mono = request.quality == 1;
+  angle = (request.orientationTenths % 3600) * M_PI / 1800.0;
+  rotated = request.orientationTenths % 3600 != 0;
   FT_Matrix rot = {0x10000, 0, 0, 0x10000};
   if (rotated) {
     const FT_Fixed c = (FT_Fixed)std::lround(std::cos(angle) * 0x10000);
@@ -228,13 +228,13 @@ LICE_CachedFont::LICE_CachedFont(Impl* impl) : mImpl(impl) {}
 
 LICE_CachedFont::~LICE_CachedFont() { delete mImpl; }
 
-LICE_CachedFont* LICE_CachedFont::Create(const LICE_FontSpec& spec) {
-  const char* face = spec.face && *spec.face ? spec.face : "sans-serif";
+LICE_CachedFont* LICE_CachedFont::Create(const LICE_FontSpec& request) {
+  const char* face = request.face && *request.face ? request.face : "sans-serif";
   for (const Candidate& c : candidatesFor(face)) {
     Match m;
-    if (!findFace(c, spec.weight, spec.italic, &m)) continue;
+    if (!findFace(c, request.weight, request.italic, &m)) continue;
     Impl* impl = new Impl;
-    if (impl->open(m, spec)) return new LICE_CachedFont(impl);
+    if (impl->open(m, request)) return new LICE_CachedFont(impl);
     delete impl;
   }
   return nullptr;

@@ -24,7 +24,7 @@ struct LICE_FontSpec {
 
 class LICE_CachedFont {
  public:
-  static LICE_CachedFont* Create(const LICE_FontSpec& spec);  // null when no face can be found
+  static LICE_CachedFont* Create(const LICE_FontSpec& request);  // null when no face can be found
   ~LICE_CachedFont();
   LICE_CachedFont(const LICE_CachedFont&) = delete;
   LICE_CachedFont& operator=(const LICE_CachedFont&) = delete;

@@ -11,8 +11,8 @@
 namespace {
 
 std::unique_ptr<LICE_CachedFont> font(const char* face, int h, int weight = 400) {
-  const LICE_FontSpec spec = {face, h, weight, false, 0, 0};
-  return std::unique_ptr<LICE_CachedFont>(LICE_CachedFont::Create(spec));
+  const LICE_FontSpec request = {face, h, weight, false, 0, 0};
+  return std::unique_ptr<LICE_CachedFont>(LICE_CachedFont::Create(request));
 }
 
 }  // namespace
